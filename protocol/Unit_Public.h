@@ -5,6 +5,7 @@
 // the module's code page (GBK); nothing here converts them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -207,7 +208,8 @@ Bytes BuildSearchRequest();
 
 // A LAN command frame: 0xFF, 19 + block length, the code, the MAC, user name and password
 // (each through PutCredential), the block, and the sum of bytes 1 .. 20 + n. Returns an
-// empty frame when the MAC text is not 12 hex digits.
+// empty frame when the MAC text is not 12 hex digits or the block is too long for the length
+// byte (more than 236 bytes).
 Bytes BuildCommandFrame(std::uint8_t command, std::string_view macText, std::string_view user,
                         std::string_view password, const Bytes& block = {});
 
@@ -234,5 +236,23 @@ enum class ReplyKind {
     Ignored,     // 40 bytes, malformed 2- and 36-byte datagrams
 };
 ReplyKind ClassifyReply(const Bytes& datagram);
+
+// ---- Search reply -----------------------------------------------------------------------
+
+// What a 36-byte search reply says about a module: its IP (dotted, the reply carries it first
+// octet first), module name, MAC as MAC text and firmware version.
+struct SearchReply {
+    std::string ip;
+    std::string name;
+    std::string mac;
+    unsigned version = 0;
+
+    bool operator==(const SearchReply&) const = default;
+};
+// Empty unless the datagram is 36 bytes starting FF 24 01.
+std::optional<SearchReply> DecodeSearchReply(const Bytes& datagram);
+// The 36-byte reply a module would send (the bytes nobody examines are zero); empty when the
+// IP is not four dotted numbers or the MAC not 12 hex digits. The name is cut at 14 bytes.
+Bytes BuildSearchReply(const SearchReply& reply);
 
 } // namespace r2
