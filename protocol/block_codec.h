@@ -1,0 +1,117 @@
+#pragma once
+// Parameter blocks of P6 and P7 modules: the raw store of the blocks last read (ParamMirror),
+// the decoders from blocks to records, and the dispatch of a received parameter reply.
+//
+// Contract:
+// - Decoding never fails and never reads past a block: a view shorter than its block reads
+//   as if zero-filled, extra bytes are ignored, and length bytes inside a block are clipped
+//   to the field they describe.
+// - ParamMirror is a plain value. A save encodes into a copy and replaces the live mirror
+//   only when every encoder it needs has succeeded, so a half-encoded block is never sent.
+
+#include "Unit_ProFun.h"
+#include "Unit_Public.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace r2 {
+
+inline constexpr std::size_t HeartRegDataLen = 40;
+
+// The raw blocks of the module read last, byte for byte. Encoders overwrite only the bytes
+// they know, so everything this program does not understand goes back as the module sent it.
+struct ParamMirror {
+    std::array<std::uint8_t, BaseBlockLen> base{};
+    std::array<std::uint8_t, PortBlockLen> port{};
+    std::array<std::uint8_t, CloudBlockLen> cloud{};
+    std::array<std::uint8_t, HeartRegBlockLen> heartReg{};
+    std::uint8_t urlLen = 0;
+    std::array<std::uint8_t, HttpdUrlLen> url{};
+    std::uint8_t headLen = 0;
+    std::array<std::uint8_t, HttpdHeadLen> head{};
+    std::array<std::uint8_t, ModbusSwitchLen> modbusSwitches{};
+    std::array<std::uint8_t, ModbusPackBlockLen> modbusPack{};
+    // Byte 3 of the last base block and byte 50 of the last port block received, over the LAN
+    // or the serial line; the P6 encoders start their option bytes from them.
+    std::uint8_t SavedBaseFlags = 0;
+    std::uint8_t SavedPortFlags = 0;
+
+    bool operator==(const ParamMirror&) const = default;
+};
+
+// The 101-byte URL block (length byte, URL field) and the 201-byte header block.
+Bytes HttpdUrlBlock(const ParamMirror& mirror);
+Bytes HttpdHeadBlock(const ParamMirror& mirror);
+
+// Copies a reply of 50, 85, 87, 130 or 302 bytes into its sections. Other lengths are not
+// stored; returns whether the reply was stored.
+bool StoreReply(ParamMirror& mirror, ByteView reply);
+
+// Remembers the option bytes of a base and a port block (byte 3 and byte 50).
+void RememberSavedFlags(ParamMirror& mirror, ByteView baseBlock, ByteView portBlock);
+
+// ---- Decoders ---------------------------------------------------------------------------
+
+TBaseParam DecodeBaseBlock(ByteView block);
+TPortParam DecodePortBlock(ByteView block);
+// Reads bytes 2..29 of a block that starts with the cloud layout (a 50-byte cloud reply, or
+// a serial cloud and heartbeat reply).
+TCloudParam DecodeCloudBlock(ByteView block);
+// The 1-byte form fills ModbusTCP alone; the 4-byte form adds ModbusPoll and the poll time.
+TModbusParam DecodeModbusSwitches(ByteView block);
+TModbusPackParam DecodeModbusPack(ByteView block);
+
+// The heartbeat/registration block as the panel shows it.
+struct HeartRegFields {
+    std::uint8_t options = 0;
+    bool heartToNetwork = false;    // bit 0
+    bool heartToSerial = false;     // bit 1
+    int regType = -1;               // bits 3..2: 01 -> 0, 10 -> 1, 11 -> 2, 00 -> -1 (unchanged)
+    bool removeHttpdHeader = false; // bit 4
+    bool comSetEnable = false;      // bit 5
+    bool heartHex = false;          // bit 6
+    bool regHex = false;            // bit 7
+    std::uint32_t heartTime = 0;
+    // The first length bytes of each data field, as upper-case hex digits without separators
+    // when the block's own hex bit is set, else as the raw bytes.
+    std::string heartData;
+    std::string regData;
+
+    bool operator==(const HeartRegFields&) const = default;
+};
+HeartRegFields DecodeHeartRegBlock(ByteView block);
+
+struct HttpdTexts {
+    std::string url;
+    std::string header;
+
+    bool operator==(const HttpdTexts&) const = default;
+};
+// The raw URL and header bytes of the mirror's HTTPD sections, as many as their length bytes
+// say, at most the field width.
+HttpdTexts DecodeHttpd(const ParamMirror& mirror);
+
+// ---- Received parameter replies ---------------------------------------------------------
+
+// Receives the decoded parameter replies; the UDP endpoint and the serial exchange implement
+// it and turn each call into their own event.
+class ParamReplySink {
+public:
+    virtual ~ParamReplySink() = default;
+    virtual void OnBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
+                              bool fromSerial) = 0;
+    virtual void OnCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag) = 0;
+    virtual void OnHeartReg(ByteView block85, bool fromSerial, int devFlag) = 0;
+    virtual void OnHttpd(const std::string& url, const std::string& header) = 0;
+    virtual void OnModbusParam(const TModbusParam& param, int length) = 0;
+    virtual void OnModbusPack(const TModbusPackParam& param, int length) = 0;
+};
+
+// Stores, decodes and reports a parameter reply received over the LAN (from-serial false).
+// Returns false, touching nothing, for a length that is no parameter reply or for a 4-byte
+// acknowledgement (FF 01 ...).
+bool HandleParamReply(ParamMirror& mirror, ByteView reply, int devFlag, ParamReplySink& sink);
+
+} // namespace r2
