@@ -1,0 +1,362 @@
+#include "sim_config.h"
+
+#include "default_blocks.h"
+#include "Unit_ProFun.h"
+
+#include <charconv>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <set>
+#include <stdexcept>
+
+namespace r2::sim {
+namespace {
+
+constexpr std::array<std::size_t, BlockCount> BlockLengths = {
+    BaseBlockLen,  PortBlockLen,       CloudBlockLen,  HeartRegBlockLen,
+    HttpdReplyLen, ModbusPackBlockLen, ModbusSwitchLen};
+constexpr std::array<std::string_view, 5> RawKinds = {"search", "read", "write", "restart",
+                                                      "reset"};
+
+struct ConfigError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Shared options given on the command line; a module's own settings override them.
+struct Shared {
+    std::string firstIp = "192.168.0.7";
+    std::optional<bool> broadcast;
+    int delayMs = 0;
+    int copies = 1;
+    bool silent = false;
+    std::string user{DefaultUserName};
+    std::string password{DefaultPassword};
+};
+
+// Hands out default MACs and addresses in the order modules are created.
+class Allocator final {
+public:
+    explicit Allocator(std::uint32_t firstIp) : m_nextIp(firstIp) {}
+
+    MacBytes nextMac(Model model) {
+        const std::uint8_t modelByte = model == Model::P6 ? 0x06 : model == Model::P7 ? 0x07 : 0x05;
+        const unsigned n = ++m_counts[static_cast<std::size_t>(model)];
+        return {0x02,
+                0x52,
+                0x32,
+                modelByte,
+                static_cast<std::uint8_t>(n >> 8),
+                static_cast<std::uint8_t>(n)};
+    }
+    std::string nextIp() { return IntToIPText(m_nextIp++); }
+    unsigned count(Model model) const { return m_counts[static_cast<std::size_t>(model)]; }
+
+private:
+    std::uint32_t m_nextIp;
+    std::array<unsigned, 3> m_counts{};
+};
+
+unsigned DefaultVersion(Model model) {
+    switch (model) {
+    case Model::P6:
+        return 4017;
+    case Model::P7:
+        return 5002;
+    case Model::Old:
+        return 2001;
+    }
+    return 0;
+}
+
+std::string DefaultName(Model model, unsigned n) {
+    std::string number = std::to_string(n);
+    number.insert(0, number.size() < 4 ? 4 - number.size() : 0, '0');
+    return std::string(model == Model::Old ? "OLD" : ModelName(model)) + "-" + number;
+}
+
+int ToInt(std::string_view text, std::string_view option) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) {
+        throw ConfigError(std::string(option) + " needs a number, not \"" + std::string(text) +
+                          "\"");
+    }
+    return value;
+}
+
+std::string Str(const QJsonValue& v) {
+    return v.toString().toStdString();
+}
+
+Bytes HexOrThrow(const QJsonValue& v, const std::string& what) {
+    if (!v.isString()) {
+        throw ConfigError(what + " must be a hex string");
+    }
+    auto bytes = ParseHexBytes(Str(v));
+    if (!bytes) {
+        throw ConfigError(what + " is not hex: " + Str(v));
+    }
+    return *bytes;
+}
+
+void ApplyBlocks(const QJsonObject& json, BlockSet& blocks) {
+    for (auto it = json.begin(); it != json.end(); ++it) {
+        const std::string name = it.key().toStdString();
+        const auto id = BlockFromName(name);
+        if (!id) {
+            throw ConfigError("unknown block \"" + name + "\"");
+        }
+        auto& slot = blocks[static_cast<std::size_t>(*id)];
+        if (it.value().isBool() && !it.value().toBool()) {
+            slot.reset();
+            continue;
+        }
+        Bytes b = HexOrThrow(it.value(), "block " + name);
+        const std::size_t want = BlockLengths[static_cast<std::size_t>(*id)];
+        const bool ok =
+            *id == BlockId::Modbus ? (b.size() == 1 || b.size() == 4) : b.size() == want;
+        if (!ok) {
+            throw ConfigError("block " + name + " has " + std::to_string(b.size()) + " bytes");
+        }
+        slot = std::move(b);
+    }
+}
+
+void ApplyRaw(const QJsonObject& json, ModuleConfig& m) {
+    for (auto it = json.begin(); it != json.end(); ++it) {
+        const std::string kind = it.key().toStdString();
+        if (std::find(RawKinds.begin(), RawKinds.end(), kind) == RawKinds.end()) {
+            throw ConfigError("unknown raw reply kind \"" + kind + "\"");
+        }
+        std::vector<Bytes> list;
+        for (const QJsonValue& v : it.value().toArray()) {
+            list.push_back(HexOrThrow(v, "raw reply for " + kind));
+        }
+        m.rawReplies[kind] = std::move(list);
+    }
+}
+
+ModuleConfig MakeModule(Model model, const Shared& shared, Allocator& alloc) {
+    ModuleConfig m;
+    m.model = model;
+    m.mac = alloc.nextMac(model);
+    m.ip = alloc.nextIp();
+    m.name = DefaultName(model, alloc.count(model));
+    m.version = DefaultVersion(model);
+    m.user = shared.user;
+    m.password = shared.password;
+    m.searchPort = model == Model::P7 ? CfgPortP7 : CfgPortP6;
+    m.broadcastReplies = shared.broadcast.value_or(false);
+    m.delayMs = shared.delayMs;
+    m.copies = shared.copies;
+    m.silent = shared.silent;
+    return m;
+}
+
+void FinishBlocks(ModuleConfig& m, const QJsonObject* json) {
+    m.factoryBlocks = DefaultBlocks({m.model, m.mac, m.ip, m.name, m.user, m.password});
+    if (json && json->contains("blocks")) {
+        ApplyBlocks((*json)["blocks"].toObject(), m.factoryBlocks);
+    }
+}
+
+ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocator& alloc) {
+    const std::string modelName = j.contains("model") ? Str(j["model"]) : "P6";
+    const auto model = ModelFromName(modelName);
+    if (!model) {
+        throw ConfigError("unknown model \"" + modelName + "\" (P6, P7 or old)");
+    }
+    ModuleConfig m = MakeModule(*model, shared, alloc);
+    if (j.contains("mac") && !MacTextToBytes(RemoveSpaces(Str(j["mac"])), m.mac)) {
+        throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
+    }
+    if (j.contains("ip")) {
+        m.ip = Str(j["ip"]);
+        Bytes probe(4);
+        if (!TextToRevIP(m.ip, probe)) {
+            throw ConfigError("bad IP address \"" + m.ip + "\"");
+        }
+    }
+    m.name = j.contains("name") ? Str(j["name"]) : m.name;
+    m.version = static_cast<unsigned>(j["version"].toInt(static_cast<int>(m.version)));
+    m.user = j.contains("user") ? Str(j["user"]) : m.user;
+    m.password = j.contains("password") ? Str(j["password"]) : m.password;
+    m.searchPort = static_cast<std::uint16_t>(j["searchPort"].toInt(m.searchPort));
+    if (j.contains("reply")) {
+        const std::string reply = Str(j["reply"]);
+        if (reply != "unicast" && reply != "broadcast") {
+            throw ConfigError("reply must be unicast or broadcast");
+        }
+        m.broadcastReplies = reply == "broadcast";
+    }
+    m.delayMs = j["delayMs"].toInt(m.delayMs);
+    m.copies = j["copies"].toInt(m.copies);
+    m.silent = j["silent"].toBool(m.silent);
+    ApplyRaw(j["raw"].toObject(), m);
+    FinishBlocks(m, &j);
+    return m;
+}
+
+void LoadConfigFile(const std::string& path, const Shared& shared, Allocator& alloc,
+                    std::vector<ModuleConfig>& out) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw ConfigError("cannot read " + path + ": " + file.errorString().toStdString());
+    }
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
+    if (doc.isNull()) {
+        throw ConfigError(path + ": " + err.errorString().toStdString() + " at offset " +
+                          std::to_string(err.offset));
+    }
+    const QJsonArray modules = doc.isArray() ? doc.array() : doc.object()["modules"].toArray();
+    for (const QJsonValue& v : modules) {
+        if (!v.isObject()) {
+            throw ConfigError(path + ": every module must be a JSON object");
+        }
+        out.push_back(ModuleFromJson(v.toObject(), shared, alloc));
+    }
+}
+
+void CheckUniqueMacs(const std::vector<ModuleConfig>& modules) {
+    std::set<MacBytes> seen;
+    for (const ModuleConfig& m : modules) {
+        if (!seen.insert(m.mac).second) {
+            throw ConfigError("two modules share the MAC " + MacBytesToText(m.mac));
+        }
+    }
+}
+
+SimOptions Parse(const std::vector<std::string>& args) {
+    SimOptions options;
+    Shared shared;
+    std::string configPath;
+    std::array<int, 3> counts{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) {
+                throw ConfigError(a + " needs a value");
+            }
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            options.help = true;
+        } else if (a == "--p6") {
+            counts[0] = ToInt(value(), a);
+        } else if (a == "--p7") {
+            counts[1] = ToInt(value(), a);
+        } else if (a == "--old") {
+            counts[2] = ToInt(value(), a);
+        } else if (a == "--config") {
+            configPath = value();
+        } else if (a == "--first-ip") {
+            shared.firstIp = value();
+        } else if (a == "--reply") {
+            const std::string& r = value();
+            if (r != "unicast" && r != "broadcast") {
+                throw ConfigError("--reply takes unicast or broadcast");
+            }
+            shared.broadcast = r == "broadcast";
+        } else if (a == "--delay") {
+            shared.delayMs = ToInt(value(), a);
+        } else if (a == "--copies") {
+            shared.copies = ToInt(value(), a);
+        } else if (a == "--duplicate") {
+            shared.copies = 2;
+        } else if (a == "--silent") {
+            shared.silent = true;
+        } else if (a == "--user") {
+            shared.user = value();
+        } else if (a == "--password") {
+            shared.password = value();
+        } else if (a == "--json-log") {
+            options.jsonLogPath = value();
+        } else if (a == "--quiet") {
+            options.quiet = true;
+        } else {
+            throw ConfigError("unknown option " + a);
+        }
+    }
+    if (options.help) {
+        return options;
+    }
+    const auto first = IPTextToInt(shared.firstIp);
+    if (!first) {
+        throw ConfigError("bad --first-ip " + shared.firstIp);
+    }
+    Allocator alloc(*first);
+    if (!configPath.empty()) {
+        LoadConfigFile(configPath, shared, alloc, options.modules);
+    }
+    const std::array<Model, 3> models = {Model::P6, Model::P7, Model::Old};
+    for (std::size_t k = 0; k < models.size(); ++k) {
+        for (int n = 0; n < counts[k]; ++n) {
+            options.modules.push_back(MakeModule(models[k], shared, alloc));
+            FinishBlocks(options.modules.back(), nullptr);
+        }
+    }
+    if (options.modules.empty()) {
+        throw ConfigError("no modules: give --p6, --p7, --old or --config");
+    }
+    CheckUniqueMacs(options.modules);
+    return options;
+}
+
+} // namespace
+
+std::optional<Bytes> ParseHexBytes(std::string_view text) {
+    const std::string digits = RemoveSpaces(text);
+    if (digits.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    Bytes bytes(digits.size() / 2);
+    if (!HexToBytes(digits, bytes)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+    try {
+        return {Parse(args), {}};
+    } catch (const ConfigError& e) {
+        return {{}, e.what()};
+    }
+}
+
+std::string UsageText() {
+    return R"(usage: r2sim [OPTIONS]
+Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module uses).
+Run it only inside a private network namespace (see tests/lab/labenv.py).
+
+Modules:
+  --p6 N, --p7 N, --old N   N modules of that model (old = firmware 2001, no known model)
+  --config FILE.json        modules from a file: {"modules": [ {...}, ... ]} or a bare array
+                            with, per module (all optional): model ("P6", "P7", "old"), mac,
+                            ip, name, version, user, password, searchPort, reply ("unicast" or
+                            "broadcast"), delayMs, copies, silent, blocks {NAME: HEX | false}
+                            (NAME: base, port, cloud, heartReg, httpd, modbusPack, modbus of 1
+                            or 4 bytes; false leaves the block out), raw {KIND: [HEX, ...]}
+                            (KIND: search, read, write, restart, reset; these datagrams are sent
+                            instead of the normal answer, "" is an empty datagram)
+  --first-ip A.B.C.D        first default address (192.168.0.7), counting up
+Shared settings (a module's own settings win):
+  --reply unicast|broadcast reply to the sender, or to 255.255.255.255 at the sender's port
+  --delay MS                wait before answering
+  --copies N, --duplicate   send every answer N times (--duplicate: twice)
+  --silent                  never answer
+  --user NAME, --password PW  the modules' login (admin / tulip)
+Logging:
+  --json-log FILE           one JSON object per frame received ("rx") and sent ("tx"):
+                            t (monotonic ms), dir, peer (ip:port), port (local), hex, len, cmd,
+                            module (MAC text or null), action, result
+  --quiet                   no per-frame text on standard output
+Standard output starts with one "module ..." line per module and then "ready"; SIGTERM or
+SIGINT ends the simulator cleanly.
+)";
+}
+
+} // namespace r2::sim

@@ -1,0 +1,36 @@
+#pragma once
+// The command line and the JSON configuration file of r2sim, turned into module configs.
+//
+// Modules come from --config FILE.json first, then --p6/--p7/--old counts. Whatever a module
+// does not set gets a default: a MAC 02 52 32 <06|07|05> <n> from its model and its number,
+// the next free address from --first-ip (default 192.168.0.7), a name like "P6-0001",
+// version 4017 (P6), 5002 (P7) or 2001 (old), the login admin/tulip, and the factory blocks
+// of its model. The shared options (--reply, --delay, --copies, --silent, --user,
+// --password) apply to every module that does not set its own.
+
+#include "sim_module.h"
+
+#include <string>
+#include <vector>
+
+namespace r2::sim {
+
+struct SimOptions {
+    std::vector<ModuleConfig> modules;
+    std::string jsonLogPath;
+    bool quiet = false; // no per-frame text log
+    bool help = false;
+};
+
+struct ParseResult {
+    SimOptions options;
+    std::string error; // empty on success
+};
+
+ParseResult ParseArguments(const std::vector<std::string>& args);
+std::string UsageText();
+
+// Hex text (spaces allowed) into bytes; empty when it is not whole hex pairs.
+std::optional<Bytes> ParseHexBytes(std::string_view text);
+
+} // namespace r2::sim

@@ -1,0 +1,269 @@
+#include "sim_server.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <poll.h>
+#include <set>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace r2::sim {
+namespace {
+
+constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
+constexpr std::size_t MaxDatagram = 65536;
+
+std::uint64_t MacKey(const MacBytes& mac) {
+    std::uint64_t key = 0;
+    for (const std::uint8_t b : mac) {
+        key = key << 8 | b;
+    }
+    return key;
+}
+
+std::string Errno(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+std::string BindSocket(int fd, std::uint16_t port) {
+    const int on = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        return Errno("setsockopt");
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        return Errno(("bind port " + std::to_string(port)).c_str());
+    }
+    // After bind, as the kernel may otherwise reset it; the forced variant needs
+    // CAP_NET_ADMIN, which the lab has, and the plain one is the fallback elsewhere.
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &ReceiveBufferBytes,
+                   sizeof ReceiveBufferBytes) != 0) {
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &ReceiveBufferBytes, sizeof ReceiveBufferBytes);
+    }
+    return {};
+}
+
+} // namespace
+
+std::string AddressText(const sockaddr_in& a) {
+    char ip[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+    return std::string(ip) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+SimServer::SimServer(std::vector<SimModule> modules, FrameLog& log)
+    : m_modules(std::move(modules)), m_log(log) {
+    m_sourceAddr.resize(m_modules.size());
+    m_ownSourceWorks.assign(m_modules.size(), true);
+    for (std::size_t i = 0; i < m_modules.size(); ++i) {
+        m_byMac[MacKey(m_modules[i].config().mac)] = i;
+        if (inet_pton(AF_INET, m_modules[i].config().ip.c_str(), &m_sourceAddr[i]) != 1) {
+            m_ownSourceWorks[i] = false;
+        }
+    }
+}
+
+SimServer::~SimServer() {
+    for (const Socket& s : m_sockets) {
+        close(s.fd);
+    }
+}
+
+std::string SimServer::open(int signalFd) {
+    m_signalFd = signalFd;
+    std::set<std::uint16_t> ports = {CfgPortP6, CfgPortP7};
+    for (const SimModule& m : m_modules) {
+        ports.insert(m.config().searchPort);
+    }
+    for (const std::uint16_t port : ports) {
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            return Errno("socket");
+        }
+        m_sockets.push_back({fd, port});
+        if (std::string err = BindSocket(fd, port); !err.empty()) {
+            return err;
+        }
+    }
+    return {};
+}
+
+int SimServer::socketFor(std::uint16_t port) const {
+    for (const Socket& s : m_sockets) {
+        if (s.port == port) {
+            return s.fd;
+        }
+    }
+    return -1;
+}
+
+int SimServer::pollTimeoutMs() const {
+    if (m_pending.empty()) {
+        return -1;
+    }
+    const double wait = m_pending.top().due - MonotonicMs();
+    return wait <= 0 ? 0 : static_cast<int>(std::ceil(wait));
+}
+
+int SimServer::run() {
+    std::vector<pollfd> fds;
+    fds.push_back({m_signalFd, POLLIN, 0});
+    for (const Socket& s : m_sockets) {
+        fds.push_back({s.fd, POLLIN, 0});
+    }
+    for (;;) {
+        const int n = poll(fds.data(), fds.size(), pollTimeoutMs());
+        if (n < 0 && errno != EINTR) {
+            std::perror("r2sim: poll");
+            return 1;
+        }
+        if (n > 0 && (fds[0].revents & POLLIN) != 0) {
+            signalfd_siginfo info{};
+            if (read(m_signalFd, &info, sizeof info) > 0) {
+                return 0;
+            }
+        }
+        for (std::size_t i = 1; n > 0 && i < fds.size(); ++i) {
+            if ((fds[i].revents & POLLIN) != 0 && !drain(m_sockets[i - 1])) {
+                return 1;
+            }
+        }
+        sendDue();
+    }
+}
+
+// Reads every datagram waiting on the socket, so a burst never waits for the next poll.
+bool SimServer::drain(const Socket& socket) {
+    Bytes buffer(MaxDatagram);
+    for (;;) {
+        sockaddr_in from{};
+        iovec iov{buffer.data(), buffer.size()};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        const ssize_t got = recvmsg(socket.fd, &msg, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                return true;
+            }
+            if (errno == EINTR || errno == ECONNREFUSED) {
+                continue;
+            }
+            std::perror("r2sim: recvmsg");
+            return false;
+        }
+        const double now = MonotonicMs();
+        handle(Bytes(buffer.begin(), buffer.begin() + got), from, socket.port, now);
+    }
+}
+
+void SimServer::handle(const Bytes& frame, const sockaddr_in& from, std::uint16_t localPort,
+                       double now) {
+    LogEntry entry{now, true, AddressText(from), localPort, &frame, {}, {}, {}};
+    if (IsSearchRequest(frame)) {
+        std::size_t answered = 0;
+        std::vector<std::pair<std::size_t, Answer>> answers;
+        for (std::size_t i = 0; i < m_modules.size(); ++i) {
+            Answer a = m_modules[i].answerSearch(localPort);
+            if (!a.replies.empty()) {
+                ++answered;
+                answers.emplace_back(i, std::move(a));
+            }
+        }
+        entry.action = "search";
+        entry.result = std::to_string(answered) + " answering";
+        m_log.write(entry);
+        for (const auto& [i, a] : answers) {
+            schedule(i, a, from, now);
+        }
+        return;
+    }
+    const auto mac = FrameMac(frame);
+    if (!mac) {
+        entry.result = "ignored: not a command frame";
+        m_log.write(entry);
+        return;
+    }
+    const auto it = m_byMac.find(MacKey(*mac));
+    if (it == m_byMac.end()) {
+        entry.result = "ignored: no module " + MacBytesToText(*mac);
+        m_log.write(entry);
+        return;
+    }
+    const Answer a = m_modules[it->second].answerCommand(frame, localPort);
+    entry.module = m_modules[it->second].macText();
+    entry.action = a.action;
+    entry.result = a.result;
+    m_log.write(entry);
+    schedule(it->second, a, from, now);
+}
+
+void SimServer::schedule(std::size_t module, const Answer& answer, const sockaddr_in& from,
+                         double now) {
+    const ModuleConfig& cfg = m_modules[module].config();
+    sockaddr_in to = from;
+    if (cfg.broadcastReplies) {
+        to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    }
+    const double due = now + cfg.delayMs;
+    for (const Reply& r : answer.replies) {
+        for (int c = 0; c < cfg.copies; ++c) {
+            m_pending.push(
+                {due, m_seq++, module, r.fromPort, to, r.bytes, answer.action, answer.result});
+        }
+    }
+    sendDue();
+}
+
+void SimServer::sendDue() {
+    while (!m_pending.empty() && m_pending.top().due <= MonotonicMs()) {
+        send(m_pending.top());
+        m_pending.pop();
+    }
+}
+
+// Sends with the module's own address as the source (IP_PKTINFO), so the PC sees each module
+// at its address; a host without that address refuses, and then the system picks the source.
+void SimServer::send(const Pending& p) {
+    const int fd = socketFor(p.fromPort);
+    iovec iov{const_cast<std::uint8_t*>(p.bytes.data()), p.bytes.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr msg{};
+    msg.msg_name = const_cast<sockaddr_in*>(&p.to);
+    msg.msg_namelen = sizeof p.to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    if (m_ownSourceWorks[p.module]) {
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst = m_sourceAddr[p.module];
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    }
+    ssize_t sent = sendmsg(fd, &msg, 0);
+    if (sent < 0 && m_ownSourceWorks[p.module]) {
+        msg.msg_control = nullptr;
+        msg.msg_controllen = 0;
+        sent = sendmsg(fd, &msg, 0);
+        m_ownSourceWorks[p.module] = sent < 0;
+    }
+    const std::string result =
+        sent < 0 ? "send failed: " + std::string(std::strerror(errno)) : p.result;
+    m_log.write({MonotonicMs(), false, AddressText(p.to), p.fromPort, &p.bytes,
+                 m_modules[p.module].macText(), p.action, result});
+}
+
+} // namespace r2::sim
