@@ -8,7 +8,12 @@
 //   to the field they describe.
 // - ParamMirror is a plain value. A save encodes into a copy and replaces the live mirror
 //   only when every encoder it needs has succeeded, so a half-encoded block is never sent.
+// - Each encoder is all or nothing for its own section: it converts every field first and
+//   writes the section only when all of them converted. On failure the section is unchanged
+//   and the result names the control and the text that did not convert.
 
+#include "panel_p6.h"
+#include "panel_p7.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
@@ -113,5 +118,49 @@ public:
 // Returns false, touching nothing, for a length that is no parameter reply or for a 4-byte
 // acknowledgement (FF 01 ...).
 bool HandleParamReply(ParamMirror& mirror, ByteView reply, int devFlag, ParamReplySink& sink);
+
+// ---- Encoders ---------------------------------------------------------------------------
+
+// Outcome of an encoder: success, or the first control (in block order) whose text did not
+// convert. `text` is the control's text as the panel holds it (module bytes).
+struct EncodeResult {
+    std::string control;
+    std::string text;
+    std::string problem;
+
+    bool ok() const { return control.empty(); }
+    explicit operator bool() const { return ok(); }
+    // In English, e.g. `edt_StaticIP: "300.1.2" is not an IPv4 address`.
+    std::string Message() const;
+};
+
+EncodeResult EncodeFailure(std::string_view control, std::string_view text,
+                           std::string_view problem);
+
+// Base and port blocks from the P6 panel. The option bytes start from SavedBaseFlags and
+// SavedPortFlags; every byte the panel does not set keeps the section's content. The serial
+// save uses these encoders too: it encodes into a copy of the live mirror, so the bytes kept
+// there are those of the module last read over the LAN (zeros before any read), and the
+// option bits kept are those of the last read on either path.
+EncodeResult EncodeBaseP6(const PanelP6& panel, ParamMirror& mirror);
+EncodeResult EncodePortP6(const PanelP6& panel, ParamMirror& mirror);
+// Base and port blocks from the P7 panel. Byte 3 becomes 0x80 (static) or 0x00 (DHCP); of
+// port byte 50 only bits 2 and 3 are written.
+EncodeResult EncodeBaseP7(const PanelP7& panel, ParamMirror& mirror);
+EncodeResult EncodePortP7(const PanelP7& panel, ParamMirror& mirror);
+// Device ID and communication password; they must be exactly 20 and 8 bytes long.
+EncodeResult EncodeCloud(const PanelP6& panel, ParamMirror& mirror);
+// Option byte, heartbeat time and the two data fields (hex digits or text, at most 40 bytes).
+EncodeResult EncodeHeartReg(const PanelP6& panel, ParamMirror& mirror);
+// URL and header: the length bytes and that many leading bytes of each field (at most 100 and
+// 200); the rest of each field is kept. Cannot fail.
+void EncodeHttpd(const PanelP6& panel, ParamMirror& mirror);
+// The 4-byte Modbus switches section: TCP, polling, poll time (big-endian).
+EncodeResult EncodeModbus(const PanelP6& panel, ParamMirror& mirror);
+// The 1-byte Modbus switches block, built on its own: 1 when Modbus TCP is checked.
+Bytes EncodeModbusShort(const PanelP6& panel);
+// The Modbus pack section: the type always; exception, timeout and interval for types 1 and 2
+// (each number only when its box is not empty); the report protocol for type 2.
+EncodeResult EncodeModbusPack(const PanelP6& panel, ParamMirror& mirror);
 
 } // namespace r2
