@@ -301,6 +301,71 @@ void PutUInt(ByteField field, std::uint32_t value, ByteOrder order) {
     }
 }
 
+} // namespace
+
+FieldWriter::FieldWriter(ByteView start) : m_block(start.begin(), start.end()) {}
+
+void FieldWriter::Zeros(std::size_t offset, std::size_t width) {
+    std::fill_n(Field(offset, width).begin(), width, 0);
+}
+
+void FieldWriter::Number(std::size_t offset, std::size_t width, ByteOrder order,
+                         std::string_view control, std::string_view text) {
+    const std::optional<std::uint32_t> value = ParseDecimal(text);
+    if (!value) {
+        Fail(control, text, NotNumber);
+        return;
+    }
+    PutUInt(Field(offset, width), *value, order);
+}
+
+void FieldWriter::NumberOr(std::size_t offset, std::size_t width, std::string_view text,
+                           std::uint32_t fallback) {
+    PutUInt(Field(offset, width), ParseDecimal(text).value_or(fallback), ByteOrder::Little);
+}
+
+void FieldWriter::Ip(std::size_t offset, std::string_view control, std::string_view text) {
+    if (!TextToRevIP(text, Field(offset, 4))) {
+        Fail(control, text, NotIPv4);
+    }
+}
+
+void FieldWriter::Mac(std::size_t offset, std::string_view control, std::string_view text) {
+    if (!MacTextToBytes(text, Field(offset, MacWidth))) {
+        Fail(control, text, NotMac);
+    }
+}
+
+void FieldWriter::Text(std::size_t offset, std::size_t width, std::string_view text) {
+    TextToField(text, Field(offset, width));
+}
+
+void FieldWriter::Hex(std::size_t offset, std::size_t width, std::string_view control,
+                      std::string_view text) {
+    if (!HexToBytes(text, Field(offset, width))) {
+        Fail(control, text, NotHex);
+    }
+}
+
+ByteField FieldWriter::Field(std::size_t offset, std::size_t width) {
+    return ByteField(m_block).subspan(offset, width);
+}
+
+void FieldWriter::Fail(std::string_view control, std::string_view text, std::string_view problem) {
+    if (m_result.ok()) {
+        m_result = EncodeFailure(control, text, problem);
+    }
+}
+
+EncodeResult FieldWriter::CommitTo(ByteField section) const {
+    if (m_result.ok()) {
+        std::copy_n(m_block.begin(), std::min(section.size(), m_block.size()), section.begin());
+    }
+    return m_result;
+}
+
+namespace {
+
 std::uint8_t IndexByte(const ComboBox& list, int offset = 0) {
     return static_cast<std::uint8_t>(list.index + offset);
 }
@@ -314,92 +379,22 @@ bool ModbusTcpOn(const ComboBox& modbus, const ComboBox& workMode) {
     return modbus.index != 0 && (workMode.index == 1 || workMode.index == 3);
 }
 
-// Writes the fields of one block into a working copy of its section. The first field that
-// does not convert is remembered; the section takes the copy only when none failed.
-template <std::size_t N> class BlockWriter final {
-public:
-    explicit BlockWriter(const std::array<std::uint8_t, N>& section) : m_block(section) {}
-
-    std::uint8_t At(std::size_t offset) const { return m_block[offset]; }
-
-    void Byte(std::size_t offset, std::uint8_t value) { m_block[offset] = value; }
-
-    void Zeros(std::size_t offset, std::size_t width) { std::fill_n(&m_block[offset], width, 0); }
-
-    void Number(std::size_t offset, std::size_t width, ByteOrder order, std::string_view control,
-                std::string_view text) {
-        const std::optional<std::uint32_t> value = ParseDecimal(text);
-        if (!value) {
-            Fail(control, text, NotNumber);
-            return;
-        }
-        PutUInt(Field(offset, width), *value, order);
+// Heartbeat or registration data: a length byte and a 40-byte field, from hex digits (two per
+// byte, an odd last digit ignored) or from the text's bytes.
+void PutHeartRegData(FieldWriter& w, std::size_t lengthOffset, std::size_t dataOffset,
+                     std::string_view control, std::string_view text, bool hex) {
+    const std::size_t length = hex ? text.size() / 2 : text.size();
+    w.Byte(lengthOffset, static_cast<std::uint8_t>(std::min(length, HeartRegDataLen)));
+    if (hex) {
+        w.Hex(dataOffset, HeartRegDataLen, control, text);
+    } else {
+        w.Text(dataOffset, HeartRegDataLen, text);
     }
-
-    // A number box that never fails: a text that is no number writes `fallback`.
-    void NumberOr(std::size_t offset, std::size_t width, std::string_view text,
-                  std::uint32_t fallback) {
-        PutUInt(Field(offset, width), ParseDecimal(text).value_or(fallback), ByteOrder::Little);
-    }
-
-    void Ip(std::size_t offset, std::string_view control, std::string_view text) {
-        if (!TextToRevIP(text, Field(offset, 4))) {
-            Fail(control, text, NotIPv4);
-        }
-    }
-
-    void Mac(std::size_t offset, std::string_view control, std::string_view text) {
-        if (!MacTextToBytes(text, Field(offset, MacWidth))) {
-            Fail(control, text, NotMac);
-        }
-    }
-
-    void Text(std::size_t offset, std::size_t width, std::string_view text) {
-        TextToField(text, Field(offset, width));
-    }
-
-    // Heartbeat or registration data: a length byte and a 40-byte field, from hex digits (two
-    // per byte, an odd last digit ignored) or from the text's bytes.
-    void HeartRegData(std::size_t lengthOffset, std::size_t dataOffset, std::string_view control,
-                      std::string_view text, bool hex) {
-        const std::size_t length = hex ? text.size() / 2 : text.size();
-        m_block[lengthOffset] = static_cast<std::uint8_t>(std::min(length, HeartRegDataLen));
-        const ByteField data = Field(dataOffset, HeartRegDataLen);
-        if (!hex) {
-            TextToField(text, data);
-        } else if (!HexToBytes(text, data)) {
-            Fail(control, text, NotHex);
-        }
-    }
-
-    void Fail(std::string_view control, std::string_view text, std::string_view problem) {
-        if (m_result.ok()) {
-            m_result = EncodeFailure(control, text, problem);
-        }
-    }
-
-    EncodeResult CommitTo(std::array<std::uint8_t, N>& section) const {
-        if (m_result.ok()) {
-            section = m_block;
-        }
-        return m_result;
-    }
-
-private:
-    ByteField Field(std::size_t offset, std::size_t width) {
-        return ByteField(m_block).subspan(offset, width);
-    }
-
-    std::array<std::uint8_t, N> m_block;
-    EncodeResult m_result;
-};
-
-using BaseWriter = BlockWriter<BaseBlockLen>;
-using PortWriter = BlockWriter<PortBlockLen>;
+}
 
 // Flow control list entries None, Hardware, RS485 are the codes 1, 3 and 5; with no entry
 // selected the byte keeps what the module sent.
-void PutFlowControl(PortWriter& w, const ComboBox& flow) {
+void PutFlowControl(FieldWriter& w, const ComboBox& flow) {
     if (flow.index >= 0 && flow.index <= 2) {
         w.Byte(7, static_cast<std::uint8_t>(flow.index * 2 + 1));
     }
@@ -420,7 +415,7 @@ struct SerialAndSocket {
     const std::string& remoteIP;
 };
 
-void PutSerialAndSocket(PortWriter& w, const SerialAndSocket& s) {
+void PutSerialAndSocket(FieldWriter& w, const SerialAndSocket& s) {
     w.Number(0, 4, ByteOrder::Little, s.baudControl, s.baudText);
     w.Byte(4, IndexByte(s.data, 5));
     w.Byte(5, IndexByte(s.parity, 1));
@@ -441,7 +436,7 @@ std::uint8_t RegTypeBits(const ComboBox& regType) {
 } // namespace
 
 EncodeResult EncodeBaseP6(const PanelP6& p, ParamMirror& mirror) {
-    BaseWriter w(mirror.base);
+    FieldWriter w(mirror.base);
     w.Byte(3, static_cast<std::uint8_t>(
                   (mirror.SavedBaseFlags & 0x4F) | BitIf(p.cbb_AddrType.index != 0, 7) |
                   BitIf(p.RzCheckBoxShortEnable, 5) | BitIf(p.RzCheckBox2, 4)));
@@ -463,7 +458,7 @@ EncodeResult EncodeBaseP6(const PanelP6& p, ParamMirror& mirror) {
 }
 
 EncodeResult EncodeBaseP7(const PanelP7& p, ParamMirror& mirror) {
-    BaseWriter w(mirror.base);
+    FieldWriter w(mirror.base);
     w.Byte(3, BitIf(p.cbb_AddrTypeP7.index != 0, 7));
     w.Number(4, 2, ByteOrder::Little, "edt_LocationURLPortP7", p.edt_LocationURLPortP7);
     w.Number(6, 2, ByteOrder::Little, "edt_HTTPServerPortP7", p.edt_HTTPServerPortP7);
@@ -479,7 +474,7 @@ EncodeResult EncodeBaseP7(const PanelP7& p, ParamMirror& mirror) {
 }
 
 EncodeResult EncodePortP6(const PanelP6& p, ParamMirror& mirror) {
-    PortWriter w(mirror.port);
+    FieldWriter w(mirror.port);
     PutSerialAndSocket(w, {"cbb_BaudRate0", p.cbb_BaudRate0.ShownText(), p.cbb_D0, p.cbb_P0,
                            p.cbb_S0, p.cbb_FlowControl0, "edt_LocalPort0", p.edt_LocalPort0,
                            "edt_RemotePort0", p.edt_RemotePort0, p.edt_RemoteIP0});
@@ -501,7 +496,7 @@ EncodeResult EncodePortP6(const PanelP6& p, ParamMirror& mirror) {
 }
 
 EncodeResult EncodePortP7(const PanelP7& p, ParamMirror& mirror) {
-    PortWriter w(mirror.port);
+    FieldWriter w(mirror.port);
     PutSerialAndSocket(w, {"cbb_BaudRate0P7", p.cbb_BaudRate0P7.ShownText(), p.cbb_D0P7, p.cbb_P0P7,
                            p.cbb_S0P7, p.cbb_FlowControl0P7, "edt_LocalPort0P7", p.edt_LocalPort0P7,
                            "edt_RemotePort0P7", p.edt_RemotePort0P7, p.edt_RemoteIP0P7});
@@ -519,7 +514,7 @@ EncodeResult EncodePortP7(const PanelP7& p, ParamMirror& mirror) {
 EncodeResult EncodeCloud(const PanelP6& p, ParamMirror& mirror) {
     constexpr std::size_t idWidth = 20;
     constexpr std::size_t passwordWidth = 8;
-    BlockWriter<CloudBlockLen> w(mirror.cloud);
+    FieldWriter w(mirror.cloud);
     if (p.edtDid.size() != idWidth) {
         w.Fail("edtDid", p.edtDid, "is not exactly 20 characters long");
     }
@@ -532,15 +527,15 @@ EncodeResult EncodeCloud(const PanelP6& p, ParamMirror& mirror) {
 }
 
 EncodeResult EncodeHeartReg(const PanelP6& p, ParamMirror& mirror) {
-    BlockWriter<HeartRegBlockLen> w(mirror.heartReg);
+    FieldWriter w(mirror.heartReg);
     w.Byte(0, static_cast<std::uint8_t>(
                   BitIf(p.RzComboBox1.index == 2, 0) | BitIf(p.RzComboBox1.index == 1, 1) |
                   RegTypeBits(p.cbbRegType) | BitIf(p.RzCheckBox3, 4) |
                   BitIf(p.rzchckbxComSetEnable, 5) | BitIf(p.rzchckbxHeartDtHex, 6) |
                   BitIf(p.rzchckbxRegDtHex, 7)));
     w.Number(1, 2, ByteOrder::Little, "edtHeartTm", p.edtHeartTm);
-    w.HeartRegData(3, 5, "edtHeartDt", p.edtHeartDt, p.rzchckbxHeartDtHex);
-    w.HeartRegData(4, 5 + HeartRegDataLen, "edtRegDt", p.edtRegDt, p.rzchckbxRegDtHex);
+    PutHeartRegData(w, 3, 5, "edtHeartDt", p.edtHeartDt, p.rzchckbxHeartDtHex);
+    PutHeartRegData(w, 4, 5 + HeartRegDataLen, "edtRegDt", p.edtRegDt, p.rzchckbxRegDtHex);
     return w.CommitTo(mirror.heartReg);
 }
 
@@ -562,7 +557,7 @@ void EncodeHttpd(const PanelP6& p, ParamMirror& mirror) {
 }
 
 EncodeResult EncodeModbus(const PanelP6& p, ParamMirror& mirror) {
-    BlockWriter<ModbusSwitchLen> w(mirror.modbusSwitches);
+    FieldWriter w(mirror.modbusSwitches);
     w.Byte(0, p.rzchckbxmodbustcp ? 1 : 0);
     w.Byte(1, p.rzchckbxmodbuspool ? 1 : 0);
     w.Number(2, 2, ByteOrder::Big, "edtwaittime", p.edtwaittime);
@@ -574,7 +569,7 @@ Bytes EncodeModbusShort(const PanelP6& p) {
 }
 
 EncodeResult EncodeModbusPack(const PanelP6& p, ParamMirror& mirror) {
-    BlockWriter<ModbusPackBlockLen> w(mirror.modbusPack);
+    FieldWriter w(mirror.modbusPack);
     const int type = p.cbbModbusType.index;
     w.Byte(0, IndexByte(p.cbbModbusType));
     if (type == 1 || type == 2) {

@@ -137,6 +137,41 @@ struct EncodeResult {
 EncodeResult EncodeFailure(std::string_view control, std::string_view text,
                            std::string_view problem);
 
+// Writes the fields of one block into a working copy of it, converting each control's text;
+// the first field that does not convert is remembered. The block's section takes the copy
+// only when no field failed, so a section never holds a half-encoded block.
+class FieldWriter final {
+public:
+    explicit FieldWriter(ByteView start);
+
+    std::uint8_t At(std::size_t offset) const { return m_block.at(offset); }
+    void Byte(std::size_t offset, std::uint8_t value) { m_block.at(offset) = value; }
+    void Zeros(std::size_t offset, std::size_t width);
+    // A decimal number (ParseDecimal); a value larger than the field keeps its low bytes.
+    void Number(std::size_t offset, std::size_t width, ByteOrder order, std::string_view control,
+                std::string_view text);
+    // A little-endian number box that never fails: a text that is no number writes `fallback`.
+    void NumberOr(std::size_t offset, std::size_t width, std::string_view text,
+                  std::uint32_t fallback);
+    void Ip(std::size_t offset, std::string_view control, std::string_view text);
+    void Mac(std::size_t offset, std::string_view control, std::string_view text);
+    void Text(std::size_t offset, std::size_t width, std::string_view text);
+    // Pairs of hex digits (HexToBytes); a pair that is not hex is a failure.
+    void Hex(std::size_t offset, std::size_t width, std::string_view control,
+             std::string_view text);
+    void Fail(std::string_view control, std::string_view text, std::string_view problem);
+
+    const EncodeResult& Result() const { return m_result; }
+    const Bytes& Block() const { return m_block; }
+    EncodeResult CommitTo(ByteField section) const;
+
+private:
+    ByteField Field(std::size_t offset, std::size_t width);
+
+    Bytes m_block;
+    EncodeResult m_result;
+};
+
 // Base and port blocks from the P6 panel. The option bytes start from SavedBaseFlags and
 // SavedPortFlags; every byte the panel does not set keeps the section's content. The serial
 // save uses these encoders too: it encodes into a copy of the live mirror, so the bytes kept
