@@ -1,0 +1,440 @@
+#include "Unit_Ini.h"
+
+#include "gbk_text.h"
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace r2 {
+namespace {
+
+constexpr std::string_view SectionName = "System";
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (std::tolower(ca) != std::tolower(cb)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Only blanks and tabs: neither byte can be the second byte of a GBK character.
+std::string_view Trim(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+// Lines end at LF, with one CR before it dropped; a last line without LF still counts.
+std::vector<std::string_view> SplitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    while (!bytes.empty()) {
+        const auto lf = bytes.find('\n');
+        std::string_view line = bytes.substr(0, lf);
+        bytes = lf == std::string_view::npos ? std::string_view{} : bytes.substr(lf + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+enum class LineKind { Section, Key, Other };
+
+struct IniLine {
+    LineKind kind = LineKind::Other;
+    std::string_view name;
+    std::string_view value;
+};
+
+IniLine ClassifyLine(std::string_view raw) {
+    const std::string_view line = Trim(raw);
+    if (line.starts_with('[')) {
+        const std::string_view inner = line.substr(1);
+        return {LineKind::Section, Trim(inner.substr(0, inner.find(']'))), {}};
+    }
+    if (line.starts_with(';')) {
+        return {};
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos || Trim(line.substr(0, eq)).empty()) {
+        return {};
+    }
+    return {LineKind::Key, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+}
+
+// Line indexes [header, end) of the first System section; header == lines.size() when none.
+struct SectionSpan {
+    std::size_t header;
+    std::size_t end;
+};
+
+template <typename Lines> SectionSpan FindSystemSection(const Lines& lines) {
+    const std::size_t n = std::size(lines);
+    std::size_t header = 0;
+    while (header < n) {
+        const IniLine l = ClassifyLine(lines[header]);
+        if (l.kind == LineKind::Section && EqualsNoCase(l.name, SectionName)) {
+            break;
+        }
+        ++header;
+    }
+    std::size_t end = header == n ? n : header + 1;
+    while (end < n && ClassifyLine(lines[end]).kind != LineKind::Section) {
+        ++end;
+    }
+    return {header, end};
+}
+
+// Index of the first line in the section that sets `key`, or span.end when none does.
+template <typename Lines>
+std::size_t FindKey(const Lines& lines, SectionSpan span, std::string_view key) {
+    for (std::size_t i = span.header + 1; i < span.end; ++i) {
+        const IniLine l = ClassifyLine(lines[i]);
+        if (l.kind == LineKind::Key && EqualsNoCase(l.name, key)) {
+            return i;
+        }
+    }
+    return span.end;
+}
+
+// Typed reads over the System section of one file's bytes.
+class SectionReader final {
+public:
+    explicit SectionReader(std::string_view bytes)
+        : m_lines(SplitLines(bytes)), m_span(FindSystemSection(m_lines)) {}
+
+    std::string String(std::string_view key, std::string fallback) const {
+        const auto raw = Raw(key);
+        if (!raw) {
+            return fallback;
+        }
+        // Bytes that are not GBK are of the wrong form, like text where a number belongs.
+        auto text = GbkToUtf8(*raw);
+        return text ? std::move(*text) : std::move(fallback);
+    }
+
+    int Integer(std::string_view key, int fallback) const {
+        const auto raw = Raw(key);
+        const auto value = raw ? ParseIniInteger(*raw) : std::nullopt;
+        return value.value_or(fallback);
+    }
+
+    bool Boolean(std::string_view key, bool fallback) const {
+        return Integer(key, fallback ? 1 : 0) != 0;
+    }
+
+private:
+    std::optional<std::string_view> Raw(std::string_view key) const {
+        if (m_span.header == m_lines.size()) {
+            return std::nullopt;
+        }
+        const std::size_t i = FindKey(m_lines, m_span, key);
+        if (i == m_span.end) {
+            return std::nullopt;
+        }
+        return ClassifyLine(m_lines[i]).value;
+    }
+
+    std::vector<std::string_view> m_lines;
+    SectionSpan m_span;
+};
+
+// The model selector knows models 1 to 3; anything else selects the first.
+int NormalisedModel(int pnum) {
+    return pnum >= 1 && pnum <= 3 ? pnum : 1;
+}
+
+std::string BoolText(bool value) {
+    return value ? "1" : "0";
+}
+
+std::optional<std::string> EncodeValue(std::string_view utf8, std::string_view key,
+                                       std::string& problem) {
+    if (utf8.find_first_of("\r\n") != std::string_view::npos) {
+        problem = std::string(key) + " holds a line break";
+        return std::nullopt;
+    }
+    auto gbk = Utf8ToGbk(utf8);
+    if (!gbk) {
+        problem = std::string(key) + " holds a character that GBK text cannot store";
+    }
+    return gbk;
+}
+
+std::string FullPath(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(path, ec);
+    return (ec ? path : full.lexically_normal()).string();
+}
+
+SettingsWriteError WriteError(const std::filesystem::path& path, std::string detail) {
+    return {"Unable to write to " + FullPath(path), std::move(detail)};
+}
+
+std::string ErrnoText(std::string_view what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+enum class ReadState { Missing, Read, Unreadable };
+
+ReadState ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return ReadState::Missing;
+    }
+    if (ec || status.type() != std::filesystem::file_type::regular) {
+        return ReadState::Unreadable;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return ReadState::Unreadable;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? ReadState::Unreadable : ReadState::Read;
+}
+
+std::string FileBytesOrEmpty(const std::filesystem::path& path) {
+    std::string bytes;
+    return ReadFileBytes(path, bytes) == ReadState::Read ? bytes : std::string{};
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Makes the rename itself durable. Some file systems refuse fsync on a directory; the file's
+// contents are already on disk then, so that is not worth failing the save over.
+void SyncDirectory(const std::filesystem::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Empty on success, else why the file could not be replaced.
+std::optional<std::string> ReplaceFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::path dir = path.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+    std::string temp = (dir / (path.filename().string() + ".XXXXXX")).string();
+    // mkstemp creates the file with mode 0600 before a single byte of the password is in it.
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return ErrnoText("cannot create a file in " + dir.string());
+    }
+    std::optional<std::string> failure;
+    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+        failure = ErrnoText("cannot restrict the file to its owner");
+    } else if (!WriteAll(fd, bytes)) {
+        failure = ErrnoText("cannot write the new contents");
+    } else if (::fsync(fd) != 0) {
+        failure = ErrnoText("cannot flush the new contents to disk");
+    }
+    if (::close(fd) != 0 && !failure) {
+        failure = ErrnoText("cannot close the new file");
+    }
+    if (!failure && ::rename(temp.c_str(), path.c_str()) != 0) {
+        failure = ErrnoText("cannot replace the old file");
+    }
+    if (failure) {
+        ::unlink(temp.c_str());
+        return failure;
+    }
+    SyncDirectory(dir);
+    return std::nullopt;
+}
+
+bool OwnerMayWrite(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto perms = std::filesystem::status(path, ec).permissions();
+    return !ec && (perms & std::filesystem::perms::owner_write) != std::filesystem::perms::none;
+}
+
+SettingsWriteResult WriteLines(const std::filesystem::path& path,
+                               std::span<const SettingsLine> lines) {
+    std::string old;
+    switch (ReadFileBytes(path, old)) {
+    case ReadState::Unreadable:
+        // Rewriting a file we cannot read would lose whatever else it holds.
+        return WriteError(path, "the existing file cannot be read");
+    case ReadState::Read:
+        if (!OwnerMayWrite(path)) {
+            return WriteError(path, "the file is read-only");
+        }
+        break;
+    case ReadState::Missing:
+        break;
+    }
+    if (auto failure = ReplaceFile(path, UpdateSystemSection(old, lines))) {
+        return WriteError(path, std::move(*failure));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> ParseIniInteger(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    // An unsigned parse refuses a second sign, which a signed one would accept.
+    unsigned long long magnitude = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    if (magnitude > static_cast<unsigned long long>(INT_MAX) + 1) {
+        return std::nullopt;
+    }
+    const long long value =
+        negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+    if (value > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+R2Settings ParseSettings(std::string_view fileBytes, bool systemChinese,
+                         std::string currentFilePath) {
+    const SectionReader reader(fileBytes);
+    const R2Settings defaults;
+    R2Settings s;
+    s.Custom = reader.Boolean("Custom", defaults.Custom);
+    s.Language = reader.Boolean("Language", systemChinese);
+    s.RealTimeHelp = reader.Boolean("RealTimeHelp", defaults.RealTimeHelp);
+    s.LocalCom = reader.String("LocalCom", defaults.LocalCom);
+    s.PNum = NormalisedModel(reader.Integer("PNum", defaults.PNum));
+    s.FilePath = reader.String("FilePath", std::move(currentFilePath));
+    const R2UpgradeSettings upgrade = ParseUpgradeSettings(fileBytes);
+    s.UpgradeIP = upgrade.UpgradeIP;
+    s.UpgradeMAC = upgrade.UpgradeMAC;
+    s.UpgradeFileName = upgrade.UpgradeFileName;
+    return s;
+}
+
+R2UpgradeSettings ParseUpgradeSettings(std::string_view fileBytes) {
+    const SectionReader reader(fileBytes);
+    return {reader.String("UpgradeIP", {}), reader.String("UpgradeMAC", {}),
+            reader.String("UpgradeFileName", {})};
+}
+
+std::vector<SettingsLine> SettingsLines(const R2Settings& settings, std::string& problem) {
+    const std::pair<std::string_view, std::string> values[] = {
+        {"Language", BoolText(settings.Language)},
+        {"RealTimeHelp", BoolText(settings.RealTimeHelp)},
+        {"LocalCom", settings.LocalCom},
+        {"PNum", std::to_string(settings.PNum)},
+        {"UserName", settings.UserName},
+        {"Password", settings.Password},
+        {"UpgradeIP", settings.UpgradeIP},
+        {"UpgradeMAC", settings.UpgradeMAC},
+        {"UpgradeFileName", settings.UpgradeFileName},
+        {"FilePath", settings.FilePath},
+    };
+    std::vector<SettingsLine> lines;
+    for (const auto& [key, text] : values) {
+        auto value = EncodeValue(text, key, problem);
+        if (!value) {
+            return {};
+        }
+        lines.push_back({key, std::move(*value)});
+    }
+    return lines;
+}
+
+std::string UpdateSystemSection(std::string_view fileBytes, std::span<const SettingsLine> lines) {
+    std::vector<std::string> out;
+    for (const auto line : SplitLines(fileBytes)) {
+        out.emplace_back(line);
+    }
+    SectionSpan span = FindSystemSection(out);
+    if (span.header == out.size()) {
+        out.push_back("[" + std::string(SectionName) + "]");
+        span = {out.size() - 1, out.size()};
+    }
+    for (const SettingsLine& line : lines) {
+        std::string text = std::string(line.key) + "=" + line.value;
+        const std::size_t at = FindKey(out, span, line.key);
+        if (at != span.end) {
+            out[at] = std::move(text);
+            continue;
+        }
+        // After the section's last non-blank line, so blank lines keep separating sections.
+        std::size_t insert = span.end;
+        while (insert > span.header + 1 && Trim(out[insert - 1]).empty()) {
+            --insert;
+        }
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(insert), std::move(text));
+        ++span.end;
+    }
+    std::string bytes;
+    for (const std::string& line : out) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+R2Settings LoadSettings(const std::filesystem::path& path, bool systemChinese,
+                        std::string currentFilePath) {
+    return ParseSettings(FileBytesOrEmpty(path), systemChinese, std::move(currentFilePath));
+}
+
+R2UpgradeSettings LoadUpgradeSettings(const std::filesystem::path& path) {
+    return ParseUpgradeSettings(FileBytesOrEmpty(path));
+}
+
+SettingsWriteResult SaveLanguageSetting(const std::filesystem::path& path, bool useChinese) {
+    const SettingsLine line{"Language", BoolText(useChinese)};
+    return WriteLines(path, std::span(&line, 1));
+}
+
+SettingsWriteResult SaveSettings(const std::filesystem::path& path, const R2Settings& settings) {
+    std::string problem;
+    const std::vector<SettingsLine> lines = SettingsLines(settings, problem);
+    if (lines.empty()) {
+        return WriteError(path, problem);
+    }
+    return WriteLines(path, lines);
+}
+
+} // namespace r2
