@@ -282,22 +282,34 @@ bool OwnerMayWrite(const std::filesystem::path& path) {
     return !ec && (perms & std::filesystem::perms::owner_write) != std::filesystem::perms::none;
 }
 
+// A settings file that is a link to a file kept elsewhere stays a link: the file it points to
+// is the one replaced.
+std::filesystem::path LinkTarget(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) {
+        return path;
+    }
+    auto target = std::filesystem::canonical(path, ec);
+    return ec ? path : target;
+}
+
 SettingsWriteResult WriteLines(const std::filesystem::path& path,
                                std::span<const SettingsLine> lines) {
+    const std::filesystem::path target = LinkTarget(path);
     std::string old;
-    switch (ReadFileBytes(path, old)) {
+    switch (ReadFileBytes(target, old)) {
     case ReadState::Unreadable:
         // Rewriting a file we cannot read would lose whatever else it holds.
         return WriteError(path, "the existing file cannot be read");
     case ReadState::Read:
-        if (!OwnerMayWrite(path)) {
+        if (!OwnerMayWrite(target)) {
             return WriteError(path, "the file is read-only");
         }
         break;
     case ReadState::Missing:
         break;
     }
-    if (auto failure = ReplaceFile(path, UpdateSystemSection(old, lines))) {
+    if (auto failure = ReplaceFile(target, UpdateSystemSection(old, lines))) {
         return WriteError(path, std::move(*failure));
     }
     return std::nullopt;

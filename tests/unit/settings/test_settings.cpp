@@ -282,6 +282,17 @@ TEST_F(SettingsDir, SaveLeavesNoTemporaryFileBehind) {
     EXPECT_EQ(Entries(), std::vector<std::string>{std::string(SettingsFileName)});
 }
 
+TEST_F(SettingsDir, LinkedFileStaysALink) {
+    fs::create_directory(m_dir / "elsewhere");
+    const fs::path real = m_dir / "elsewhere" / "settings.ini";
+    Write(real, "[System]\r\nCustom=1\r\n");
+    fs::create_symlink(real, Ini());
+
+    ASSERT_EQ(SaveLanguageSetting(Ini(), true), std::nullopt);
+    EXPECT_TRUE(fs::is_symlink(Ini()));
+    EXPECT_EQ(Read(real), "[System]\r\nCustom=1\r\nLanguage=1\r\n");
+}
+
 // Each case makes a write fail for real, also for root (permission bits do not stop root, so
 // the cases use a parent that is a regular file, a missing directory, /proc, a directory in
 // the file's place, a file its owner made read-only and values the file cannot hold).
