@@ -175,8 +175,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string writeError(const std::filesystem::path& path, int error) {
-    return "Unable to write to " + path.string() + " (" + std::strerror(error) + ")";
+std::string writeError(const std::filesystem::path& path, std::string_view reason) {
+    return "Unable to write to " + path.string() + " (" + std::string(reason) + ")";
 }
 
 bool writeAll(const std::filesystem::path& path, std::string_view bytes) {
@@ -202,13 +202,13 @@ std::string writeNewFile(const std::filesystem::path& path, std::string_view byt
         const int error = errno != 0 ? errno : EIO;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        return writeError(path, error);
+        return writeError(path, std::strerror(error));
     }
     std::error_code ec;
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
         std::filesystem::remove(temporary, ec);
-        return "Unable to write to " + path.string() + " (" + ec.message() + ")";
+        return writeError(path, ec.message());
     }
     return {};
 }
@@ -326,8 +326,7 @@ std::string TLangList::LoadLanguageFile(const std::filesystem::path& path) {
     if (status.type() == std::filesystem::file_type::not_found) {
         const std::optional<std::string> bytes = EncodeLanguageFile();
         if (!bytes) {
-            return "Unable to write to " + path.string() +
-                   " (a built-in text has a character GBK cannot hold)";
+            return writeError(path, "a built-in text has a character GBK cannot hold");
         }
         if (std::string error = writeNewFile(path, *bytes); !error.empty()) {
             return error;
