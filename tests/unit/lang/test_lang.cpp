@@ -82,7 +82,7 @@ TLangList builtInOnly() {
     return list;
 }
 
-class TempDir : public ::testing::Test {
+class LangFile : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "r2lang-XXXXXX").string();
@@ -105,7 +105,7 @@ protected:
 
 // ---- The built-in table ---------------------------------------------------------------------
 
-TEST(BuiltInTexts, HoldsEveryRowInOrder) {
+TEST(LangBuiltInTexts, HoldsEveryRowInOrder) {
     const auto rows = BuiltInTextRows();
     ASSERT_EQ(rows.size(), 267u);
     EXPECT_EQ(rows.front().name, "lang_Main_Title");
@@ -121,7 +121,7 @@ TEST(BuiltInTexts, HoldsEveryRowInOrder) {
 }
 
 // Rows checked by hand: blanks at the ends, runs of blanks, line breaks, "///" kept as text.
-TEST(BuiltInTexts, SampleRowsAreExact) {
+TEST(LangBuiltInTexts, SampleRowsAreExact) {
     struct Case {
         std::size_t number;
         std::string_view name, chinese, english;
@@ -158,7 +158,7 @@ TEST(BuiltInTexts, SampleRowsAreExact) {
     }
 }
 
-TEST(BuiltInTexts, EveryTextHasGbkBytesAndAddressesAreOurs) {
+TEST(LangBuiltInTexts, EveryTextHasGbkBytesAndAddressesAreOurs) {
     for (const TLangRow& row : BuiltInTextRows()) {
         for (std::string_view text : {row.name, row.chinese, row.english}) {
             EXPECT_TRUE(Utf8ToGbk(text).has_value()) << row.name;
@@ -174,7 +174,7 @@ TEST(BuiltInTexts, EveryTextHasGbkBytesAndAddressesAreOurs) {
 
 // ---- Writing the missing file ---------------------------------------------------------------
 
-TEST_F(TempDir, MissingFileIsWrittenInGbkWithCrLf) {
+TEST_F(LangFile, MissingFileIsWrittenInGbkWithCrLf) {
     load();
     const std::string bytes = readBytes(langFile());
     const std::vector<std::string> lines = splitCrLf(bytes);
@@ -207,7 +207,7 @@ TEST_F(TempDir, MissingFileIsWrittenInGbkWithCrLf) {
     }
 }
 
-TEST_F(TempDir, LineBreaksAreWrittenAsMarksAndMarksStay) {
+TEST_F(LangFile, LineBreaksAreWrittenAsMarksAndMarksStay) {
     load();
     const std::vector<std::string> lines = splitCrLf(readBytes(langFile()));
     ASSERT_EQ(lines.size(), 270u);
@@ -229,7 +229,7 @@ TEST_F(TempDir, LineBreaksAreWrittenAsMarksAndMarksStay) {
     }
 }
 
-TEST(LanguageFileText, EveryKindOfLineBreakBecomesAMark) {
+TEST(LangFileText, EveryKindOfLineBreakBecomesAMark) {
     TLangList list;
     list.AddEntry("k", "a\r\nb\nc", "d\re");
     const auto bytes = list.EncodeLanguageFile();
@@ -237,7 +237,7 @@ TEST(LanguageFileText, EveryKindOfLineBreakBecomesAMark) {
     EXPECT_TRUE(bytes->ends_with(" \r\nk|a///b///c|d///e\r\n"));
 }
 
-TEST_F(TempDir, ExistingFileIsNotRewritten) {
+TEST_F(LangFile, ExistingFileIsNotRewritten) {
     writeBytes(langFile(), "lang_Menu_File|x|y\r\n");
     const TLangList list = load();
     EXPECT_EQ(readBytes(langFile()), "lang_Menu_File|x|y\r\n");
@@ -246,7 +246,7 @@ TEST_F(TempDir, ExistingFileIsNotRewritten) {
 
 // ---- Reading the file -----------------------------------------------------------------------
 
-TEST_F(TempDir, WrittenFileReadsBackAsTheBuiltInRows) {
+TEST_F(LangFile, WrittenFileReadsBackAsTheBuiltInRows) {
     const TLangList list = load();
     const auto rows = BuiltInTextRows();
     // The one-blank third line is a row too: empty name and texts.
@@ -274,7 +274,7 @@ TEST_F(TempDir, WrittenFileReadsBackAsTheBuiltInRows) {
     }
 }
 
-TEST(LanguageFileText, LinesAreSplitIntoRows) {
+TEST(LangFileText, LinesAreSplitIntoRows) {
     struct Case {
         std::string_view what;
         std::string_view bytes;
@@ -311,7 +311,7 @@ TEST(LanguageFileText, LinesAreSplitIntoRows) {
     }
 }
 
-TEST(LanguageFileText, BytesAreDecodedAsGbkBeforeSplitting) {
+TEST(LangFileText, BytesAreDecodedAsGbkBeforeSplitting) {
     struct Case {
         std::string_view what;
         std::string_view bytes;
@@ -335,7 +335,7 @@ TEST(LanguageFileText, BytesAreDecodedAsGbkBeforeSplitting) {
     }
 }
 
-TEST_F(TempDir, EditedEnglishTextWinsAfterReload) {
+TEST_F(LangFile, EditedEnglishTextWinsAfterReload) {
     load();
     std::vector<std::string> lines = splitCrLf(readBytes(langFile()));
     ASSERT_EQ(lines[2 + 30], "lang_btn_Search|" + gbk("搜索设备") + "|Search Device");
@@ -353,7 +353,7 @@ TEST_F(TempDir, EditedEnglishTextWinsAfterReload) {
     EXPECT_EQ(splitCrLf(readBytes(langFile())).size(), 270u);
 }
 
-TEST_F(TempDir, ExtraLineForAKeyWinsOnlyAboveItsRow) {
+TEST_F(LangFile, ExtraLineForAKeyWinsOnlyAboveItsRow) {
     load();
     const std::vector<std::string> written = splitCrLf(readBytes(langFile()));
     const std::string extra = "lang_Menu_File|" + gbk("文件");
@@ -378,7 +378,7 @@ TEST_F(TempDir, ExtraLineForAKeyWinsOnlyAboveItsRow) {
     }
 }
 
-TEST_F(TempDir, UnreadableFileLeavesTheBuiltInRows) {
+TEST_F(LangFile, UnreadableFileLeavesTheBuiltInRows) {
     fs::create_directory(langFile()); // exists, but cannot be read as a file
     const TLangList list = load();
     EXPECT_EQ(list.FileRows().size(), 0u);
@@ -387,7 +387,7 @@ TEST_F(TempDir, UnreadableFileLeavesTheBuiltInRows) {
 
 // ---- Lookups --------------------------------------------------------------------------------
 
-TEST(TranslateText, KeysMatchWhateverTheLetterCase) {
+TEST(LangTranslateText, KeysMatchWhateverTheLetterCase) {
     const TLangList list = builtInOnly();
     struct Case {
         std::string_view key, result;
@@ -411,7 +411,7 @@ TEST(TranslateText, KeysMatchWhateverTheLetterCase) {
     }
 }
 
-TEST(TranslateText, WordingOfEitherLanguageTranslates) {
+TEST(LangTranslateText, WordingOfEitherLanguageTranslates) {
     struct Case {
         bool chinese;
         std::string_view text, result;
@@ -436,7 +436,7 @@ TEST(TranslateText, WordingOfEitherLanguageTranslates) {
     }
 }
 
-TEST(TranslateText, FileRowsComeFirstAndAnEmptyTextCounts) {
+TEST(LangTranslateText, FileRowsComeFirstAndAnEmptyTextCounts) {
     TLangList list = builtInOnly();
     list.ReadLanguageText("lang_Menu_Quit|x|\r\nlang_menu_quit|y|Leave\r\n");
     EXPECT_EQ(list.TranslateText("lang_Menu_Quit"), "");
@@ -445,7 +445,7 @@ TEST(TranslateText, FileRowsComeFirstAndAnEmptyTextCounts) {
     EXPECT_EQ(list.TranslateText("lang_Menu_Help"), "帮助");
 }
 
-TEST(SameTextIgnoringCase, FoldsLettersOnly) {
+TEST(LangSameTextIgnoringCase, FoldsLettersOnly) {
     struct Case {
         std::string_view a, b;
         bool same;
@@ -478,7 +478,7 @@ TEST(SameTextIgnoringCase, FoldsLettersOnly) {
 
 // ---- The program's table --------------------------------------------------------------------
 
-TEST_F(TempDir, InitLanguageLoadsTheFileAndFreeLanguageEmpties) {
+TEST_F(LangFile, InitLanguageLoadsTheFileAndFreeLanguageEmpties) {
     EXPECT_EQ(InitLanguage(m_dir), "");
     EXPECT_TRUE(fs::exists(langFile()));
     EXPECT_FALSE(LangList.UseChinese);
@@ -497,7 +497,7 @@ TEST_F(TempDir, InitLanguageLoadsTheFileAndFreeLanguageEmpties) {
     EXPECT_EQ(GetLangText("lang_Menu_File"), "lang_Menu_File");
 }
 
-TEST_F(TempDir, FileThatCannotBeWrittenIsReportedAndBuiltInRowsServe) {
+TEST_F(LangFile, FileThatCannotBeWrittenIsReportedAndBuiltInRowsServe) {
     const fs::path missingDir = m_dir / "no-such-dir";
     const std::string error = InitLanguage(missingDir);
     EXPECT_TRUE(error.starts_with("Unable to write to " + (missingDir / "R2Lang.txt").string()))
@@ -511,7 +511,7 @@ TEST_F(TempDir, FileThatCannotBeWrittenIsReportedAndBuiltInRowsServe) {
 
 // ---- System language ------------------------------------------------------------------------
 
-TEST(IsChineseLocale, FirstSetVariableDecides) {
+TEST(LangIsChineseLocale, FirstSetVariableDecides) {
     struct Case {
         const char* lcAll;
         const char* lcMessages;
