@@ -1,0 +1,344 @@
+#include "Unit_Udp.h"
+
+#include "gbk_text.h"
+#include "Unit_ProFun.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+namespace r2 {
+
+Q_LOGGING_CATEGORY(lcUdp, "r2.lan.udp")
+
+namespace {
+
+Bytes ToBytes(const QByteArray& data) {
+    return Bytes(data.begin(), data.end());
+}
+
+QByteArray ToQBytes(ByteView bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray ToQBytes(const std::string& bytes) {
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QStringList SystemAddresses() {
+    std::vector<std::string> list;
+    GetLocalIPs(list);
+    QStringList out;
+    for (const std::string& ip : list) {
+        out << QString::fromStdString(ip);
+    }
+    return out;
+}
+
+void RegisterMetaTypes() {
+    qRegisterMetaType<TBaseParam>();
+    qRegisterMetaType<TarrComParam>();
+    qRegisterMetaType<TarrCloudParam>();
+    qRegisterMetaType<TModbusParam>();
+    qRegisterMetaType<TModbusPackParam>();
+}
+
+} // namespace
+
+std::string ToFrameText(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    const std::string_view view(utf8.constData(), static_cast<size_t>(utf8.size()));
+    if (auto gbk = Utf8ToGbk(view)) {
+        return *gbk;
+    }
+    return std::string(view);
+}
+
+QString FromFrameText(const std::string& bytes) {
+    if (auto utf8 = GbkToUtf8(bytes)) {
+        return QString::fromStdString(*utf8);
+    }
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Turns the codec's reports into the endpoint's signals.
+class TUdpSvr::Sink final : public ParamReplySink {
+public:
+    explicit Sink(TUdpSvr& owner) : m_owner(owner) {}
+
+    void OnBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
+                      bool fromSerial) override {
+        emit m_owner.OnBaseParams(base, ports, devFlag, fromSerial);
+    }
+    void OnCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag) override {
+        emit m_owner.OnCloudParams(clouds, fromSerial, devFlag);
+    }
+    void OnHeartReg(ByteView block85, bool fromSerial, int devFlag) override {
+        emit m_owner.OnHeartReg(ToQBytes(block85), fromSerial, devFlag);
+    }
+    void OnHttpd(const std::string& url, const std::string& header) override {
+        emit m_owner.OnHttpd(ToQBytes(url), ToQBytes(header));
+    }
+    void OnModbusParam(const TModbusParam& param, int length) override {
+        emit m_owner.OnModbusParam(param, length);
+    }
+    void OnModbusPack(const TModbusPackParam& param, int length) override {
+        emit m_owner.OnModbusPack(param, length);
+    }
+
+private:
+    TUdpSvr& m_owner;
+};
+
+TUdpSvr::TUdpSvr(ParamMirror& mirror, QObject* parent)
+    : QObject(parent), m_mirror(mirror), m_sink(std::make_unique<Sink>(*this)),
+      m_addressSource(SystemAddresses) {
+    RegisterMetaTypes();
+}
+
+TUdpSvr::~TUdpSvr() {
+    closeSockets();
+}
+
+void TUdpSvr::setAddressSource(AddressSource source) {
+    m_addressSource = std::move(source);
+}
+
+QString TUdpSvr::socketLocalIp(int index) const {
+    if (index < 0 || index >= socketCount()) {
+        return {};
+    }
+    return m_sockets[static_cast<size_t>(index)]->localIp();
+}
+
+quint16 TUdpSvr::socketLocalPort(int index) const {
+    if (index < 0 || index >= socketCount()) {
+        return 0;
+    }
+    return m_sockets[static_cast<size_t>(index)]->localPort();
+}
+
+int TUdpSvr::smallestReceiveBuffer() const {
+    int smallest = 0;
+    for (const auto& sock : m_sockets) {
+        if (smallest == 0 || sock->receiveBufferBytes() < smallest) {
+            smallest = sock->receiveBufferBytes();
+        }
+    }
+    return smallest;
+}
+
+void TUdpSvr::DoSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
+                     quint16 destPort, const QString& localIp) {
+    emit OnSent(frame, destIp, localPort, destPort, localIp);
+}
+
+void TUdpSvr::DoStatus(int code, const QString& text) {
+    emit OnStatus(code, text);
+}
+
+bool TUdpSvr::BindLocalIPs() {
+    const QStringList addresses = m_addressSource();
+    if (addresses.isEmpty() || addresses == m_addresses) {
+        return true;
+    }
+    closeSockets();
+    if (!openSockets(addresses)) {
+        DoStatus(StPortInUse, QString::fromLatin1(StTextPortInUse));
+        return false;
+    }
+    m_addresses = addresses;
+    return true;
+}
+
+bool TUdpSvr::openSockets(const QStringList& addresses) {
+    for (const QString& ip : addresses) {
+        QString error;
+        auto sock = LanSocket::Open(ip, error);
+        if (!sock) {
+            qCWarning(lcUdp).noquote() << "cannot open a UDP socket for" << ip << "-" << error;
+            return false;
+        }
+        if (sock->receiveBufferBytes() < LanSocket::WantedReceiveBuffer) {
+            qCInfo(lcUdp).noquote()
+                << QStringLiteral("the receive buffer of the socket for %1 is %2 bytes, not the "
+                                  "%3 asked for; many modules answering at once may be lost. "
+                                  "Raise it with: sysctl -w net.core.rmem_max=%3")
+                       .arg(ip)
+                       .arg(sock->receiveBufferBytes())
+                       .arg(LanSocket::WantedReceiveBuffer);
+        }
+        const int index = static_cast<int>(m_sockets.size());
+        auto* notifier = new QSocketNotifier(sock->fd(), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this, index] { onReadable(index); });
+        m_sockets.push_back(std::move(sock));
+        m_notifiers.push_back(notifier);
+    }
+    return true;
+}
+
+void TUdpSvr::closeSockets() {
+    for (QSocketNotifier* notifier : m_notifiers) {
+        notifier->setEnabled(false);
+        delete notifier;
+    }
+    m_notifiers.clear();
+    m_sockets.clear();
+    m_addresses.clear();
+}
+
+bool TUdpSvr::SearchDevices() {
+    BindLocalIPs();
+    const QByteArray request = ToQBytes(BuildSearchRequest());
+    if (m_sockets.empty() && !openSockets(QStringList{QString()})) {
+        return false;
+    }
+    for (int i = 0; i < socketCount(); ++i) {
+        if (!DisableConnReset(0)) {
+            continue;
+        }
+        const LanSocket& sock = *m_sockets[static_cast<size_t>(i)];
+        const QString dest = QString::fromLatin1(BroadcastIP);
+        if (sock.sendTo(request, dest, CfgPortP6)) {
+            DoSent(request, dest, sock.localPort(), CfgPortP6, sock.localIp());
+        }
+    }
+    DoStatus(StSearchSent, QString());
+    return true;
+}
+
+bool TUdpSvr::DisableConnReset(int socketIndex) const {
+    return socketIndex >= 0 && socketIndex < socketCount();
+}
+
+bool TUdpSvr::sendFrame(int socketIndex, const Bytes& frame, quint16 destPort) {
+    if (frame.empty() || !DisableConnReset(0) || socketIndex < 0 || socketIndex >= socketCount()) {
+        return false;
+    }
+    const LanSocket& sock = *m_sockets[static_cast<size_t>(socketIndex)];
+    const QString dest = QString::fromLatin1(BroadcastIP);
+    const QByteArray bytes = ToQBytes(frame);
+    if (!sock.sendTo(bytes, dest, destPort)) {
+        return false;
+    }
+    DoSent(bytes, dest, sock.localPort(), destPort, sock.localIp());
+    return true;
+}
+
+bool TUdpSvr::sendCommand(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                          const QString& password, const Bytes& block, quint16 destPort) {
+    const Bytes frame = BuildCommandFrame(command, mac.toStdString(), ToFrameText(user),
+                                          ToFrameText(password), block);
+    return sendFrame(socketIndex, frame, destPort);
+}
+
+bool TUdpSvr::SendCmdP6(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                        const QString& password) {
+    return sendCommand(socketIndex, mac, command, user, password, {}, CfgPortP6);
+}
+
+bool TUdpSvr::SendCmdP7(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                        const QString& password) {
+    return sendCommand(socketIndex, mac, command, user, password, {}, CfgPortP7);
+}
+
+bool TUdpSvr::SendBlockP6(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                          const QString& password, const Bytes& block) {
+    return sendCommand(socketIndex, mac, command, user, password, block, CfgPortP6);
+}
+
+bool TUdpSvr::SendBlockP7(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                          const QString& password, const Bytes& block) {
+    return sendCommand(socketIndex, mac, command, user, password, block, CfgPortP7);
+}
+
+void TUdpSvr::onReadable(int socketIndex) {
+    if (socketIndex >= socketCount()) {
+        return;
+    }
+    std::vector<LanDatagram> batch;
+    m_sockets[static_cast<size_t>(socketIndex)]->drain(batch);
+    for (LanDatagram& d : batch) {
+        d.socketIndex = socketIndex;
+        m_pending.push_back(std::move(d));
+    }
+    dispatchPending();
+}
+
+void TUdpSvr::dispatchPending() {
+    if (m_dispatching) {
+        return;
+    }
+    m_dispatching = true;
+    while (!m_pending.empty()) {
+        const LanDatagram d = std::move(m_pending.front());
+        m_pending.pop_front();
+        if (!isOwnSender(d)) {
+            UDPRead(d);
+        }
+    }
+    m_dispatching = false;
+}
+
+bool TUdpSvr::isOwnSender(const LanDatagram& datagram) const {
+    for (const auto& sock : m_sockets) {
+        if (sock->localPort() == datagram.senderPort &&
+            (sock->localIp().isEmpty() || m_addresses.contains(datagram.senderIp))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TUdpSvr::UDPRead(const LanDatagram& datagram) {
+    emit OnReceived(datagram.bytes, datagram.senderIp, datagram.localPort, datagram.senderPort,
+                    datagram.localIp);
+    const Bytes bytes = ToBytes(datagram.bytes);
+    const int flag = DeviceFlagForPort(datagram.senderPort);
+    switch (ClassifyReply(bytes)) {
+    case ReplyKind::ParamReply:
+        HandleParamReply(m_mirror, bytes, flag, *m_sink);
+        break;
+    case ReplyKind::CheckError:
+        DoStatus(StCheckErr, QStringLiteral("%1").arg(bytes[1], 2, 16, QChar('0')).toUpper());
+        break;
+    case ReplyKind::Ack:
+        switch (bytes[3]) {
+        case 0x45:
+            DoStatus(StOtherErr, QString::fromLatin1(StTextOtherErr));
+            break;
+        case 0x4B:
+            DoStatus(StAck, QString::fromLatin1(StTextAck));
+            break;
+        case 0x50:
+            DoStatus(StPswdErr, QString::fromLatin1(StTextPswdErr));
+            break;
+        default:
+            break;
+        }
+        break;
+    case ReplyKind::SearchReply:
+        handleSearchReply(datagram, bytes);
+        break;
+    case ReplyKind::OtherSeries:
+        DoStatus(StOtherSeries, QString::fromLatin1(StTextOtherSeries));
+        break;
+    case ReplyKind::Unknown:
+        DoStatus(StUnknownLen, QString::number(bytes.size()));
+        break;
+    case ReplyKind::Ignored:
+        break;
+    }
+}
+
+void TUdpSvr::handleSearchReply(const LanDatagram& datagram, const Bytes& bytes) {
+    const auto reply = DecodeSearchReply(bytes);
+    if (!reply) {
+        return;
+    }
+    emit OnDeviceFound(QString::fromStdString(reply->ip), FromFrameText(reply->name),
+                       datagram.socketIndex, DeviceFlagFor(reply->version, datagram.senderPort),
+                       QString::number(reply->version), QString::fromStdString(reply->mac));
+}
+
+} // namespace r2

@@ -1,0 +1,185 @@
+#include "ctl_args.h"
+
+#include <QRegularExpression>
+
+namespace r2::ctl {
+
+namespace {
+
+const QStringList Commands = {"search", "read", "write", "restart", "reset", "fields"};
+const QStringList Panels = {"p6", "p7", "p5"};
+const QStringList ValueOptions = {"--user", "--password", "--wait", "--set", "--from"};
+
+ParseResult Error(const QString& text) {
+    return ParseResult{std::nullopt, text};
+}
+
+bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, QString& error) {
+    if (name == "--user") {
+        o.user = value;
+    } else if (name == "--password") {
+        o.password = value;
+    } else if (name == "--wait") {
+        bool ok = false;
+        o.waitMs = value.toInt(&ok);
+        if (!ok || o.waitMs < 0) {
+            error = QStringLiteral("--wait needs a number of milliseconds, not \"%1\"").arg(value);
+            return false;
+        }
+    } else if (name == "--set") {
+        if (!value.contains('=') || value.startsWith('=')) {
+            error = QStringLiteral("--set needs CONTROL=VALUE, not \"%1\"").arg(value);
+            return false;
+        }
+        o.sets << value;
+    } else {
+        o.fromFile = value;
+    }
+    return true;
+}
+
+QString CheckPositionals(CtlOptions& o, const QStringList& positionals) {
+    if (positionals.isEmpty()) {
+        return QStringLiteral("no command given (search, read, write, restart, reset, fields)");
+    }
+    o.command = positionals.first();
+    if (!Commands.contains(o.command)) {
+        return QStringLiteral("unknown command \"%1\"").arg(o.command);
+    }
+    const QStringList rest = positionals.mid(1);
+    if (o.command == "search") {
+        return rest.isEmpty() ? QString() : QStringLiteral("search takes no argument");
+    }
+    if (o.command == "fields") {
+        if (rest.size() > 1 || (rest.size() == 1 && !Panels.contains(rest.first().toLower()))) {
+            return QStringLiteral("fields takes one of p6, p7, p5 or nothing");
+        }
+        o.fieldsPanel = rest.isEmpty() ? QString() : rest.first().toLower();
+        return {};
+    }
+    if (rest.size() != 1) {
+        return QStringLiteral("%1 needs exactly one MAC address").arg(o.command);
+    }
+    const auto mac = NormalizeMac(rest.first());
+    if (!mac) {
+        return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(rest.first());
+    }
+    o.mac = *mac;
+    if (o.command != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
+        return QStringLiteral("--set and --from belong to write");
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<QString> NormalizeMac(const QString& text) {
+    QString digits = text;
+    digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
+    static const QRegularExpression hex12(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+    if (!hex12.match(digits).hasMatch()) {
+        return std::nullopt;
+    }
+    digits = digits.toUpper();
+    QStringList pairs;
+    for (int i = 0; i < 12; i += 2) {
+        pairs << digits.mid(i, 2);
+    }
+    return pairs.join(' ');
+}
+
+ParseResult ParseArguments(const QStringList& args) {
+    CtlOptions o;
+    QStringList positionals;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            continue;
+        }
+        if (arg == "--json") {
+            o.json = true;
+            continue;
+        }
+        const QString name = arg.section('=', 0, 0);
+        if (ValueOptions.contains(name)) {
+            QString value;
+            if (arg.contains('=')) {
+                value = arg.section('=', 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return Error(QStringLiteral("%1 needs a value").arg(name));
+            }
+            QString error;
+            if (!ApplyValueOption(o, name, value, error)) {
+                return Error(error);
+            }
+            continue;
+        }
+        if (arg.startsWith("--")) {
+            return Error(QStringLiteral("unknown option %1").arg(arg));
+        }
+        positionals << arg;
+    }
+    if (o.help) {
+        return ParseResult{o, QString()};
+    }
+    if (const QString error = CheckPositionals(o, positionals); !error.isEmpty()) {
+        return Error(error);
+    }
+    return ParseResult{o, QString()};
+}
+
+QString HelpText() {
+    return QStringLiteral(
+        R"(Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...
+
+Works with R2 modules (P6, P7) on the local network, as the r2config window does.
+
+Commands:
+  search                 Broadcast the search on every local IPv4 address, collect replies
+                         for --wait ms and list the modules (one row per MAC, first reply
+                         wins, in arrival order).
+  read MAC               Find the module by a search, read it as a click on its row does, and
+                         collect the replies for --wait ms. Prints the blocks received and, for
+                         a P6, the P6 panel filled from them and the Modbus controls' visibility.
+  write MAC [--set CONTROL=VALUE]... [--from FILE.json]
+                         Read the module, apply the values to its panel (P6: the panel as read;
+                         P7: the P7 panel's design state), then save: every frame sent and every
+                         status received is printed; waits --wait ms after the last frame.
+                         FILE.json is an object {"CONTROL": value}: an edit takes a string, a
+                         list its entry index (or entry name), a check box true/false, the baud
+                         lists the rate. Values are checked and every block is encoded before
+                         the first frame goes out: a value that does not convert sends nothing.
+  restart MAC            Send the restart command (port 1500 for every model).
+  reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
+  fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
+                         accepted values.
+
+MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
+00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
+
+Options:
+  --user NAME            User name the commands carry (default admin).
+  --password PW          Password the commands carry (default tulip).
+  --wait MS              How long to collect replies, in milliseconds (default 2000).
+  --json                 Machine-readable output on standard output.
+  -h, --help             This text.
+
+Exit status:
+  0  success (write, restart, reset: every frame sent was acknowledged "ACK", no error status)
+  1  bad arguments, or a value that does not convert (nothing is sent; the message names the
+     control)
+  2  the module was not found by the search
+  3  the module reported a user-name/password error
+  4  nothing answered the commands
+  5  any other error status (check error, other error, a frame not acknowledged, a module of
+     another series, an unknown reply, a socket that could not be opened)
+
+Errors go to standard error. Run it only on a network where broadcasting to the modules'
+segment is wanted: every command is a broadcast to 255.255.255.255.
+)");
+}
+
+} // namespace r2::ctl

@@ -1,0 +1,41 @@
+#pragma once
+// r2ctl's command line: `r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...`.
+// Options may stand anywhere on the line, as `--name VALUE` or `--name=VALUE`. Parsing checks
+// the form only (a command, a MAC, a number); whether a control accepts a value is decided by
+// the panel later, before anything is sent.
+
+#include <optional>
+#include <QString>
+#include <QStringList>
+
+namespace r2::ctl {
+
+inline constexpr int DefaultWaitMs = 2000;
+
+struct CtlOptions {
+    QString user = QStringLiteral("admin");
+    QString password = QStringLiteral("tulip");
+    int waitMs = DefaultWaitMs;
+    bool json = false;
+    bool help = false;
+    QString command;     // search, read, write, restart, reset, fields
+    QString mac;         // MAC text with single spaces, upper case
+    QStringList sets;    // "CONTROL=VALUE", in the order given
+    QString fromFile;    // --from FILE.json
+    QString fieldsPanel; // fields: p6, p7, p5 or empty for all three
+};
+
+struct ParseResult {
+    std::optional<CtlOptions> options;
+    QString error;
+};
+
+ParseResult ParseArguments(const QStringList& args);
+
+// A MAC typed with or without spaces, colons or dashes, in any letter case, as the MAC text
+// the device list shows ("00 11 22 33 44 55"). Empty unless it is exactly 12 hex digits.
+std::optional<QString> NormalizeMac(const QString& text);
+
+QString HelpText();
+
+} // namespace r2::ctl

@@ -1,0 +1,216 @@
+#include "ctl_output.h"
+
+#include "Unit_Udp.h"
+
+#include <algorithm>
+#include <QJsonValue>
+
+namespace r2::ctl {
+
+bool AddDevice(std::vector<DeviceRow>& rows, const DeviceRow& row) {
+    const bool known = std::any_of(rows.begin(), rows.end(),
+                                   [&row](const DeviceRow& r) { return r.mac == row.mac; });
+    if (!known) {
+        rows.push_back(row);
+    }
+    return !known;
+}
+
+QString ModelName(int flag) {
+    if (flag == DevFlagP6) {
+        return QStringLiteral("P6");
+    }
+    if (flag == DevFlagP7) {
+        return QStringLiteral("P7");
+    }
+    return QStringLiteral("none");
+}
+
+QJsonObject DeviceJson(const DeviceRow& row) {
+    return QJsonObject{{"ip", row.ip},          {"name", row.name},
+                       {"mac", row.mac},        {"version", row.version.toInt()},
+                       {"flag", row.flag},      {"model", ModelName(row.flag)},
+                       {"ipIndex", row.ipIndex}};
+}
+
+namespace {
+
+QString FormatTable(const QStringList& header, const std::vector<QStringList>& rows) {
+    std::vector<qsizetype> widths;
+    for (const QString& h : header) {
+        widths.push_back(h.size());
+    }
+    for (const QStringList& r : rows) {
+        for (qsizetype i = 0; i < r.size(); ++i) {
+            widths[static_cast<size_t>(i)] = std::max(widths[static_cast<size_t>(i)], r[i].size());
+        }
+    }
+    auto line = [&widths](const QStringList& cells) {
+        QString out;
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const bool last = i + 1 == cells.size();
+            out += last ? cells[i] : cells[i].leftJustified(widths[static_cast<size_t>(i)] + 2);
+        }
+        return out + '\n';
+    };
+    QString out = line(header);
+    for (const QStringList& r : rows) {
+        out += line(r);
+    }
+    return out;
+}
+
+} // namespace
+
+QString DeviceTable(const std::vector<DeviceRow>& rows) {
+    std::vector<QStringList> cells;
+    for (const DeviceRow& r : rows) {
+        cells.push_back({r.ip, r.name, r.mac, r.version, QString::number(r.flag), ModelName(r.flag),
+                         QString::number(r.ipIndex)});
+    }
+    return FormatTable({"IP", "Name", "MAC", "Version", "Flag", "Model", "IpIndex"}, cells);
+}
+
+void CountStatus(Outcome& outcome, int code) {
+    if (code == StSearchSent) {
+        return;
+    }
+    ++outcome.answers;
+    if (code == StAck) {
+        ++outcome.acks;
+    } else if (code == StPswdErr) {
+        ++outcome.passwordErrors;
+    } else {
+        ++outcome.otherErrors;
+    }
+}
+
+int ExitStatusFor(const Outcome& o) {
+    if (o.passwordErrors > 0) {
+        return exitcode::PasswordError;
+    }
+    if (o.otherErrors > 0 || o.framesFailed > 0 || o.framesSent == 0) {
+        return exitcode::OtherError;
+    }
+    if (o.answers == 0) {
+        return exitcode::NoAnswer;
+    }
+    return o.acks >= o.framesSent ? exitcode::Ok : exitcode::OtherError;
+}
+
+QString ExplainExit(const Outcome& o) {
+    switch (ExitStatusFor(o)) {
+    case exitcode::Ok:
+        return {};
+    case exitcode::PasswordError:
+        return QStringLiteral("the module rejected the user name or password; pass the right "
+                              "ones with --user and --password");
+    case exitcode::NoAnswer:
+        return QStringLiteral("nothing answered the %1 frame(s) sent").arg(o.framesSent);
+    default:
+        break;
+    }
+    if (o.framesSent == 0 && o.framesFailed == 0) {
+        return QStringLiteral("nothing was sent: this command does not apply to the module");
+    }
+    if (o.framesFailed > 0) {
+        return QStringLiteral("%1 frame(s) could not be sent").arg(o.framesFailed);
+    }
+    if (o.otherErrors > 0) {
+        return QStringLiteral("the module answered with %1 error status(es)").arg(o.otherErrors);
+    }
+    return QStringLiteral("only %1 of %2 frame(s) were acknowledged").arg(o.acks).arg(o.framesSent);
+}
+
+int EntryIndex(std::string_view entries, std::string_view name) {
+    int position = 0;
+    for (std::size_t start = 0; start <= entries.size(); ++position) {
+        const std::size_t bar = std::min(entries.find('|', start), entries.size());
+        if (entries.substr(start, bar - start) == name) {
+            return position;
+        }
+        start = bar + 1;
+    }
+    return -1;
+}
+
+QJsonObject PanelJson(std::span<const ControlInfo> table, const std::vector<ControlValue>& values) {
+    QJsonObject out;
+    for (const ControlValue& v : values) {
+        const auto info = std::find_if(table.begin(), table.end(),
+                                       [&v](const ControlInfo& i) { return i.name == v.name; });
+        const QString name = QString::fromStdString(v.name);
+        const ControlKind kind = info == table.end() ? ControlKind::Edit : info->kind;
+        switch (kind) {
+        case ControlKind::List:
+            out[name] = EntryIndex(info->accepted, v.value);
+            break;
+        case ControlKind::CheckBox:
+            out[name] = v.value == "1";
+            break;
+        case ControlKind::BaudList:
+        case ControlKind::Edit:
+            out[name] = ShowText(v.value);
+            break;
+        }
+    }
+    return out;
+}
+
+std::optional<QString> SetTextFromJson(const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double:
+        if (value.toDouble() != static_cast<double>(value.toInteger())) {
+            return std::nullopt;
+        }
+        return QString::number(value.toInteger());
+    case QJsonValue::String:
+        return value.toString();
+    default:
+        return std::nullopt;
+    }
+}
+
+QJsonArray FieldsJson(const QString& panel, std::span<const ControlInfo> table) {
+    QJsonArray out;
+    for (const ControlInfo& i : table) {
+        out.append(
+            QJsonObject{{"panel", panel},
+                        {"name", QString::fromUtf8(i.name.data(), i.name.size())},
+                        {"kind", QString::fromUtf8(ControlKindName(i.kind).data(),
+                                                   ControlKindName(i.kind).size())},
+                        {"meaning", QString::fromUtf8(i.meaning.data(), i.meaning.size())},
+                        {"accepted", QString::fromUtf8(i.accepted.data(), i.accepted.size())}});
+    }
+    return out;
+}
+
+QString FieldsTable(const QString& panel, std::span<const ControlInfo> table) {
+    std::vector<QStringList> cells;
+    for (const ControlInfo& i : table) {
+        cells.push_back(
+            {QString::fromUtf8(i.name.data(), i.name.size()),
+             QString::fromUtf8(ControlKindName(i.kind).data(), ControlKindName(i.kind).size()),
+             QString::fromUtf8(i.meaning.data(), i.meaning.size()),
+             QString::fromUtf8(i.accepted.data(), i.accepted.size())});
+    }
+    return panel.toUpper() + " panel\n" +
+           FormatTable({"Control", "Kind", "Meaning", "Accepted"}, cells);
+}
+
+QString HexText(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex()).toUpper();
+}
+
+QString HexText(const Bytes& bytes) {
+    return HexText(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qsizetype>(bytes.size())));
+}
+
+QString ShowText(const std::string& bytes) {
+    return FromFrameText(bytes);
+}
+
+} // namespace r2::ctl

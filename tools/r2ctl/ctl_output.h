@@ -1,0 +1,75 @@
+#pragma once
+// What r2ctl prints: the device table, the panel values as JSON, the exit-status rules.
+
+#include "panel_controls.h"
+#include "Unit_Public.h"
+
+#include <optional>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <span>
+#include <vector>
+
+namespace r2::ctl {
+
+namespace exitcode {
+inline constexpr int Ok = 0;
+inline constexpr int BadArguments = 1;
+inline constexpr int NotFound = 2;
+inline constexpr int PasswordError = 3;
+inline constexpr int NoAnswer = 4;
+inline constexpr int OtherError = 5;
+} // namespace exitcode
+
+// One row of the device list, as the main window holds it.
+struct DeviceRow {
+    QString ip;
+    QString name;
+    QString mac; // MAC text with spaces
+    QString version;
+    int flag = DevFlagNone;
+    int ipIndex = 0;
+};
+
+// Appends the device unless its MAC is listed already (the first reply wins).
+bool AddDevice(std::vector<DeviceRow>& rows, const DeviceRow& row);
+QString ModelName(int flag);
+QJsonObject DeviceJson(const DeviceRow& row);
+QString DeviceTable(const std::vector<DeviceRow>& rows);
+
+// Everything the module answered to the commands of one action.
+struct Outcome {
+    int framesSent = 0;
+    int framesFailed = 0; // frames the endpoint could not send
+    int acks = 0;
+    int passwordErrors = 0;
+    int otherErrors = 0; // any status but StAck, StPswdErr and StSearchSent
+    int answers = 0;     // statuses of any kind
+};
+// Counts one status raised while the action ran.
+void CountStatus(Outcome& outcome, int code);
+int ExitStatusFor(const Outcome& outcome);
+// A sentence for standard error when the status is not 0.
+QString ExplainExit(const Outcome& outcome);
+
+// Panel values in JSON types: edits as text (UTF-8), lists as their index (-1 for none), the
+// baud lists as the text they show, check boxes as true/false.
+QJsonObject PanelJson(std::span<const ControlInfo> table, const std::vector<ControlValue>& values);
+// Index of an entry in a "|"-separated entry list; -1 for "-1" or a name it does not hold.
+int EntryIndex(std::string_view entries, std::string_view name);
+// A JSON value of --from as the text SetControl takes; empty when the type does not fit.
+std::optional<QString> SetTextFromJson(const QJsonValue& value);
+
+QJsonArray FieldsJson(const QString& panel, std::span<const ControlInfo> table);
+QString FieldsTable(const QString& panel, std::span<const ControlInfo> table);
+
+// Upper-case hex without separators.
+QString HexText(const QByteArray& bytes);
+QString HexText(const Bytes& bytes);
+// Module bytes (GBK) as text for a terminal or JSON.
+QString ShowText(const std::string& bytes);
+
+} // namespace r2::ctl

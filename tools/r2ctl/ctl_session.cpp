@@ -1,0 +1,490 @@
+#include "ctl_session.h"
+
+#include "Unit_AppLang.h"
+#include "Unit_Baselang.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+
+namespace r2::ctl {
+
+namespace {
+
+// Polling interval while waiting for a condition; replies are handled in between.
+constexpr int PollMs = 5;
+// Upper bound for a sequence to run through its pauses (a P6 save takes about 4.5 s).
+constexpr int SequenceLimitMs = 30000;
+
+QString CommandName(quint8 code) {
+    switch (code) {
+    case CmdRestart:
+        return QStringLiteral("restart");
+    case CmdRead:
+        return QStringLiteral("read");
+    case CmdWriteEnd:
+        return QStringLiteral("write end");
+    case CmdWriteBase:
+        return QStringLiteral("base");
+    case CmdWritePort:
+        return QStringLiteral("port");
+    case CmdFactoryReset:
+        return QStringLiteral("factory reset");
+    case CmdWriteCloud:
+        return QStringLiteral("cloud");
+    case CmdWriteHeartReg:
+        return QStringLiteral("heartbeat/registration");
+    case CmdWriteHttpdUrl:
+        return QStringLiteral("HTTPD URL");
+    case CmdWriteHttpdHead:
+        return QStringLiteral("HTTPD header");
+    case CmdWriteModbus:
+        return QStringLiteral("Modbus");
+    default:
+        return QStringLiteral("command %1").arg(code);
+    }
+}
+
+// The block names of `read --json`, by reply length.
+std::vector<std::pair<QString, QByteArray>> NamedBlocks(const QByteArray& reply) {
+    switch (reply.size()) {
+    case BasePortReplyLen:
+        return {{"base", reply.left(BaseBlockLen)}, {"port", reply.mid(BaseBlockLen)}};
+    case CloudBlockLen:
+        return {{"cloud", reply}};
+    case HeartRegBlockLen:
+        return {{"heartReg", reply}};
+    case HttpdReplyLen:
+        return {{"httpd", reply}};
+    case ModbusPackBlockLen:
+        return {{"modbusPack", reply}};
+    case ModbusShortLen:
+    case ModbusSwitchLen:
+        return {{"modbus", reply}};
+    default:
+        return {};
+    }
+}
+
+QString EnglishText(const QString& key) {
+    static const TLangList table = [] {
+        TLangList list;
+        BuildBuiltInTexts(list);
+        return list;
+    }();
+    return QString::fromStdString(table.TranslateText(key.toStdString())).trimmed();
+}
+
+bool IsEditOf(std::span<const ControlInfo> table, const QString& name) {
+    const std::string key = name.toStdString();
+    for (const ControlInfo& i : table) {
+        if (i.name == key) {
+            return i.kind == ControlKind::Edit;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
+    : m_options(options), m_out(out), m_err(err) {
+    connect(&m_udp, &TUdpSvr::OnDeviceFound, this, &CtlSession::onDeviceFound);
+    connect(&m_udp, &TUdpSvr::OnReceived, this,
+            [this](const QByteArray& frame) { onReceived(frame); });
+    connect(&m_udp, &TUdpSvr::OnSent, this,
+            [this](const QByteArray& frame, const QString&, quint16, quint16 destPort) {
+                onSent(frame, destPort);
+            });
+    connect(&m_udp, &TUdpSvr::OnStatus, this, &CtlSession::onStatus);
+    connect(&m_udp, &TUdpSvr::OnBaseParams, this,
+            [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
+                const std::string mac = m_selectedMac.value_or(QString()).toStdString();
+                FillFromBaseReply(m_panel, base, ports, flag, serial,
+                                  m_selectedMac ? std::optional<std::string_view>(mac)
+                                                : std::nullopt);
+            });
+    connect(&m_udp, &TUdpSvr::OnCloudParams, this,
+            [this](const TarrCloudParam& clouds) { FillFromCloud(m_panel, clouds); });
+    connect(&m_udp, &TUdpSvr::OnHeartReg, this, [this](const QByteArray& block, bool, int flag) {
+        FillFromHeartReg(m_panel,
+                         std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
+                                   static_cast<size_t>(block.size())),
+                         flag);
+    });
+    connect(&m_udp, &TUdpSvr::OnHttpd, this, [this](const QByteArray& url, const QByteArray& head) {
+        FillFromHttpd(m_panel, url.toStdString(), head.toStdString());
+    });
+    connect(&m_udp, &TUdpSvr::OnModbusParam, this,
+            [this](const TModbusParam& p, int length) { FillFromModbusParam(m_panel, p, length); });
+    connect(&m_udp, &TUdpSvr::OnModbusPack, this,
+            [this](const TModbusPackParam& p) { FillFromModbusPack(m_panel, p); });
+}
+
+int CtlSession::run() {
+    if (m_options.command == "search") {
+        return runSearch();
+    }
+    if (m_options.command == "read") {
+        return runRead();
+    }
+    if (m_options.command == "write") {
+        return runWrite();
+    }
+    return runSingleCommand();
+}
+
+int CtlSession::fail(int status, const QString& message) {
+    m_err << "r2ctl: " << message << Qt::endl;
+    return status;
+}
+
+void CtlSession::runEventLoop(int ms, const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (clock.elapsed() >= ms || (done && done())) {
+            loop.quit();
+        }
+    });
+    poll.start(PollMs);
+    if (done && done()) {
+        return;
+    }
+    loop.exec();
+}
+
+void CtlSession::onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
+                               const QString& version, const QString& mac) {
+    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
+}
+
+void CtlSession::onReceived(const QByteArray& frame) {
+    const Bytes bytes(frame.begin(), frame.end());
+    if (ClassifyReply(bytes) != ReplyKind::ParamReply) {
+        return;
+    }
+    for (auto& [name, block] : NamedBlocks(frame)) {
+        m_blocks[name] = block;
+    }
+}
+
+void CtlSession::onSent(const QByteArray& frame, quint16 destPort) {
+    if (!m_actionRunning) {
+        return;
+    }
+    const quint8 code = frame.size() > 2 ? static_cast<quint8>(frame[2]) : 0;
+    m_sentJson.append(QJsonObject{{"command", CommandName(code)},
+                                  {"code", code},
+                                  {"port", destPort},
+                                  {"length", frame.size()},
+                                  {"bytes", HexText(frame)}});
+    if (!m_options.json) {
+        m_out << "sent  " << CommandName(code).leftJustified(24) << " to port " << destPort << ", "
+              << frame.size() << " bytes: " << HexText(frame) << Qt::endl;
+    }
+}
+
+void CtlSession::onStatus(int code, const QString& text) {
+    if (code == StSearchSent) {
+        return;
+    }
+    if (code == StPortInUse) {
+        m_err << "r2ctl: the UDP sockets could not be opened (" << text << ")" << Qt::endl;
+    }
+    CountStatus(m_outcome, code);
+    m_statusJson.append(QJsonObject{{"code", code}, {"text", text}});
+    if (m_actionRunning && !m_options.json) {
+        m_out << "status " << code << " " << text << Qt::endl;
+    }
+}
+
+std::optional<DeviceRow> CtlSession::findDevice() {
+    const auto found = [this] {
+        return std::any_of(m_devices.begin(), m_devices.end(),
+                           [this](const DeviceRow& r) { return r.mac == m_options.mac; });
+    };
+    m_udp.SearchDevices();
+    runEventLoop(m_options.waitMs, found);
+    for (const DeviceRow& r : m_devices) {
+        if (r.mac == m_options.mac) {
+            return r;
+        }
+    }
+    return std::nullopt;
+}
+
+int CtlSession::runSearch() {
+    m_udp.SearchDevices();
+    runEventLoop(m_options.waitMs);
+    if (m_options.json) {
+        QJsonArray rows;
+        for (const DeviceRow& r : m_devices) {
+            rows.append(DeviceJson(r));
+        }
+        m_out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+    } else {
+        m_out << DeviceTable(m_devices);
+        m_out << m_devices.size() << " module(s) found" << Qt::endl;
+    }
+    return m_outcome.otherErrors > 0 ? exitcode::OtherError : exitcode::Ok;
+}
+
+bool CtlSession::readDevice(const DeviceRow& row) {
+    if (row.flag != DevFlagP6 && row.flag != DevFlagP7) {
+        m_err << "r2ctl: " << row.mac << ": "
+              << EnglishText(QStringLiteral("lang_Hint_VerIncompatible")) << " (firmware version "
+              << row.version << ")" << Qt::endl;
+        return false;
+    }
+    m_selectedMac = row.mac;
+    if (row.flag == DevFlagP6) {
+        HideModbusGroups(m_panel);
+    }
+    m_outcome = Outcome{};
+    LanSequence read(m_udp, m_mirror, PlanRead(row.flag, LanTarget{row.ipIndex, row.mac}),
+                     m_options.user, m_options.password);
+    read.start();
+    m_outcome.framesSent = 1;
+    runEventLoop(m_options.waitMs);
+    return true;
+}
+
+int CtlSession::runRead() {
+    const auto row = findDevice();
+    if (!row) {
+        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
+                                                       "search")
+                                            .arg(m_options.mac));
+    }
+    if (!readDevice(*row)) {
+        return exitcode::OtherError;
+    }
+    printRead(*row, row->flag);
+    const int status = m_outcome.passwordErrors > 0 ? exitcode::PasswordError
+                       : m_outcome.otherErrors > 0  ? exitcode::OtherError
+                       : m_blocks.empty()           ? exitcode::NoAnswer
+                                                    : exitcode::Ok;
+    if (status == exitcode::NoAnswer) {
+        m_err << "r2ctl: the module sent no parameter block" << Qt::endl;
+    } else if (status != exitcode::Ok) {
+        m_err << "r2ctl: " << ExplainExit(m_outcome) << Qt::endl;
+    }
+    return status;
+}
+
+QJsonObject CtlSession::blocksJson() const {
+    QJsonObject out;
+    for (const auto& [name, block] : m_blocks) {
+        out[name] = HexText(block);
+    }
+    return out;
+}
+
+QJsonObject CtlSession::visibleJson() const {
+    const PanelP6State& s = m_panel.state;
+    return QJsonObject{{"rzgrpbxModbus", s.rzgrpbxModbus.visible},
+                       {"RzGroupBox1", s.RzGroupBox1.visible},
+                       {"rzchckbxmodbustcp", s.rzchckbxmodbustcp.visible},
+                       {"rzchckbxmodbuspool", s.rzchckbxmodbuspool.visible},
+                       {"lblhearttime", s.lblhearttime.visible},
+                       {"edtwaittime", s.edtwaittime.visible}};
+}
+
+void CtlSession::printRead(const DeviceRow& row, int flag) {
+    const bool p6 = flag == DevFlagP6;
+    const QJsonObject panel =
+        p6 ? PanelJson(ControlTableP6(), ControlValuesP6(m_panel)) : QJsonObject{};
+    if (m_options.json) {
+        QJsonObject doc{{"device", DeviceJson(row)}, {"blocks", blocksJson()}};
+        if (p6) {
+            doc["panel"] = panel;
+            doc["visible"] = visibleJson();
+        }
+        m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
+        return;
+    }
+    m_out << DeviceTable({row}) << "\nBlocks received:\n";
+    for (const auto& [name, block] : m_blocks) {
+        m_out << "  " << name.leftJustified(11) << HexText(block) << '\n';
+    }
+    if (p6) {
+        m_out << "\nP6 panel:\n";
+        for (const ControlValue& v : ControlValuesP6(m_panel)) {
+            m_out << "  " << QString::fromStdString(v.name).leftJustified(24) << ShowText(v.value)
+                  << '\n';
+        }
+        m_out << "\nShown by the module's replies:\n";
+        const QJsonObject visible = visibleJson();
+        for (auto it = visible.begin(); it != visible.end(); ++it) {
+            m_out << "  " << it.key().leftJustified(24) << (it.value().toBool() ? "yes" : "no")
+                  << '\n';
+        }
+    }
+    m_out.flush();
+}
+
+std::optional<std::vector<std::pair<QString, QString>>>
+CtlSession::valuesToSet(QString& error) const {
+    std::vector<std::pair<QString, QString>> values;
+    if (!m_options.fromFile.isEmpty()) {
+        QFile file(m_options.fromFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error =
+                QStringLiteral("cannot read %1: %2").arg(m_options.fromFile, file.errorString());
+            return std::nullopt;
+        }
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+        if (!doc.isObject()) {
+            error = QStringLiteral("%1 is not a JSON object of CONTROL: value (%2)")
+                        .arg(m_options.fromFile, parseError.errorString());
+            return std::nullopt;
+        }
+        const QJsonObject object = doc.object();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const auto text = SetTextFromJson(it.value());
+            if (!text) {
+                error = QStringLiteral("%1: the value in %2 is not a string, whole number or "
+                                       "true/false")
+                            .arg(it.key(), m_options.fromFile);
+                return std::nullopt;
+            }
+            values.emplace_back(it.key(), *text);
+        }
+    }
+    for (const QString& set : m_options.sets) {
+        values.emplace_back(set.section('=', 0, 0), set.section('=', 1));
+    }
+    return values;
+}
+
+bool CtlSession::applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const {
+    const auto values = valuesToSet(error);
+    if (!values) {
+        return false;
+    }
+    const bool isP6 = flag == DevFlagP6;
+    const auto table = isP6 ? ControlTableP6() : ControlTableP7();
+    for (const auto& [name, value] : *values) {
+        // Edits hold the module's bytes; what the terminal typed is UTF-8.
+        const std::string text = IsEditOf(table, name) ? ToFrameText(value) : value.toStdString();
+        std::string problem;
+        const bool ok = isP6 ? SetControl(p6, name.toStdString(), text, problem)
+                             : SetControl(p7, name.toStdString(), text, problem);
+        if (!ok) {
+            error = QString::fromStdString(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+int CtlSession::runWrite() {
+    QString error;
+    if (!valuesToSet(error)) {
+        return fail(exitcode::BadArguments, error);
+    }
+    const auto row = findDevice();
+    if (!row) {
+        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
+                                                       "search")
+                                            .arg(m_options.mac));
+    }
+    if (row->flag == DevFlagP6 || row->flag == DevFlagP7) {
+        // Unknown controls and values no control accepts are refused before the read.
+        PanelP6 scratch6;
+        PanelP7 scratch7;
+        if (!applyValues(scratch6, scratch7, row->flag, error)) {
+            return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+        }
+    }
+    PanelP7 p7;
+    if (!readDevice(*row)) {
+        return exitcode::OtherError;
+    }
+    if (m_outcome.passwordErrors > 0) {
+        return fail(exitcode::PasswordError,
+                    QStringLiteral("the module rejected the user name or password while being "
+                                   "read; nothing was written"));
+    }
+    // Saving without the module's own blocks would overwrite it with the panel's defaults.
+    if (!m_blocks.contains(QStringLiteral("base"))) {
+        return fail(exitcode::NoAnswer, QStringLiteral("the module did not send its parameters "
+                                                       "when read; nothing was written"));
+    }
+    if (!applyValues(m_panel, p7, row->flag, error)) {
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+    }
+    const LanTarget target{row->ipIndex, row->mac};
+    const PlanResult planned = row->flag == DevFlagP6 ? PlanP6Save(m_panel, m_mirror, target,
+                                                                   target, row->version.toUInt())
+                                                      : PlanP7Save(p7, m_mirror, target);
+    if (!planned.plan) {
+        return fail(exitcode::BadArguments, planned.error + QStringLiteral("; nothing was sent"));
+    }
+    return finishAction(*row, runPlan(*planned.plan));
+}
+
+int CtlSession::runSingleCommand() {
+    const auto row = findDevice();
+    if (!row) {
+        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
+                                                       "search")
+                                            .arg(m_options.mac));
+    }
+    const LanTarget target{row->ipIndex, row->mac};
+    const SequencePlan plan =
+        m_options.command == "restart" ? PlanRestart(target) : PlanFactoryReset(row->flag, target);
+    return finishAction(*row, runPlan(plan));
+}
+
+Outcome CtlSession::runPlan(const SequencePlan& plan) {
+    m_outcome = Outcome{};
+    m_statusJson = QJsonArray();
+    m_sentJson = QJsonArray();
+    m_actionRunning = true;
+    LanSequence sequence(m_udp, m_mirror, plan, m_options.user, m_options.password);
+    bool done = false;
+    connect(&sequence, &LanSequence::stepSent, this, [this](int, const LanFrame&, bool ok) {
+        ++(ok ? m_outcome.framesSent : m_outcome.framesFailed);
+    });
+    connect(&sequence, &LanSequence::message, this, [this](const QString& key) {
+        const QString text = EnglishText(key);
+        m_messagesJson.append(QJsonObject{{"key", key}, {"text", text}});
+        m_err << "r2ctl: " << text << " (" << key << "); that block was skipped" << Qt::endl;
+    });
+    connect(&sequence, &LanSequence::finished, this, [&done] { done = true; });
+    sequence.start();
+    runEventLoop(SequenceLimitMs, [&done] { return done; });
+    if (plan.frameCount() > 0) {
+        runEventLoop(m_options.waitMs);
+    }
+    m_actionRunning = false;
+    return m_outcome;
+}
+
+int CtlSession::finishAction(const DeviceRow& row, const Outcome& outcome) {
+    const int status = ExitStatusFor(outcome);
+    if (m_options.json) {
+        const QJsonObject doc{{"device", DeviceJson(row)},
+                              {"sent", m_sentJson},
+                              {"statuses", m_statusJson},
+                              {"messages", m_messagesJson},
+                              {"exit", status}};
+        m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
+        m_out.flush();
+    }
+    if (status != exitcode::Ok) {
+        m_err << "r2ctl: " << ExplainExit(outcome) << Qt::endl;
+    }
+    return status;
+}
+
+} // namespace r2::ctl

@@ -1,0 +1,81 @@
+#pragma once
+// One r2ctl run against the network: the search, the read a click on a row does, and the
+// write, restart and reset actions, each built from the same TUdpSvr and sequence objects the
+// window uses. Waiting is done by running the event loop for a while, so replies are handled
+// as they arrive.
+
+#include "ctl_args.h"
+#include "ctl_output.h"
+#include "lan_sequences.h"
+#include "panel_p6.h"
+#include "panel_p7.h"
+#include "Unit_Udp.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QTextStream>
+#include <vector>
+
+namespace r2::ctl {
+
+class CtlSession final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CtlSession)
+
+public:
+    CtlSession(const CtlOptions& options, QTextStream& out, QTextStream& err);
+
+    // Runs the command of the options; returns the exit status.
+    int run();
+
+private:
+    int runSearch();
+    int runRead();
+    int runWrite();
+    int runSingleCommand();
+
+    // Searches until the module of the options answered or --wait ms passed.
+    std::optional<DeviceRow> findDevice();
+    // Does what a click on the row does and collects the replies for --wait ms; false when
+    // the row's flag allows no read (the message has been printed).
+    bool readDevice(const DeviceRow& row);
+    // Runs a plan, then waits --wait ms after its last frame; returns what came back.
+    Outcome runPlan(const SequencePlan& plan);
+    void runEventLoop(int ms, const std::function<bool()>& done = {});
+
+    bool applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const;
+    std::optional<std::vector<std::pair<QString, QString>>> valuesToSet(QString& error) const;
+    int finishAction(const DeviceRow& row, const Outcome& outcome);
+    int fail(int status, const QString& message);
+
+    void onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
+                       const QString& version, const QString& mac);
+    void onReceived(const QByteArray& frame);
+    void onSent(const QByteArray& frame, quint16 destPort);
+    void onStatus(int code, const QString& text);
+
+    QJsonObject blocksJson() const;
+    QJsonObject visibleJson() const;
+    void printRead(const DeviceRow& row, int flag);
+
+    const CtlOptions m_options;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    ParamMirror m_mirror;
+    TUdpSvr m_udp{m_mirror};
+    std::vector<DeviceRow> m_devices;
+    PanelP6 m_panel;
+    std::optional<QString> m_selectedMac; // the row a fill checks the base reply against
+    std::map<QString, QByteArray> m_blocks;
+    bool m_actionRunning = false; // counting frames and statuses of a write/restart/reset
+    Outcome m_outcome;
+    QJsonArray m_sentJson;
+    QJsonArray m_statusJson;
+    QJsonArray m_messagesJson;
+};
+
+} // namespace r2::ctl
