@@ -1,0 +1,196 @@
+// The endpoint's reply dispatch, driven through UDPRead without any socket.
+
+#include "Unit_Udp.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace r2 {
+namespace {
+
+// Everything the endpoint raised for one datagram, as short texts in order.
+struct Recorder {
+    std::vector<std::string> events;
+    ParamMirror mirror;
+    TUdpSvr udp{mirror};
+
+    Recorder() {
+        QObject::connect(&udp, &TUdpSvr::OnReceived,
+                         [this](const QByteArray& f, const QString&, quint16, quint16,
+                                const QString&) { add("received " + std::to_string(f.size())); });
+        QObject::connect(&udp, &TUdpSvr::OnStatus, [this](int code, const QString& text) {
+            add("status " + std::to_string(code) + " " + text.toStdString());
+        });
+        QObject::connect(&udp, &TUdpSvr::OnDeviceFound,
+                         [this](const QString& ip, const QString& name, int index, int flag,
+                                const QString& version, const QString& mac) {
+                             add("device " + ip.toStdString() + " " + name.toStdString() + " " +
+                                 std::to_string(index) + " " + std::to_string(flag) + " " +
+                                 version.toStdString() + " " + mac.toStdString());
+                         });
+        QObject::connect(
+            &udp, &TUdpSvr::OnBaseParams,
+            [this](const TBaseParam&, const TarrComParam& ports, int flag, bool serial) {
+                add("base " + std::to_string(ports.size()) + " " + std::to_string(flag) + " " +
+                    (serial ? "serial" : "lan"));
+            });
+        QObject::connect(&udp, &TUdpSvr::OnCloudParams,
+                         [this](const TarrCloudParam& c, bool serial, int flag) {
+                             add("cloud " + std::to_string(c.size()) + " " + std::to_string(flag) +
+                                 " " + (serial ? "serial" : "lan"));
+                         });
+        QObject::connect(&udp, &TUdpSvr::OnHeartReg, [this](const QByteArray& b, bool, int flag) {
+            add("heartreg " + std::to_string(b.size()) + " " + std::to_string(flag));
+        });
+        QObject::connect(&udp, &TUdpSvr::OnHttpd,
+                         [this](const QByteArray& url, const QByteArray& head) {
+                             add("httpd " + url.toStdString() + "|" + head.toStdString());
+                         });
+        QObject::connect(&udp, &TUdpSvr::OnModbusParam, [this](const TModbusParam& p, int length) {
+            add("modbus " + std::to_string(length) + " tcp=" + std::to_string(p.ModbusTCP));
+        });
+        QObject::connect(&udp, &TUdpSvr::OnModbusPack, [this](const TModbusPackParam&, int length) {
+            add("modbuspack " + std::to_string(length));
+        });
+    }
+
+    void add(std::string e) { events.push_back(std::move(e)); }
+
+    std::vector<std::string> feed(const QByteArray& bytes, quint16 senderPort,
+                                  int socketIndex = 0) {
+        events.clear();
+        LanDatagram d;
+        d.bytes = bytes;
+        d.senderIp = QStringLiteral("192.168.0.7");
+        d.senderPort = senderPort;
+        d.socketIndex = socketIndex;
+        udp.UDPRead(d);
+        return events;
+    }
+};
+
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
+
+QByteArray Zeros(int n) {
+    return QByteArray(n, '\0');
+}
+
+QByteArray SearchReplyBytes(unsigned version, const char* name = "R2-P6") {
+    SearchReply r;
+    r.ip = "192.168.0.7";
+    r.name = name;
+    r.mac = "00 11 22 33 44 55";
+    r.version = version;
+    const Bytes b = BuildSearchReply(r);
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+struct DispatchCase {
+    const char* what;
+    QByteArray bytes;
+    quint16 senderPort;
+    std::vector<std::string> expected; // after the "received n" line
+};
+
+class Dispatch : public ::testing::TestWithParam<DispatchCase> {};
+
+TEST_P(Dispatch, RaisesExactlyTheseEvents) {
+    const DispatchCase& c = GetParam();
+    Recorder rec;
+    std::vector<std::string> expected{"received " + std::to_string(c.bytes.size())};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(rec.feed(c.bytes, c.senderPort), expected) << c.what;
+}
+
+QByteArray HttpdReply() {
+    QByteArray r = Zeros(302);
+    r[0] = 3;
+    r[1] = 'a';
+    r[2] = 'b';
+    r[3] = 'c';
+    r[101] = 2;
+    r[102] = 'H';
+    r[103] = 'd';
+    return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, Dispatch,
+    ::testing::Values(
+        DispatchCase{"empty datagram", QByteArray(), 1500, {"status 555555 0"}},
+        DispatchCase{"one byte", Hex("01"), 1500, {"modbus 1 tcp=1"}},
+        DispatchCase{"check error", Hex("450a"), 1500, {"status 269 0A"}},
+        DispatchCase{"check error upper hex", Hex("45ab"), 1500, {"status 269 AB"}},
+        DispatchCase{"two bytes not E", Hex("460a"), 1500, {}},
+        DispatchCase{"ack K", Hex("ff01034b"), 1500, {"status 275 ACK"}},
+        DispatchCase{"ack P", Hex("ff010550"), 1500, {"status 480 UsrName or Password Error"}},
+        DispatchCase{"ack E", Hex("ff010545"), 1500, {"status 469 Other Error"}},
+        DispatchCase{"ack X", Hex("ff010358"), 1500, {}},
+        DispatchCase{"modbus 4 bytes", Hex("02010064"), 1500, {"modbus 4 tcp=2"}},
+        DispatchCase{"forty bytes", Zeros(40), 1500, {}},
+        DispatchCase{"cloud", Zeros(50), 1500, {"cloud 1 2 lan"}},
+        DispatchCase{"heart/reg", Zeros(85), 1500, {"heartreg 85 2"}},
+        DispatchCase{"modbus pack", Zeros(87), 1500, {"modbuspack 87"}},
+        DispatchCase{"base and port", Zeros(130), 1500, {"base 1 2 lan"}},
+        DispatchCase{"base from a P7", Zeros(130), 1901, {"base 1 36 lan"}},
+        DispatchCase{"base from another port", Zeros(130), 7000, {"base 1 0 lan"}},
+        DispatchCase{"httpd", HttpdReply(), 1500, {"httpd abc|Hd"}},
+        DispatchCase{"other series 193", Zeros(193), 1500, {"status 193256 Read R6/L83"}},
+        DispatchCase{"other series 256", Zeros(256), 1500, {"status 193256 Read R6/L83"}},
+        DispatchCase{"unknown 17", Zeros(17), 1500, {"status 555555 17"}},
+        DispatchCase{"unknown 131", Zeros(131), 1500, {"status 555555 131"}},
+        DispatchCase{"search reply with a bad header", Zeros(36), 1500, {}},
+        DispatchCase{"search v2001 from 1500",
+                     SearchReplyBytes(2001),
+                     1500,
+                     {"device 192.168.0.7 R2-P6 0 0 2001 00 11 22 33 44 55"}},
+        DispatchCase{"search v2002 from 1500",
+                     SearchReplyBytes(2002),
+                     1500,
+                     {"device 192.168.0.7 R2-P6 0 2 2002 00 11 22 33 44 55"}},
+        DispatchCase{"search v2002 from 1901",
+                     SearchReplyBytes(2002),
+                     1901,
+                     {"device 192.168.0.7 R2-P6 0 36 2002 00 11 22 33 44 55"}},
+        DispatchCase{"search v5000 from 7000",
+                     SearchReplyBytes(5000),
+                     7000,
+                     {"device 192.168.0.7 R2-P6 0 0 5000 00 11 22 33 44 55"}}));
+
+TEST(DispatchSearch, ReportsTheSocketIndexAndDecodesTheNameAsGbk) {
+    Recorder rec;
+    // "模块" in GBK.
+    const auto events = rec.feed(SearchReplyBytes(4017, "\xC4\xA3\xBF\xE9"), 1500, 2);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], "device 192.168.0.7 \u6a21\u5757 2 2 4017 00 11 22 33 44 55");
+}
+
+TEST(DispatchParamReply, StoresTheBlocksInTheMirror) {
+    Recorder rec;
+    QByteArray reply = Zeros(130);
+    reply[0] = 0x11;
+    reply[66] = 0x22;
+    reply[67] = 0x33;
+    reply[129] = 0x44;
+    rec.feed(reply, 1500);
+    EXPECT_EQ(rec.mirror.base[0], 0x11);
+    EXPECT_EQ(rec.mirror.base[66], 0x22);
+    EXPECT_EQ(rec.mirror.port[0], 0x33);
+    EXPECT_EQ(rec.mirror.port[62], 0x44);
+}
+
+TEST(Senders, DropAFrameWhenTheSocketIndexDoesNotExist) {
+    ParamMirror mirror;
+    TUdpSvr udp(mirror);
+    int sent = 0;
+    QObject::connect(&udp, &TUdpSvr::OnSent, [&sent] { ++sent; });
+    EXPECT_FALSE(udp.SendCmdP6(0, "001122334455", CmdRead, "admin", "tulip"));
+    EXPECT_FALSE(udp.SendBlockP7(-1, "001122334455", CmdWriteBase, "admin", "tulip", Bytes(67)));
+    EXPECT_EQ(sent, 0);
+}
+
+} // namespace
+} // namespace r2
