@@ -4,6 +4,7 @@
 #include "lan_sequences.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,8 @@ struct P6SaveCase {
     unsigned version;
     void (*adjust)(PanelP6&);
     std::vector<std::string> expected;
+
+    friend void PrintTo(const P6SaveCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class P6Save : public ::testing::TestWithParam<P6SaveCase> {};
@@ -195,6 +198,8 @@ struct BadValueCase {
     void (*adjust)(PanelP6&);
     unsigned version;
     const char* control;
+
+    friend void PrintTo(const BadValueCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class P6SaveBadValue : public ::testing::TestWithParam<BadValueCase> {};
@@ -265,6 +270,8 @@ struct SingleCase {
     const char* what;
     SequencePlan plan;
     std::vector<std::string> expected;
+
+    friend void PrintTo(const SingleCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class SingleCommand : public ::testing::TestWithParam<SingleCase> {};

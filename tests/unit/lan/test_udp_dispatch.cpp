@@ -3,6 +3,7 @@
 #include "Unit_Udp.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,8 @@ struct DispatchCase {
     QByteArray bytes;
     quint16 senderPort;
     std::vector<std::string> expected; // after the "received n" line
+
+    friend void PrintTo(const DispatchCase& c, std::ostream* os) { *os << c.what; }
 };
 
 class Dispatch : public ::testing::TestWithParam<DispatchCase> {};
