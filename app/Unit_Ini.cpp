@@ -158,6 +158,11 @@ private:
     SectionSpan m_span;
 };
 
+R2UpgradeSettings ReadUpgradeKeys(const SectionReader& reader) {
+    return {reader.String("UpgradeIP", {}), reader.String("UpgradeMAC", {}),
+            reader.String("UpgradeFileName", {})};
+}
+
 // The model selector knows models 1 to 3; anything else selects the first.
 int NormalisedModel(int pnum) {
     return pnum >= 1 && pnum <= 3 ? pnum : 1;
@@ -356,7 +361,7 @@ R2Settings ParseSettings(std::string_view fileBytes, bool systemChinese,
     s.LocalCom = reader.String("LocalCom", defaults.LocalCom);
     s.PNum = NormalisedModel(reader.Integer("PNum", defaults.PNum));
     s.FilePath = reader.String("FilePath", std::move(currentFilePath));
-    const R2UpgradeSettings upgrade = ParseUpgradeSettings(fileBytes);
+    const R2UpgradeSettings upgrade = ReadUpgradeKeys(reader);
     s.UpgradeIP = upgrade.UpgradeIP;
     s.UpgradeMAC = upgrade.UpgradeMAC;
     s.UpgradeFileName = upgrade.UpgradeFileName;
@@ -364,9 +369,7 @@ R2Settings ParseSettings(std::string_view fileBytes, bool systemChinese,
 }
 
 R2UpgradeSettings ParseUpgradeSettings(std::string_view fileBytes) {
-    const SectionReader reader(fileBytes);
-    return {reader.String("UpgradeIP", {}), reader.String("UpgradeMAC", {}),
-            reader.String("UpgradeFileName", {})};
+    return ReadUpgradeKeys(SectionReader(fileBytes));
 }
 
 std::vector<SettingsLine> SettingsLines(const R2Settings& settings, std::string& problem) {
