@@ -89,8 +89,8 @@ struct ControlInfo {
     std::string_view accepted;
 };
 
-// One (name, value) pair as r2ctl prints it: edits their text, lists their entry index (-1 for
-// none), baud lists the shown text, check boxes "1" or "0".
+// One (name, value) pair as r2ctl prints it, in the form SetControl takes back: edits their
+// text, lists their entry's name ("-1" for none), baud lists the shown text, check boxes "1"/"0".
 struct ControlValue {
     std::string name;
     std::string value;
