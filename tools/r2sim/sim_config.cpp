@@ -351,7 +351,8 @@ Shared settings (a module's own settings win):
   --user NAME, --password PW  the modules' login (admin / tulip)
 Logging:
   --json-log FILE           one JSON object per frame received ("rx") and sent ("tx"):
-                            t (monotonic ms), dir, peer (ip:port), port (local), hex, len, cmd,
+                            t (monotonic ms; for rx the kernel's arrival time), dir, peer
+                            (ip:port), port (local), hex, len, cmd,
                             module (MAC text or null), action, result
   --quiet                   no per-frame text on standard output
 Standard output starts with one "module ..." line per module and then "ready"; SIGTERM or

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <set>
 #include <sys/signalfd.h>
@@ -31,7 +32,8 @@ std::string Errno(const char* what) {
 std::string BindSocket(int fd, std::uint16_t port) {
     const int on = 1;
     if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
-        setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0) {
         return Errno("setsockopt");
     }
     sockaddr_in addr{};
@@ -48,6 +50,25 @@ std::string BindSocket(int fd, std::uint16_t port) {
         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &ReceiveBufferBytes, sizeof ReceiveBufferBytes);
     }
     return {};
+}
+
+// When the kernel took the datagram in, on the monotonic clock. The kernel stamps it on the
+// real-time clock as it arrives, which keeps the gaps between frames exact even when this
+// process gets the CPU late; without a stamp, now is the best we know.
+double ArrivalMs(msghdr& msg) {
+    const double now = MonotonicMs();
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec stamp{};
+            std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+            timespec real{};
+            clock_gettime(CLOCK_REALTIME, &real);
+            const double ageMs = static_cast<double>(real.tv_sec - stamp.tv_sec) * 1000.0 +
+                                 static_cast<double>(real.tv_nsec - stamp.tv_nsec) / 1e6;
+            return ageMs >= 0 ? now - ageMs : now;
+        }
+    }
+    return now;
 }
 
 } // namespace
@@ -150,6 +171,10 @@ bool SimServer::drain(const Socket& socket) {
         msg.msg_namelen = sizeof from;
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
+        alignas(cmsghdr) char
+            control[CMSG_SPACE(sizeof(timespec)) + CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
         const ssize_t got = recvmsg(socket.fd, &msg, MSG_DONTWAIT);
         if (got < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -161,7 +186,7 @@ bool SimServer::drain(const Socket& socket) {
             std::perror("r2sim: recvmsg");
             return false;
         }
-        const double now = MonotonicMs();
+        const double now = ArrivalMs(msg);
         handle(Bytes(buffer.begin(), buffer.begin() + got), from, socket.port, now);
     }
 }
