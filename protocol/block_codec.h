@@ -123,7 +123,7 @@ bool HandleParamReply(ParamMirror& mirror, ByteView reply, int devFlag, ParamRep
 
 // Outcome of an encoder: success, or the first control (in block order) whose text did not
 // convert. `text` is the control's text as the panel holds it (module bytes).
-struct EncodeResult {
+struct [[nodiscard]] EncodeResult {
     std::string control;
     std::string text;
     std::string problem;

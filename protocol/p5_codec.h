@@ -11,7 +11,7 @@
 
 namespace r2 {
 
-struct P5FrameResult {
+struct [[nodiscard]] P5FrameResult {
     EncodeResult status;
     // The 31 bytes to send; empty when a control did not convert, so nothing can be sent.
     Bytes frame;
