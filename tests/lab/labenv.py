@@ -119,6 +119,15 @@ class SimProcess:
         """The rx entries, optionally only those a given module took."""
         return [e for e in self.log() if e["dir"] == "rx" and (mac is None or e["module"] == mac)]
 
+    def commands(self, mac, skip=("read",)):
+        """The frames a module took, less the reads: what a save or a restart sent it."""
+        return [e for e in self.received(mac) if e["action"] not in skip]
+
+    def sent(self, mac, action=None):
+        """What a module sent (tx entries), optionally only for one action."""
+        return [e for e in self.log() if e["dir"] == "tx" and e["module"] == mac
+                and (action is None or e["action"] == action)]
+
     def stop(self, timeout=10):
         """SIGTERM, then the exit status; kills it if it does not end in time."""
         if self.proc.poll() is None:
@@ -135,18 +144,20 @@ class SimProcess:
 
 
 def _parse_module(line):
-    # module P6 02 52 32 06 00 01 192.168.0.7 P6-0001 version=4017 searchPort=1500 reply=...
-    parts = line.split()
-    fields = dict(p.split("=", 1) for p in parts[10:] if "=" in p)
+    # module P6 02 52 32 06 00 01 192.168.0.7 version=4017 searchPort=1500 reply=unicast
+    #   silent=0 name=P6-0001   (one line; the name is the rest of the line)
+    head, name = line.split(" name=", 1)
+    parts = head.split()
+    fields = dict(p.split("=", 1) for p in parts[9:])
     return {
         "model": parts[1],
         "mac": " ".join(parts[2:8]),
         "ip": parts[8],
-        "name": parts[9],
+        "name": name,
         "version": int(fields["version"]),
         "searchPort": int(fields["searchPort"]),
         "reply": fields["reply"],
-        "silent": "silent" in parts[10:],
+        "silent": fields["silent"] == "1",
     }
 
 
@@ -274,6 +285,14 @@ class Lab:
         """Runs r2ctl on the pc side; returns the CompletedProcess (never raises on status)."""
         return subprocess.run([binary("R2CTL", "tools/r2ctl/r2ctl")] + list(args),
                               capture_output=True, text=True, timeout=timeout)
+
+    def r2ctl_json(self, *args, timeout=60):
+        """r2ctl --json ARGS: (parsed standard output, the CompletedProcess)."""
+        done = self.r2ctl("--json", *args, timeout=timeout)
+        try:
+            return json.loads(done.stdout), done
+        except json.JSONDecodeError as e:
+            raise AssertionError(f"r2ctl printed no JSON ({e}):\n{done.stdout}{done.stderr}")
 
 
 def _is_ipv4(text):

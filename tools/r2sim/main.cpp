@@ -26,10 +26,11 @@ int BlockStopSignals() {
 void PrintModules(const std::vector<r2::sim::SimModule>& modules) {
     for (const auto& m : modules) {
         const auto& c = m.config();
-        std::printf("module %s %s %s %s version=%u searchPort=%u reply=%s%s\n",
+        // The name goes last: it may hold spaces.
+        std::printf("module %s %s %s version=%u searchPort=%u reply=%s silent=%d name=%s\n",
                     std::string(r2::sim::ModelName(c.model)).c_str(), m.macText().c_str(),
-                    c.ip.c_str(), c.name.c_str(), c.version, c.searchPort,
-                    c.broadcastReplies ? "broadcast" : "unicast", c.silent ? " silent" : "");
+                    c.ip.c_str(), c.version, c.searchPort,
+                    c.broadcastReplies ? "broadcast" : "unicast", c.silent ? 1 : 0, c.name.c_str());
     }
 }
 
