@@ -400,7 +400,7 @@ void PutFlowControl(FieldWriter& w, const ComboBox& flow) {
     }
 }
 
-// Port bytes 0..16: the serial line and the socket's ports and target, the same on P6 and P7.
+// Port bytes 0..45: the serial line and the socket's ports and target, the same on P6 and P7.
 struct SerialAndSocket {
     std::string_view baudControl;
     std::string baudText;

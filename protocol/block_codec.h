@@ -1,6 +1,7 @@
 #pragma once
 // Parameter blocks of P6 and P7 modules: the raw store of the blocks last read (ParamMirror),
-// the decoders from blocks to records, and the dispatch of a received parameter reply.
+// the decoders from blocks to records, the dispatch of a received parameter reply, and the
+// encoders from the P6 and P7 panels back into the store.
 //
 // Contract:
 // - Decoding never fails and never reads past a block: a view shorter than its block reads
@@ -8,8 +9,8 @@
 //   to the field they describe.
 // - ParamMirror is a plain value. A save encodes into a copy and replaces the live mirror
 //   only when every encoder it needs has succeeded, so a half-encoded block is never sent.
-// - Each encoder is all or nothing for its own section: it converts every field first and
-//   writes the section only when all of them converted. On failure the section is unchanged
+// - Each encoder is all or nothing for its own section: it writes a working copy and puts it
+//   into the section only when every field converted. On failure the section is unchanged
 //   and the result names the control and the text that did not convert.
 
 #include "panel_p6.h"
