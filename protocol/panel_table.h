@@ -65,17 +65,23 @@ template <class Panel> std::vector<ControlInfo> Infos(std::span<const Row<Panel>
     return out;
 }
 
-// Entry `index` of a "|"-separated list, or "-1" when the index names no entry.
-inline std::string EntryName(std::string_view entries, int index) {
-    std::size_t start = 0;
-    for (int position = 0; index >= 0 && start <= entries.size(); ++position) {
+// The names of a list's entries, from its "|"-separated accepted text.
+inline std::vector<std::string_view> EntryNames(std::string_view entries) {
+    std::vector<std::string_view> names;
+    for (std::size_t start = 0; start <= entries.size();) {
         const std::size_t bar = std::min(entries.find('|', start), entries.size());
-        if (position == index) {
-            return std::string(entries.substr(start, bar - start));
-        }
+        names.push_back(entries.substr(start, bar - start));
         start = bar + 1;
     }
-    return "-1";
+    return names;
+}
+
+// Entry `index`'s name, or "-1" when the index names no entry.
+inline std::string EntryName(std::string_view entries, int index) {
+    const auto names = EntryNames(entries);
+    return index >= 0 && index < static_cast<int>(names.size())
+               ? std::string(names[static_cast<std::size_t>(index)])
+               : "-1";
 }
 
 // A control's value as SetControl accepts it back.
@@ -123,13 +129,10 @@ inline bool SameLetters(std::string_view a, std::string_view b) {
 // A list entry by one of its "|"-separated names, else by its index (-1 clears the choice).
 // Names come first so that "1" on the stop-bit list means the entry "1", not entry 1.
 inline std::optional<int> ListEntry(std::string_view value, std::string_view entries, int count) {
-    int position = 0;
-    for (std::size_t start = 0; start <= entries.size(); ++position) {
-        const std::size_t bar = std::min(entries.find('|', start), entries.size());
-        if (SameLetters(entries.substr(start, bar - start), value)) {
-            return position;
-        }
-        start = bar + 1;
+    const auto names = EntryNames(entries);
+    const auto named = std::ranges::find_if(names, [&](auto n) { return SameLetters(n, value); });
+    if (named != names.end()) {
+        return static_cast<int>(named - names.begin());
     }
     int index = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
