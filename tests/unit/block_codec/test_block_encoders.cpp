@@ -112,6 +112,53 @@ TEST(EncodePortP6, RoundTripGivesBackTheModulesBlock) {
     EXPECT_EQ(ToBytes(scratch.port), test::ModulePortBlock());
 }
 
+// The read and save paths meet: a reply filled into the panel and saved unchanged goes back
+// to the module byte for byte, for every option combination the panel can show.
+TEST(EncodeP6, ReplyFilledIntoThePanelAndSavedComesBackUnchanged) {
+    // Of the registration flags the panel keeps only the one its list shows (the last that
+    // applies of cloud, MAC, custom), so the byte-50 value saved may differ from the reply's.
+    struct Case {
+        std::uint8_t baseOptions, portOptions, byte56, byte58;
+        Bytes baud;
+        std::uint8_t savedPortOptions;
+        int registration;
+    };
+    const Case cases[] = {
+        {0xB5, 0x8B, 0, 1, {0x00, 0xC2, 0x01, 0x00}, 0x8B, 0},
+        {0x47, 0x50, 1, 0, {0x80, 0x25, 0x00, 0x00}, 0x00, 2}, // cloud, MAC, custom
+        {0x00, 0x24, 0, 0, {0xFF, 0x00, 0x01, 0x00}, 0x24, 0}, // custom 65791 baud
+        {0xFF, 0xFF, 0, 1, {0x00, 0x10, 0x0E, 0x00}, 0xEF, 1}, // cloud and MAC
+        {0x00, 0x10, 0, 0, {0x00, 0xC2, 0x01, 0x00}, 0x10, 3},
+    };
+    for (const Case& c : cases) {
+        Bytes reply = test::BasePortReply();
+        reply[3] = c.baseOptions;
+        reply[BaseBlockLen + 50] = c.portOptions;
+        reply[BaseBlockLen + 56] = c.byte56;
+        reply[BaseBlockLen + 58] = c.byte58;
+        test::Put(reply, BaseBlockLen, {c.baud[0], c.baud[1], c.baud[2], c.baud[3]});
+        reply[52] = 0xF0; // all four ID flag boxes on
+        ParamMirror live;
+        StoreReply(live, reply);
+        RememberSavedFlags(live, live.base, live.port);
+
+        PanelP6 panel;
+        ASSERT_EQ(FillFromBaseReply(panel, DecodeBaseBlock(live.base),
+                                    TarrComParam{DecodePortBlock(live.port)}, DevFlagP6, true,
+                                    std::nullopt),
+                  BaseFillResult::FilledP6);
+        ParamMirror scratch = live;
+        ASSERT_TRUE(EncodeBaseP6(panel, scratch).ok());
+        ASSERT_TRUE(EncodePortP6(panel, scratch).ok());
+        const int kind = static_cast<int>(c.portOptions);
+        EXPECT_EQ(ToBytes(scratch.base), ToBytes(live.base)) << kind;
+        EXPECT_EQ(panel.RzComboBox2.index, c.registration) << kind;
+        Bytes expectedPort = ToBytes(live.port);
+        expectedPort[50] = c.savedPortOptions;
+        EXPECT_EQ(ToBytes(scratch.port), expectedPort) << kind;
+    }
+}
+
 TEST(EncodeBaseP6, OptionByteKeepsSavedBitsAndSetsThePanelsOwn) {
     struct Case {
         std::uint8_t saved;
