@@ -183,9 +183,11 @@ void LanSequence::start() {
 }
 
 void LanSequence::runSteps() {
-    // A timer may fire a little early; a pause must never be shorter than planned.
-    if (m_gapMs > 0 && m_sinceLast.isValid() && m_sinceLast.elapsed() < m_gapMs) {
-        m_timer.start(static_cast<int>(m_gapMs - m_sinceLast.elapsed()) + 1);
+    // A timer may fire a little early; a pause must never be shorter than planned. One spare
+    // millisecond keeps it so on the module's side too, whatever the jitter on the way.
+    const qint64 due = m_gapMs + 1;
+    if (m_gapMs > 0 && m_sinceLast.isValid() && m_sinceLast.elapsed() < due) {
+        m_timer.start(static_cast<int>(due - m_sinceLast.elapsed()));
         return;
     }
     while (m_next < m_plan.steps.size()) {
@@ -201,7 +203,7 @@ void LanSequence::runSteps() {
         }
         if (step.gapAfterMs > 0 && m_next < m_plan.steps.size()) {
             m_gapMs = step.gapAfterMs;
-            m_timer.start(step.gapAfterMs);
+            m_timer.start(step.gapAfterMs + 1);
             return;
         }
     }

@@ -1,0 +1,126 @@
+// r2ctl's command line: MAC forms, options anywhere, and what is refused before any network
+// work starts.
+
+#include "ctl_args.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+
+namespace r2::ctl {
+namespace {
+
+struct MacCase {
+    const char* text;
+    const char* expected; // nullptr: refused
+
+    friend void PrintTo(const MacCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+};
+
+class MacArgument : public ::testing::TestWithParam<MacCase> {};
+
+TEST_P(MacArgument, IsNormalisedToTheListText) {
+    const auto mac = NormalizeMac(QString::fromUtf8(GetParam().text));
+    if (GetParam().expected == nullptr) {
+        EXPECT_FALSE(mac.has_value()) << mac.value_or(QString()).toStdString();
+    } else {
+        ASSERT_TRUE(mac.has_value());
+        EXPECT_EQ(mac->toStdString(), GetParam().expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, MacArgument,
+                         ::testing::Values(MacCase{"001122aabbcc", "00 11 22 AA BB CC"},
+                                           MacCase{"00:11:22:AA:BB:CC", "00 11 22 AA BB CC"},
+                                           MacCase{"00-11-22-aa-bb-cc", "00 11 22 AA BB CC"},
+                                           MacCase{"00 11 22 AA BB CC", "00 11 22 AA BB CC"},
+                                           MacCase{"0011 22:aa-bbcc", "00 11 22 AA BB CC"},
+                                           MacCase{"00112233445", nullptr},
+                                           MacCase{"0011223344556", nullptr},
+                                           MacCase{"00112233445G", nullptr},
+                                           MacCase{"00.11.22.33.44.55", nullptr},
+                                           MacCase{"", nullptr}));
+
+QStringList Args(std::initializer_list<const char*> items) {
+    QStringList out;
+    for (const char* i : items) {
+        out << QString::fromUtf8(i);
+    }
+    return out;
+}
+
+TEST(Arguments, DefaultsAndGlobalOptions) {
+    const auto plain = ParseArguments(Args({"search"}));
+    ASSERT_TRUE(plain.options);
+    EXPECT_EQ(plain.options->user, "admin");
+    EXPECT_EQ(plain.options->password, "tulip");
+    EXPECT_EQ(plain.options->waitMs, 2000);
+    EXPECT_FALSE(plain.options->json);
+
+    const auto set = ParseArguments(Args({"--user", "root", "--password=pw 1", "--json", "read",
+                                          "00:11:22:33:44:55", "--wait", "500"}));
+    ASSERT_TRUE(set.options) << set.error.toStdString();
+    EXPECT_EQ(set.options->user, "root");
+    EXPECT_EQ(set.options->password, "pw 1");
+    EXPECT_EQ(set.options->waitMs, 500);
+    EXPECT_TRUE(set.options->json);
+    EXPECT_EQ(set.options->command, "read");
+    EXPECT_EQ(set.options->mac, "00 11 22 33 44 55");
+}
+
+TEST(Arguments, WriteCollectsSetsInOrderAndKeepsEqualsSignsInValues) {
+    const auto r = ParseArguments(Args({"write", "001122334455", "--set", "edt_ModName=a=b",
+                                        "--set=cbb_WorkMode0=4", "--from", "v.json"}));
+    ASSERT_TRUE(r.options) << r.error.toStdString();
+    EXPECT_EQ(r.options->sets, Args({"edt_ModName=a=b", "cbb_WorkMode0=4"}));
+    EXPECT_EQ(r.options->fromFile, "v.json");
+}
+
+TEST(Arguments, FieldsTakesAnOptionalPanel) {
+    EXPECT_EQ(ParseArguments(Args({"fields"})).options->fieldsPanel, "");
+    EXPECT_EQ(ParseArguments(Args({"fields", "P7"})).options->fieldsPanel, "p7");
+}
+
+TEST(Arguments, HelpNeedsNoCommand) {
+    const auto r = ParseArguments(Args({"--help"}));
+    ASSERT_TRUE(r.options);
+    EXPECT_TRUE(r.options->help);
+}
+
+struct RefusedCase {
+    const char* what;
+    QStringList args;
+    const char* messagePart;
+
+    friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class RefusedArguments : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedArguments, SayWhy) {
+    const auto r = ParseArguments(GetParam().args);
+    EXPECT_FALSE(r.options);
+    EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().messagePart)))
+        << r.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, RefusedArguments,
+    ::testing::Values(
+        RefusedCase{"no command", Args({"--json"}), "no command"},
+        RefusedCase{"unknown command", Args({"scan"}), "unknown command"},
+        RefusedCase{"unknown option", Args({"--verbose", "search"}), "unknown option"},
+        RefusedCase{"read without MAC", Args({"read"}), "MAC"},
+        RefusedCase{"bad MAC", Args({"restart", "0011"}), "not a MAC"},
+        RefusedCase{"two MACs", Args({"reset", "001122334455", "001122334466"}), "one MAC"},
+        RefusedCase{"wait not a number", Args({"--wait", "2s", "search"}), "--wait"},
+        RefusedCase{"negative wait", Args({"--wait=-1", "search"}), "--wait"},
+        RefusedCase{"option without value", Args({"search", "--user"}), "needs a value"},
+        RefusedCase{"set without =", Args({"write", "001122334455", "--set", "edt_ModName"}),
+                    "CONTROL=VALUE"},
+        RefusedCase{"set for read", Args({"read", "001122334455", "--set", "a=b"}),
+                    "belong to write"},
+        RefusedCase{"search with argument", Args({"search", "001122334455"}), "no argument"},
+        RefusedCase{"fields of an unknown panel", Args({"fields", "p9"}), "p6, p7, p5"}));
+
+} // namespace
+} // namespace r2::ctl

@@ -1,0 +1,119 @@
+// r2ctl's device list, exit statuses and JSON value forms.
+
+#include "ctl_output.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+#include <QJsonValue>
+
+namespace r2::ctl {
+namespace {
+
+TEST(DeviceList, FirstReplyOfAMacWins) {
+    std::vector<DeviceRow> rows;
+    EXPECT_TRUE(AddDevice(rows, {"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 1}));
+    EXPECT_TRUE(AddDevice(rows, {"192.168.0.8", "B", "00 11 22 33 44 66", "5002", 36, 0}));
+    EXPECT_FALSE(AddDevice(rows, {"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 0}));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].ipIndex, 1);
+    EXPECT_EQ(rows[1].name, "B");
+}
+
+TEST(DeviceList, JsonHasTheContractFieldsAndTypes) {
+    const QJsonObject o = DeviceJson({"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 1});
+    EXPECT_EQ(o.keys(), QStringList({"flag", "ip", "ipIndex", "mac", "model", "name", "version"}));
+    EXPECT_EQ(o["version"], QJsonValue(4017));
+    EXPECT_EQ(o["flag"], QJsonValue(2));
+    EXPECT_EQ(o["ipIndex"], QJsonValue(1));
+    EXPECT_EQ(o["model"], QJsonValue("P6"));
+    EXPECT_EQ(DeviceJson({"", "", "", "2001", 0, 0})["model"], QJsonValue("none"));
+    EXPECT_EQ(DeviceJson({"", "", "", "5002", 36, 0})["model"], QJsonValue("P7"));
+}
+
+struct ExitCase {
+    const char* what;
+    Outcome outcome;
+    int expected;
+
+    friend void PrintTo(const ExitCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class ExitStatus : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitStatus, FollowsTheAnswers) {
+    EXPECT_EQ(ExitStatusFor(GetParam().outcome), GetParam().expected);
+    EXPECT_EQ(ExplainExit(GetParam().outcome).isEmpty(), GetParam().expected == exitcode::Ok);
+}
+
+Outcome After(int frames, std::initializer_list<int> statuses) {
+    Outcome o;
+    o.framesSent = frames;
+    for (int code : statuses) {
+        CountStatus(o, code);
+    }
+    return o;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, ExitStatus,
+    ::testing::Values(
+        ExitCase{"all acknowledged", After(3, {StAck, StAck, StAck}), exitcode::Ok},
+        ExitCase{"search-sent status is no answer", After(1, {StSearchSent}), exitcode::NoAnswer},
+        ExitCase{"nothing answered", After(9, {}), exitcode::NoAnswer},
+        ExitCase{"password error wins", After(2, {StAck, StPswdErr, StOtherErr}),
+                 exitcode::PasswordError},
+        ExitCase{"check error", After(2, {StAck, StCheckErr}), exitcode::OtherError},
+        ExitCase{"other error", After(1, {StOtherErr}), exitcode::OtherError},
+        ExitCase{"other series", After(1, {StOtherSeries}), exitcode::OtherError},
+        ExitCase{"unknown length", After(1, {StAck, StUnknownLen}), exitcode::OtherError},
+        ExitCase{"one frame unacknowledged", After(3, {StAck, StAck}), exitcode::OtherError},
+        ExitCase{"nothing to send", After(0, {}), exitcode::OtherError},
+        ExitCase{"a frame could not be sent",
+                 [] {
+                     Outcome o = After(1, {StAck});
+                     o.framesFailed = 1;
+                     return o;
+                 }(),
+                 exitcode::OtherError}));
+
+TEST(PanelValues, ListsAsIndexesBaudAsTextChecksAsBooleansEditsAsText) {
+    const ControlInfo table[] = {
+        {"cbb_S0", ControlKind::List, "stop bits", "1|2"},
+        {"cbb_P0", ControlKind::List, "parity", "NONE|ODD|EVEN"},
+        {"cbb_BaudRate0", ControlKind::BaudList, "baud", "rate"},
+        {"rzchckbx_Link", ControlKind::CheckBox, "link", "0|1"},
+        {"edt_ModName", ControlKind::Edit, "name", "any text"},
+    };
+    const std::vector<ControlValue> values{{"cbb_S0", "1"},
+                                           {"cbb_P0", "-1"},
+                                           {"cbb_BaudRate0", "57601"},
+                                           {"rzchckbx_Link", "1"},
+                                           {"edt_ModName", "\xC4\xA3\xBF\xE9"}};
+    const QJsonObject o = PanelJson(table, values);
+    EXPECT_EQ(o["cbb_S0"], QJsonValue(0)) << "the entry named 1 is entry 0";
+    EXPECT_EQ(o["cbb_P0"], QJsonValue(-1));
+    EXPECT_EQ(o["cbb_BaudRate0"], QJsonValue("57601"));
+    EXPECT_EQ(o["rzchckbx_Link"], QJsonValue(true));
+    EXPECT_EQ(o["edt_ModName"], QJsonValue(QString::fromUtf8("\u6a21\u5757")));
+}
+
+TEST(PanelValues, EntryIndexByName) {
+    EXPECT_EQ(EntryIndex("UDP|TCP Client|UDP Server", "UDP Server"), 2);
+    EXPECT_EQ(EntryIndex("UDP|TCP Client|UDP Server", "UDP"), 0);
+    EXPECT_EQ(EntryIndex("UDP|TCP Client|UDP Server", "-1"), -1);
+    EXPECT_EQ(EntryIndex("UDP|TCP Client|UDP Server", "TCP"), -1);
+}
+
+TEST(FromFile, JsonTypesBecomeSetTexts) {
+    EXPECT_EQ(SetTextFromJson(QJsonValue(true)), QString("1"));
+    EXPECT_EQ(SetTextFromJson(QJsonValue(false)), QString("0"));
+    EXPECT_EQ(SetTextFromJson(QJsonValue(4)), QString("4"));
+    EXPECT_EQ(SetTextFromJson(QJsonValue(-1)), QString("-1"));
+    EXPECT_EQ(SetTextFromJson(QJsonValue("192.168.0.7")), QString("192.168.0.7"));
+    EXPECT_FALSE(SetTextFromJson(QJsonValue(1.5)));
+    EXPECT_FALSE(SetTextFromJson(QJsonValue(QJsonValue::Null)));
+    EXPECT_FALSE(SetTextFromJson(QJsonValue(QJsonArray{1})));
+}
+
+} // namespace
+} // namespace r2::ctl
