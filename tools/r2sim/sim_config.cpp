@@ -138,11 +138,13 @@ void ApplyRaw(const QJsonObject& json, ModuleConfig& m) {
     }
 }
 
-ModuleConfig MakeModule(Model model, const Shared& shared, Allocator& alloc) {
+// A module with every default; a module that brings its own address takes none of the
+// default ones, so the next module still gets the next free one.
+ModuleConfig MakeModule(Model model, const Shared& shared, Allocator& alloc, bool needIp = true) {
     ModuleConfig m;
     m.model = model;
     m.mac = alloc.nextMac(model);
-    m.ip = alloc.nextIp();
+    m.ip = needIp ? alloc.nextIp() : std::string();
     m.name = DefaultName(model, alloc.count(model));
     m.version = DefaultVersion(model);
     m.user = shared.user;
@@ -162,14 +164,25 @@ void FinishBlocks(ModuleConfig& m, const QJsonObject* json) {
     }
 }
 
+// A MAC as people write it: with spaces, colons or dashes between the pairs, or none.
+std::string MacDigits(std::string_view text) {
+    std::string digits;
+    for (const char c : text) {
+        if (c != ' ' && c != ':' && c != '-') {
+            digits += c;
+        }
+    }
+    return digits;
+}
+
 ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocator& alloc) {
     const std::string modelName = j.contains("model") ? Str(j["model"]) : "P6";
     const auto model = ModelFromName(modelName);
     if (!model) {
         throw ConfigError("unknown model \"" + modelName + "\" (P6, P7 or old)");
     }
-    ModuleConfig m = MakeModule(*model, shared, alloc);
-    if (j.contains("mac") && !MacTextToBytes(RemoveSpaces(Str(j["mac"])), m.mac)) {
+    ModuleConfig m = MakeModule(*model, shared, alloc, !j.contains("ip"));
+    if (j.contains("mac") && !MacTextToBytes(MacDigits(Str(j["mac"])), m.mac)) {
         throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
     }
     if (j.contains("ip")) {

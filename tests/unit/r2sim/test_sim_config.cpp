@@ -1,0 +1,132 @@
+#include "sim_config.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace r2::sim {
+namespace {
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const auto path =
+        std::filesystem::temp_directory_path() / ("r2sim-" + std::to_string(getpid()) + "-" + name);
+    std::ofstream(path) << text;
+    return path.string();
+}
+
+TEST(SimConfigTest, CountsGiveNumberedModulesWithDefaults) {
+    const ParseResult r = ParseArguments({"--p6", "2", "--p7", "1", "--old", "1"});
+    ASSERT_EQ(r.error, "");
+    const auto& m = r.options.modules;
+    ASSERT_EQ(m.size(), 4u);
+    struct Want {
+        Model model;
+        const char* mac;
+        const char* ip;
+        const char* name;
+        unsigned version;
+        std::uint16_t searchPort;
+    };
+    const Want want[] = {
+        {Model::P6, "02 52 32 06 00 01", "192.168.0.7", "P6-0001", 4017, 1500},
+        {Model::P6, "02 52 32 06 00 02", "192.168.0.8", "P6-0002", 4017, 1500},
+        {Model::P7, "02 52 32 07 00 01", "192.168.0.9", "P7-0001", 5002, 1901},
+        {Model::Old, "02 52 32 05 00 01", "192.168.0.10", "OLD-0001", 2001, 1500},
+    };
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(m[i].model, want[i].model);
+        EXPECT_EQ(MacBytesToText(m[i].mac), want[i].mac);
+        EXPECT_EQ(m[i].ip, want[i].ip);
+        EXPECT_EQ(m[i].name, want[i].name);
+        EXPECT_EQ(m[i].version, want[i].version);
+        EXPECT_EQ(m[i].searchPort, want[i].searchPort);
+    }
+}
+
+TEST(SimConfigTest, AddressesRunOverIntoTheNextOctet) {
+    const ParseResult r = ParseArguments({"--p6", "3", "--first-ip", "10.0.0.254"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.modules[2].ip, "10.0.1.0");
+}
+
+TEST(SimConfigTest, FileSettingsOverrideSharedOnes) {
+    const std::string path = WriteTemp("ok.json", R"({"modules": [
+        {"model": "P7", "mac": "0A:0B:0C:0D:0E:0F", "ip": "10.0.0.5", "name": "lab P7",
+         "version": 2002, "password": "pw", "reply": "unicast", "copies": 3,
+         "blocks": {"port": false, "modbus": "01"},
+         "raw": {"restart": ["", "45 A7"]}}]})");
+    const ParseResult r =
+        ParseArguments({"--config", path, "--reply", "broadcast", "--delay", "250", "--p6", "1"});
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(r.options.modules.size(), 2u);
+    const ModuleConfig& m = r.options.modules[0];
+    EXPECT_EQ(MacBytesToText(m.mac), "0A 0B 0C 0D 0E 0F");
+    EXPECT_EQ(m.ip, "10.0.0.5");
+    EXPECT_EQ(m.name, "lab P7");
+    EXPECT_EQ(m.password, "pw");
+    EXPECT_FALSE(m.broadcastReplies);
+    EXPECT_EQ(m.delayMs, 250);
+    EXPECT_EQ(m.copies, 3);
+    EXPECT_FALSE(m.factoryBlocks[static_cast<std::size_t>(BlockId::Port)]);
+    EXPECT_EQ(m.factoryBlocks[static_cast<std::size_t>(BlockId::Modbus)], Bytes{0x01});
+    EXPECT_EQ(m.rawReplies.at("restart"), (std::vector<Bytes>{{}, {0x45, 0xA7}}));
+    EXPECT_TRUE(r.options.modules[1].broadcastReplies) << "a module without its own setting";
+    EXPECT_EQ(r.options.modules[1].ip, "192.168.0.7") << "the next free default address";
+}
+
+struct BadCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* json; // written to a file and passed with --config when not null
+    const char* message;
+};
+
+class BadArgumentsTest : public testing::TestWithParam<BadCase> {};
+
+TEST_P(BadArgumentsTest, IsRefusedWithAReason) {
+    const BadCase& c = GetParam();
+    std::vector<std::string> args = c.args;
+    if (c.json) {
+        args.insert(args.end(), {"--config", WriteTemp(std::string(c.name) + ".json", c.json)});
+    }
+    const ParseResult r = ParseArguments(args);
+    EXPECT_NE(r.error.find(c.message), std::string::npos) << "error: " << r.error;
+    EXPECT_TRUE(r.options.modules.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, BadArgumentsTest,
+    testing::Values(
+        BadCase{"NoModules", {}, nullptr, "no modules"},
+        BadCase{"UnknownOption", {"--p8", "1"}, nullptr, "unknown option --p8"},
+        BadCase{"CountNotANumber", {"--p6", "x"}, nullptr, "--p6 needs a number"},
+        BadCase{"MissingValue", {"--p6"}, nullptr, "--p6 needs a value"},
+        BadCase{"ReplyKind", {"--p6", "1", "--reply", "multicast"}, nullptr, "--reply"},
+        BadCase{"FirstIp", {"--p6", "1", "--first-ip", "10.0"}, nullptr, "bad --first-ip"},
+        BadCase{"MissingFile", {"--config", "/nonexistent/r2sim.json"}, nullptr, "cannot read"},
+        BadCase{"NotJson", {}, "{modules", "at offset"},
+        BadCase{"BlockLength", {}, R"([{"blocks": {"cloud": "00"}}])", "block cloud has 1"},
+        BadCase{"ModbusLength", {}, R"([{"blocks": {"modbus": "0000"}}])", "block modbus has 2"},
+        BadCase{"NotHex", {}, R"([{"blocks": {"modbus": "0G"}}])", "is not hex"},
+        BadCase{"UnknownBlock", {}, R"([{"blocks": {"cloudy": "00"}}])", "unknown block"},
+        BadCase{"UnknownModel", {}, R"([{"model": "P8"}])", "unknown model"},
+        BadCase{"BadMac", {}, R"([{"mac": "02 52 32"}])", "bad MAC"},
+        BadCase{"BadIp", {}, R"([{"ip": "300.1"}])", "bad IP"},
+        BadCase{"RawKind", {}, R"([{"raw": {"upgrade": [""]}}])", "unknown raw reply kind"},
+        BadCase{"SameMac",
+                {},
+                R"([{"mac": "02-52-32-06-00-01"}, {"mac": "025232060001"}])",
+                "share the MAC"}),
+    [](const testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+TEST(SimConfigTest, HexAcceptsSpacesAndRefusesHalfBytes) {
+    EXPECT_EQ(ParseHexBytes("ff 01 0a"), (Bytes{0xFF, 0x01, 0x0A}));
+    EXPECT_EQ(ParseHexBytes(""), Bytes{});
+    EXPECT_FALSE(ParseHexBytes("FF0"));
+    EXPECT_FALSE(ParseHexBytes("XY"));
+}
+
+} // namespace
+} // namespace r2::sim
