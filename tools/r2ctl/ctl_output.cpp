@@ -1,5 +1,6 @@
 #include "ctl_output.h"
 
+#include "gbk_text.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
@@ -171,6 +172,50 @@ std::optional<QString> SetTextFromJson(const QJsonValue& value) {
     default:
         return std::nullopt;
     }
+}
+
+std::optional<std::string> EntryNameAt(std::string_view entries, int index) {
+    if (index == -1) {
+        return "-1";
+    }
+    int position = 0;
+    for (std::size_t start = 0; start <= entries.size(); ++position) {
+        const std::size_t bar = std::min(entries.find('|', start), entries.size());
+        if (position == index) {
+            return std::string(entries.substr(start, bar - start));
+        }
+        start = bar + 1;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ControlText(std::span<const ControlInfo> table, const SetValue& value,
+                                       QString& error) {
+    const std::string name = value.control.toStdString();
+    const auto info = std::find_if(table.begin(), table.end(),
+                                   [&name](const ControlInfo& i) { return i.name == name; });
+    if (info == table.end()) {
+        return value.text.toStdString();
+    }
+    if (info->kind == ControlKind::Edit) {
+        const QByteArray utf8 = value.text.toUtf8();
+        auto gbk = Utf8ToGbk(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+        if (!gbk) {
+            error = QStringLiteral("%1: \"%2\" has characters the module cannot store (GBK)")
+                        .arg(value.control, value.text);
+        }
+        return gbk;
+    }
+    if (info->kind == ControlKind::List && value.jsonNumber) {
+        auto entry = EntryNameAt(info->accepted, value.text.toInt());
+        if (!entry) {
+            error = QStringLiteral("%1: %2 is not an entry index of this list (accepted: %3)")
+                        .arg(value.control, value.text,
+                             QString::fromUtf8(info->accepted.data(), info->accepted.size()));
+        }
+        return entry;
+    }
+    return value.text.toStdString();
 }
 
 QJsonArray FieldsJson(const QString& panel, std::span<const ControlInfo> table) {

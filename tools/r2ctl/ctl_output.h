@@ -60,8 +60,25 @@ QString ExplainExit(const Outcome& outcome);
 QJsonObject PanelJson(std::span<const ControlInfo> table, const std::vector<ControlValue>& values);
 // Index of an entry in a "|"-separated entry list; -1 for "-1" or a name it does not hold.
 int EntryIndex(std::string_view entries, std::string_view name);
-// A JSON value of --from as the text SetControl takes; empty when the type does not fit.
+// A JSON value of --from as text; empty when the type does not fit.
 std::optional<QString> SetTextFromJson(const QJsonValue& value);
+// Name of entry `index` of a "|"-separated entry list; "-1" for -1; empty when out of range.
+std::optional<std::string> EntryNameAt(std::string_view entries, int index);
+
+// One value to apply to a panel control. A JSON number given to a list is an entry index,
+// also on lists whose entries are numbers (stop bits, connections), so that the panel printed
+// by "read --json" goes back unchanged.
+struct SetValue {
+    QString control;
+    QString text;
+    bool jsonNumber = false;
+};
+// The text SetControl takes for `value`: an edit's text as the module's bytes (GBK), a JSON
+// number on a list as that entry's name, anything else as typed. Empty, with `error` set, when
+// an edit's text has no GBK form or an index names no entry. Unknown controls pass through
+// for SetControl to refuse.
+std::optional<std::string> ControlText(std::span<const ControlInfo> table, const SetValue& value,
+                                       QString& error);
 
 QJsonArray FieldsJson(const QString& panel, std::span<const ControlInfo> table);
 QString FieldsTable(const QString& panel, std::span<const ControlInfo> table);

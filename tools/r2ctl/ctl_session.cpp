@@ -78,16 +78,6 @@ QString EnglishText(const QString& key) {
     return QString::fromStdString(table.TranslateText(key.toStdString())).trimmed();
 }
 
-bool IsEditOf(std::span<const ControlInfo> table, const QString& name) {
-    const std::string key = name.toStdString();
-    for (const ControlInfo& i : table) {
-        if (i.name == key) {
-            return i.kind == ControlKind::Edit;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
@@ -330,9 +320,8 @@ void CtlSession::printRead(const DeviceRow& row, int flag) {
     m_out.flush();
 }
 
-std::optional<std::vector<std::pair<QString, QString>>>
-CtlSession::valuesToSet(QString& error) const {
-    std::vector<std::pair<QString, QString>> values;
+std::optional<std::vector<SetValue>> CtlSession::valuesToSet(QString& error) const {
+    std::vector<SetValue> values;
     if (!m_options.fromFile.isEmpty()) {
         QFile file(m_options.fromFile);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -356,11 +345,11 @@ CtlSession::valuesToSet(QString& error) const {
                             .arg(it.key(), m_options.fromFile);
                 return std::nullopt;
             }
-            values.emplace_back(it.key(), *text);
+            values.push_back({it.key(), *text, it.value().isDouble()});
         }
     }
     for (const QString& set : m_options.sets) {
-        values.emplace_back(set.section('=', 0, 0), set.section('=', 1));
+        values.push_back({set.section('=', 0, 0), set.section('=', 1), false});
     }
     return values;
 }
@@ -372,12 +361,15 @@ bool CtlSession::applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error)
     }
     const bool isP6 = flag == DevFlagP6;
     const auto table = isP6 ? ControlTableP6() : ControlTableP7();
-    for (const auto& [name, value] : *values) {
-        // Edits hold the module's bytes; what the terminal typed is UTF-8.
-        const std::string text = IsEditOf(table, name) ? ToFrameText(value) : value.toStdString();
+    for (const SetValue& value : *values) {
+        const auto text = ControlText(table, value, error);
+        if (!text) {
+            return false;
+        }
         std::string problem;
-        const bool ok = isP6 ? SetControl(p6, name.toStdString(), text, problem)
-                             : SetControl(p7, name.toStdString(), text, problem);
+        const std::string name = value.control.toStdString();
+        const bool ok =
+            isP6 ? SetControl(p6, name, *text, problem) : SetControl(p7, name, *text, problem);
         if (!ok) {
             error = QString::fromStdString(problem);
             return false;

@@ -115,5 +115,50 @@ TEST(FromFile, JsonTypesBecomeSetTexts) {
     EXPECT_FALSE(SetTextFromJson(QJsonValue(QJsonArray{1})));
 }
 
+struct ControlTextCase {
+    const char* what;
+    SetValue value;
+    const char* expected; // nullptr: refused
+
+    friend void PrintTo(const ControlTextCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class ControlTexts : public ::testing::TestWithParam<ControlTextCase> {};
+
+TEST_P(ControlTexts, AreWhatSetControlTakes) {
+    static const ControlInfo table[] = {
+        {"cbb_TCPSvrCount0", ControlKind::List, "connections", "1|2|3|4"},
+        {"rzchckbx_Link", ControlKind::CheckBox, "link", "0|1"},
+        {"edt_ModName", ControlKind::Edit, "name", "any text"},
+    };
+    QString error;
+    const auto text = ControlText(table, GetParam().value, error);
+    if (GetParam().expected == nullptr) {
+        EXPECT_FALSE(text.has_value());
+        EXPECT_TRUE(error.contains(GetParam().value.control)) << error.toStdString();
+    } else {
+        ASSERT_TRUE(text.has_value()) << error.toStdString();
+        EXPECT_EQ(*text, GetParam().expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ControlTexts,
+    ::testing::Values(
+        ControlTextCase{"JSON index 3 on a numbered list is the entry named 4",
+                        {"cbb_TCPSvrCount0", "3", true},
+                        "4"},
+        ControlTextCase{"JSON index -1 clears", {"cbb_TCPSvrCount0", "-1", true}, "-1"},
+        ControlTextCase{"JSON index past the end", {"cbb_TCPSvrCount0", "4", true}, nullptr},
+        ControlTextCase{"--set text on a list stays a name", {"cbb_TCPSvrCount0", "3", false}, "3"},
+        ControlTextCase{"check box", {"rzchckbx_Link", "1", true}, "1"},
+        ControlTextCase{"edit as GBK",
+                        {"edt_ModName", QString::fromUtf8("\u6a21\u5757"), false},
+                        "\xC4\xA3\xBF\xE9"},
+        ControlTextCase{"edit with no GBK form",
+                        {"edt_ModName", QString::fromUtf8("\U0001F600"), false},
+                        nullptr},
+        ControlTextCase{"unknown control passes through", {"nope", "x", false}, "x"}));
+
 } // namespace
 } // namespace r2::ctl
