@@ -160,7 +160,7 @@ bool TUdpSvr::openSockets(const QStringList& addresses) {
             return false;
         }
         if (sock->receiveBufferBytes() < LanSocket::WantedReceiveBuffer) {
-            qCInfo(lcUdp).noquote()
+            qCWarning(lcUdp).noquote()
                 << QStringLiteral("the receive buffer of the socket for %1 is %2 bytes, not the "
                                   "%3 asked for; many modules answering at once may be lost. "
                                   "Raise it with: sysctl -w net.core.rmem_max=%3")
