@@ -186,14 +186,17 @@ class P7Test(SaveChecks):
         "cbb_TCPSvrCount0P7": 7, "cbb_TCPStyle0P7": 0,
     }
 
-    def test_save_restart_and_reset(self):
+    def save(self, lab, mac):
+        panel = lab.path("p7.json")
+        with open(panel, "w") as f:
+            json.dump(dict(self.PANEL, edt_UserMACP7=mac), f)
+        return lab.r2ctl("--wait", WAIT, "write", mac, "--from", panel)
+
+    def test_save(self):
         with Lab() as lab:
             sim = lab.start_sim("--p7", "1")
             mac = sim.modules[0]["mac"]
-            panel = lab.path("p7.json")
-            with open(panel, "w") as f:
-                json.dump(dict(self.PANEL, edt_UserMACP7=mac), f)
-            done = lab.r2ctl("--wait", WAIT, "write", mac, "--from", panel)
+            done = self.save(lab, mac)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             frames = sim.commands(mac)
             self.assertEqual([(f["cmd"], f["port"], f["len"]) for f in frames],
@@ -201,16 +204,22 @@ class P7Test(SaveChecks):
             for a, b in zip(frames, frames[1:]):
                 self.assertGreaterEqual(b["t"] - a["t"], 500)
             base, port = block(frames[0]), block(frames[1])
+            factory = read_blocks(sim, mac)
+            self.assertEqual(base[0:3], factory["base"][0:3], "unknown bytes go back as read")
             self.assertEqual(base[3], 0x80)
             self.assertEqual(base[9:13], bytes([30, 0, 168, 192]))
             self.assertEqual(base[21:37], b"P7-saved".ljust(16, b"\0"))
             self.assertEqual(base[52], 2)
             self.assertEqual(port[0:4], (9600).to_bytes(4, "little"))
             self.assertEqual(port[52:56], (1024).to_bytes(4, "little"))
-            self.assertEqual(port[58], 0x81)
-            factory = read_blocks(sim, mac)
-            self.assertEqual(base[0:3], factory["base"][0:3], "unknown bytes go back as read")
+            self.assertEqual(port[58], 0x81, "8 connections (index 7), transparent style")
 
+    def test_restart_goes_to_1500_and_reset_to_1901(self):
+        with Lab() as lab:
+            sim = lab.start_sim("--p7", "1")
+            mac = sim.modules[0]["mac"]
+            self.assertEqual(self.save(lab, mac).returncode, 0)
+            factory = read_blocks(sim, mac)
             done = lab.r2ctl("--wait", WAIT, "restart", mac)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             done = lab.r2ctl("--wait", WAIT, "reset", mac)
@@ -219,7 +228,6 @@ class P7Test(SaveChecks):
             self.assertEqual(tail, [(RESTART, 1500, "K"), (RESET, 1901, "K")])
             doc, _ = lab.r2ctl_json("--wait", WAIT, "read", mac)
             self.assertEqual(doc["blocks"]["base"], factory["base"].hex().upper())
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
