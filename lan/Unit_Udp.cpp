@@ -178,9 +178,11 @@ bool TUdpSvr::openSockets(const QStringList& addresses) {
 }
 
 void TUdpSvr::closeSockets() {
+    // A search started from a reply's handler rebuilds the set while a notifier is still
+    // delivering its signal, so notifiers are disabled now and deleted later.
     for (QSocketNotifier* notifier : m_notifiers) {
         notifier->setEnabled(false);
-        delete notifier;
+        notifier->deleteLater();
     }
     m_notifiers.clear();
     m_sockets.clear();
@@ -271,7 +273,7 @@ void TUdpSvr::dispatchPending() {
     }
     m_dispatching = true;
     while (!m_pending.empty()) {
-        const LanDatagram d = std::move(m_pending.front());
+        LanDatagram d = std::move(m_pending.front());
         m_pending.pop_front();
         if (!isOwnSender(d)) {
             UDPRead(d);
