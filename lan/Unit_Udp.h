@@ -11,7 +11,9 @@
 //   datagram whose sender is one of our own sockets is dropped before anything else.
 // - Every received datagram goes through UDPRead on the thread that owns this object, one at
 //   a time, in arrival order (each readable socket is drained completely into one queue; a
-//   handler that re-enters the event loop only appends to that queue).
+//   handler that re-enters the event loop only appends to that queue). Receiving stays on the
+//   owning thread's event loop instead of a thread per socket: bench/search_scale lists 2000
+//   modules answering one search at once within a few milliseconds of the last reply.
 // - The ten events are Qt signals with the names and arguments of the protocol's endpoint.
 //   Parameter replies are stored in the ParamMirror given at construction and reported by the
 //   block codec through an internal sink that re-emits them as these signals.
