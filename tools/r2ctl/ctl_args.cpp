@@ -148,10 +148,13 @@ Commands:
                          Read the module, apply the values to its panel (P6: the panel as read;
                          P7: the P7 panel's design state), then save: every frame sent and every
                          status received is printed; waits --wait ms after the last frame.
-                         FILE.json is an object {"CONTROL": value}: an edit takes a string, a
-                         list its entry index (or entry name), a check box true/false, the baud
-                         lists the rate. Values are checked and every block is encoded before
-                         the first frame goes out: a value that does not convert sends nothing.
+                         FILE.json is an object {"CONTROL": value} in the types "read --json"
+                         prints: an edit takes a string, a list its entry index as a number (or
+                         an entry name as a string), a check box true/false, a baud list the
+                         rate. With --set a list takes an entry name, or an index when no entry
+                         has that name. --set values are applied after those of FILE.json.
+                         Values are checked and every block is encoded before the first frame
+                         goes out: a value that does not convert sends nothing.
   restart MAC            Send the restart command (port 1500 for every model).
   reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
   fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
@@ -168,12 +171,14 @@ Options:
   -h, --help             This text.
 
 Exit status:
-  0  success (write, restart, reset: every frame sent was acknowledged "ACK", no error status)
+  0  success (read: blocks came and no error status; write, restart, reset: every frame sent
+     was acknowledged "ACK" and no error status came)
   1  bad arguments, or a value that does not convert (nothing is sent; the message names the
      control)
   2  the module was not found by the search
   3  the module reported a user-name/password error
-  4  nothing answered the commands
+  4  nothing answered the commands (read: no parameter block came; write: the module sent
+     no parameters when read, so nothing was written over it)
   5  any other error status (check error, other error, a frame not acknowledged, a module of
      another series, an unknown reply, a socket that could not be opened)
 
