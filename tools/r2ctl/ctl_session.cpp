@@ -93,9 +93,10 @@ CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream&
     connect(&m_udp, &TUdpSvr::OnBaseParams, this,
             [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
                 const std::string mac = m_selectedMac.value_or(QString()).toStdString();
-                FillFromBaseReply(m_panel, base, ports, flag, serial,
-                                  m_selectedMac ? std::optional<std::string_view>(mac)
-                                                : std::nullopt);
+                const BaseFillResult filled = FillFromBaseReply(
+                    m_panel, base, ports, flag, serial,
+                    m_selectedMac ? std::optional<std::string_view>(mac) : std::nullopt);
+                m_panelFilled = m_panelFilled || filled == BaseFillResult::FilledP6;
             });
     connect(&m_udp, &TUdpSvr::OnCloudParams, this,
             [this](const TarrCloudParam& clouds) { FillFromCloud(m_panel, clouds); });
@@ -410,6 +411,12 @@ int CtlSession::runWrite() {
     if (!m_blocks.contains(QStringLiteral("base"))) {
         return fail(exitcode::NoAnswer, QStringLiteral("the module did not send its parameters "
                                                        "when read; nothing was written"));
+    }
+    if (row->flag == DevFlagP6 && !m_panelFilled) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("the base block that came back names another MAC than %1, so "
+                                   "the panel was not filled from it; nothing was written")
+                        .arg(row->mac));
     }
     if (!applyValues(m_panel, p7, row->flag, error)) {
         return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));

@@ -70,6 +70,7 @@ private:
     std::vector<DeviceRow> m_devices;
     PanelP6 m_panel;
     std::optional<QString> m_selectedMac; // the row a fill checks the base reply against
+    bool m_panelFilled = false;           // a base reply of the selected module filled m_panel
     std::map<QString, QByteArray> m_blocks;
     bool m_actionRunning = false; // counting frames and statuses of a write/restart/reset
     Outcome m_outcome;
