@@ -82,15 +82,20 @@ class SimProcess:
         self.proc = proc
         self.log_path = log_path
         self.lines = []
+        self.errors = []  # standard error: r2sim's complaints, a sanitizer's report
         self.modules = []
         self._cond = threading.Condition()
-        self._reader = threading.Thread(target=self._read, daemon=True)
-        self._reader.start()
+        self._readers = [threading.Thread(target=self._read, args=(proc.stdout, self.lines),
+                                          daemon=True),
+                         threading.Thread(target=self._read, args=(proc.stderr, self.errors),
+                                          daemon=True)]
+        for reader in self._readers:
+            reader.start()
 
-    def _read(self):
-        for line in self.proc.stdout:
+    def _read(self, stream, into):
+        for line in stream:
             with self._cond:
-                self.lines.append(line.rstrip("\n"))
+                into.append(line.rstrip("\n"))
                 self._cond.notify_all()
         with self._cond:
             self._cond.notify_all()
@@ -101,8 +106,8 @@ class SimProcess:
             while "ready" not in self.lines:
                 left = deadline - time.monotonic()
                 if self.proc.poll() is not None or left <= 0:
-                    err = self.proc.stderr.read() if self.proc.poll() is not None else ""
-                    raise RuntimeError("r2sim did not get ready:\n" + "\n".join(self.lines) + err)
+                    raise RuntimeError("r2sim did not get ready:\n" +
+                                       "\n".join(self.lines + self.errors))
                 self._cond.wait(min(left, 0.1))
         self.modules = [_parse_module(l) for l in self.lines if l.startswith("module ")]
 
@@ -137,7 +142,8 @@ class SimProcess:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
-        self._reader.join(timeout)
+        for reader in self._readers:
+            reader.join(timeout)
         self.proc.stdout.close()
         self.proc.stderr.close()
         return self.proc.returncode
@@ -229,8 +235,13 @@ class Lab:
         self.lab("ip", "link", "set", lab_if, "up")
 
     def close(self):
+        """Tears the lab down; raises when an r2sim did not end cleanly (a crash, a sanitizer
+        report), after everything is gone."""
+        failures = []
         for sim in self.sims:
-            sim.stop()
+            status = sim.stop()
+            if status != 0:
+                failures.append(f"r2sim ended with status {status}:\n" + "\n".join(sim.errors))
         self.sims = []
         if self.holder:
             self.holder.kill()
@@ -241,6 +252,8 @@ class Lab:
         if self.tmp:
             self.tmp.cleanup()
             self.tmp = None
+        if failures:
+            raise RuntimeError("\n".join(failures))
 
     # ---- running things -----------------------------------------------------------------
 

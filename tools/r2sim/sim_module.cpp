@@ -169,6 +169,9 @@ bool SimModule::credentialsMatch(const Bytes& frame) const {
 }
 
 Answer SimModule::answerCommand(const Bytes& frame, std::uint16_t localPort) {
+    if (!FrameMac(frame)) {
+        return Ignored("", "not a command frame");
+    }
     const CommandInfo* info = FindCommand(frame[2]);
     std::string action =
         info ? std::string(info->action) : "command " + BytesToHexSep(ByteView(&frame[2], 1), "");
@@ -196,7 +199,7 @@ Answer SimModule::answerCommand(const Bytes& frame, std::uint16_t localPort) {
     if (frame[2] == CmdRead) {
         return read(localPort);
     }
-    Answer answer = write(frame[2], block, localPort);
+    Answer answer = execute(frame[2], block, localPort);
     if (answer.action.empty()) {
         answer.action = std::move(action);
     }
@@ -220,9 +223,9 @@ Answer SimModule::read(std::uint16_t localPort) const {
     return answer;
 }
 
-// Stores an accepted block and answers 'K'; a block of the wrong length, or a command this
-// model does not know, gets 'E' and changes nothing.
-Answer SimModule::write(std::uint8_t command, const Bytes& block, std::uint16_t localPort) {
+// Restarts, resets, or stores an accepted block, and answers 'K'; a block of the wrong
+// length, or a command this model does not know, gets 'E' and changes nothing.
+Answer SimModule::execute(std::uint8_t command, const Bytes& block, std::uint16_t localPort) {
     auto accept = [&](std::string action) {
         return Answer{std::move(action), "K", {{localPort, Ack(command, ResultAccepted)}}};
     };

@@ -93,7 +93,7 @@ private:
     bool listensOn(std::uint8_t command, std::uint16_t localPort) const;
     bool credentialsMatch(const Bytes& frame) const;
     Answer read(std::uint16_t localPort) const;
-    Answer write(std::uint8_t command, const Bytes& block, std::uint16_t localPort);
+    Answer execute(std::uint8_t command, const Bytes& block, std::uint16_t localPort);
     const std::vector<Bytes>* rawFor(std::string_view kind) const;
 
     ModuleConfig m_config;

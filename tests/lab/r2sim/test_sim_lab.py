@@ -2,6 +2,7 @@
 simulator's answers before any of our own tools take part."""
 
 import os
+import signal
 import sys
 import unittest
 
@@ -187,6 +188,17 @@ class SafetyTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, "refusing"):
                 Lab().build()
             self.assertIsNotNone(lab.holder)
+
+    def test_a_simulator_that_dies_fails_the_lab(self):
+        lab = Lab().__enter__()
+        try:
+            sim = lab.start_sim("--p6", "1")
+            sim.proc.send_signal(signal.SIGABRT)
+            sim.proc.wait(10)
+        finally:
+            with self.assertRaisesRegex(RuntimeError, "r2sim ended with status"):
+                lab.close()
+        self.assertIsNone(lab.holder)
 
 
 if __name__ == "__main__":

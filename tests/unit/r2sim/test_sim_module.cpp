@@ -200,6 +200,8 @@ TEST(SimModuleTest, FrameMacNeedsAConsistentLengthByte) {
     EXPECT_FALSE(FrameMac(longer));
     EXPECT_FALSE(FrameMac(Bytes(good.begin(), good.begin() + 21)));
     EXPECT_FALSE(FrameMac(BuildSearchRequest()));
+    SimModule m(Config(Model::P6));
+    EXPECT_EQ(m.answerCommand(BuildSearchRequest(), P6Port).result, "ignored: not a command frame");
 }
 
 } // namespace
