@@ -179,6 +179,12 @@ TEST_F(LanLab, BurstOfAThousandRepliesIsListedWhole) {
         return replies;
     });
     udp.SearchDevices();
+    // Each queued datagram costs about a kilobyte of buffer accounting; below that the
+    // system, not the endpoint, decides how many survive (the endpoint logs the hint).
+    if (udp.smallestReceiveBuffer() < Modules * 1024) {
+        GTEST_SKIP() << "the system grants only " << udp.smallestReceiveBuffer()
+                     << " bytes of receive buffer; raise net.core.rmem_max to run this";
+    }
     Pump(10000, [this] { return found.size() >= Modules; });
     std::set<QString> macs;
     for (const Found& f : found) {
