@@ -189,6 +189,15 @@ class SafetyTest(unittest.TestCase):
                 Lab().build()
             self.assertIsNotNone(lab.holder)
 
+    def test_stops_cleanly_on_sigterm_and_sigint(self):
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(sig.name), Lab() as lab:
+                sim = lab.start_sim("--p6", "1")
+                sim.proc.send_signal(sig)
+                self.assertEqual(sim.proc.wait(5), 0)
+                self.assertEqual(sim.stop(), 0)
+                self.assertEqual(sim.lines[-1], "stopped")
+
     def test_a_simulator_that_dies_fails_the_lab(self):
         lab = Lab().__enter__()
         try:
