@@ -30,6 +30,11 @@ def main():
                   f"version {m['version']}, answers the search from port {m['searchPort']}")
         status = show(lab, "search")
         status |= show(lab, "read", sim.module("P6")["mac"])
+        print("\nWhat the simulated modules received (from r2sim's log):")
+        for e in sim.received():
+            who = e["module"] or "every module"
+            print(f"  {e['t']:12.3f} ms  {e['peer']:<21} -> port {e['port']}  {e['len']:3} bytes"
+                  f"  {e['action'] or '-'}: {e['result']}  ({who})")
     return 0 if status == 0 else 1
 
 
