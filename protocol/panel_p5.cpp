@@ -26,14 +26,10 @@ namespace {
 using Row = panel_table::Row<PanelP5>;
 using StateRow = panel_table::StateRow<PanelP5State>;
 
-constexpr std::string_view Address = "dotted IPv4 address";
-constexpr std::string_view Number = "decimal number";
-constexpr std::string_view OnOff = "1|0 (on|off)";
-
-#define R2_CONTROL(member, meaning, accepted, ...)                                                 \
-    Row {                                                                                          \
-#member, meaning, accepted, &PanelP5::member __VA_OPT__(, ) __VA_ARGS__                    \
-    }
+#define R2_CONTROL(...) R2_CONTROL_ROW(PanelP5, __VA_ARGS__)
+using panel_table::Address;
+using panel_table::Number;
+using panel_table::OnOff;
 
 const Row Rows[] = {
     R2_CONTROL(cbb_ModuleWork, "work mode", "UDP Mode|TCP Client|UDP Server|TCP Server",

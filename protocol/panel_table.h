@@ -19,6 +19,18 @@
 
 namespace r2::panel_table {
 
+// How `fields` describes the values of the controls that every panel has, in one wording.
+inline constexpr std::string_view AnyText = "any text";
+inline constexpr std::string_view Address = "dotted IPv4 address";
+inline constexpr std::string_view Number = "decimal number";
+inline constexpr std::string_view OnOff = "1|0 (on|off)";
+
+// One row of a panel's control table: the control's name is the member's own name.
+#define R2_CONTROL_ROW(Panel, member, meaning, accepted, ...)                                      \
+    ::r2::panel_table::Row<Panel> {                                                                \
+#member, meaning, accepted, &Panel::member __VA_OPT__(, ) __VA_ARGS__                      \
+    }
+
 inline void Show(bool visible, std::initializer_list<ControlState*> controls) {
     for (ControlState* c : controls) {
         c->visible = visible;
