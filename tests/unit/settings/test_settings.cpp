@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace r2 {
@@ -387,13 +388,30 @@ TEST(SettingsWriteFailure, RelativePathReportedInFull) {
 }
 
 TEST_F(SettingsDir, ReadOnlyDirectoryForAnOrdinaryUser) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into a 0500 directory; the cases above fail for root too";
-    }
     fs::permissions(m_dir, fs::perms(0500));
-    const auto result = SaveSettings(Ini(), {});
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->message, "Unable to write to " + Ini().string());
+    const auto refused = [this] {
+        const auto result = SaveSettings(Ini(), {});
+        return result.has_value() && result->message == "Unable to write to " + Ini().string();
+    };
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(refused());
+        return;
+    }
+    // Permission bits do not stop root, so the save runs as an ordinary user in a child.
+    constexpr uid_t nobody = 65534;
+    ASSERT_EQ(::chown(m_dir.c_str(), nobody, nobody), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+            ::_exit(2);
+        }
+        ::_exit(refused() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become an ordinary user; 1: not refused";
 }
 
 // A write that fails half way (here: the file size limit) must leave the old file whole and
