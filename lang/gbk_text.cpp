@@ -42,8 +42,12 @@ std::optional<std::string> convert(std::string_view in, const char* to, const ch
 
 } // namespace
 
-std::optional<std::string> GbkToUtf8(std::string_view gbk) { return convert(gbk, "UTF-8", "GBK"); }
+std::optional<std::string> GbkToUtf8(std::string_view gbk) {
+    return convert(gbk, "UTF-8", "GBK");
+}
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return convert(utf8, "GBK", "UTF-8"); }
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+    return convert(utf8, "GBK", "UTF-8");
+}
 
 } // namespace r2
