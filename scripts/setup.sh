@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev googletest
   python3 iproute2 util-linux
