@@ -25,6 +25,7 @@ int OpenPort(std::uint16_t port) {
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
@@ -110,7 +111,7 @@ void FakeModule::serve(int fd, std::uint16_t localPort) {
     std::uint8_t buffer[2048];
     sockaddr_in from{};
     iovec iov{buffer, sizeof buffer};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(timespec))];
     msghdr msg{};
     msg.msg_name = &from;
     msg.msg_namelen = sizeof from;
@@ -122,16 +123,23 @@ void FakeModule::serve(int fd, std::uint16_t localPort) {
     if (n < 0) {
         return;
     }
+    // Gaps are measured between the kernel's stamps, not between the moments this thread got
+    // the CPU, so a busy machine cannot make a sender's pause look shorter than it was.
+    Arrival a;
+    a.time = Clock::now();
     int ifIndex = 0;
     for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm != nullptr; cm = CMSG_NXTHDR(&msg, cm)) {
         if (cm->cmsg_level == IPPROTO_IP && cm->cmsg_type == IP_PKTINFO) {
             in_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(cm), sizeof info);
             ifIndex = info.ipi_ifindex;
+        } else if (cm->cmsg_level == SOL_SOCKET && cm->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec stamp{};
+            std::memcpy(&stamp, CMSG_DATA(cm), sizeof stamp);
+            a.kernelTime =
+                std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
         }
     }
-    Arrival a;
-    a.time = Clock::now();
     a.bytes.assign(buffer, buffer + n);
     char ip[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, ip, sizeof ip);

@@ -258,14 +258,15 @@ struct Sent {
 
 std::vector<Sent> CommandsReceived(const FakeModule& module) {
     std::vector<Sent> out;
-    std::optional<lab::Clock::time_point> previous;
+    std::optional<std::chrono::nanoseconds> previous;
     for (const Arrival& a : module.arrivals()) {
         if (IsSearch(a) || a.bytes.size() < 22) {
             continue;
         }
-        const double gap = previous ? Millis(a.time - *previous).count() : 0.0;
+        EXPECT_NE(a.kernelTime.count(), 0) << "the kernel gave no arrival stamp";
+        const double gap = previous ? Millis(a.kernelTime - *previous).count() : 0.0;
         out.push_back({a.bytes[2], a.bytes.size(), a.localPort, gap});
-        previous = a.time;
+        previous = a.kernelTime;
     }
     return out;
 }
