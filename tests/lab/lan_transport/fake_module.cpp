@@ -126,7 +126,6 @@ void FakeModule::serve(int fd, std::uint16_t localPort) {
     // Gaps are measured between the kernel's stamps, not between the moments this thread got
     // the CPU, so a busy machine cannot make a sender's pause look shorter than it was.
     Arrival a;
-    a.time = Clock::now();
     int ifIndex = 0;
     for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm != nullptr; cm = CMSG_NXTHDR(&msg, cm)) {
         if (cm->cmsg_level == IPPROTO_IP && cm->cmsg_type == IP_PKTINFO) {
@@ -136,8 +135,7 @@ void FakeModule::serve(int fd, std::uint16_t localPort) {
         } else if (cm->cmsg_level == SOL_SOCKET && cm->cmsg_type == SCM_TIMESTAMPNS) {
             timespec stamp{};
             std::memcpy(&stamp, CMSG_DATA(cm), sizeof stamp);
-            a.kernelTime =
-                std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
+            a.time = std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
         }
     }
     a.bytes.assign(buffer, buffer + n);

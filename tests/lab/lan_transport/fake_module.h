@@ -15,12 +15,9 @@
 
 namespace r2::lab {
 
-using Clock = std::chrono::steady_clock;
-
 struct Arrival {
-    Clock::time_point time;
     // When the kernel took the datagram in (real-time clock); zero when it gave no stamp.
-    std::chrono::nanoseconds kernelTime{0};
+    std::chrono::nanoseconds time{0};
     std::vector<std::uint8_t> bytes;
     std::string senderIp;
     std::uint16_t senderPort = 0;

@@ -263,10 +263,10 @@ std::vector<Sent> CommandsReceived(const FakeModule& module) {
         if (IsSearch(a) || a.bytes.size() < 22) {
             continue;
         }
-        EXPECT_NE(a.kernelTime.count(), 0) << "the kernel gave no arrival stamp";
-        const double gap = previous ? Millis(a.kernelTime - *previous).count() : 0.0;
+        EXPECT_NE(a.time.count(), 0) << "the kernel gave no arrival stamp";
+        const double gap = previous ? Millis(a.time - *previous).count() : 0.0;
         out.push_back({a.bytes[2], a.bytes.size(), a.localPort, gap});
-        previous = a.kernelTime;
+        previous = a.time;
     }
     return out;
 }
