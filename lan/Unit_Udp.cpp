@@ -227,7 +227,7 @@ bool TUdpSvr::sendFrame(int socketIndex, const Bytes& frame, quint16 destPort) {
     return true;
 }
 
-bool TUdpSvr::sendCommand(int socketIndex, const QString& mac, quint8 command, const QString& user,
+bool TUdpSvr::SendCommand(int socketIndex, const QString& mac, quint8 command, const QString& user,
                           const QString& password, const Bytes& block, quint16 destPort) {
     const Bytes frame = BuildCommandFrame(command, mac.toStdString(), ToFrameText(user),
                                           ToFrameText(password), block);
@@ -236,22 +236,22 @@ bool TUdpSvr::sendCommand(int socketIndex, const QString& mac, quint8 command, c
 
 bool TUdpSvr::SendCmdP6(int socketIndex, const QString& mac, quint8 command, const QString& user,
                         const QString& password) {
-    return sendCommand(socketIndex, mac, command, user, password, {}, CfgPortP6);
+    return SendCommand(socketIndex, mac, command, user, password, {}, CfgPortP6);
 }
 
 bool TUdpSvr::SendCmdP7(int socketIndex, const QString& mac, quint8 command, const QString& user,
                         const QString& password) {
-    return sendCommand(socketIndex, mac, command, user, password, {}, CfgPortP7);
+    return SendCommand(socketIndex, mac, command, user, password, {}, CfgPortP7);
 }
 
 bool TUdpSvr::SendBlockP6(int socketIndex, const QString& mac, quint8 command, const QString& user,
                           const QString& password, const Bytes& block) {
-    return sendCommand(socketIndex, mac, command, user, password, block, CfgPortP6);
+    return SendCommand(socketIndex, mac, command, user, password, block, CfgPortP6);
 }
 
 bool TUdpSvr::SendBlockP7(int socketIndex, const QString& mac, quint8 command, const QString& user,
                           const QString& password, const Bytes& block) {
-    return sendCommand(socketIndex, mac, command, user, password, block, CfgPortP7);
+    return SendCommand(socketIndex, mac, command, user, password, block, CfgPortP7);
 }
 
 void TUdpSvr::onReadable(int socketIndex) {

@@ -74,6 +74,10 @@ public:
                      const QString& password, const Bytes& block);
     bool SendBlockP7(int socketIndex, const QString& mac, quint8 command, const QString& user,
                      const QString& password, const Bytes& block);
+    // The four senders above in one: a command frame carrying `block` (none when empty) to
+    // `destPort`, the port of the module's model.
+    bool SendCommand(int socketIndex, const QString& mac, quint8 command, const QString& user,
+                     const QString& password, const Bytes& block, quint16 destPort);
 
     // Handles one received datagram (the receive path calls it; tests may too).
     void UDPRead(const LanDatagram& datagram);
@@ -114,8 +118,6 @@ private:
     bool isOwnSender(const LanDatagram& datagram) const;
     void handleSearchReply(const LanDatagram& datagram, const Bytes& bytes);
     bool sendFrame(int socketIndex, const Bytes& frame, quint16 destPort);
-    bool sendCommand(int socketIndex, const QString& mac, quint8 command, const QString& user,
-                     const QString& password, const Bytes& block, quint16 destPort);
 
     ParamMirror& m_mirror;
     std::unique_ptr<Sink> m_sink;

@@ -17,6 +17,26 @@ SequenceStep FrameStep(quint8 command, quint16 port, Bytes block, const LanTarge
     return SequenceStep{LanFrame{command, port, std::move(block), target}, QString(), gapAfterMs};
 }
 
+// A plan of one frame without a block; empty when there is no port to send it to.
+SequencePlan OneFramePlan(quint8 command, std::optional<quint16> port, const LanTarget& row) {
+    SequencePlan plan;
+    if (port) {
+        plan.steps.push_back(FrameStep(command, *port, {}, row, 0));
+    }
+    return plan;
+}
+
+// The port a module of this model takes commands on; none for a module of neither model.
+std::optional<quint16> CommandPortFor(int devFlag) {
+    if (devFlag == DevFlagP6) {
+        return CfgPortP6;
+    }
+    if (devFlag == DevFlagP7) {
+        return CfgPortP7;
+    }
+    return std::nullopt;
+}
+
 SequenceStep MessageStep(const char* key) {
     return SequenceStep{std::nullopt, QString::fromLatin1(key), 0};
 }
@@ -45,29 +65,15 @@ int SequencePlan::frameCount() const {
 }
 
 SequencePlan PlanRead(int devFlag, const LanTarget& row) {
-    SequencePlan plan;
-    if (devFlag == DevFlagP6) {
-        plan.steps.push_back(FrameStep(CmdRead, CfgPortP6, {}, row, 0));
-    } else if (devFlag == DevFlagP7) {
-        plan.steps.push_back(FrameStep(CmdRead, CfgPortP7, {}, row, 0));
-    }
-    return plan;
+    return OneFramePlan(CmdRead, CommandPortFor(devFlag), row);
 }
 
 SequencePlan PlanRestart(const LanTarget& row) {
-    SequencePlan plan;
-    plan.steps.push_back(FrameStep(CmdRestart, CfgPortP6, {}, row, 0));
-    return plan;
+    return OneFramePlan(CmdRestart, CfgPortP6, row);
 }
 
 SequencePlan PlanFactoryReset(int devFlag, const LanTarget& row) {
-    SequencePlan plan;
-    if (devFlag == DevFlagP6) {
-        plan.steps.push_back(FrameStep(CmdFactoryReset, CfgPortP6, {}, row, 0));
-    } else if (devFlag == DevFlagP7) {
-        plan.steps.push_back(FrameStep(CmdFactoryReset, CfgPortP7, {}, row, 0));
-    }
-    return plan;
+    return OneFramePlan(CmdFactoryReset, CommandPortFor(devFlag), row);
 }
 
 PlanResult PlanP6Save(const PanelP6& panel, const ParamMirror& mirror, const LanTarget& row,
@@ -212,17 +218,8 @@ void LanSequence::runSteps() {
 }
 
 bool LanSequence::sendFrame(const LanFrame& frame) {
-    const bool toP7 = frame.port == CfgPortP7;
-    if (frame.block.empty()) {
-        return toP7 ? m_udp.SendCmdP7(frame.target.socketIndex, frame.target.mac, frame.command,
-                                      m_user, m_password)
-                    : m_udp.SendCmdP6(frame.target.socketIndex, frame.target.mac, frame.command,
-                                      m_user, m_password);
-    }
-    return toP7 ? m_udp.SendBlockP7(frame.target.socketIndex, frame.target.mac, frame.command,
-                                    m_user, m_password, frame.block)
-                : m_udp.SendBlockP6(frame.target.socketIndex, frame.target.mac, frame.command,
-                                    m_user, m_password, frame.block);
+    return m_udp.SendCommand(frame.target.socketIndex, frame.target.mac, frame.command, m_user,
+                             m_password, frame.block, frame.port);
 }
 
 } // namespace r2
