@@ -1,6 +1,7 @@
 #include "ctl_output.h"
 
 #include "gbk_text.h"
+#include "Unit_ProFun.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
@@ -250,8 +251,7 @@ QString HexText(const QByteArray& bytes) {
 }
 
 QString HexText(const Bytes& bytes) {
-    return HexText(QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                              static_cast<qsizetype>(bytes.size())));
+    return QString::fromStdString(BytesToHexSep(bytes, ""));
 }
 
 QString ShowText(const std::string& bytes) {
