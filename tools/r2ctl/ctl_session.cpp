@@ -3,6 +3,7 @@
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -133,6 +134,11 @@ int CtlSession::fail(int status, const QString& message) {
     return status;
 }
 
+int CtlSession::failNotFound() {
+    return fail(exitcode::NotFound,
+                QStringLiteral("no module with the MAC %1 answered the search").arg(m_options.mac));
+}
+
 void CtlSession::runEventLoop(int ms, const std::function<bool()>& done) {
     QElapsedTimer clock;
     clock.start();
@@ -197,18 +203,11 @@ void CtlSession::onStatus(int code, const QString& text) {
 }
 
 std::optional<DeviceRow> CtlSession::findDevice() {
-    const auto found = [this] {
-        return std::any_of(m_devices.begin(), m_devices.end(),
-                           [this](const DeviceRow& r) { return r.mac == m_options.mac; });
-    };
+    const auto wanted = [this](const DeviceRow& r) { return r.mac == m_options.mac; };
     m_udp.SearchDevices();
-    runEventLoop(m_options.waitMs, found);
-    for (const DeviceRow& r : m_devices) {
-        if (r.mac == m_options.mac) {
-            return r;
-        }
-    }
-    return std::nullopt;
+    runEventLoop(m_options.waitMs, [&] { return std::ranges::any_of(m_devices, wanted); });
+    const auto row = std::ranges::find_if(m_devices, wanted);
+    return row != m_devices.end() ? std::optional(*row) : std::nullopt;
 }
 
 int CtlSession::runSearch() {
@@ -250,9 +249,7 @@ bool CtlSession::readDevice(const DeviceRow& row) {
 int CtlSession::runRead() {
     const auto row = findDevice();
     if (!row) {
-        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
-                                                       "search")
-                                            .arg(m_options.mac));
+        return failNotFound();
     }
     if (!readDevice(*row)) {
         return exitcode::OtherError;
@@ -386,9 +383,7 @@ int CtlSession::runWrite() {
     }
     const auto row = findDevice();
     if (!row) {
-        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
-                                                       "search")
-                                            .arg(m_options.mac));
+        return failNotFound();
     }
     if (row->flag == DevFlagP6 || row->flag == DevFlagP7) {
         // Unknown controls and values no control accepts are refused before the read.
@@ -434,9 +429,7 @@ int CtlSession::runWrite() {
 int CtlSession::runSingleCommand() {
     const auto row = findDevice();
     if (!row) {
-        return fail(exitcode::NotFound, QStringLiteral("no module with the MAC %1 answered the "
-                                                       "search")
-                                            .arg(m_options.mac));
+        return failNotFound();
     }
     const LanTarget target{row->ipIndex, row->mac};
     const SequencePlan plan =

@@ -51,6 +51,7 @@ private:
     std::optional<std::vector<SetValue>> valuesToSet(QString& error) const;
     int finishAction(const DeviceRow& row, const Outcome& outcome);
     int fail(int status, const QString& message);
+    int failNotFound();
 
     void onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
                        const QString& version, const QString& mac);
