@@ -191,19 +191,12 @@ void TUdpSvr::closeSockets() {
 
 bool TUdpSvr::SearchDevices() {
     BindLocalIPs();
-    const QByteArray request = ToQBytes(BuildSearchRequest());
     if (m_sockets.empty() && !openSockets(QStringList{QString()})) {
         return false;
     }
+    const Bytes request = BuildSearchRequest();
     for (int i = 0; i < socketCount(); ++i) {
-        if (!DisableConnReset(0)) {
-            continue;
-        }
-        const LanSocket& sock = *m_sockets[static_cast<size_t>(i)];
-        const QString dest = QString::fromLatin1(BroadcastIP);
-        if (sock.sendTo(request, dest, CfgPortP6)) {
-            DoSent(request, dest, sock.localPort(), CfgPortP6, sock.localIp());
-        }
+        sendFrame(i, request, CfgPortP6);
     }
     DoStatus(StSearchSent, QString());
     return true;
