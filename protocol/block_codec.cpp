@@ -392,11 +392,10 @@ void PutHeartRegData(FieldWriter& w, std::size_t lengthOffset, std::size_t dataO
     }
 }
 
-// Flow control list entries None, Hardware, RS485 are the codes 1, 3 and 5; with no entry
-// selected the byte keeps what the module sent.
+// With no entry selected the byte keeps what the module sent.
 void PutFlowControl(FieldWriter& w, const ComboBox& flow) {
-    if (flow.index >= 0 && flow.index <= 2) {
-        w.Byte(7, static_cast<std::uint8_t>(flow.index * 2 + 1));
+    if (flow.index >= 0 && flow.index < static_cast<int>(std::size(FlowControlCodes))) {
+        w.Byte(7, FlowControlCodes[flow.index]);
     }
 }
 

@@ -45,6 +45,9 @@ struct ComboBox {
     bool operator==(const ComboBox&) const = default;
 };
 
+// The module's flow-control codes of the entries None, Hardware and RS485, in list order.
+inline constexpr std::uint8_t FlowControlCodes[] = {1, 3, 5};
+
 // Entry 1 of every baud-rate list: picking it asks the user for a custom rate.
 inline constexpr std::string_view BaudCustomPrompt = "\u81ea\u5b9a\u4e49"; // design text "Custom"
 

@@ -79,9 +79,9 @@ void FillPort(PanelP6& p, const TPortParam& r) {
     p.cbb_P0.Select(r.Parity - 1);
     p.cbb_S0.Select(EntryWithText(StopBitItems, r.StopBits));
     // Flow-control codes other than 1, 3 and 5 have no entry; the list keeps its choice.
-    constexpr std::int32_t flowCodes[] = {1, 3, 5};
-    if (const auto it = std::ranges::find(flowCodes, r.FlowControl); it != std::end(flowCodes)) {
-        p.cbb_FlowControl0.Select(static_cast<int>(it - std::begin(flowCodes)));
+    if (const auto it = std::ranges::find(FlowControlCodes, r.FlowControl);
+        it != std::end(FlowControlCodes)) {
+        p.cbb_FlowControl0.Select(static_cast<int>(it - std::begin(FlowControlCodes)));
     }
     p.edt_LocalPort0 = std::to_string(r.LocalPort);
     p.edt_RemotePort0 = std::to_string(r.RemotePort);
