@@ -1,5 +1,9 @@
 #include "ctl_args.h"
 
+#include "Unit_ProFun.h"
+#include "Unit_Public.h"
+
+#include <array>
 #include <QRegularExpression>
 
 namespace r2::ctl {
@@ -76,16 +80,11 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals) {
 std::optional<QString> NormalizeMac(const QString& text) {
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
-    static const QRegularExpression hex12(QStringLiteral("^[0-9A-Fa-f]{12}$"));
-    if (!hex12.match(digits).hasMatch()) {
+    std::array<std::uint8_t, MacWidth> mac{};
+    if (!MacTextToBytes(digits.toStdString(), mac)) {
         return std::nullopt;
     }
-    digits = digits.toUpper();
-    QStringList pairs;
-    for (int i = 0; i < 12; i += 2) {
-        pairs << digits.mid(i, 2);
-    }
-    return pairs.join(' ');
+    return QString::fromStdString(MacToText(mac));
 }
 
 ParseResult ParseArguments(const QStringList& args) {
