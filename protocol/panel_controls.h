@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace r2 {
 
@@ -104,6 +105,18 @@ struct ControlValue {
 struct NamedState {
     std::string_view name;
     ControlState state;
+};
+
+// Direct access to one control's value, for the window, which copies every control between its
+// widget and the panel struct in one generic routine per direction.
+using ControlValueRef = std::variant<std::string*, ComboBox*, BaudRateList*, bool*>;
+
+template <class Panel> struct ControlBinding {
+    std::string_view name;
+    ControlValueRef value;
+    // The rule the window runs after the user changed the control (a list's choice, a check
+    // box's click), or null.
+    void (*onChange)(Panel&) = nullptr;
 };
 
 } // namespace r2

@@ -84,6 +84,10 @@ std::vector<NamedState> ControlStatesP5(const PanelP5& p) {
     return panel_table::States<PanelP5State>(p.state, StateRows);
 }
 
+std::vector<ControlBinding<PanelP5>> ControlBindingsP5(PanelP5& p) {
+    return panel_table::Bindings<PanelP5>(p, Rows);
+}
+
 bool SetControl(PanelP5& p, std::string_view name, std::string_view value, std::string& error) {
     return panel_table::Set<PanelP5>(p, Rows, name, value, error);
 }

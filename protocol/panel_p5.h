@@ -70,6 +70,8 @@ void ApplyTabSwitchRule(PanelP5& p, bool lanTab);
 std::span<const ControlInfo> ControlTableP5();
 std::vector<ControlValue> ControlValuesP5(const PanelP5& p);
 std::vector<NamedState> ControlStatesP5(const PanelP5& p);
+// Every control of the table, with direct access to its value and its change rule.
+std::vector<ControlBinding<PanelP5>> ControlBindingsP5(PanelP5& p);
 bool SetControl(PanelP5& p, std::string_view name, std::string_view value, std::string& error);
 
 } // namespace r2

@@ -459,6 +459,10 @@ std::vector<NamedState> ControlStatesP6(const PanelP6& p) {
     return panel_table::States<PanelP6State>(p.state, StateRows);
 }
 
+std::vector<ControlBinding<PanelP6>> ControlBindingsP6(PanelP6& p) {
+    return panel_table::Bindings<PanelP6>(p, Rows);
+}
+
 bool SetControl(PanelP6& p, std::string_view name, std::string_view value, std::string& error) {
     return panel_table::Set<PanelP6>(p, Rows, name, value, error);
 }

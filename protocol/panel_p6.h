@@ -215,6 +215,8 @@ void ApplyTabSwitchRule(PanelP6& p, bool lanTab);
 std::span<const ControlInfo> ControlTableP6();
 std::vector<ControlValue> ControlValuesP6(const PanelP6& p);
 std::vector<NamedState> ControlStatesP6(const PanelP6& p);
+// Every control of the table, with direct access to its value and its change rule.
+std::vector<ControlBinding<PanelP6>> ControlBindingsP6(PanelP6& p);
 // Sets a control from text and runs the rule the window runs for that change: an edit takes
 // the text, a list an entry name (case ignored) or else an entry index (-1 for none), a baud
 // list a 32-bit integer (decimal or $hex), a check box 1/0, on/off, true/false. False with a

@@ -105,6 +105,10 @@ std::vector<NamedState> ControlStatesP7(const PanelP7& p) {
     return panel_table::States<PanelP7State>(p.state, StateRows);
 }
 
+std::vector<ControlBinding<PanelP7>> ControlBindingsP7(PanelP7& p) {
+    return panel_table::Bindings<PanelP7>(p, Rows);
+}
+
 bool SetControl(PanelP7& p, std::string_view name, std::string_view value, std::string& error) {
     return panel_table::Set<PanelP7>(p, Rows, name, value, error);
 }

@@ -78,6 +78,8 @@ void ApplyPortModeRule(PanelP7& p);
 std::span<const ControlInfo> ControlTableP7();
 std::vector<ControlValue> ControlValuesP7(const PanelP7& p);
 std::vector<NamedState> ControlStatesP7(const PanelP7& p);
+// Every control of the table, with direct access to its value and its change rule.
+std::vector<ControlBinding<PanelP7>> ControlBindingsP7(PanelP7& p);
 bool SetControl(PanelP7& p, std::string_view name, std::string_view value, std::string& error);
 
 } // namespace r2

@@ -121,6 +121,20 @@ std::vector<ControlValue> Values(const Panel& p, std::span<const Row<Panel>> row
     return out;
 }
 
+template <class Panel>
+std::vector<ControlBinding<Panel>> Bindings(Panel& p, std::span<const Row<Panel>> rows) {
+    std::vector<ControlBinding<Panel>> out;
+    out.reserve(rows.size());
+    for (const auto& row : rows) {
+        std::visit(
+            [&](auto member) {
+                out.push_back({row.name, &(p.*member), row.onChange});
+            },
+            row.field);
+    }
+    return out;
+}
+
 template <class State>
 std::vector<NamedState> States(const State& s, std::span<const StateRow<State>> rows) {
     std::vector<NamedState> out;

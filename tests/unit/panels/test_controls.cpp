@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <ostream>
 #include <set>
+#include <variant>
 
 namespace r2 {
 namespace {
@@ -16,21 +17,46 @@ template <> struct PanelApi<PanelP5> {
     static auto Table() { return ControlTableP5(); }
     static auto Values(const PanelP5& p) { return ControlValuesP5(p); }
     static auto States(const PanelP5& p) { return ControlStatesP5(p); }
+    static auto Bindings(PanelP5& p) { return ControlBindingsP5(p); }
 };
 template <> struct PanelApi<PanelP6> {
     static auto Table() { return ControlTableP6(); }
     static auto Values(const PanelP6& p) { return ControlValuesP6(p); }
     static auto States(const PanelP6& p) { return ControlStatesP6(p); }
+    static auto Bindings(PanelP6& p) { return ControlBindingsP6(p); }
 };
 template <> struct PanelApi<PanelP7> {
     static auto Table() { return ControlTableP7(); }
     static auto Values(const PanelP7& p) { return ControlValuesP7(p); }
     static auto States(const PanelP7& p) { return ControlStatesP7(p); }
+    static auto Bindings(PanelP7& p) { return ControlBindingsP7(p); }
 };
 
 template <class Panel> class ControlTable : public testing::Test {};
 using Panels = testing::Types<PanelP5, PanelP6, PanelP7>;
 TYPED_TEST_SUITE(ControlTable, Panels);
+
+// The window writes through a binding and reads the control's value by name: both must reach the
+// same member, for every control of the table.
+TYPED_TEST(ControlTable, BindingsReachTheMemberTheTableNames) {
+    using Api = PanelApi<TypeParam>;
+    TypeParam panel;
+    const auto bindings = Api::Bindings(panel);
+    const auto table = Api::Table();
+    ASSERT_EQ(bindings.size(), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(bindings[i].name, table[i].name);
+        struct Poke {
+            void operator()(std::string* text) const { *text = "poked"; }
+            void operator()(ComboBox* list) const { list->Select((list->index + 1) % list->count); }
+            void operator()(BaudRateList* list) const { list->SelectText("12345"); }
+            void operator()(bool* box) const { *box = !*box; }
+        };
+        const auto before = Api::Values(panel)[i].value;
+        std::visit(Poke{}, bindings[i].value);
+        EXPECT_NE(Api::Values(panel)[i].value, before) << bindings[i].name;
+    }
+}
 
 TYPED_TEST(ControlTable, NamesAreUniqueAndValuesFollowTheTable) {
     using Api = PanelApi<TypeParam>;
