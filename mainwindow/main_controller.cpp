@@ -1,0 +1,398 @@
+#include "main_controller.h"
+
+#include "Unit_Baselang.h"
+#include "Unit_ProFun.h"
+#include "Unit_Public.h"
+#include "Unit_Udp.h"
+
+#include <algorithm>
+#include <QTimer>
+
+namespace r2 {
+
+namespace {
+
+QString Text(std::string_view key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+QString Lit(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString HexDump(const QByteArray& frame) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(frame.constData());
+    return QString::fromStdString(
+        BytesToHexLine(ByteView(data, static_cast<std::size_t>(frame.size()))));
+}
+
+QString Endpoint(const QString& ip, quint16 port) {
+    return ip + Lit(" : ") + QString::number(port);
+}
+
+QString MacWithoutSpaces(const QString& mac) {
+    return QString(mac).remove(QLatin1Char(' '));
+}
+
+LanTarget TargetOf(const DeviceRow& row) {
+    return {row.ipIndex, MacWithoutSpaces(row.mac)};
+}
+
+// The control a planning error names: the text before its first colon.
+QString ControlOfError(const QString& error) {
+    return error.section(QLatin1Char(':'), 0, 0);
+}
+
+} // namespace
+
+MainController::MainController(MainView& view, QObject* parent)
+    : QObject(parent), m_view(view), m_udp(std::make_unique<TUdpSvr>(m_mirror)),
+      m_user(Lit(DefaultUserName)), m_password(Lit(DefaultPassword)) {
+    connectEndpoint();
+}
+
+MainController::~MainController() = default;
+
+void MainController::setCredentials(const QString& user, const QString& password) {
+    m_user = user;
+    m_password = password;
+}
+
+bool MainController::saveRunning() const {
+    return m_sequence && m_sequence->isRunning();
+}
+
+void MainController::connectEndpoint() {
+    TUdpSvr* udp = m_udp.get();
+    connect(udp, &TUdpSvr::OnSent, this, &MainController::onSent);
+    connect(udp, &TUdpSvr::OnReceived, this, &MainController::onReceived);
+    connect(udp, &TUdpSvr::OnDeviceFound, this, &MainController::onDeviceFound);
+    connect(udp, &TUdpSvr::OnBaseParams, this, &MainController::onBaseParams);
+    connect(udp, &TUdpSvr::OnCloudParams, this, &MainController::onCloudParams);
+    connect(udp, &TUdpSvr::OnHeartReg, this, &MainController::onHeartReg);
+    connect(udp, &TUdpSvr::OnHttpd, this, &MainController::onHttpd);
+    connect(udp, &TUdpSvr::OnStatus, this, &MainController::onStatus);
+    connect(udp, &TUdpSvr::OnModbusParam, this, &MainController::onModbusParam);
+    connect(udp, &TUdpSvr::OnModbusPack, this, &MainController::onModbusPack);
+}
+
+void MainController::logText(std::string_view key, PaneColour colour) {
+    m_view.AddLogLine(Text(key), colour);
+}
+
+// ---- Panes -------------------------------------------------------------------------------
+
+void MainController::onSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
+                            quint16 destPort, const QString& localIp) {
+    m_view.AddHexLine(QString());
+    m_view.AddHexLine(Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
+                          Endpoint(destIp, destPort) + Lit(HexClose),
+                      PaneColour::Blue);
+    m_view.AddHexLine(Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"),
+                      PaneColour::Blue);
+    m_view.AddHexLine(HexDump(frame));
+    logText("lang_Hint_Sending", PaneColour::Green);
+}
+
+void MainController::onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
+                                quint16 senderPort, const QString& localIp) {
+    m_view.AddHexLine(QString());
+    m_view.AddHexLine(Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
+                          Endpoint(senderIp, senderPort) + Lit(HexClose),
+                      PaneColour::Green);
+    m_view.AddHexLine(Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"),
+                      PaneColour::Green);
+    m_view.AddHexLine(HexDump(frame));
+}
+
+// ---- Device list -------------------------------------------------------------------------
+
+void MainController::Search() {
+    m_view.ClearPanes();
+    m_view.ClearDeviceList();
+    m_rows.clear();
+    m_pendingRows.clear();
+    m_udp->SearchDevices();
+}
+
+void MainController::onDeviceFound(const QString& ip, const QString& name, int socketIndex,
+                                   int devFlag, const QString& version, const QString& mac) {
+    const auto listed = [&](const std::vector<DeviceRow>& rows) {
+        return std::ranges::any_of(rows, [&](const DeviceRow& row) { return row.mac == mac; });
+    };
+    if (listed(m_rows) || listed(m_pendingRows)) {
+        return;
+    }
+    m_pendingRows.push_back({ip, name, mac, version, devFlag, socketIndex});
+    // A search may bring thousands of replies in one burst: rows reach the list once per
+    // event-loop pass, not one repaint per reply.
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QTimer::singleShot(0, this, &MainController::flushFoundRows);
+    }
+}
+
+void MainController::flushFoundRows() {
+    m_flushQueued = false;
+    if (m_pendingRows.empty()) {
+        return;
+    }
+    m_view.AddDeviceRows(m_pendingRows);
+    m_rows.insert(m_rows.end(), m_pendingRows.begin(), m_pendingRows.end());
+    m_pendingRows.clear();
+    emit rowsAdded(static_cast<int>(m_rows.size()));
+}
+
+const DeviceRow* MainController::selectedRowOrCollapse(bool hintWhenNone) {
+    const int index = m_view.SelectedRow();
+    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
+        return &m_rows[static_cast<std::size_t>(index)];
+    }
+    m_view.SwitchLayout(LayoutSearch);
+    if (hintWhenNone) {
+        logText("lang_Hint_NoTarget", PaneColour::Red);
+    }
+    return nullptr;
+}
+
+void MainController::DeviceClicked() {
+    const DeviceRow* row = selectedRowOrCollapse(false);
+    if (!row) {
+        return;
+    }
+    m_selMac = MacWithoutSpaces(row->mac);
+    m_view.AddLogLine(Text("lang_ts_Read") + Lit(" [ Mac : ") + row->mac + Lit(" ]"),
+                      PaneColour::Green);
+    switch (row->flag) {
+    case DevFlagNone:
+        m_view.SwitchLayout(LayoutSearch);
+        logText("lang_Hint_VerIncompatible", PaneColour::Red);
+        return;
+    case DevFlagP6:
+        m_selIpIndex = row->ipIndex;
+        m_view.CollectPanel(PanelId::P6);
+        HideModbusGroups(m_p6);
+        m_view.ShowPanel(PanelId::P6);
+        runSequence(PlanRead(DevFlagP6, TargetOf(*row)));
+        return;
+    case DevFlagP7:
+        runSequence(PlanRead(DevFlagP7, TargetOf(*row)));
+        return;
+    default:
+        return;
+    }
+}
+
+void MainController::DeviceMenuAction(const QString& itemName) {
+    if (itemName == QLatin1String("mni_CopeAllMac")) {
+        if (!m_rows.empty()) {
+            QStringList macs;
+            for (const DeviceRow& row : m_rows) {
+                macs << row.mac;
+            }
+            m_view.SetClipboardText(macs.join(QLatin1String("\r\n")));
+        }
+        return;
+    }
+    const DeviceRow* row = selectedRowOrCollapse(false);
+    if (!row) {
+        return;
+    }
+    if (itemName == QLatin1String("mniReadTheParam")) {
+        Search();
+    } else if (itemName == QLatin1String("mni_OpenWeb")) {
+        m_view.CollectPanel(PanelId::P6);
+        const QString port = FromFrameText(m_p6.edt_HTTPServerPort);
+        m_view.OpenUrl(Lit("http://") + row->ip + Lit(":") + (port.isEmpty() ? Lit("80") : port));
+    } else if (itemName == QLatin1String("mni_Restart")) {
+        runSequence(PlanRestart(TargetOf(*row)));
+    } else if (itemName == QLatin1String("mni_Reset")) {
+        if (row->flag == DevFlagP6 || row->flag == DevFlagP7) {
+            runSequence(PlanFactoryReset(row->flag, TargetOf(*row)));
+        }
+    } else if (itemName == QLatin1String("mni_CopyTheMac")) {
+        m_view.SetClipboardText(row->mac);
+    }
+}
+
+// ---- Parameter replies -------------------------------------------------------------------
+
+void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
+                                  bool fromSerial) {
+    std::optional<std::string> selectedMac;
+    const int index = m_view.SelectedRow();
+    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
+        selectedMac = m_rows[static_cast<std::size_t>(index)].mac.toStdString();
+    }
+    m_view.CollectPanel(PanelId::P6);
+    const BaseFillResult result = FillFromBaseReply(
+        m_p6, base, ports, devFlag, fromSerial,
+        selectedMac ? std::optional<std::string_view>(*selectedMac) : std::nullopt);
+    if (result == BaseFillResult::Dropped) {
+        return;
+    }
+    if (result == BaseFillResult::FilledP6) {
+        m_view.SwitchLayout(LayoutP6);
+        m_view.ShowPanel(PanelId::P6);
+    }
+    m_view.AddLogLine(Text("lang_ts_Read") + Text("lang_ts_OK"), PaneColour::Green);
+}
+
+void MainController::onCloudParams(const TarrCloudParam& clouds, bool, int) {
+    m_view.CollectPanel(PanelId::P6);
+    if (FillFromCloud(m_p6, clouds)) {
+        m_view.ShowPanel(PanelId::P6);
+    }
+}
+
+void MainController::onHeartReg(const QByteArray& block85, bool, int devFlag) {
+    m_view.CollectPanel(PanelId::P6);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(block85.constData());
+    if (FillFromHeartReg(m_p6, {data, static_cast<std::size_t>(block85.size())}, devFlag)) {
+        m_view.ShowPanel(PanelId::P6);
+    }
+}
+
+void MainController::onHttpd(const QByteArray& url, const QByteArray& header) {
+    m_view.CollectPanel(PanelId::P6);
+    FillFromHttpd(m_p6, url.toStdString(), header.toStdString());
+    m_view.ShowPanel(PanelId::P6);
+}
+
+void MainController::onModbusParam(const TModbusParam& param, int length) {
+    m_view.CollectPanel(PanelId::P6);
+    FillFromModbusParam(m_p6, param, length);
+    m_view.ShowPanel(PanelId::P6);
+}
+
+void MainController::onModbusPack(const TModbusPackParam& param, int) {
+    m_view.CollectPanel(PanelId::P6);
+    FillFromModbusPack(m_p6, param);
+    m_view.ShowPanel(PanelId::P6);
+}
+
+// ---- Status codes ------------------------------------------------------------------------
+
+void MainController::onStatus(int code, const QString& text) {
+    switch (code) {
+    case StSearchSent:
+        logText("lang_H_lv_Dev", PaneColour::Green);
+        return;
+    case StCheckErr:
+        m_view.AddLogLine(Text("lang_Hint_CheckErr") + text, PaneColour::Red);
+        return;
+    case StAck:
+        logText("lang_Hint_ACK", PaneColour::Green);
+        return;
+    case StOtherErr:
+        logText("lang_Hint_OtherErr", PaneColour::Red);
+        return;
+    case StPswdErr:
+        logText("lang_Hint_PswdErr", PaneColour::Red);
+        m_view.ShowCredentialsDialog();
+        return;
+    case StPortInUse: {
+        const QString message = QString::number(CfgPortP6) + Text("lang_Hint_UDPPortInUse");
+        m_view.AddLogLine(message, PaneColour::Red);
+        m_view.ShowMessage(message);
+        return;
+    }
+    case StOtherSeries:
+        m_view.SwitchLayout(LayoutSearch);
+        logText("lang_Hint_VerIncompatible", PaneColour::Red);
+        return;
+    case StUnknownLen:
+        m_view.AddLogLine(Text("lang_Hint_ReceiveOther") + text, PaneColour::Red);
+        return;
+    default:
+        return;
+    }
+}
+
+// ---- Saves and single commands -----------------------------------------------------------
+
+void MainController::SaveP6() {
+    const DeviceRow* row = selectedRowOrCollapse(true);
+    if (!row || row->flag != DevFlagP6 || saveRunning()) {
+        return;
+    }
+    m_view.CollectPanel(PanelId::P6);
+    bool numeric = false;
+    const unsigned version = row->version.toUInt(&numeric);
+    PlanResult planned =
+        PlanP6Save(m_p6, m_mirror, TargetOf(*row), {m_selIpIndex, m_selMac}, numeric ? version : 0);
+    if (!planned.plan) {
+        reportPlanError(planned.error);
+        return;
+    }
+    runSequence(std::move(*planned.plan));
+}
+
+void MainController::SaveP7() {
+    const DeviceRow* row = selectedRowOrCollapse(true);
+    if (!row || row->flag != DevFlagP7 || saveRunning()) {
+        return;
+    }
+    m_view.CollectPanel(PanelId::P7);
+    PlanResult planned = PlanP7Save(m_p7, m_mirror, TargetOf(*row));
+    if (!planned.plan) {
+        reportPlanError(planned.error);
+        return;
+    }
+    runSequence(std::move(*planned.plan));
+}
+
+void MainController::SaveP5() {
+    // The P5 panel is written over the serial line only; over the LAN there is nothing to send.
+    selectedRowOrCollapse(true);
+}
+
+void MainController::reportPlanError(const QString& error) {
+    m_view.AddLogLine(error, PaneColour::Red);
+    m_view.FocusControl(ControlOfError(error));
+}
+
+void MainController::runSequence(SequencePlan plan) {
+    const bool isSave = plan.mirror.has_value();
+    auto* sequence = new LanSequence(*m_udp, m_mirror, std::move(plan), m_user, m_password,
+                                     isSave ? nullptr : this);
+    connect(sequence, &LanSequence::message, this, &MainController::onSequenceMessage);
+    if (isSave) {
+        m_sequence.reset(sequence);
+        m_view.SetSaveRunning(true);
+        connect(sequence, &LanSequence::finished, this, [this] {
+            m_view.SetSaveRunning(false);
+            emit sequenceFinished();
+        });
+    } else {
+        connect(sequence, &LanSequence::finished, sequence, &QObject::deleteLater);
+        connect(sequence, &LanSequence::finished, this, &MainController::sequenceFinished);
+    }
+    sequence->start();
+}
+
+void MainController::onSequenceMessage(const QString& key) {
+    m_view.ShowMessage(Text(key.toStdString()));
+}
+
+// ---- Tabs --------------------------------------------------------------------------------
+
+void MainController::SearchTabSwitched(int sheet) {
+    const bool lan = sheet == 0;
+    m_view.CollectPanel(PanelId::P6);
+    m_view.CollectPanel(PanelId::P5);
+    ApplyTabSwitchRule(m_p6, lan);
+    ApplyTabSwitchRule(m_p5, lan);
+    if (lan) {
+        m_view.AddLogLine(Text("lang_rztbsht_Net") + Lit(",") + Text("lang_ts_CfgFree"),
+                          PaneColour::Maroon);
+    } else {
+        m_view.AddLogLine(Text("lang_rztbsht_Com") + Lit(",") + Text("lang_ts_CfgGnd"),
+                          PaneColour::Maroon);
+    }
+    m_view.SwitchLayout(LayoutSearch);
+    m_view.ShowPanel(PanelId::P6);
+    m_view.ShowPanel(PanelId::P5);
+}
+
+} // namespace r2

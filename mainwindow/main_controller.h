@@ -1,0 +1,112 @@
+#pragma once
+// MainController: the main window's workflows below the widgets. It owns the UDP endpoint, the
+// parameter mirror, the three panel structs, the device rows, the selection state (SelMAC,
+// SelIpIndex), the device-login credentials and the running LAN sequence. The window forwards
+// the user's actions here and implements MainView for what the controller shows; every line of
+// the two panes, every layout switch and every message comes from here, so the window and a
+// controller test see the same behaviour.
+//
+// Saves never block the event loop: they run as LanSequence timers, and a save button cannot
+// start a second save while one runs. A panel value that does not convert sends nothing: the
+// log names the control in red and the view puts the focus on it.
+
+#include "block_codec.h"
+#include "lan_sequences.h"
+#include "main_view.h"
+#include "panel_p5.h"
+#include "panel_p6.h"
+#include "panel_p7.h"
+
+#include <memory>
+#include <QObject>
+#include <QString>
+#include <vector>
+
+namespace r2 {
+
+class TUdpSvr;
+
+class MainController final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainController)
+
+public:
+    explicit MainController(MainView& view, QObject* parent = nullptr);
+    ~MainController() override;
+
+    PanelP6& panelP6() { return m_p6; }
+    PanelP7& panelP7() { return m_p7; }
+    PanelP5& panelP5() { return m_p5; }
+    TUdpSvr& udp() { return *m_udp; }
+    const std::vector<DeviceRow>& rows() const { return m_rows; }
+
+    QString userName() const { return m_user; }
+    QString password() const { return m_password; }
+    void setCredentials(const QString& user, const QString& password);
+
+    // btn_Search (and the context menu's hidden read item).
+    void Search();
+    // lv_DevClick: a click on the device list, also run before its context menu opens.
+    void DeviceClicked();
+    // mni_LvRightMmClick, by the item's objectName.
+    void DeviceMenuAction(const QString& itemName);
+    // The LAN save buttons: btn_P6NetSet, btn_P7NetSet, btn_P5Set.
+    void SaveP6();
+    void SaveP7();
+    void SaveP5();
+    // rzpgcntrl_SrchTabClick for sheet 0 (LAN) or 1 (serial): the panel rules and the log hint.
+    void SearchTabSwitched(int sheet);
+    // The device list as the export writes it: one row per line.
+    std::vector<DeviceRow> exportRows() const { return m_rows; }
+
+    bool saveRunning() const;
+
+signals:
+    // After a row was added; the window's benchmark and tests watch it.
+    void rowsAdded(int total);
+    // A LAN sequence finished (all frames sent and its acknowledgement wait over).
+    void sequenceFinished();
+
+private:
+    void connectEndpoint();
+    void onSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
+                const QString& localIp);
+    void onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
+                    quint16 senderPort, const QString& localIp);
+    void onDeviceFound(const QString& ip, const QString& name, int socketIndex, int devFlag,
+                       const QString& version, const QString& mac);
+    void flushFoundRows();
+    void onBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
+                      bool fromSerial);
+    void onCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag);
+    void onHeartReg(const QByteArray& block85, bool fromSerial, int devFlag);
+    void onHttpd(const QByteArray& url, const QByteArray& header);
+    void onModbusParam(const TModbusParam& param, int length);
+    void onModbusPack(const TModbusPackParam& param, int length);
+    void onStatus(int code, const QString& text);
+
+    // The selected row, or null after SwitchLayout(LayoutSearch) and, where given, the red
+    // "select the module" hint.
+    const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
+    void runSequence(SequencePlan plan);
+    void onSequenceMessage(const QString& key);
+    void reportPlanError(const QString& error);
+    void logText(std::string_view key, PaneColour colour);
+
+    MainView& m_view;
+    ParamMirror m_mirror;
+    PanelP6 m_p6;
+    PanelP7 m_p7;
+    PanelP5 m_p5;
+    std::unique_ptr<TUdpSvr> m_udp;
+    std::unique_ptr<LanSequence> m_sequence;
+    std::vector<DeviceRow> m_rows;
+    std::vector<DeviceRow> m_pendingRows;
+    bool m_flushQueued = false;
+    QString m_selMac;
+    int m_selIpIndex = 0;
+    QString m_user;
+    QString m_password;
+};
+
+} // namespace r2

@@ -1,0 +1,64 @@
+#pragma once
+// MainView: the narrow surface through which the workflow controller (MainController) reaches
+// the main window. The window implements it with widgets; a controller test can implement it
+// with plain lists. Nothing here knows a widget type.
+
+#include <QString>
+#include <vector>
+
+namespace r2 {
+
+// Colours of the two output panes: window text, green (0,128,0), blue (0,0,255), red (255,0,0)
+// and maroon (128,0,0).
+enum class PaneColour { WindowText, Green, Blue, Red, Maroon };
+
+// The arrangements of the main window. LayoutInit arranges the controls once at creation.
+enum LayoutCode : int {
+    LayoutInit = -1,
+    LayoutSearch = 0,
+    LayoutP5 = 1,
+    LayoutP6 = 2,
+    LayoutP7 = 3,
+};
+
+// One row of the device list, as shown.
+struct DeviceRow {
+    QString ip;
+    QString name;
+    QString mac; // six upper-case hex pairs separated by single spaces
+    QString version;
+    int flag = 0;
+    int ipIndex = 0;
+};
+
+// Which model panel a call is about.
+enum class PanelId { P5, P6, P7 };
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual void AddLogLine(const QString& text, PaneColour colour = PaneColour::Green) = 0;
+    virtual void AddHexLine(const QString& text, PaneColour colour = PaneColour::WindowText) = 0;
+    virtual void ClearPanes() = 0;
+    virtual void SwitchLayout(int code) = 0;
+
+    virtual void ClearDeviceList() = 0;
+    virtual void AddDeviceRows(const std::vector<DeviceRow>& rows) = 0;
+    // Index of the selected row, -1 when none is selected.
+    virtual int SelectedRow() const = 0;
+
+    // The panel's struct has changed: show it. / The user may have typed: read the widgets.
+    virtual void ShowPanel(PanelId panel) = 0;
+    virtual void CollectPanel(PanelId panel) = 0;
+    virtual void FocusControl(const QString& name) = 0;
+
+    virtual void ShowMessage(const QString& text) = 0;
+    virtual void ShowCredentialsDialog() = 0;
+    virtual void OpenUrl(const QString& url) = 0;
+    virtual void SetClipboardText(const QString& text) = 0;
+    // While a LAN save runs its save buttons cannot start another.
+    virtual void SetSaveRunning(bool running) = 0;
+};
+
+} // namespace r2

@@ -1,0 +1,145 @@
+#pragma once
+// PanelBinder: the one place where a model panel's value struct (PanelP6, PanelP7, PanelP5) meets
+// its widgets. It walks the panel's control table, so a new control is one table row and one
+// widget with that objectName, nothing else.
+//
+// - toWidgets() shows every value and every rule-driven state (enabled, visible, label colour).
+// - fromWidgets() copies every widget back into the struct. An edit whose text the user did not
+//   change keeps the struct's bytes exactly, even when they are not valid GBK and would not
+//   survive a trip through the shown text: a read followed by an unchanged save sends back what
+//   was read.
+// - A user's choice in a list or click on a check box copies the widgets back, runs the
+//   control's rule on the struct and shows the result; the rule itself lives in the protocol
+//   layer, never here.
+// - Picking entry 1 of a baud-rate list asks for a custom rate (AskCustomBaudRate).
+
+#include "panel_controls.h"
+
+#include <functional>
+#include <QColor>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+namespace r2 {
+
+inline const QColor SilverLabel{192, 192, 192};
+
+// The edits' shown texts, remembered so that unchanged texts keep their bytes.
+using ShownTexts = QHash<QString, QString>;
+
+// Shows one control's value on its widget (QLineEdit, QPlainTextEdit, QComboBox, QCheckBox).
+void ShowControlValue(QWidget& widget, const ControlValueRef& value, ShownTexts& shown);
+// Reads one widget back into the control's value.
+void ReadControlValue(const QWidget& widget, ControlValueRef& value, const ShownTexts& shown);
+// Applies a rule-driven state; labels take their colour from it.
+void ShowControlState(QWidget& widget, const ControlState& state);
+// The custom baud-rate dialog: asks with the list's entry 0 as default and applies the answer
+// (a cancelled box answers with the default). `list` then holds the outcome.
+void AskCustomBaudRate(QWidget* parent, BaudRateList& list);
+
+class PanelBinderBase : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PanelBinderBase)
+
+public:
+    explicit PanelBinderBase(QWidget& root) : QObject(&root), m_root(root) {}
+
+    // Names of the table's controls that have no widget under the root (a test lists them).
+    QStringList missingWidgets() const;
+    // Controls a window keeps hidden whatever the rules say (features not offered yet).
+    void keepHidden(const QString& name) { m_keptHidden.insert(name); }
+
+signals:
+    // After a user's change ran its rule and the widgets show the result.
+    void changedByUser(const QString& controlName);
+
+protected:
+    QWidget* widgetFor(std::string_view name) const;
+    void showState(std::string_view name, const ControlState& state);
+    void connectWidget(std::string_view name, bool isBaudList);
+    virtual void runRuleOf(const QString& controlName, bool isBaudList) = 0;
+    virtual std::vector<std::string_view> controlNames() const = 0;
+
+    QWidget& m_root;
+    ShownTexts m_shown;
+    QSet<QString> m_keptHidden;
+};
+
+template <class Panel> class PanelBinder final : public PanelBinderBase {
+public:
+    using BindingsFn = std::vector<ControlBinding<Panel>> (*)(Panel&);
+    using StatesFn = std::vector<NamedState> (*)(const Panel&);
+
+    PanelBinder(QWidget& root, Panel& model, BindingsFn bindings, StatesFn states)
+        : PanelBinderBase(root), m_model(model), m_bindings(bindings), m_states(states) {
+        for (const auto& binding : m_bindings(m_model)) {
+            connectWidget(binding.name, std::holds_alternative<BaudRateList*>(binding.value));
+        }
+    }
+
+    Panel& model() { return m_model; }
+
+    void toWidgets() {
+        for (const auto& binding : m_bindings(m_model)) {
+            if (QWidget* w = widgetFor(binding.name)) {
+                ShowControlValue(*w, binding.value, m_shown);
+            }
+        }
+        for (const auto& named : m_states(m_model)) {
+            showState(named.name, named.state);
+        }
+        for (const QString& name : m_keptHidden) {
+            if (QWidget* w = widgetFor(name.toStdString())) {
+                w->setVisible(false);
+            }
+        }
+    }
+
+    void fromWidgets() {
+        for (auto& binding : m_bindings(m_model)) {
+            if (const QWidget* w = widgetFor(binding.name)) {
+                ReadControlValue(*w, binding.value, m_shown);
+            }
+        }
+    }
+
+private:
+    std::vector<std::string_view> controlNames() const override {
+        std::vector<std::string_view> names;
+        for (const auto& binding : m_bindings(m_model)) {
+            names.push_back(binding.name);
+        }
+        return names;
+    }
+
+    void runRuleOf(const QString& controlName, bool isBaudList) override {
+        fromWidgets();
+        for (auto& binding : m_bindings(m_model)) {
+            if (QString::fromUtf8(binding.name.data(),
+                                  static_cast<qsizetype>(binding.name.size())) != controlName) {
+                continue;
+            }
+            if (isBaudList) {
+                auto* list = std::get<BaudRateList*>(binding.value);
+                if (list->index == 1) {
+                    AskCustomBaudRate(&m_root, *list);
+                }
+            }
+            if (binding.onChange) {
+                binding.onChange(m_model);
+            }
+        }
+        toWidgets();
+        emit changedByUser(controlName);
+    }
+
+    Panel& m_model;
+    BindingsFn m_bindings;
+    StatesFn m_states;
+};
+
+} // namespace r2

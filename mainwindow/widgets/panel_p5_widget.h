@@ -1,0 +1,31 @@
+#pragma once
+// The P5 panel's widgets: layout from panel_p5_widget.ui, values through PanelBinder.
+
+#include "panel_binder.h"
+#include "panel_p5.h"
+
+#include <memory>
+#include <QWidget>
+
+namespace Ui {
+class PanelP5Widget;
+}
+
+namespace r2 {
+
+class PanelP5Widget final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PanelP5Widget)
+
+public:
+    explicit PanelP5Widget(PanelP5& model, QWidget* parent = nullptr);
+    ~PanelP5Widget() override;
+
+    PanelBinder<PanelP5>& binder() { return *m_binder; }
+
+private:
+    std::unique_ptr<Ui::PanelP5Widget> m_ui;
+    PanelBinder<PanelP5>* m_binder = nullptr; // owned by this widget (QObject child)
+};
+
+} // namespace r2

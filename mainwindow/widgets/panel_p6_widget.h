@@ -1,0 +1,31 @@
+#pragma once
+// The P6 panel's widgets: layout from panel_p6_widget.ui, values through PanelBinder.
+
+#include "panel_binder.h"
+#include "panel_p6.h"
+
+#include <memory>
+#include <QWidget>
+
+namespace Ui {
+class PanelP6Widget;
+}
+
+namespace r2 {
+
+class PanelP6Widget final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PanelP6Widget)
+
+public:
+    explicit PanelP6Widget(PanelP6& model, QWidget* parent = nullptr);
+    ~PanelP6Widget() override;
+
+    PanelBinder<PanelP6>& binder() { return *m_binder; }
+
+private:
+    std::unique_ptr<Ui::PanelP6Widget> m_ui;
+    PanelBinder<PanelP6>* m_binder = nullptr; // owned by this widget (QObject child)
+};
+
+} // namespace r2

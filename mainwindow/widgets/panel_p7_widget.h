@@ -1,0 +1,31 @@
+#pragma once
+// The P7 panel's widgets: layout from panel_p7_widget.ui, values through PanelBinder.
+
+#include "panel_binder.h"
+#include "panel_p7.h"
+
+#include <memory>
+#include <QWidget>
+
+namespace Ui {
+class PanelP7Widget;
+}
+
+namespace r2 {
+
+class PanelP7Widget final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PanelP7Widget)
+
+public:
+    explicit PanelP7Widget(PanelP7& model, QWidget* parent = nullptr);
+    ~PanelP7Widget() override;
+
+    PanelBinder<PanelP7>& binder() { return *m_binder; }
+
+private:
+    std::unique_ptr<Ui::PanelP7Widget> m_ui;
+    PanelBinder<PanelP7>* m_binder = nullptr; // owned by this widget (QObject child)
+};
+
+} // namespace r2
