@@ -5,9 +5,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <linux/capability.h>
 #include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,7 +150,7 @@ const ReadCase readCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Settings, ReadRules, ::testing::ValuesIn(readCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& c) { return std::string(c.param.name); });
 
 TEST(SettingsDefaults, LanguageFollowsTheSystemAndFilePathKeepsItsValueUntilStored) {
     const R2Settings fresh = ParseSettings("", true, "DataSelf.txt");
@@ -238,7 +240,7 @@ const RewriteCase rewriteCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Settings, LanguageRewrite, ::testing::ValuesIn(rewriteCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(SettingsDir, FullSaveKeepsCustomAndUnknownLines) {
     Write(Ini(), "[System]\r\nCustom=1\r\nPNum=3\r\nTheme=dark\r\n\r\n[Extra]\r\nK=V\r\n");
@@ -369,7 +371,7 @@ TEST_P(WriteFailure, ReportedWithTheFullPathAndOldFileKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, WriteFailure, ::testing::ValuesIn(failureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& c) { return std::string(c.param.name); });
 
 TEST(SettingsWriteFailure, DirectoryRefusedEvenToRoot) {
     if (!fs::is_directory("/proc/self")) {
@@ -387,6 +389,35 @@ TEST(SettingsWriteFailure, RelativePathReportedInFull) {
     EXPECT_EQ(result->message, "Unable to write to " + (fs::current_path() / relative).string());
 }
 
+constexpr uid_t Nobody = 65534;
+
+// Whether `id` exists in this process's user namespace. In the initial namespace every id
+// does; in one made by `unshare --map-root-user` only the caller's own id does, as 0.
+bool UidIsMapped(uid_t id) {
+    std::ifstream map("/proc/self/uid_map");
+    for (uid_t inside = 0, outside = 0, count = 0; map >> inside >> outside >> count;) {
+        if (id >= inside && id - inside < count) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Permission bits do not stop root, so the check runs in a child that they do stop: a real
+// root's child becomes nobody; a root mapped into a user namespace where nobody does not
+// exist is an ordinary user outside it, and its child drops every capability instead (the
+// namespace's root keeps the directory as owner, whose bits then apply to it).
+enum class Demotion { BecomeNobody, DropCapabilities };
+
+bool Demote(Demotion how) {
+    if (how == Demotion::BecomeNobody) {
+        return ::setgid(Nobody) == 0 && ::setuid(Nobody) == 0;
+    }
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
+    return ::syscall(SYS_capset, &header, none) == 0;
+}
+
 TEST_F(SettingsDir, ReadOnlyDirectoryForAnOrdinaryUser) {
     fs::permissions(m_dir, fs::perms(0500));
     const auto refused = [this] {
@@ -397,13 +428,14 @@ TEST_F(SettingsDir, ReadOnlyDirectoryForAnOrdinaryUser) {
         EXPECT_TRUE(refused());
         return;
     }
-    // Permission bits do not stop root, so the save runs as an ordinary user in a child.
-    constexpr uid_t nobody = 65534;
-    ASSERT_EQ(::chown(m_dir.c_str(), nobody, nobody), 0);
+    const Demotion how = UidIsMapped(Nobody) ? Demotion::BecomeNobody : Demotion::DropCapabilities;
+    if (how == Demotion::BecomeNobody) {
+        ASSERT_EQ(::chown(m_dir.c_str(), Nobody, Nobody), 0);
+    }
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
-        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+        if (!Demote(how)) {
             ::_exit(2);
         }
         ::_exit(refused() ? 0 : 1);
@@ -411,7 +443,9 @@ TEST_F(SettingsDir, ReadOnlyDirectoryForAnOrdinaryUser) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become an ordinary user; 1: not refused";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << (how == Demotion::BecomeNobody ? "as nobody" : "without capabilities")
+        << "; 2: could not drop root's rights; 1: not refused";
 }
 
 // A write that fails half way (here: the file size limit) must leave the old file whole and
