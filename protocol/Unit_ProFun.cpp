@@ -139,7 +139,7 @@ std::string MacToText(ByteView b6) {
 
 bool MacTextToBytes(std::string_view text, ByteField field6) {
     const std::string digits = RemoveSpaces(text);
-    if (field6.size() < MacWidth || digits.size() != 2 * MacWidth) {
+    if (field6.size() < MacWidth || digits.size() < 2 * MacWidth) {
         return false;
     }
     std::array<std::uint8_t, MacWidth> mac{};

@@ -33,7 +33,9 @@ std::optional<std::uint32_t> IPTextToInt(std::string_view text);
 // False as well when an address does not convert.
 bool SameSubnet(std::string_view a, std::string_view b, std::string_view mask);
 std::string MacToText(ByteView b6);
-// Spaces removed, then 12 hex digits in pairs. False (field untouched) otherwise.
+// Spaces removed, then the first 12 characters read as six pairs of hex digits; anything after
+// them is not read (the P7 MAC box is 17 wide and filled with F's to keep the module's own
+// MAC). False (field untouched) for fewer than 12 characters or a pair that is not hex.
 bool MacTextToBytes(std::string_view text, ByteField field6);
 
 // ---- Text and integer fields ------------------------------------------------------------

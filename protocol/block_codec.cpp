@@ -289,6 +289,7 @@ EncodeResult EncodeFailure(std::string_view control, std::string_view text,
 namespace {
 
 constexpr std::string_view NotNumber = "is not a decimal number";
+constexpr std::string_view NotBaudRate = "is not a baud rate (a 32-bit integer)";
 constexpr std::string_view NotIPv4 = "is not an IPv4 address";
 constexpr std::string_view NotMac = "is not a MAC address (12 hex digits)";
 constexpr std::string_view NotHex = "is not pairs of hex digits";
@@ -322,6 +323,16 @@ void FieldWriter::Number(std::size_t offset, std::size_t width, ByteOrder order,
 void FieldWriter::NumberOr(std::size_t offset, std::size_t width, std::string_view text,
                            std::uint32_t fallback) {
     PutUInt(Field(offset, width), ParseDecimal(text).value_or(fallback), ByteOrder::Little);
+}
+
+void FieldWriter::BaudRate(std::size_t offset, std::size_t width, std::string_view control,
+                           std::string_view text) {
+    const std::optional<std::int32_t> rate = ParseBaudAnswer(text);
+    if (!rate) {
+        Fail(control, text, NotBaudRate);
+        return;
+    }
+    PutUInt(Field(offset, width), static_cast<std::uint32_t>(*rate), ByteOrder::Little);
 }
 
 void FieldWriter::Ip(std::size_t offset, std::string_view control, std::string_view text) {
@@ -415,7 +426,7 @@ struct SerialAndSocket {
 };
 
 void PutSerialAndSocket(FieldWriter& w, const SerialAndSocket& s) {
-    w.Number(0, 4, ByteOrder::Little, s.baudControl, s.baudText);
+    w.BaudRate(0, 4, s.baudControl, s.baudText);
     w.Byte(4, IndexByte(s.data, 5));
     w.Byte(5, IndexByte(s.parity, 1));
     w.Byte(6, IndexByte(s.stop, 1));

@@ -154,6 +154,10 @@ public:
     // A little-endian number box that never fails: a text that is no number writes `fallback`.
     void NumberOr(std::size_t offset, std::size_t width, std::string_view text,
                   std::uint32_t fallback);
+    // What a baud-rate list holds: any 32-bit integer it accepts (ParseBaudAnswer: decimal with
+    // an optional sign, or $hex), written as its 32 bits; a narrower field keeps the low bytes.
+    void BaudRate(std::size_t offset, std::size_t width, std::string_view control,
+                  std::string_view text);
     void Ip(std::size_t offset, std::string_view control, std::string_view text);
     void Mac(std::size_t offset, std::string_view control, std::string_view text);
     void Text(std::size_t offset, std::size_t width, std::string_view text);

@@ -65,7 +65,7 @@ P5FrameResult EncodeP5Frame(const PanelP5& p) {
     w.Number(12, 2, ByteOrder::Little, "edt_ModulePort", p.edt_ModulePort);
     w.Ip(14, "edt_Gateway", p.edt_Gateway);
     w.Byte(18, static_cast<std::uint8_t>(p.cbb_ModuleWork.index));
-    w.Number(19, 3, ByteOrder::Little, "cbb_BaudRate", p.cbb_BaudRate.ShownText());
+    w.BaudRate(19, 3, "cbb_BaudRate", p.cbb_BaudRate.ShownText());
     w.Byte(22, SerialFormat(p));
     w.Number(23, 2, ByteOrder::Big, "edt_ID", id);
     w.Byte(25, Options(p));

@@ -1,5 +1,6 @@
 #include "panel_p6.h"
 
+#include "block_codec.h"
 #include "panel_table.h"
 #include "Unit_ProFun.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 using panel_table::EnableWithLabel;
 using panel_table::Show;
-
-constexpr std::size_t HeartRegDataWidth = 40;
 
 bool Bit(std::uint32_t value, int bit) {
     return ((value >> bit) & 1u) != 0;
@@ -100,13 +99,6 @@ void FillPort(PanelP6& p, const TPortParam& r) {
     ApplyPortModeRule(p);
 }
 
-// The first `length` data bytes (at most the field), as hex digits or as text up to a zero.
-std::string HeartRegData(std::span<const std::uint8_t> block, std::size_t offset,
-                         std::uint8_t length, bool hex) {
-    const auto data = block.subspan(offset, std::min<std::size_t>(length, HeartRegDataWidth));
-    return hex ? BytesToHexSep(data, "") : BytesToText(data, data.size());
-}
-
 } // namespace
 
 // ---- Fills --------------------------------------------------------------------------------
@@ -140,20 +132,22 @@ bool FillFromHeartReg(PanelP6& p, std::span<const std::uint8_t> block, int devFl
     if (devFlag != DevFlagP6 || block.size() < HeartRegBlockLen) {
         return false;
     }
-    const std::uint8_t options = block[0];
-    p.rzchckbxHeartDtHex = Bit(options, 6);
-    p.rzchckbxRegDtHex = Bit(options, 7);
-    p.rzchckbxComSetEnable = Bit(options, 5);
-    p.RzCheckBox3 = Bit(options, 4);
-    // Bits 3..2: 01 on connection, 10 with data, 11 both; 00 keeps the choice.
-    if (const int regBits = (options >> 2) & 3; regBits != 0) {
-        p.cbbRegType.Select(regBits - 1);
+    // The data edits take every byte of the data, zero bytes included: the save writes the
+    // edits back, and a packet cut at its first zero would go back to the module shorter.
+    const HeartRegFields f = DecodeHeartRegBlock(block);
+    p.rzchckbxHeartDtHex = f.heartHex;
+    p.rzchckbxRegDtHex = f.regHex;
+    p.rzchckbxComSetEnable = f.comSetEnable;
+    p.RzCheckBox3 = f.removeHttpdHeader;
+    // Registration bits 00 name no entry: the list keeps its choice.
+    if (f.regType >= 0) {
+        p.cbbRegType.Select(f.regType);
     }
-    p.RzComboBox1.Select(Bit(options, 0) ? 2 : Bit(options, 1) ? 1 : 0);
+    p.RzComboBox1.Select(f.heartToNetwork ? 2 : f.heartToSerial ? 1 : 0);
     ApplyHeartbeatRule(p);
-    p.edtHeartTm = std::to_string(block[1] | (block[2] << 8));
-    p.edtHeartDt = HeartRegData(block, 5, block[3], p.rzchckbxHeartDtHex);
-    p.edtRegDt = HeartRegData(block, 45, block[4], p.rzchckbxRegDtHex);
+    p.edtHeartTm = std::to_string(f.heartTime);
+    p.edtHeartDt = f.heartData;
+    p.edtRegDt = f.regData;
     return true;
 }
 
@@ -317,7 +311,8 @@ const Row Rows[] = {
     R2_CONTROL(rzchckbx_Link, "ID flag Link", OnOff),
     R2_CONTROL(rzchckbx_RFC2217, "ID flag RFC2217", OnOff),
     R2_CONTROL(edt_LocationURLPort, "UPnP port (hidden)", Number),
-    R2_CONTROL(edt_UserMAC, "module MAC (hidden)", "12 hex digits, spaces allowed"),
+    R2_CONTROL(edt_UserMAC, "module MAC (hidden)",
+               "hex digits, spaces allowed; the first 12 are the MAC"),
     R2_CONTROL(cbb_BaudRate0, "serial baud rate", "32-bit integer, decimal or $hex"),
     R2_CONTROL(cbb_P0, "parity", ParityItems),
     R2_CONTROL(cbb_D0, "data bits", DataBitItems),

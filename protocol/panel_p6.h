@@ -170,7 +170,9 @@ BaseFillResult FillFromBaseReply(PanelP6& p, const TBaseParam& base, const TarrC
 bool FillFromCloud(PanelP6& p, const TarrCloudParam& cloud);
 
 // The heartbeat/registration block (85 bytes), for a P6 module only. A data length byte above
-// 40 is read as 40. False (nothing changed) for another device or a shorter block.
+// 40 is read as 40. In text mode edtHeartDt and edtRegDt hold all length bytes of their data,
+// zero bytes included, so an unchanged save sends them back as they came. False (nothing
+// changed) for another device or a shorter block.
 bool FillFromHeartReg(PanelP6& p, std::span<const std::uint8_t> block, int devFlag);
 
 void FillFromHttpd(PanelP6& p, std::string_view url, std::string_view header);

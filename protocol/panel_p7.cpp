@@ -46,7 +46,7 @@ const Row Rows[] = {
     R2_CONTROL(edt_GatewayIPP7, "gateway", Address),
     R2_CONTROL(edt_ModNameP7, "module name (up to 16)", AnyText),
     R2_CONTROL(edt_UserMACP7, "module MAC (all F: the module's own)",
-               "12 hex digits, spaces allowed"),
+               "hex digits, spaces allowed; the first 12 are the MAC"),
     R2_CONTROL(edt_LocationURLPortP7, "UPnP port", Number),
     R2_CONTROL(edt_HTTPServerPortP7, "web server port", Number),
     R2_CONTROL(edt_Id3P7, "device ID (not written)", AnyText),

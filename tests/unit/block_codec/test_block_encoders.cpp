@@ -1,5 +1,6 @@
 #include "block_codec.h"
 #include "block_fixtures.h"
+#include "p5_codec.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -253,6 +254,18 @@ TEST(EncodeBaseP7, WritesItsFieldsAndKeepsDnsAndShortTime) {
     EXPECT_EQ(Slice(b, 49, 3), Slice(module, 49, 3));
 }
 
+// The MAC box is 17 characters wide and its hint says to fill it with F's to keep the module's
+// own MAC; the first 12 hex digits are the MAC.
+TEST(EncodeBaseP7, UserMacBoxFilledWithFs) {
+    for (const char* text : {"FFFFFFFFFFFFFFFFF", "FF FF FF FF FF FF FF", "ffffffffffff"}) {
+        ParamMirror m = MirrorAfterRead();
+        PanelP7 p = FilledP7();
+        p.edt_UserMACP7 = text;
+        ASSERT_TRUE(EncodeBaseP7(p, m).ok()) << EncodeBaseP7(p, m).Message();
+        EXPECT_EQ(Slice(ToBytes(m.base), 53, 6), Bytes(6, 0xFF)) << text;
+    }
+}
+
 // ---- Port block -------------------------------------------------------------------------
 
 TEST(EncodePortP6, ModbusBitOnlyForTcpWorkModes) {
@@ -322,6 +335,59 @@ TEST(EncodePortP6, BaudRateAndLineSettings) {
         ASSERT_TRUE(EncodePortP6(p, m).ok());
         EXPECT_EQ(Slice(ToBytes(m.port), 0, 8), c.bytes0to7) << c.baud;
     }
+}
+
+// The encoders take every number the baud lists take (a 32-bit integer, decimal with a sign
+// or $hex) and write its 32 bits, so a module whose rate reads as -1 can be saved unchanged.
+TEST(EncodePort, BaudRateIsTheListsNumberAs32Bits) {
+    struct Case {
+        std::string set; // as the user or r2ctl sets the list
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"-5", {0xFB, 0xFF, 0xFF, 0xFF}},         {"$FFFFFFFF", {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"-1", {0xFF, 0xFF, 0xFF, 0xFF}},         {"-2147483648", {0x00, 0x00, 0x00, 0x80}},
+        {"2147483647", {0xFF, 0xFF, 0xFF, 0x7F}}, {"+7", {0x07, 0x00, 0x00, 0x00}},
+        {"$10", {0x10, 0x00, 0x00, 0x00}},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        ParamMirror m6 = MirrorAfterRead();
+        PanelP6 p6 = PanelShowingFixture();
+        ASSERT_TRUE(SetControl(p6, "cbb_BaudRate0", c.set, error)) << error;
+        ASSERT_TRUE(EncodePortP6(p6, m6).ok()) << c.set;
+        EXPECT_EQ(Slice(ToBytes(m6.port), 0, 4), c.bytes) << c.set;
+
+        ParamMirror m7 = MirrorAfterRead();
+        PanelP7 p7 = FilledP7();
+        ASSERT_TRUE(SetControl(p7, "cbb_BaudRate0P7", c.set, error)) << error;
+        ASSERT_TRUE(EncodePortP7(p7, m7).ok()) << c.set;
+        EXPECT_EQ(Slice(ToBytes(m7.port), 0, 4), c.bytes) << c.set;
+
+        // The P5 frame has three bytes for the rate: the low three of the same 32 bits.
+        PanelP5 p5;
+        ASSERT_TRUE(SetControl(p5, "cbb_BaudRate", c.set, error)) << error;
+        const P5FrameResult r5 = EncodeP5Frame(p5);
+        ASSERT_TRUE(r5.status.ok()) << r5.status.Message();
+        EXPECT_EQ(Slice(r5.frame, 19, 3), Slice(c.bytes, 0, 3)) << c.set;
+    }
+}
+
+TEST(EncodePortP6, ARateThatReadsAsNegativeIsSavedUnchanged) {
+    Bytes reply = test::BasePortReply();
+    test::Put(reply, BaseBlockLen, {0xFF, 0xFF, 0xFF, 0xFF});
+    ParamMirror live;
+    ASSERT_TRUE(StoreReply(live, reply));
+    RememberSavedFlags(live, live.base, live.port);
+    PanelP6 panel;
+    ASSERT_EQ(FillFromBaseReply(panel, DecodeBaseBlock(live.base),
+                                TarrComParam{DecodePortBlock(live.port)}, DevFlagP6, true,
+                                std::nullopt),
+              BaseFillResult::FilledP6);
+    EXPECT_EQ(panel.cbb_BaudRate0.ShownText(), "-1");
+    ParamMirror scratch = live;
+    ASSERT_TRUE(EncodePortP6(panel, scratch).ok()) << EncodePortP6(panel, scratch).Message();
+    EXPECT_EQ(ToBytes(scratch.port), ToBytes(live.port));
 }
 
 TEST(EncodePortP6, ReservedBytesAreZeroedAndRestartTimeNeverFails) {
@@ -450,8 +516,8 @@ TEST(Encoders, MessageWording) {
     EXPECT_EQ(EncodeBaseP6(p, m).Message(), "edt_StaticIP: \"300.1.2\" is not an IPv4 address");
     p = PanelShowingFixture();
     p.cbb_BaudRate0.index = 1;
-    EXPECT_EQ(EncodePortP6(p, m).Message(),
-              "cbb_BaudRate0: \"" + std::string(BaudCustomPrompt) + "\" is not a decimal number");
+    EXPECT_EQ(EncodePortP6(p, m).Message(), "cbb_BaudRate0: \"" + std::string(BaudCustomPrompt) +
+                                                "\" is not a baud rate (a 32-bit integer)");
     EXPECT_EQ(EncodeResult{}.Message(), "");
 }
 
@@ -530,18 +596,40 @@ TEST(EncodeHeartReg, OptionByteAndHeartbeatTime) {
     EXPECT_EQ(Slice(ToBytes(m.heartReg), 1, 2), (Bytes{0x2C, 0x01}));
 }
 
-TEST(EncodeHeartReg, ReadThenSaveKeepsAFullRegistrationPacket) {
-    Bytes reply = Pattern(HeartRegBlockLen, 0x30);
-    reply[0] = 0x00;
-    reply[4] = 40;
-    ParamMirror m;
-    ASSERT_TRUE(StoreReply(m, reply));
-    const HeartRegFields shown = DecodeHeartRegBlock(m.heartReg);
-    PanelP6 p = HeartPanel();
-    p.rzchckbxHeartDtHex = false;
-    p.edtRegDt = shown.regData;
-    ASSERT_TRUE(EncodeHeartReg(p, m).ok());
-    EXPECT_EQ(Slice(ToBytes(m.heartReg), 45, 40), Slice(reply, 45, 40));
+// A read fills the panel through FillFromHeartReg and the save encodes that panel: the data
+// bytes must come back as the module sent them, zero bytes inside the data included.
+TEST(EncodeHeartReg, ReadThenSaveGivesBackTheDataBytes) {
+    struct Case {
+        const char* what;
+        std::uint8_t options;
+        std::uint8_t heartLen, regLen;
+        std::size_t zeroAt; // offset inside both data fields
+    };
+    const Case cases[] = {
+        {"text, 40-byte registration with a zero at byte 10", 0x04, 5, 40, 10},
+        {"text, data starting with a zero", 0x04, 12, 3, 0},
+        {"text, zero as the last byte", 0x04, 40, 40, 39},
+        {"hex, zero inside", 0xC4, 40, 17, 10},
+    };
+    for (const Case& c : cases) {
+        Bytes reply = Pattern(HeartRegBlockLen, 0x30);
+        reply[0] = c.options;
+        reply[3] = c.heartLen;
+        reply[4] = c.regLen;
+        reply[5 + c.zeroAt] = 0;
+        reply[45 + c.zeroAt] = 0;
+        // The save zero-fills each field after its length.
+        Bytes expected = reply;
+        std::fill(expected.begin() + 5 + c.heartLen, expected.begin() + 45, 0);
+        std::fill(expected.begin() + 45 + c.regLen, expected.end(), 0);
+
+        ParamMirror m;
+        ASSERT_TRUE(StoreReply(m, reply));
+        PanelP6 p;
+        ASSERT_TRUE(FillFromHeartReg(p, m.heartReg, DevFlagP6));
+        ASSERT_TRUE(EncodeHeartReg(p, m).ok()) << c.what;
+        EXPECT_EQ(ToBytes(m.heartReg), expected) << c.what;
+    }
 }
 
 // ---- HTTPD, cloud, Modbus ---------------------------------------------------------------

@@ -132,14 +132,22 @@ TEST(MacToText, SixUpperCasePairsWithSingleSpaces) {
     EXPECT_EQ(MacToText(Hex("D8 B0 4C 00 00 01")).size(), 17U);
 }
 
-TEST(MacTextToBytes, AcceptsSpacedCompactAndLowerCase) {
-    const char* texts[] = {"D8 B0 4C 00 00 01", "D8B04C000001", "d8 b0 4c 00 00 01",
-                           " D8B0 4C0000 01 "};
+// Only the first 12 digits are read: the P7 panel's 17-character MAC box filled with F's (the
+// module keeps its own MAC) must convert.
+TEST(MacTextToBytes, AcceptsSpacedCompactLowerCaseAndReadsTheFirstTwelveDigits) {
+    const char* texts[] = {"D8 B0 4C 00 00 01",    "D8B04C000001",         "d8 b0 4c 00 00 01",
+                           " D8B0 4C0000 01 ",     "D8 B0 4C 00 00 01 02", "D8B04C0000012",
+                           "D8B04C000001 trailing"};
     for (const char* text : texts) {
         std::array<std::uint8_t, 6> field{};
         EXPECT_TRUE(MacTextToBytes(text, field)) << text;
         EXPECT_EQ(std::vector<std::uint8_t>(field.begin(), field.end()), Hex("D8B04C000001"))
             << text;
+    }
+    for (const char* allF : {"FFFFFFFFFFFFFFFFF", "FF FF FF FF FF FF FF", "ffffffffffffff"}) {
+        std::array<std::uint8_t, 6> field{};
+        EXPECT_TRUE(MacTextToBytes(allF, field)) << allF;
+        EXPECT_EQ(field, (std::array<std::uint8_t, 6>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     }
 }
 
@@ -150,7 +158,7 @@ TEST(MacTextToBytes, RejectsOtherTextsAndLeavesFieldAlone) {
                          "D8-B0-4C-00-00-01",
                          "D8:B0:4C:00:00:01",
                          "D8 B0 4C 00 00 0G",
-                         "D8 B0 4C 00 00 01 02",
+                         "D8 B0 4C 00 00 0G 01",
                          "+8 B0 4C 00 00 01"};
     for (const char* text : bad) {
         std::array<std::uint8_t, 6> field{1, 2, 3, 4, 5, 6};
