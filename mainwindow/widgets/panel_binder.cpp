@@ -167,15 +167,15 @@ void PanelBinderBase::showState(std::string_view name, const ControlState& state
     }
 }
 
-void PanelBinderBase::connectWidget(std::string_view name, bool isBaudList) {
+void PanelBinderBase::connectWidget(std::string_view name) {
     QWidget* w = widgetFor(name);
     const QString controlName = Name(name);
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         connect(combo, &QComboBox::activated, this,
-                [this, controlName, isBaudList] { runRuleOf(controlName, isBaudList); });
+                [this, controlName] { runRuleOf(controlName, RuleCause::User); });
     } else if (auto* box = qobject_cast<QAbstractButton*>(w)) {
         connect(box, &QAbstractButton::clicked, this,
-                [this, controlName] { runRuleOf(controlName, false); });
+                [this, controlName] { runRuleOf(controlName, RuleCause::User); });
     }
 }
 

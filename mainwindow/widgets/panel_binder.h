@@ -52,6 +52,9 @@ public:
     QStringList missingWidgets() const;
     // Controls a window keeps hidden whatever the rules say (features not offered yet).
     void keepHidden(const QString& name) { m_keptHidden.insert(name); }
+    // Runs a control's rule over the current widgets as a change would, without asking anything
+    // (after a language switch replaced a list's items, its dependent fields follow again).
+    void rerunRule(const QString& controlName) { runRuleOf(controlName, RuleCause::Program); }
 
 signals:
     // After a user's change ran its rule and the widgets show the result.
@@ -60,8 +63,9 @@ signals:
 protected:
     QWidget* widgetFor(std::string_view name) const;
     void showState(std::string_view name, const ControlState& state);
-    void connectWidget(std::string_view name, bool isBaudList);
-    virtual void runRuleOf(const QString& controlName, bool isBaudList) = 0;
+    void connectWidget(std::string_view name);
+    enum class RuleCause { User, Program };
+    virtual void runRuleOf(const QString& controlName, RuleCause cause) = 0;
     virtual std::vector<std::string_view> controlNames() const = 0;
 
     QWidget& m_root;
@@ -77,7 +81,7 @@ public:
     PanelBinder(QWidget& root, Panel& model, BindingsFn bindings, StatesFn states)
         : PanelBinderBase(root), m_model(model), m_bindings(bindings), m_states(states) {
         for (const auto& binding : m_bindings(m_model)) {
-            connectWidget(binding.name, std::holds_alternative<BaudRateList*>(binding.value));
+            connectWidget(binding.name);
         }
     }
 
@@ -116,25 +120,25 @@ private:
         return names;
     }
 
-    void runRuleOf(const QString& controlName, bool isBaudList) override {
+    void runRuleOf(const QString& controlName, RuleCause cause) override {
         fromWidgets();
         for (auto& binding : m_bindings(m_model)) {
             if (QString::fromUtf8(binding.name.data(),
                                   static_cast<qsizetype>(binding.name.size())) != controlName) {
                 continue;
             }
-            if (isBaudList) {
-                auto* list = std::get<BaudRateList*>(binding.value);
-                if (list->index == 1) {
-                    AskCustomBaudRate(&m_root, *list);
-                }
+            auto* const* list = std::get_if<BaudRateList*>(&binding.value);
+            if (list && (*list)->index == 1 && cause == RuleCause::User) {
+                AskCustomBaudRate(&m_root, **list);
             }
             if (binding.onChange) {
                 binding.onChange(m_model);
             }
         }
         toWidgets();
-        emit changedByUser(controlName);
+        if (cause == RuleCause::User) {
+            emit changedByUser(controlName);
+        }
     }
 
     Panel& m_model;

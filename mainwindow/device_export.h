@@ -1,0 +1,25 @@
+#pragma once
+// The device list export: a CSV file in the program's directory, one line per listed module,
+// GBK text with CR LF after every line. A field holding a comma, a double quote or a line break
+// is quoted (RFC 4180), so a module named "A,B" keeps its columns; every other field is written
+// as it stands.
+
+#include "main_view.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+namespace r2 {
+
+QByteArray DeviceListCsv(const std::vector<DeviceRow>& rows);
+
+// "<dir>/<menu text> yyyyMMdd hhmmss - (<rows>).csv"
+QString DeviceListExportPath(const QString& programDir, const QString& menuText,
+                             const QDateTime& when, int rowCount);
+
+// Writes the file, replacing one of that name. Empty on success, else the system's reason.
+QString WriteDeviceListFile(const QString& path, const QByteArray& bytes);
+
+} // namespace r2
