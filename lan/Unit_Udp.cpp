@@ -35,6 +35,17 @@ QStringList SystemAddresses() {
     return out;
 }
 
+// A MAC text as a table key: without separators, upper case.
+QString MacKey(const QString& mac) {
+    QString key;
+    for (const QChar c : mac) {
+        if (c.isLetterOrNumber()) {
+            key += c.toUpper();
+        }
+    }
+    return key;
+}
+
 void RegisterMetaTypes() {
     qRegisterMetaType<TBaseParam>();
     qRegisterMetaType<TarrComParam>();
@@ -185,6 +196,9 @@ void TUdpSvr::closeSockets() {
         notifier->deleteLater();
     }
     m_notifiers.clear();
+    for (const auto& sock : m_sockets) {
+        m_droppedByClosedSockets += sock->kernelDrops();
+    }
     m_sockets.clear();
     m_addresses.clear();
 }
@@ -194,6 +208,9 @@ bool TUdpSvr::SearchDevices() {
     if (m_sockets.empty() && !openSockets(QStringList{QString()})) {
         return false;
     }
+    m_moduleAddresses.clear();
+    m_dropsReported = false;
+    m_dropsBeforeSearch = droppedDatagrams();
     const Bytes request = BuildSearchRequest();
     for (int i = 0; i < socketCount(); ++i) {
         sendFrame(i, request, CfgPortP6);
@@ -224,7 +241,61 @@ bool TUdpSvr::SendCommand(int socketIndex, const QString& mac, quint8 command, c
                           const QString& password, const Bytes& block, quint16 destPort) {
     const Bytes frame = BuildCommandFrame(command, mac.toStdString(), ToFrameText(user),
                                           ToFrameText(password), block);
-    return sendFrame(socketIndex, frame, destPort);
+    if (!sendFrame(socketIndex, frame, destPort)) {
+        return false;
+    }
+    if (command == CmdRead) {
+        beginRead(moduleAddress(mac));
+    }
+    return true;
+}
+
+QString TUdpSvr::moduleAddress(const QString& mac) const {
+    const auto it = m_moduleAddresses.find(MacKey(mac));
+    return it != m_moduleAddresses.end() ? it->second : QString();
+}
+
+void TUdpSvr::beginRead(const QString& moduleIp) {
+    m_read = ReadCheck{};
+    m_read.active = true;
+    m_read.moduleIp = moduleIp;
+}
+
+QString TUdpSvr::saveRefusal(const QString& mac) const {
+    if (!m_read.active) {
+        return {};
+    }
+    if (!m_read.conflict.isEmpty()) {
+        return m_read.conflict;
+    }
+    const QString target = moduleAddress(mac);
+    if (target != m_read.moduleIp) {
+        return QStringLiteral("the parameters held are those of the module at %1, not of %2 "
+                              "(%3): read %2 before saving it")
+            .arg(m_read.moduleIp.isEmpty() ? QStringLiteral("an unknown address") : m_read.moduleIp,
+                 mac, target.isEmpty() ? QStringLiteral("address unknown") : target);
+    }
+    return {};
+}
+
+quint64 TUdpSvr::droppedDatagrams() const {
+    quint64 total = m_droppedHere + m_droppedByClosedSockets;
+    for (const auto& sock : m_sockets) {
+        total += sock->kernelDrops();
+    }
+    return total;
+}
+
+void TUdpSvr::noteDrops() {
+    if (m_dropsReported || droppedDatagrams() <= m_dropsBeforeSearch) {
+        return;
+    }
+    m_dropsReported = true;
+    const QString text =
+        QStringLiteral("datagrams arrive faster than they can be handled and some are dropped; "
+                       "a device on the network may be flooding it");
+    qCWarning(lcUdp).noquote() << text;
+    emit datagramsDropped(text);
 }
 
 bool TUdpSvr::SendCmdP6(int socketIndex, const QString& mac, quint8 command, const QString& user,
@@ -252,11 +323,16 @@ void TUdpSvr::onReadable(int socketIndex) {
         return;
     }
     std::vector<LanDatagram> batch;
-    m_sockets[static_cast<size_t>(socketIndex)]->drain(batch);
+    m_sockets[static_cast<size_t>(socketIndex)]->receive(batch, MaxDatagramsPerWake);
     for (LanDatagram& d : batch) {
+        if (m_pending.size() >= MaxPendingDatagrams) {
+            ++m_droppedHere;
+            continue;
+        }
         d.socketIndex = socketIndex;
         m_pending.push_back(std::move(d));
     }
+    noteDrops();
     dispatchPending();
 }
 
@@ -285,6 +361,46 @@ bool TUdpSvr::isOwnSender(const LanDatagram& datagram) const {
     return false;
 }
 
+void TUdpSvr::statusOf(const LanDatagram& datagram, int code, const QString& text) {
+    DoStatus(code, text);
+    emit statusFrom(code, text, datagram.senderIp,
+                    datagram.arrivalNs != 0 ? datagram.arrivalNs : RealTimeNs());
+}
+
+bool TUdpSvr::takeParamReply(const LanDatagram& datagram, const Bytes& bytes) {
+    if (!m_read.active) {
+        return true;
+    }
+    const int length = static_cast<int>(bytes.size());
+    if (datagram.senderIp != m_read.moduleIp) {
+        ++m_read.foreignReplies;
+        const QString text =
+            QStringLiteral("ignored a %1-byte parameter reply from %2: it is not the module "
+                           "being read (%3)")
+                .arg(length)
+                .arg(datagram.senderIp, m_read.moduleIp.isEmpty()
+                                            ? QStringLiteral("address unknown")
+                                            : m_read.moduleIp);
+        qCInfo(lcUdp).noquote() << text;
+        emit foreignParamReply(datagram.senderIp, length, text);
+        return false;
+    }
+    const QByteArray reply = datagram.bytes;
+    if (length == static_cast<int>(BasePortReplyLen) && m_read.conflict.isEmpty()) {
+        const auto earlier = m_read.replies.find(length);
+        if (earlier != m_read.replies.end() &&
+            earlier->second.left(BaseBlockLen) != reply.left(BaseBlockLen)) {
+            m_read.conflict = QStringLiteral("several modules answer from %1: give each its own "
+                                             "address first")
+                                  .arg(datagram.senderIp);
+            qCWarning(lcUdp).noquote() << m_read.conflict;
+            emit readConflict(m_read.conflict);
+        }
+    }
+    m_read.replies[length] = reply;
+    return true;
+}
+
 void TUdpSvr::UDPRead(const LanDatagram& datagram) {
     emit OnReceived(datagram.bytes, datagram.senderIp, datagram.localPort, datagram.senderPort,
                     datagram.localIp);
@@ -292,21 +408,24 @@ void TUdpSvr::UDPRead(const LanDatagram& datagram) {
     const int flag = DeviceFlagForPort(datagram.senderPort);
     switch (ClassifyReply(bytes)) {
     case ReplyKind::ParamReply:
-        HandleParamReply(m_mirror, bytes, flag, *m_sink);
+        if (takeParamReply(datagram, bytes)) {
+            HandleParamReply(m_mirror, bytes, flag, *m_sink);
+        }
         break;
     case ReplyKind::CheckError:
-        DoStatus(StCheckErr, QStringLiteral("%1").arg(bytes[1], 2, 16, QChar('0')).toUpper());
+        statusOf(datagram, StCheckErr,
+                 QStringLiteral("%1").arg(bytes[1], 2, 16, QChar('0')).toUpper());
         break;
     case ReplyKind::Ack:
         switch (bytes[3]) {
         case 0x45:
-            DoStatus(StOtherErr, QString::fromLatin1(StTextOtherErr));
+            statusOf(datagram, StOtherErr, QString::fromLatin1(StTextOtherErr));
             break;
         case 0x4B:
-            DoStatus(StAck, QString::fromLatin1(StTextAck));
+            statusOf(datagram, StAck, QString::fromLatin1(StTextAck));
             break;
         case 0x50:
-            DoStatus(StPswdErr, QString::fromLatin1(StTextPswdErr));
+            statusOf(datagram, StPswdErr, QString::fromLatin1(StTextPswdErr));
             break;
         default:
             break;
@@ -316,10 +435,10 @@ void TUdpSvr::UDPRead(const LanDatagram& datagram) {
         handleSearchReply(datagram, bytes);
         break;
     case ReplyKind::OtherSeries:
-        DoStatus(StOtherSeries, QString::fromLatin1(StTextOtherSeries));
+        statusOf(datagram, StOtherSeries, QString::fromLatin1(StTextOtherSeries));
         break;
     case ReplyKind::Unknown:
-        DoStatus(StUnknownLen, QString::number(bytes.size()));
+        statusOf(datagram, StUnknownLen, QString::number(bytes.size()));
         break;
     case ReplyKind::Ignored:
         break;
@@ -331,9 +450,13 @@ void TUdpSvr::handleSearchReply(const LanDatagram& datagram, const Bytes& bytes)
     if (!reply) {
         return;
     }
+    const QString mac = QString::fromStdString(reply->mac);
+    if (m_moduleAddresses.size() < MaxKnownModules) {
+        m_moduleAddresses.try_emplace(MacKey(mac), datagram.senderIp);
+    }
     emit OnDeviceFound(QString::fromStdString(reply->ip), FromFrameText(reply->name),
                        datagram.socketIndex, DeviceFlagFor(reply->version, datagram.senderPort),
-                       QString::number(reply->version), QString::fromStdString(reply->mac));
+                       QString::number(reply->version), mac);
 }
 
 } // namespace r2

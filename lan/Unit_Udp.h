@@ -10,16 +10,36 @@
 //   our address and port or by broadcast to 255.255.255.255 at our port; both arrive. A
 //   datagram whose sender is one of our own sockets is dropped before anything else.
 // - Every received datagram goes through UDPRead on the thread that owns this object, one at
-//   a time, in arrival order (each readable socket is drained completely into one queue; a
-//   handler that re-enters the event loop only appends to that queue). Receiving stays on the
-//   owning thread's event loop instead of a thread per socket: bench/search_scale lists 2000
-//   modules answering one search at once within a few milliseconds of the last reply.
+//   a time, in arrival order. Receiving stays on the owning thread's event loop instead of a
+//   thread per socket: bench/search_scale lists 2000 modules answering one search at once
+//   within a few milliseconds of the last reply.
+// - Receiving is bounded so that a flood cannot stall the owner or eat its memory
+//   (bench/flood): one wake-up reads at most MaxDatagramsPerWake datagrams from a socket and
+//   returns to the event loop, which comes back for the rest, so timers and the window keep
+//   running. A handler that re-enters the event loop only appends to one queue, and that
+//   queue holds at most MaxPendingDatagrams; what does not fit is dropped. Datagrams dropped
+//   here or by the kernel (buffer full) are counted in droppedDatagrams(), and the first drop
+//   after a search is reported once through datagramsDropped.
 // - The ten events are Qt signals with the names and arguments of the protocol's endpoint.
 //   Parameter replies are stored in the ParamMirror given at construction and reported by the
 //   block codec through an internal sink that re-emits them as these signals.
 // - The four senders build a command frame, send it from the socket of the given index to
 //   255.255.255.255 and emit OnSent. A frame that cannot be built or sent is dropped without
 //   a report, exactly as a lost datagram would be; the senders return whether it went out.
+//
+// Which module answered (additions to the protocol's endpoint; the ten events are unchanged):
+// - The address each MAC's search reply came from is kept until the next search, the first
+//   reply winning as in the device list (moduleAddress). It is "the module's own address":
+//   only answers from it acknowledge a command (LanSequence) or fill the mirror in a read.
+// - Every status a datagram raises is also raised as statusFrom, with the sender's address
+//   and the kernel's arrival stamp, right after OnStatus.
+// - A read command sent through SendCommand (or any of the four senders) starts a read check
+//   (beginRead) for the module's address. Until the next read, parameter replies from any
+//   other address are only echoed (OnReceived) and named (foreignParamReply): they neither
+//   reach the mirror nor raise a parameter event. When the module's address sends two
+//   different base blocks within one read, several modules share that address and the
+//   mirror mixes them: readConflict is raised once and saveRefusal() refuses every save
+//   until the next read. Before the first read every parameter reply is taken, as before.
 
 #include "block_codec.h"
 #include "lan_socket.h"
@@ -27,6 +47,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <QByteArray>
 #include <QObject>
@@ -44,6 +65,18 @@ Q_DECLARE_METATYPE(r2::TModbusPackParam)
 
 namespace r2 {
 
+// What the last read got from the module it addressed.
+struct ReadCheck {
+    bool active = false; // a read command went out since the endpoint was made
+    QString moduleIp;    // the read module's address; empty when it was not known
+    // The parameter replies taken from it, by length; the last of each length.
+    std::map<int, QByteArray> replies;
+    int foreignReplies = 0; // parameter replies refused because another address sent them
+    QString conflict;       // set when the module's address sent two different base blocks
+
+    bool trustworthy() const { return conflict.isEmpty(); }
+};
+
 class TUdpSvr final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TUdpSvr)
@@ -51,6 +84,11 @@ class TUdpSvr final : public QObject {
 public:
     // Where the endpoint learns the PC's addresses; tests pass a fixed list.
     using AddressSource = std::function<QStringList()>;
+
+    static constexpr int MaxDatagramsPerWake = 256;
+    static constexpr std::size_t MaxPendingDatagrams = 4096;
+    // Addresses kept per search; a flood of invented MACs must not grow the table for ever.
+    static constexpr std::size_t MaxKnownModules = 65536;
 
     explicit TUdpSvr(ParamMirror& mirror, QObject* parent = nullptr);
     ~TUdpSvr() override;
@@ -88,6 +126,21 @@ public:
     // The smallest receive buffer the system granted to our sockets, in bytes.
     int smallestReceiveBuffer() const;
 
+    // The address the search reply of `mac` (MAC text, spaces optional) came from since the
+    // last search; empty when none came.
+    QString moduleAddress(const QString& mac) const;
+    // Starts the check of a read of the module at `moduleIp` (empty: its address is not known,
+    // so no parameter reply is taken). SendCommand calls it for every read frame it sends.
+    void beginRead(const QString& moduleIp);
+    const ReadCheck& readCheck() const { return m_read; }
+    // Why writing the mirror back to the module of `mac` must not happen now (several modules
+    // answered the last read from one address, or the last read was of another module);
+    // empty when nothing speaks against it.
+    QString saveRefusal(const QString& mac) const;
+    // Datagrams dropped because they came faster than they could be handled: by the kernel
+    // (receive buffer full) and by the endpoint (queue full), since the sockets were opened.
+    quint64 droppedDatagrams() const;
+
 signals:
     void OnSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
                 const QString& localIp);
@@ -105,12 +158,25 @@ signals:
     void OnModbusParam(const r2::TModbusParam& param, int length);
     void OnModbusPack(const r2::TModbusPackParam& param, int length);
 
+    // The status a datagram raised (same code and text as OnStatus), its sender and the
+    // kernel's arrival stamp (LanDatagram::arrivalNs; the time of handling when it has none).
+    void statusFrom(int code, const QString& text, const QString& senderIp, qint64 arrivalNs);
+    // A parameter reply from another address than the module being read; `text` names both.
+    void foreignParamReply(const QString& senderIp, int length, const QString& text);
+    // The module's address sent two different base blocks within one read.
+    void readConflict(const QString& text);
+    // Datagrams are being dropped; raised once after a search.
+    void datagramsDropped(const QString& text);
+
 private:
     class Sink;
 
     void DoSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
                 const QString& localIp);
     void DoStatus(int code, const QString& text);
+    void statusOf(const LanDatagram& datagram, int code, const QString& text);
+    bool takeParamReply(const LanDatagram& datagram, const Bytes& bytes);
+    void noteDrops();
     bool openSockets(const QStringList& addresses);
     void closeSockets();
     void onReadable(int socketIndex);
@@ -127,6 +193,12 @@ private:
     std::vector<QSocketNotifier*> m_notifiers;
     std::deque<LanDatagram> m_pending;
     bool m_dispatching = false;
+    quint64 m_droppedHere = 0;
+    quint64 m_droppedByClosedSockets = 0;
+    quint64 m_dropsBeforeSearch = 0;
+    bool m_dropsReported = false;
+    std::map<QString, QString> m_moduleAddresses; // MAC without spaces -> address
+    ReadCheck m_read;
 };
 
 // Text as the bytes a frame carries: GBK when it converts, else its UTF-8 bytes.

@@ -173,19 +173,47 @@ LanSequence::LanSequence(TUdpSvr& udp, ParamMirror& liveMirror, SequencePlan pla
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &LanSequence::runSteps);
+    m_ackTimer.setSingleShot(true);
+    m_ackTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_ackTimer, &QTimer::timeout, this, &LanSequence::onAckTimer);
+    connect(&m_udp, &TUdpSvr::statusFrom, this, &LanSequence::onStatusFrom);
 }
 
 void LanSequence::start() {
     if (m_running) {
         return;
     }
+    m_ledger = AckLedger{};
     if (m_plan.mirror) {
+        if (const QString why = saveRefusal(); !why.isEmpty()) {
+            m_ledger.refuse(why + QStringLiteral("; nothing was sent"));
+            emit finished();
+            return;
+        }
         m_liveMirror = *m_plan.mirror;
     }
     m_running = true;
     m_next = 0;
     m_gapMs = 0;
+    m_joinsPrevious = false;
+    m_ackWaitOver = false;
     runSteps();
+}
+
+QString LanSequence::saveRefusal() const {
+    for (const SequenceStep& step : m_plan.steps) {
+        if (step.frame && !step.frame->block.empty()) {
+            if (QString why = m_udp.saveRefusal(step.frame->target.mac); !why.isEmpty()) {
+                return why;
+            }
+        }
+    }
+    return {};
+}
+
+bool LanSequence::expectsAnyAck() const {
+    return std::ranges::any_of(
+        m_plan.steps, [](const SequenceStep& s) { return s.frame && s.frame->command != CmdRead; });
 }
 
 void LanSequence::runSteps() {
@@ -201,18 +229,52 @@ void LanSequence::runSteps() {
         const int index = static_cast<int>(m_next);
         ++m_next;
         if (step.frame) {
-            const bool ok = sendFrame(*step.frame);
+            const LanFrame& frame = *step.frame;
+            // Taken before the send: no answer to this frame can arrive earlier.
+            const qint64 sentNs = RealTimeNs();
+            const bool ok = sendFrame(frame);
             m_sinceLast.start();
-            emit stepSent(index, *step.frame, ok);
+            m_ledger.frameSent(FrameVerdict{index, frame.command, frame.target.mac,
+                                            m_udp.moduleAddress(frame.target.mac), ok,
+                                            frame.command != CmdRead, FrameAnswer::None},
+                               sentNs, m_joinsPrevious);
+            m_joinsPrevious = true;
+            emit stepSent(index, frame, ok);
         } else {
             emit message(step.messageKey);
         }
         if (step.gapAfterMs > 0 && m_next < m_plan.steps.size()) {
             m_gapMs = step.gapAfterMs;
+            m_joinsPrevious = false;
             m_timer.start(step.gapAfterMs + 1);
             return;
         }
     }
+    if (expectsAnyAck()) {
+        m_ackTimer.start(AckWaitMs + 1);
+        return;
+    }
+    finish();
+}
+
+void LanSequence::onAckTimer() {
+    if (!m_ackWaitOver) {
+        m_ackWaitOver = true;
+        m_ledger.close(RealTimeNs());
+        m_ackTimer.start(AckGraceMs);
+        return;
+    }
+    finish();
+}
+
+void LanSequence::onStatusFrom(int code, const QString&, const QString& senderIp,
+                               qint64 arrivalNs) {
+    if (m_running) {
+        m_ledger.answer(AnswerForStatus(code), senderIp, arrivalNs);
+    }
+}
+
+void LanSequence::finish() {
     m_running = false;
     emit finished();
 }

@@ -10,7 +10,20 @@
 // - Running (LanSequence) first commits the scratch mirror to the live one, then sends the
 //   steps through TUdpSvr. Pauses are timers measured from the previous send, so the event
 //   loop keeps running and replies are handled while a save is under way; a pause is never
-//   shorter than planned. Nothing waits for acknowledgements; they arrive as OnStatus.
+//   shorter than planned.
+// - Acknowledgements still arrive as OnStatus (the window logs each one), and the sequence
+//   keeps its own verdict of them (ack_ledger.h has the rules): which frames the module
+//   itself acknowledged, from the address its search reply came from, each within its own
+//   window. A frame's window ends when the next frame goes out; the last frame has none after
+//   it, so after the last frame the sequence waits AckWaitMs for its answer: the 500 ms every
+//   paused block already gets, so the last frame is held to the same rule as the others.
+//   Answers that arrived within the wait but were still queued are taken for AckGraceMs more.
+//   `finished` comes after that wait; verdict() then names the first frame without its
+//   acknowledgement. A plan of reads only expects no acknowledgement and finishes at once.
+// - A save (a plan that carries a mirror) is refused when the endpoint says the mirror must
+//   not go to that module (TUdpSvr::saveRefusal: several modules answered the read from one
+//   address, or the last read was of another module): nothing is committed or sent,
+//   `finished` is emitted at once and verdict().refused says why.
 // - P6 save: base and port (row), the cloud block only for registration type 3 when the
 //   device ID has 20 bytes and the communication code 8 (otherwise a message key instead of
 //   the cloud block, and the save goes on), heartbeat/registration from version 4017, the two
@@ -19,6 +32,7 @@
 //   Modbus pack only when the module sent it; then 1500 ms more and the restart (row). The
 //   extra blocks are addressed to the module of the last P6 click ("sel").
 
+#include "ack_ledger.h"
 #include "block_codec.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
@@ -37,6 +51,8 @@ class TUdpSvr;
 
 inline constexpr int BlockGapMs = 500;
 inline constexpr int RestartGapMs = 1500;
+inline constexpr int AckWaitMs = BlockGapMs;
+inline constexpr int AckGraceMs = 100;
 // The first firmware version that knows the heartbeat/registration and HTTPD blocks.
 inline constexpr unsigned HeartRegMinVersion = 4017;
 inline constexpr std::size_t DeviceIdBytes = 20;
@@ -87,7 +103,8 @@ PlanResult PlanP6Save(const PanelP6& panel, const ParamMirror& mirror, const Lan
 PlanResult PlanP7Save(const PanelP7& panel, const ParamMirror& mirror, const LanTarget& row);
 
 // Runs a plan through the endpoint. Emits stepSent for each frame (ok false when the
-// endpoint could not send it), message for each message step, and finished after the last.
+// endpoint could not send it), message for each message step, and finished after the last
+// (and the wait for its acknowledgement); verdict() then says which frames were acknowledged.
 class LanSequence final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LanSequence)
@@ -98,6 +115,8 @@ public:
 
     void start();
     bool isRunning() const { return m_running; }
+    // Complete once `finished` was emitted.
+    const SequenceVerdict& verdict() const { return m_ledger.verdict(); }
 
 signals:
     void stepSent(int stepIndex, const r2::LanFrame& frame, bool ok);
@@ -107,6 +126,11 @@ signals:
 private:
     void runSteps();
     bool sendFrame(const LanFrame& frame);
+    QString saveRefusal() const;
+    bool expectsAnyAck() const;
+    void onStatusFrom(int code, const QString& text, const QString& senderIp, qint64 arrivalNs);
+    void onAckTimer();
+    void finish();
 
     TUdpSvr& m_udp;
     ParamMirror& m_liveMirror;
@@ -116,8 +140,12 @@ private:
     std::size_t m_next = 0;
     int m_gapMs = 0;
     bool m_running = false;
+    bool m_joinsPrevious = false; // the next frame follows the last one without a pause
+    bool m_ackWaitOver = false;
     QElapsedTimer m_sinceLast;
     QTimer m_timer;
+    QTimer m_ackTimer;
+    AckLedger m_ledger;
 };
 
 } // namespace r2

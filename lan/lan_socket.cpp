@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -98,6 +99,10 @@ std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& erro
             return nullptr;
         }
     }
+    // Arrival stamps and the kernel's drop count ride along with every datagram; without
+    // them the order of answers and sends, and the loss in a flood, would be guesses.
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
     if (!sock->bindAny(error)) {
         return nullptr;
     }
@@ -161,28 +166,55 @@ bool LanSocket::sendTo(const QByteArray& bytes, const QString& ip, quint16 port)
     return sendmsg(m_fd, &msg, MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
-int LanSocket::drain(std::vector<LanDatagram>& out) const {
+qint64 RealTimeNs() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+int LanSocket::receive(std::vector<LanDatagram>& out, int limit) {
     static constexpr int MaxDatagram = 65536;
-    QByteArray buffer(MaxDatagram, Qt::Uninitialized);
+    if (m_buffer.size() != MaxDatagram) {
+        m_buffer = QByteArray(MaxDatagram, Qt::Uninitialized);
+    }
     int count = 0;
-    for (;;) {
+    while (count < limit) {
         sockaddr_in from{};
-        socklen_t fromLen = sizeof from;
-        const ssize_t n = recvfrom(m_fd, buffer.data(), MaxDatagram, 0,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLen);
+        iovec iov{m_buffer.data(), MaxDatagram};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec)) + CMSG_SPACE(sizeof(quint32))];
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(m_fd, &msg, 0);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             // An ICMP error report (port unreachable after one of our broadcasts) is not a
-            // datagram and must not stop the draining of what follows it.
+            // datagram and must not stop the reading of what follows it.
             if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH) {
                 continue;
             }
             return count;
         }
         LanDatagram d;
-        d.bytes = QByteArray(buffer.constData(), static_cast<qsizetype>(n));
+        for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm != nullptr; cm = CMSG_NXTHDR(&msg, cm)) {
+            if (cm->cmsg_level != SOL_SOCKET) {
+                continue;
+            }
+            if (cm->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(cm), sizeof stamp);
+                d.arrivalNs = static_cast<qint64>(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec;
+            } else if (cm->cmsg_type == SO_RXQ_OVFL) {
+                std::memcpy(&m_kernelDrops, CMSG_DATA(cm), sizeof m_kernelDrops);
+            }
+        }
+        d.bytes = QByteArray(m_buffer.constData(), static_cast<qsizetype>(n));
         d.senderIp = FromInAddr(from.sin_addr);
         d.senderPort = ntohs(from.sin_port);
         d.localIp = m_localIp;
@@ -190,6 +222,7 @@ int LanSocket::drain(std::vector<LanDatagram>& out) const {
         out.push_back(std::move(d));
         ++count;
     }
+    return count;
 }
 
 } // namespace r2

@@ -10,8 +10,15 @@
 // is answered at both. Without a local address the socket is a plain any-address socket.
 //
 // The receive buffer is raised to 4 MiB after binding (the default holds only a few hundred
-// small datagrams); `receiveBufferBytes()` tells what the system granted. `drain()` reads
-// every datagram waiting at the moment, so one wake-up never leaves replies behind.
+// small datagrams); `receiveBufferBytes()` tells what the system granted.
+//
+// `receive()` reads at most a given number of the datagrams waiting, never "until empty": a
+// device flooding the segment keeps the socket readable for ever, and a reader that waits for
+// it to empty never returns to its event loop (no timer runs) while its batch grows without
+// bound. The caller comes back for the rest on its next wake-up. Each datagram carries the
+// kernel's arrival stamp (SO_TIMESTAMPNS), so the order of an answer and a send is known even
+// when the answer was read late; the kernel's count of datagrams it dropped because the buffer
+// was full (SO_RXQ_OVFL) is kept in `kernelDrops()`.
 
 #include <memory>
 #include <QByteArray>
@@ -27,7 +34,13 @@ struct LanDatagram {
     int socketIndex = -1;
     QString localIp;
     quint16 localPort = 0;
+    // When the kernel took the datagram in, in nanoseconds of the real-time clock (the clock
+    // of RealTimeNs); 0 when it gave no stamp.
+    qint64 arrivalNs = 0;
 };
+
+// Now on the clock of LanDatagram::arrivalNs.
+qint64 RealTimeNs();
 
 class LanSocket final {
 public:
@@ -49,8 +62,11 @@ public:
 
     // Sends one datagram; false when the system refused it.
     bool sendTo(const QByteArray& bytes, const QString& ip, quint16 port) const;
-    // Appends every datagram waiting now, in arrival order; returns how many.
-    int drain(std::vector<LanDatagram>& out) const;
+    // Appends up to `limit` of the datagrams waiting now, in arrival order; returns how many.
+    int receive(std::vector<LanDatagram>& out, int limit);
+    // Datagrams the kernel dropped for this socket because its buffer was full, as of the
+    // last receive.
+    quint32 kernelDrops() const { return m_kernelDrops; }
 
 private:
     LanSocket(int fd, QString localIp, QString ifName);
@@ -62,6 +78,8 @@ private:
     QString m_ifName;
     quint16 m_localPort = 0;
     int m_receiveBuffer = 0;
+    quint32 m_kernelDrops = 0;
+    QByteArray m_buffer;
 };
 
 // Name of the interface that holds the IPv4 address `ip`; empty when none does.

@@ -58,12 +58,12 @@ struct Recorder {
 
     void add(std::string e) { events.push_back(std::move(e)); }
 
-    std::vector<std::string> feed(const QByteArray& bytes, quint16 senderPort,
-                                  int socketIndex = 0) {
+    std::vector<std::string> feed(const QByteArray& bytes, quint16 senderPort, int socketIndex = 0,
+                                  const QString& senderIp = QStringLiteral("192.168.0.7")) {
         events.clear();
         LanDatagram d;
         d.bytes = bytes;
-        d.senderIp = QStringLiteral("192.168.0.7");
+        d.senderIp = senderIp;
         d.senderPort = senderPort;
         d.socketIndex = socketIndex;
         udp.UDPRead(d);
@@ -183,6 +183,113 @@ TEST(DispatchParamReply, StoresTheBlocksInTheMirror) {
     EXPECT_EQ(rec.mirror.base[66], 0x22);
     EXPECT_EQ(rec.mirror.port[0], 0x33);
     EXPECT_EQ(rec.mirror.port[62], 0x44);
+}
+
+// ---- Which module a read takes its blocks from --------------------------------------------
+
+const QString ModuleIp = QStringLiteral("192.168.0.7");
+const QString OtherIp = QStringLiteral("192.168.0.8");
+
+// A base and port reply whose first byte tells the blocks apart.
+QByteArray BaseReply(char mark) {
+    QByteArray r = Zeros(130);
+    r[0] = mark;
+    return r;
+}
+
+struct ReadRecorder : Recorder {
+    std::vector<std::string> foreign;
+    std::vector<std::string> conflicts;
+
+    ReadRecorder() {
+        QObject::connect(&udp, &TUdpSvr::foreignParamReply,
+                         [this](const QString& ip, int length, const QString&) {
+                             foreign.push_back(ip.toStdString() + " " + std::to_string(length));
+                         });
+        QObject::connect(&udp, &TUdpSvr::readConflict,
+                         [this](const QString& text) { conflicts.push_back(text.toStdString()); });
+        feed(SearchReplyBytes(4017), 1500, 0, ModuleIp);
+        udp.beginRead(ModuleIp);
+    }
+};
+
+TEST(ReadCheck, TakesParameterRepliesOnlyFromTheModuleBeingRead) {
+    ReadRecorder rec;
+    EXPECT_EQ(rec.feed(BaseReply(0x11), 1500, 0, OtherIp),
+              (std::vector<std::string>{"received 130"}));
+    EXPECT_EQ(rec.feed(Zeros(50), 1500, 0, OtherIp), (std::vector<std::string>{"received 50"}));
+    EXPECT_EQ(rec.foreign, (std::vector<std::string>{"192.168.0.8 130", "192.168.0.8 50"}));
+    EXPECT_EQ(rec.mirror.base[0], 0) << "another module's block reached the mirror";
+
+    EXPECT_EQ(rec.feed(BaseReply(0x22), 1500, 0, ModuleIp),
+              (std::vector<std::string>{"received 130", "base 1 2 lan"}));
+    EXPECT_EQ(rec.mirror.base[0], 0x22);
+    const ReadCheck& check = rec.udp.readCheck();
+    EXPECT_EQ(check.foreignReplies, 2);
+    ASSERT_EQ(check.replies.size(), 1u);
+    EXPECT_EQ(check.replies.at(130), BaseReply(0x22));
+    EXPECT_TRUE(check.trustworthy());
+    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+}
+
+TEST(ReadCheck, TwoDifferentBaseBlocksFromOneAddressRefuseEverySave) {
+    ReadRecorder rec;
+    rec.feed(BaseReply(0x22), 1500, 0, ModuleIp);
+    rec.feed(BaseReply(0x22), 1500, 0, ModuleIp); // the same module repeating itself
+    EXPECT_TRUE(rec.udp.readCheck().trustworthy());
+    rec.feed(BaseReply(0x33), 1500, 0, ModuleIp);
+    rec.feed(BaseReply(0x44), 1500, 0, ModuleIp);
+    const std::string text =
+        "several modules answer from 192.168.0.7: give each its own address first";
+    EXPECT_EQ(rec.conflicts, std::vector<std::string>{text});
+    EXPECT_FALSE(rec.udp.readCheck().trustworthy());
+    EXPECT_EQ(rec.udp.saveRefusal("001122334455").toStdString(), text);
+
+    rec.udp.beginRead(ModuleIp); // the next read starts afresh
+    EXPECT_TRUE(rec.udp.readCheck().trustworthy());
+    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+}
+
+TEST(ReadCheck, ASaveToAnotherModuleThanTheOneReadIsRefused) {
+    ReadRecorder rec;
+    SearchReply other;
+    other.ip = "192.168.0.8";
+    other.mac = "00 11 22 33 44 66";
+    other.version = 4017;
+    const Bytes b = BuildSearchReply(other);
+    rec.feed(QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size())),
+             1500, 0, OtherIp);
+    EXPECT_EQ(rec.udp.moduleAddress("00:11:22:33:44:66"), OtherIp);
+    EXPECT_NE(rec.udp.saveRefusal("00 11 22 33 44 66"), QString());
+    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+}
+
+TEST(ModuleAddress, TheFirstSearchReplyOfAMacWins) {
+    Recorder rec;
+    rec.feed(SearchReplyBytes(4017), 1500, 0, ModuleIp);
+    rec.feed(SearchReplyBytes(4017), 1500, 1, OtherIp);
+    EXPECT_EQ(rec.udp.moduleAddress("00 11 22 33 44 55"), ModuleIp);
+    EXPECT_EQ(rec.udp.moduleAddress("001122334455"), ModuleIp);
+    EXPECT_EQ(rec.udp.moduleAddress("00 11 22 33 44 56"), QString());
+}
+
+TEST(StatusFrom, CarriesTheSenderAndTheKernelsArrivalStamp) {
+    Recorder rec;
+    std::vector<std::string> seen;
+    QObject::connect(&rec.udp, &TUdpSvr::statusFrom,
+                     [&seen](int code, const QString& text, const QString& ip, qint64 ns) {
+                         seen.push_back(std::to_string(code) + " " + text.toStdString() + " " +
+                                        ip.toStdString() + " " + std::to_string(ns));
+                     });
+    LanDatagram d;
+    d.bytes = Hex("ff01034b");
+    d.senderIp = OtherIp;
+    d.arrivalNs = 1234;
+    rec.udp.UDPRead(d);
+    d.bytes = Hex("450a");
+    rec.udp.UDPRead(d);
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"275 ACK 192.168.0.8 1234", "269 0A 192.168.0.8 1234"}));
 }
 
 TEST(Senders, DropAFrameWhenTheSocketIndexDoesNotExist) {
