@@ -1,0 +1,419 @@
+// The texts routines on a small fixture window that has a few controls of every kind the main
+// window's tables address, named as in the real window.
+
+#include "app_texts.h"
+#include "Unit_AppLang.h"
+#include "Unit_Baselang.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace r2;
+
+namespace {
+
+template <class T> T* Add(QWidget* parent, const char* name) {
+    auto* widget = new T(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    if (parent->layout() != nullptr) {
+        parent->layout()->addWidget(widget);
+    }
+    return widget;
+}
+
+QAction* AddAction(QMenu* menu, const char* name, const QString& designText) {
+    QAction* action = menu->addAction(designText);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+QMenu* AddMenu(QMenuBar* bar, const char* name, const QString& designText) {
+    QMenu* menu = bar->addMenu(designText);
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QComboBox* AddCombo(QWidget* parent, const char* name, const QStringList& items, int selected) {
+    auto* combo = Add<QComboBox>(parent, name);
+    combo->addItems(items);
+    combo->setCurrentIndex(selected);
+    return combo;
+}
+
+// A window with the designed (Chinese) captions.
+class FixtureWindow final : public QMainWindow {
+public:
+    FixtureWindow() {
+        setObjectName(QStringLiteral("TFrm_Main"));
+        setWindowTitle(QStringLiteral("QOB-P"));
+
+        QMenu* file = AddMenu(menuBar(), "mni_File", QStringLiteral("文件(&F)"));
+        AddAction(file, "mni_Pswd", QStringLiteral("用户名密码设置"));
+        AddAction(file, "mniExporDevs", QStringLiteral("Export Devices"));
+        AddAction(file, "mni_Exit", QStringLiteral("退出(&X)"));
+        QMenu* lang = AddMenu(menuBar(), "mni_Lang", QStringLiteral("Lang(&L)"));
+        AddAction(lang, "mni_Cn", QStringLiteral("简中(&C)"));
+        AddAction(lang, "mni_En", QStringLiteral("English(&E)"));
+        QMenu* help = AddMenu(menuBar(), "mni_Help", QStringLiteral("帮助(&H)"));
+        AddAction(help, "mni_About", QStringLiteral("关于...(&A)"));
+        AddAction(help, "mni_Hint", QStringLiteral("实时帮助"));
+        AddAction(help, "mni_Up", QStringLiteral("检查更新(&U)"));
+        AddAction(help, "mni_WorkOrder", QStringLiteral("提交问题"));
+
+        deviceMenu = new QMenu(this);
+        deviceMenu->setObjectName(QStringLiteral("pm_NetDev"));
+        AddAction(deviceMenu, "mni_Read", QStringLiteral("读取参数"))->setVisible(false);
+        deviceMenu->addSeparator();
+        AddAction(deviceMenu, "mni_OpenWeb", QStringLiteral("打开网页"));
+        AddAction(deviceMenu, "mni_CopeAllMac", QStringLiteral("复制所有MAC"));
+
+        auto* central = new QWidget(this);
+        central->setLayout(new QVBoxLayout);
+        setCentralWidget(central);
+
+        auto* search = Add<QTabWidget>(central, "rzpgcntrl_Srch");
+        auto* net = new QWidget;
+        net->setObjectName(QStringLiteral("rztbsht_Net"));
+        net->setLayout(new QVBoxLayout);
+        search->addTab(net, QStringLiteral("通过网络操作"));
+        auto* com = new QWidget;
+        com->setObjectName(QStringLiteral("rztbsht_Com"));
+        com->setLayout(new QVBoxLayout);
+        search->addTab(com, QStringLiteral("通过串口操作"));
+
+        deviceList = Add<QTreeWidget>(net, "lv_Dev");
+        deviceList->setHeaderLabels({QStringLiteral("设备IP"), QStringLiteral("设备名称"),
+                                     QStringLiteral("MAC地址"), QStringLiteral("版本"),
+                                     QStringLiteral("Flag"), QStringLiteral("IpIndex")});
+        Add<QPushButton>(net, "btn_Search")->setText(QStringLiteral("搜索设备"));
+        Add<QLabel>(com, "lbl_SelectCom")->setText(QStringLiteral("请选择串口"));
+        Add<QLabel>(com, "lbl1")->setText(QStringLiteral("串口波特率"));
+
+        auto* group = Add<QGroupBox>(central, "grp_BaseSave");
+        group->setTitle(QStringLiteral("基础设置"));
+        group->setLayout(new QVBoxLayout);
+        Add<QLabel>(group, "lbl_Mask")->setText(QStringLiteral("子网掩码"));
+        Add<QLabel>(group, "lbl_SubnetMask")->setText(QStringLiteral("子网掩码"));
+        Add<QLabel>(group, "lbl_GatewayIPP7")->setText(QStringLiteral("网关"));
+        Add<QLabel>(group, "lbl_NotListed")->setText(QStringLiteral("设计文字"));
+        for (const char* name :
+             {"btn_P5Set", "btn_P6NetSet", "btn_P6ComSet", "btn_P7NetSet", "btn_ComSet"}) {
+            Add<QPushButton>(group, name)->setText(QStringLiteral("保存参数"));
+        }
+        Add<QPushButton>(group, "btnDataDebug")->setText(QStringLiteral("数据调试"));
+
+        auto* shortTimeLabel = Add<QLabel>(group, "lblShortTime");
+        shortTimeLabel->setText(QStringLiteral("短连接时间"));
+        shortTimeLabel->setBuddy(Add<QLineEdit>(group, "LabeledEditShortTime"));
+        Add<QLineEdit>(group, "LabeledEdit1"); // its label is missing
+
+        connSendId = Add<QCheckBox>(group, "rzchckbx_ConnSendId");
+        connSendId->setText(QStringLiteral("建立连接后发送ID号"));
+        connSendId->setFixedWidth(120);
+
+        tcpStyle = AddCombo(group, "cbb_TCPStyle0",
+                            {QStringLiteral("透明传输"), QStringLiteral("按ID发送-无ID则丢弃"),
+                             QStringLiteral("按ID发送-无ID则群发")},
+                            2);
+        modbusType = AddCombo(group, "cbbModbusType",
+                              {QStringLiteral("Modbus关闭"), QStringLiteral("Modbus TCP/RTU转换"),
+                               QStringLiteral("ModbusRTU轮询")},
+                              1);
+        reportProto =
+            AddCombo(group, "cbbReporproto", {QStringLiteral("透传"), QStringLiteral("JSON")}, 1);
+        baudRate = AddCombo(group, "cbb_BaudRate0",
+                            {QStringLiteral("57600"), QStringLiteral("自定义"),
+                             QStringLiteral("1200"), QStringLiteral("2400")},
+                            0);
+        baudRate->setEditable(true);
+        Add<QLineEdit>(group, "edt_SubnetMaskP7");
+        Add<QLineEdit>(group, "edt_GatewayIPP7");
+    }
+
+    QMenu* deviceMenu = nullptr;
+    QTreeWidget* deviceList = nullptr;
+    QCheckBox* connSendId = nullptr;
+    QComboBox* tcpStyle = nullptr;
+    QComboBox* modbusType = nullptr;
+    QComboBox* reportProto = nullptr;
+    QComboBox* baudRate = nullptr;
+};
+
+// What a control shows as its caption, whatever its kind.
+QString Shown(const QWidget& root, const QString& name) {
+    QObject* object = root.findChild<QObject*>(name);
+    if (object == nullptr) {
+        return QStringLiteral("<no control %1>").arg(name);
+    }
+    if (auto* page = qobject_cast<QWidget*>(object)) {
+        for (auto* tabs : root.findChildren<QTabWidget*>()) {
+            if (tabs->indexOf(page) >= 0) {
+                return tabs->tabText(tabs->indexOf(page));
+            }
+        }
+    }
+    if (auto* label = qobject_cast<QLabel*>(object)) {
+        return label->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+        return button->text();
+    }
+    if (auto* group = qobject_cast<QGroupBox*>(object)) {
+        return group->title();
+    }
+    if (auto* menu = qobject_cast<QMenu*>(object)) {
+        return menu->title();
+    }
+    if (auto* action = qobject_cast<QAction*>(object)) {
+        return action->text();
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(object)) {
+        return combo->currentText();
+    }
+    return QStringLiteral("<unreadable %1>").arg(name);
+}
+
+void UseBuiltInTexts(bool chinese) {
+    LangList = TLangList{};
+    BuildBuiltInTexts(LangList);
+    LangList.UseChinese = chinese;
+}
+
+QString LangText(const char* key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+} // namespace
+
+class TestAppTexts final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void captionsInBothLanguages_data();
+    void captionsInBothLanguages();
+    void captionIsTitleAndVersionInBothLanguages();
+    void comboBoxesKeepTheirSelectionAcrossSwitches();
+    void modbusRuleRunsAfterItsItemsWithTheRestoredSelection();
+    void hintsReplaceLineBreaksAndReachP7Twins();
+    void connSendIdIsWrappedToItsWidth();
+    void editedLanguageFileRowReachesEverySaveButton();
+    void missingControlsAreSkippedAndListed();
+    void dialogsTakeTheirCaptions();
+};
+
+void TestAppTexts::captionsInBothLanguages_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    const auto row = [](const char* control, const char* english, const char* chinese) {
+        QTest::newRow(control) << QString::fromLatin1(control) << QString::fromUtf8(english)
+                               << QString::fromUtf8(chinese);
+    };
+    row("mni_File", "File", "文件");
+    row("mni_Exit", "Quit", "退出");
+    row("mni_Lang", "Language", "Language");
+    row("mni_Cn", "简体中文", "简体中文");
+    row("mni_Up", "Latest version", "检查更新");
+    row("mni_WorkOrder", "Work Order", "提交问题");
+    row("mni_Read", "读取参数", "读取参数"); // the hidden first item keeps its design text
+    row("mni_OpenWeb", "OpenWeb", "打开网页");
+    row("mni_CopeAllMac", "Cope All Mac", "复制所有MAC");
+    row("rztbsht_Net", "Operate Via LAN", "通过网络操作");
+    row("rztbsht_Com", "Operate Via COM", "通过串口操作");
+    row("btn_Search", "Search Device", "搜索设备");
+    row("lbl_SelectCom", "Select serial port", "请选择串口");
+    row("lbl1", "Baudrate", "串口波特率");
+    row("grp_BaseSave", "Base Param (which is without ★,usually keep default)",
+        "基础设置 (不带★的一般保持默认)");
+    row("lbl_Mask", "SubnetMask", "子网掩码");
+    row("lbl_SubnetMask", "SubnetMask ★", "子网掩码 ★");
+    row("lbl_GatewayIPP7", "Gateway ★", "网关 ★");
+    row("lbl_NotListed", "设计文字", "设计文字");
+    row("lblShortTime", "Short Connection time", "短连接时间");
+    row("btnDataDebug", "DataDebug", "数据调试");
+    row("cbb_TCPStyle0", "As ID(No ID Broadcast)", "按ID发送-无ID则群发");
+    row("cbbModbusType", "Modbus TCP/RTU", "Modbus TCP/RTU转换");
+    row("cbbReporproto", "JSON", "JSON");
+}
+
+void TestAppTexts::captionsInBothLanguages() {
+    QFETCH(QString, control);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    FixtureWindow window;
+    UseBuiltInTexts(false);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    QCOMPARE(Shown(window, control), english);
+    UseBuiltInTexts(true);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    QCOMPARE(Shown(window, control), chinese);
+}
+
+void TestAppTexts::captionIsTitleAndVersionInBothLanguages() {
+    FixtureWindow window;
+    for (const bool chinese : {false, true}) {
+        UseBuiltInTexts(chinese);
+        ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("QOB-R2"));
+    }
+    ApplyMainTexts(window, QString());
+    QCOMPARE(window.windowTitle(), QStringLiteral("QOB-R2 V"));
+
+    const QStringList columns{QStringLiteral("设备IP"),  QStringLiteral("设备名称"),
+                              QStringLiteral("MAC地址"), QStringLiteral("版本"),
+                              QStringLiteral("Flag"),    QStringLiteral("IpIndex")};
+    for (int column = 0; column < columns.size(); ++column) {
+        QCOMPARE(window.deviceList->headerItem()->text(column), columns[column]);
+    }
+    UseBuiltInTexts(false);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    QCOMPARE(window.deviceList->headerItem()->text(2), QStringLiteral("MAC"));
+    QCOMPARE(window.deviceList->headerItem()->text(4), QStringLiteral("Flag"));
+}
+
+void TestAppTexts::comboBoxesKeepTheirSelectionAcrossSwitches() {
+    FixtureWindow window;
+    for (const bool chinese : {true, false, true, false}) {
+        UseBuiltInTexts(chinese);
+        ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+        QCOMPARE(window.tcpStyle->currentIndex(), 2);
+        QCOMPARE(window.tcpStyle->count(), 3);
+        QCOMPARE(window.reportProto->currentIndex(), 1);
+        QCOMPARE(window.baudRate->currentIndex(), 0);
+        QCOMPARE(window.baudRate->currentText(), QStringLiteral("57600"));
+        QCOMPARE(window.baudRate->itemText(2), QStringLiteral("1200"));
+    }
+    QCOMPARE(window.tcpStyle->currentText(), QStringLiteral("As ID(No ID Broadcast)"));
+    QCOMPARE(window.tcpStyle->itemText(0), QStringLiteral("Transparent transmission"));
+    QCOMPARE(window.baudRate->itemText(1), QStringLiteral("Custom"));
+    QCOMPARE(window.reportProto->itemText(0), QStringLiteral("Transparent"));
+}
+
+void TestAppTexts::modbusRuleRunsAfterItsItemsWithTheRestoredSelection() {
+    FixtureWindow window;
+    UseBuiltInTexts(true);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    UseBuiltInTexts(false);
+    int runs = 0;
+    QString shownDuringRule;
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"), [&] {
+        ++runs;
+        shownDuringRule = window.modbusType->currentText();
+    });
+    QCOMPARE(runs, 1);
+    QCOMPARE(shownDuringRule, QStringLiteral("Modbus TCP/RTU"));
+}
+
+void TestAppTexts::hintsReplaceLineBreaksAndReachP7Twins() {
+    FixtureWindow window;
+    UseBuiltInTexts(false);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    const QString mask = window.findChild<QWidget*>("edt_SubnetMaskP7")->toolTip();
+    const QString gateway = window.findChild<QWidget*>("edt_GatewayIPP7")->toolTip();
+    QCOMPARE(mask, LangText("lang_lbl_H_SubnetMask"));
+    // The built-in gateway hint holds CR LF pairs; a tool tip shows LF line breaks only.
+    QVERIFY(LangText("lang_lbl_H_GatewayIP").contains(QStringLiteral("\r\n")));
+    QCOMPARE(gateway, LangText("lang_lbl_H_GatewayIP").replace(QStringLiteral("\r\n"), "\n"));
+    QVERIFY(!gateway.contains(QLatin1Char('\r')));
+    QCOMPARE(window.findChild<QWidget*>("lv_Dev")->toolTip(),
+             QStringLiteral("Click device can read the parameters, right-click Device list show "
+                            "more"));
+    QCOMPARE(window.tcpStyle->toolTip(), LangText("lang_lbl_H_TCPStyle"));
+}
+
+void TestAppTexts::connSendIdIsWrappedToItsWidth() {
+    FixtureWindow window;
+    for (const bool chinese : {false, true}) {
+        UseBuiltInTexts(chinese);
+        ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+        const QString shown = window.connSendId->text();
+        QVERIFY2(shown.contains(QLatin1Char('\n')), qPrintable(shown));
+        QCOMPARE(QString(shown).remove(QLatin1Char('\n')).remove(QLatin1Char(' ')),
+                 LangText("lang_chk_ConnSendId").remove(QLatin1Char(' ')));
+        const QFontMetrics metrics(window.connSendId->font());
+        for (const QString& line : shown.split(QLatin1Char('\n'))) {
+            QVERIFY2(metrics.horizontalAdvance(line) < window.connSendId->width(),
+                     qPrintable(line));
+        }
+    }
+}
+
+void TestAppTexts::editedLanguageFileRowReachesEverySaveButton() {
+    FixtureWindow window;
+    UseBuiltInTexts(false);
+    LangList.ReadLanguageText("lang_btn_ComSet|Bao cun|Store to module\r\n");
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    for (const char* name :
+         {"btn_ComSet", "btn_P5Set", "btn_P6NetSet", "btn_P6ComSet", "btn_P7NetSet"}) {
+        QCOMPARE(Shown(window, QString::fromLatin1(name)), QStringLiteral("Store to module"));
+    }
+}
+
+void TestAppTexts::missingControlsAreSkippedAndListed() {
+    FixtureWindow window;
+    UseBuiltInTexts(false);
+    ApplyMainTexts(window, QStringLiteral("2.2.6.0"));
+    const QStringList missing = MissingMainTextControls(window);
+    for (const char* absent : {"btn_ComRead", "lblPNum", "mni_Restart", "cbb_TCPStyle0P7",
+                               "edt_UserMACP7", "LabeledEdit1 (label)", "rzchckbx_DataWithId"}) {
+        QVERIFY2(missing.contains(QString::fromLatin1(absent)), absent);
+    }
+    for (const char* present :
+         {"mni_File", "mni_Read", "rztbsht_Net", "lv_Dev", "btn_P7NetSet", "LabeledEditShortTime",
+          "LabeledEditShortTime (label)", "cbb_BaudRate0", "edt_SubnetMaskP7", "btnDataDebug"}) {
+        QVERIFY2(!missing.contains(QString::fromLatin1(present)), present);
+    }
+}
+
+void TestAppTexts::dialogsTakeTheirCaptions() {
+    QWidget about;
+    for (const char* name :
+         {"lbl_SoftName", "lbl_About_version", "lbl_Aboutl_Description", "lbl_About_Contact",
+          "lbl_About_Website", "lbl_About_Tel", "lbl_About_Email", "lbl_version"}) {
+        Add<QLabel>(&about, name)->setText(QStringLiteral(" V2.2.6.0"));
+    }
+    Add<QPushButton>(&about, "btn_About_Yes");
+    QWidget pswd;
+    Add<QPushButton>(&pswd, "btn_OK");
+    Add<QPushButton>(&pswd, "btn_Cancel");
+
+    UseBuiltInTexts(false);
+    ApplyAboutTexts(about);
+    ApplyPswdTexts(pswd);
+    QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+    QCOMPARE(Shown(about, "lbl_About_version"), QStringLiteral("Version:"));
+    QCOMPARE(Shown(about, "lbl_About_Contact"), QStringLiteral(" "));
+    QCOMPARE(Shown(about, "btn_About_Yes"), QStringLiteral("OK"));
+    QCOMPARE(Shown(about, "lbl_version"), QStringLiteral(" V2.2.6.0"));
+    QCOMPARE(pswd.windowTitle(), QStringLiteral("User config"));
+    QCOMPARE(Shown(pswd, "btn_Cancel"), QStringLiteral("Cancel"));
+
+    UseBuiltInTexts(true);
+    ApplyAboutTexts(about);
+    ApplyPswdTexts(pswd);
+    QCOMPARE(about.windowTitle(), QStringLiteral("关于"));
+    QCOMPARE(Shown(about, "lbl_SoftName"), QStringLiteral("名称：QOB-R2"));
+    QCOMPARE(Shown(about, "lbl_About_Contact"), QStringLiteral("联系我们"));
+    QCOMPARE(Shown(about, "lbl_About_Website"), LangText("lang_About_Website"));
+    QCOMPARE(Shown(about, "lbl_version"), QStringLiteral(" V2.2.6.0"));
+    QCOMPARE(pswd.windowTitle(), QStringLiteral("用户名密码设置"));
+    QCOMPARE(Shown(pswd, "btn_OK"), QStringLiteral("确定"));
+}
+
+QTEST_MAIN(TestAppTexts)
+#include "test_app_texts.moc"
