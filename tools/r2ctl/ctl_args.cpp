@@ -5,6 +5,7 @@
 
 #include <array>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace r2::ctl {
 
@@ -16,6 +17,25 @@ const QStringList ValueOptions = {"--user", "--password", "--wait", "--set", "--
 
 ParseResult Error(const QString& text) {
     return ParseResult{std::nullopt, text};
+}
+
+// The option whose value argument `index` is ("--password" for "--password X" and for
+// "--password=X"), or empty when it is an option name, a command or a MAC.
+QString OwnerOf(const QStringList& args, qsizetype index) {
+    for (qsizetype i = 0; i <= index && i < args.size(); ++i) {
+        const QString name = args[i].section('=', 0, 0);
+        if (!ValueOptions.contains(name)) {
+            continue;
+        }
+        if (args[i].contains('=')) {
+            if (i == index) {
+                return name;
+            }
+        } else if (++i == index) {
+            return name;
+        }
+    }
+    return {};
 }
 
 bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, QString& error) {
@@ -81,13 +101,17 @@ std::optional<QString> NormalizeMac(const QString& text) {
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
     std::array<std::uint8_t, MacWidth> mac{};
-    if (!MacTextToBytes(digits.toStdString(), mac)) {
+    // MacTextToBytes reads the first 12 digits and ignores the rest, as the window's MAC
+    // boxes do; a MAC argument with more digits is a typing error.
+    if (digits.size() != 2 * MacWidth || !MacTextToBytes(digits.toStdString(), mac)) {
         return std::nullopt;
     }
     return QString::fromStdString(MacToText(mac));
 }
 
-ParseResult ParseArguments(const QStringList& args) {
+namespace {
+
+ParseResult Parse(const QStringList& args) {
     CtlOptions o;
     QStringList positionals;
     for (int i = 0; i < args.size(); ++i) {
@@ -130,6 +154,41 @@ ParseResult ParseArguments(const QStringList& args) {
     return ParseResult{o, QString()};
 }
 
+} // namespace
+
+ParseResult ParseArguments(const QStringList& args) {
+    ParseResult result = Parse(args);
+    // A line that does not parse has no reliable option set; "--json" anywhere asks for JSON.
+    result.json = result.options ? result.options->json : args.contains(QStringLiteral("--json"));
+    return result;
+}
+
+ParseResult ParseCommandLine(const QByteArrayList& rawArgs) {
+    QStringList args;
+    QList<qsizetype> undecodable;
+    for (const QByteArray& raw : rawArgs) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        args << utf8.decode(raw);
+        if (utf8.hasError()) {
+            undecodable << args.size() - 1;
+        }
+    }
+    if (undecodable.isEmpty()) {
+        return ParseArguments(args);
+    }
+    const QString owner = OwnerOf(args, undecodable.first());
+    const QString what = owner.isEmpty()
+                             ? QStringLiteral("argument %1").arg(undecodable.first() + 1)
+                             : QStringLiteral("the value of %1").arg(owner);
+    ParseResult result = Error(QStringLiteral("%1 is not UTF-8 text; r2ctl reads its arguments "
+                                              "as UTF-8 and would send other bytes than were "
+                                              "typed: give it in a UTF-8 terminal or locale")
+                                   .arg(what));
+    result.json = args.contains(QStringLiteral("--json"));
+    return result;
+}
+
 QString HelpText() {
     return QStringLiteral(
         R"(Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...
@@ -166,7 +225,10 @@ Options:
   --user NAME            User name the commands carry (default admin).
   --password PW          Password the commands carry (default tulip).
   --wait MS              How long to collect replies, in milliseconds (default 2000).
-  --json                 Machine-readable output on standard output.
+  --json                 Machine-readable output on standard output. A failure still
+                         leaves JSON there: the command's document with "error" and "exit"
+                         added, or {"error": TEXT, "exit": N} when it printed none (search
+                         keeps its list of modules).
   -h, --help             This text.
 
 Exit status:
@@ -180,6 +242,9 @@ Exit status:
      no parameters when read, so nothing was written over it)
   5  any other error status (check error, other error, a frame not acknowledged, a module of
      another series, an unknown reply, a socket that could not be opened)
+
+Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
+characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.
 
 Errors go to standard error. Run it only on a network where broadcasting to the modules'
 segment is wanted: every command is a broadcast to 255.255.255.255.

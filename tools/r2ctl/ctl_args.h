@@ -5,6 +5,7 @@
 // the panel later, before anything is sent.
 
 #include <optional>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -28,9 +29,14 @@ struct CtlOptions {
 struct ParseResult {
     std::optional<CtlOptions> options;
     QString error;
+    bool json = false; // --json was given, so a refusal is printed as JSON too
 };
 
 ParseResult ParseArguments(const QStringList& args);
+// The command line as the process got it. Every argument must be UTF-8: an undecodable byte
+// would otherwise become U+FFFD and, in a user name or password, be sent in place of what
+// was typed.
+ParseResult ParseCommandLine(const QByteArrayList& rawArgs);
 
 // A MAC typed with or without spaces, colons or dashes, in any letter case, as the MAC text
 // the device list shows ("00 11 22 33 44 55"). Empty unless it is exactly 12 hex digits.

@@ -5,6 +5,8 @@
 #include "Unit_Udp.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <QJsonParseError>
 #include <QJsonValue>
 
 namespace r2::ctl {
@@ -37,7 +39,35 @@ QJsonObject DeviceJson(const DeviceRow& row) {
 
 namespace {
 
-QString FormatTable(const QStringList& header, const std::vector<QStringList>& rows) {
+// Characters a terminal acts on or hides instead of showing: C0 and C1 controls and DEL,
+// format characters (bidirectional overrides, zero-width ones), line and paragraph separators.
+bool IsHiddenCharacter(char32_t c) {
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString HexDigits(char32_t c, int width) {
+    return QStringLiteral("%1").arg(static_cast<uint>(c), width, 16, QLatin1Char('0'));
+}
+
+// Every cell goes through TerminalText, so widths are those of what is printed.
+QString FormatTable(const QStringList& header, const std::vector<QStringList>& rawRows) {
+    std::vector<QStringList> rows;
+    for (const QStringList& raw : rawRows) {
+        QStringList shown;
+        for (const QString& cell : raw) {
+            shown << TerminalText(cell);
+        }
+        rows.push_back(shown);
+    }
     std::vector<qsizetype> widths;
     for (const QString& h : header) {
         widths.push_back(h.size());
@@ -208,7 +238,10 @@ std::optional<std::string> ControlText(std::span<const ControlInfo> table, const
         return gbk;
     }
     if (info->kind == ControlKind::List && value.jsonNumber) {
-        auto entry = EntryNameAt(info->accepted, value.text.toInt());
+        bool isInt = false;
+        const int index = value.text.toInt(&isInt);
+        // toInt() gives 0 for a number beyond int, which would silently pick entry 0.
+        auto entry = isInt ? EntryNameAt(info->accepted, index) : std::nullopt;
         if (!entry) {
             error = QStringLiteral("%1: %2 is not an entry index of this list (accepted: %3)")
                         .arg(value.control, value.text,
@@ -256,6 +289,115 @@ QString HexText(const Bytes& bytes) {
 
 QString ShowText(const std::string& bytes) {
     return FromFrameText(bytes);
+}
+
+QString TerminalText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        switch (c) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            continue;
+        case '\n':
+            out += QStringLiteral("\\n");
+            continue;
+        case '\r':
+            out += QStringLiteral("\\r");
+            continue;
+        case '\t':
+            out += QStringLiteral("\\t");
+            continue;
+        default:
+            break;
+        }
+        if (!IsHiddenCharacter(c)) {
+            out += QString::fromUcs4(&c, 1);
+        } else if (c <= 0xFF) {
+            out += QStringLiteral("\\x") + HexDigits(c, 2);
+        } else if (c <= 0xFFFF) {
+            out += QStringLiteral("\\u") + HexDigits(c, 4);
+        } else {
+            out += QStringLiteral("\\U") + HexDigits(c, 8);
+        }
+    }
+    return out;
+}
+
+QByteArray JsonText(const QJsonDocument& doc) {
+    // QJsonDocument has escaped everything below U+0020 inside strings, so what is left there
+    // is layout; outside strings a JSON text is ASCII, so every character escaped here is
+    // inside a string.
+    const QString text = QString::fromUtf8(doc.toJson(QJsonDocument::Indented));
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const qsizetype units = pair ? 2 : 1;
+        for (qsizetype k = 0; k < units; ++k) {
+            out += c >= 0x7F && IsHiddenCharacter(c)
+                       ? QStringLiteral("\\u") + HexDigits(text[i + k].unicode(), 4)
+                       : QString(text[i + k]);
+        }
+        i += units - 1;
+    }
+    return out.toUtf8();
+}
+
+QString ExitMeaning(int status) {
+    switch (status) {
+    case exitcode::Ok:
+        return {};
+    case exitcode::BadArguments:
+        return QStringLiteral("bad arguments");
+    case exitcode::NotFound:
+        return QStringLiteral("the module was not found by the search");
+    case exitcode::PasswordError:
+        return QStringLiteral("the module reported a user-name/password error");
+    case exitcode::NoAnswer:
+        return QStringLiteral("nothing answered the commands");
+    default:
+        return QStringLiteral("the module answered with an error, or a frame was not "
+                              "acknowledged");
+    }
+}
+
+QByteArray JsonResult(const QByteArray& printed, int status, const QString& error) {
+    QJsonParseError parseError;
+    QJsonDocument doc = QJsonDocument::fromJson(printed, &parseError);
+    if (status == exitcode::Ok || doc.isArray()) {
+        return doc.isNull() ? printed : JsonText(doc);
+    }
+    QJsonObject object = doc.object();
+    if (!object.contains(QStringLiteral("error"))) {
+        object[QStringLiteral("error")] = error.isEmpty() ? ExitMeaning(status) : error;
+    }
+    object[QStringLiteral("exit")] = status;
+    return JsonText(QJsonDocument(object));
+}
+
+KeptStderr::KeptStderr() {
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+QString KeptStderr::messages() const {
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(m_kept).split('\n', Qt::SkipEmptyParts)) {
+        lines << (line.startsWith(QStringLiteral("r2ctl: ")) ? line.mid(7) : line);
+    }
+    return lines.join(QStringLiteral("; "));
+}
+
+qint64 KeptStderr::readData(char*, qint64) {
+    return -1;
+}
+
+qint64 KeptStderr::writeData(const char* data, qint64 size) {
+    m_kept.append(data, size);
+    const auto written = std::fwrite(data, 1, static_cast<std::size_t>(size), stderr);
+    std::fflush(stderr);
+    return static_cast<qint64>(written);
 }
 
 } // namespace r2::ctl

@@ -5,7 +5,9 @@
 #include "Unit_Public.h"
 
 #include <optional>
+#include <QIODevice>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -88,5 +90,43 @@ QString HexText(const QByteArray& bytes);
 QString HexText(const Bytes& bytes);
 // Module bytes (GBK) as text for a terminal or JSON.
 QString ShowText(const std::string& bytes);
+
+// Text from the network as a terminal may print it: control characters, invisible format
+// characters and line or paragraph separators become visible escapes (\n, \r, \t, \x1b,
+// \u202e), and a backslash is doubled so that no escape can be faked. A module name holding a
+// line break or an escape sequence would otherwise print a fake row or clear the screen.
+QString TerminalText(const QString& text);
+
+// A JSON document as r2ctl prints it (indented, UTF-8). QJsonDocument escapes only U+0000 to
+// U+001F; DEL, the C1 controls (U+009B starts an escape sequence on some terminals) and the
+// other characters TerminalText escapes are written as \u escapes as well.
+QByteArray JsonText(const QJsonDocument& doc);
+
+// What --json leaves on standard output once the run ended with `status`. `printed` is the
+// document the command printed (may be empty). On failure an object gains "error" (unless it
+// has one) and "exit"; nothing printed becomes {"error": ..., "exit": N}; the device list of
+// a search stays a list, so that its type does not depend on the outcome. An empty `error`
+// is replaced by what the status means.
+QByteArray JsonResult(const QByteArray& printed, int status, const QString& error);
+// What an exit status means, for a failure that printed no message of its own.
+QString ExitMeaning(int status);
+
+// Standard error as a device that also keeps everything written to it, so that a failure
+// under --json can repeat its message on standard output.
+class KeptStderr final : public QIODevice {
+    Q_DISABLE_COPY_MOVE(KeptStderr)
+
+public:
+    KeptStderr();
+    // The messages written so far, without the "r2ctl: " in front, joined by "; ".
+    QString messages() const;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    QByteArray m_kept;
+};
 
 } // namespace r2::ctl

@@ -17,37 +17,13 @@ namespace {
 
 // Polling interval while waiting for a condition; replies are handled in between.
 constexpr int PollMs = 5;
-// Upper bound for a sequence to run through its pauses (a P6 save takes about 4.5 s).
+// Upper bound for a sequence to run through its pauses (a P6 save takes about 5 s).
 constexpr int SequenceLimitMs = 30000;
-
-QString CommandName(quint8 code) {
-    switch (code) {
-    case CmdRestart:
-        return QStringLiteral("restart");
-    case CmdRead:
-        return QStringLiteral("read");
-    case CmdWriteEnd:
-        return QStringLiteral("write end");
-    case CmdWriteBase:
-        return QStringLiteral("base");
-    case CmdWritePort:
-        return QStringLiteral("port");
-    case CmdFactoryReset:
-        return QStringLiteral("factory reset");
-    case CmdWriteCloud:
-        return QStringLiteral("cloud");
-    case CmdWriteHeartReg:
-        return QStringLiteral("heartbeat/registration");
-    case CmdWriteHttpdUrl:
-        return QStringLiteral("HTTPD URL");
-    case CmdWriteHttpdHead:
-        return QStringLiteral("HTTPD header");
-    case CmdWriteModbus:
-        return QStringLiteral("Modbus");
-    default:
-        return QStringLiteral("command %1").arg(code);
-    }
-}
+// What a flood may add to the output: statuses kept for printing and JSON, rows listed, and
+// addresses named for sending parameter replies that were not asked for.
+constexpr int MaxStatusesKept = 1000;
+constexpr std::size_t MaxDevices = TUdpSvr::MaxKnownModules;
+constexpr int MaxForeignNamed = 10;
 
 // The block names of `read --json`, by reply length.
 std::vector<std::pair<QString, QByteArray>> NamedBlocks(const QByteArray& reply) {
@@ -84,8 +60,14 @@ QString EnglishText(const QString& key) {
 CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
     : m_options(options), m_out(out), m_err(err) {
     connect(&m_udp, &TUdpSvr::OnDeviceFound, this, &CtlSession::onDeviceFound);
-    connect(&m_udp, &TUdpSvr::OnReceived, this,
-            [this](const QByteArray& frame) { onReceived(frame); });
+    connect(&m_udp, &TUdpSvr::statusFrom, this, &CtlSession::onStatusFrom);
+    connect(&m_udp, &TUdpSvr::foreignParamReply, this,
+            [this](const QString& senderIp, int, const QString& text) {
+                if (m_foreignNamed.size() < MaxForeignNamed && !m_foreignNamed.contains(senderIp)) {
+                    m_foreignNamed.insert(senderIp);
+                    m_err << "r2ctl: " << text << Qt::endl;
+                }
+            });
     connect(&m_udp, &TUdpSvr::OnSent, this,
             [this](const QByteArray& frame, const QString&, quint16, quint16 destPort) {
                 onSent(frame, destPort);
@@ -117,6 +99,12 @@ CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream&
 }
 
 int CtlSession::run() {
+    const int status = runCommand();
+    reportFloodLosses();
+    return status;
+}
+
+int CtlSession::runCommand() {
     if (m_options.command == "search") {
         return runSearch();
     }
@@ -127,6 +115,19 @@ int CtlSession::run() {
         return runWrite();
     }
     return runSingleCommand();
+}
+
+void CtlSession::reportFloodLosses() {
+    if (const quint64 dropped = m_udp.droppedDatagrams(); dropped > 0) {
+        m_err << "r2ctl: " << dropped
+              << " datagram(s) were dropped because they arrived faster than they could be "
+                 "handled; a device on the network may be flooding it"
+              << Qt::endl;
+    }
+    if (m_devicesLeftOut > 0) {
+        m_err << "r2ctl: " << m_devicesLeftOut << " further module(s) answered beyond the "
+              << MaxDevices << " listed" << Qt::endl;
+    }
 }
 
 int CtlSession::fail(int status, const QString& message) {
@@ -159,17 +160,15 @@ void CtlSession::runEventLoop(int ms, const std::function<bool()>& done) {
 
 void CtlSession::onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
                                const QString& version, const QString& mac) {
-    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
-}
-
-void CtlSession::onReceived(const QByteArray& frame) {
-    const Bytes bytes(frame.begin(), frame.end());
-    if (ClassifyReply(bytes) != ReplyKind::ParamReply) {
+    if (m_listedMacs.contains(mac)) {
         return;
     }
-    for (auto& [name, block] : NamedBlocks(frame)) {
-        m_blocks[name] = block;
+    if (m_devices.size() >= MaxDevices) {
+        ++m_devicesLeftOut;
+        return;
     }
+    m_listedMacs.insert(mac);
+    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
 }
 
 void CtlSession::onSent(const QByteArray& frame, quint16 destPort) {
@@ -194,11 +193,26 @@ void CtlSession::onStatus(int code, const QString& text) {
     }
     if (code == StPortInUse) {
         m_err << "r2ctl: the UDP sockets could not be opened (" << text << ")" << Qt::endl;
+        CountStatus(m_outcome, code);
     }
-    CountStatus(m_outcome, code);
+    if (m_statusJson.size() >= MaxStatusesKept) {
+        ++m_statusesOmitted;
+        return;
+    }
     m_statusJson.append(QJsonObject{{"code", code}, {"text", text}});
     if (m_actionRunning && !m_options.json) {
         m_out << "status " << code << " " << text << Qt::endl;
+    }
+}
+
+void CtlSession::onStatusFrom(int code, const QString&, const QString& senderIp) {
+    // Only the module's own answers speak for it; another host's are shown and not counted.
+    if (!m_moduleIp || senderIp == *m_moduleIp) {
+        CountStatus(m_outcome, code);
+        return;
+    }
+    if (m_actionRunning && !m_options.json && m_statusJson.size() < MaxStatusesKept) {
+        m_out << "  (from " << senderIp << ", not the module: not counted)" << Qt::endl;
     }
 }
 
@@ -238,12 +252,23 @@ bool CtlSession::readDevice(const DeviceRow& row) {
         HideModbusGroups(m_panel);
     }
     m_outcome = Outcome{};
+    m_moduleIp = m_udp.moduleAddress(row.mac);
     LanSequence read(m_udp, m_mirror, PlanRead(row.flag, LanTarget{row.ipIndex, row.mac}),
                      m_options.user, m_options.password);
     read.start();
     m_outcome.framesSent = 1;
     runEventLoop(m_options.waitMs);
+    collectBlocks();
     return true;
+}
+
+void CtlSession::collectBlocks() {
+    m_blocks.clear();
+    for (const auto& [length, reply] : m_udp.readCheck().replies) {
+        for (auto& [name, block] : NamedBlocks(reply)) {
+            m_blocks[name] = block;
+        }
+    }
 }
 
 int CtlSession::runRead() {
@@ -255,6 +280,10 @@ int CtlSession::runRead() {
         return exitcode::OtherError;
     }
     printRead(*row, row->flag);
+    const ReadCheck& check = m_udp.readCheck();
+    if (!check.trustworthy()) {
+        return fail(exitcode::OtherError, check.conflict);
+    }
     const int status = m_outcome.passwordErrors > 0 ? exitcode::PasswordError
                        : m_outcome.otherErrors > 0  ? exitcode::OtherError
                        : m_blocks.empty()           ? exitcode::NoAnswer
@@ -402,6 +431,10 @@ int CtlSession::runWrite() {
                     QStringLiteral("the module rejected the user name or password while being "
                                    "read; nothing was written"));
     }
+    // Blocks of several modules mixed in one mirror must not go back to any of them.
+    if (const ReadCheck& check = m_udp.readCheck(); !check.trustworthy()) {
+        return fail(exitcode::OtherError, check.conflict + QStringLiteral("; nothing was written"));
+    }
     // Saving without the module's own blocks would overwrite it with the panel's defaults.
     if (!m_blocks.contains(QStringLiteral("base"))) {
         return fail(exitcode::NoAnswer, QStringLiteral("the module did not send its parameters "
@@ -423,7 +456,7 @@ int CtlSession::runWrite() {
     if (!planned.plan) {
         return fail(exitcode::BadArguments, planned.error + QStringLiteral("; nothing was sent"));
     }
-    return finishAction(*row, runPlan(*planned.plan));
+    return finishAction(*row, runPlan(*row, *planned.plan));
 }
 
 int CtlSession::runSingleCommand() {
@@ -434,13 +467,15 @@ int CtlSession::runSingleCommand() {
     const LanTarget target{row->ipIndex, row->mac};
     const SequencePlan plan =
         m_options.command == "restart" ? PlanRestart(target) : PlanFactoryReset(row->flag, target);
-    return finishAction(*row, runPlan(plan));
+    return finishAction(*row, runPlan(*row, plan));
 }
 
-Outcome CtlSession::runPlan(const SequencePlan& plan) {
+Outcome CtlSession::runPlan(const DeviceRow& row, const SequencePlan& plan) {
     m_outcome = Outcome{};
     m_statusJson = QJsonArray();
+    m_statusesOmitted = 0;
     m_sentJson = QJsonArray();
+    m_moduleIp = m_udp.moduleAddress(row.mac);
     m_actionRunning = true;
     LanSequence sequence(m_udp, m_mirror, plan, m_options.user, m_options.password);
     bool done = false;
@@ -455,26 +490,59 @@ Outcome CtlSession::runPlan(const SequencePlan& plan) {
     connect(&sequence, &LanSequence::finished, this, [&done] { done = true; });
     sequence.start();
     runEventLoop(SequenceLimitMs, [&done] { return done; });
-    if (plan.frameCount() > 0) {
+    m_verdict = sequence.verdict();
+    if (plan.frameCount() > 0 && m_verdict.refused.isEmpty()) {
         runEventLoop(m_options.waitMs);
     }
     m_actionRunning = false;
-    return m_outcome;
+    // Acknowledged means acknowledged by the module, each frame in its own window; the
+    // statuses counted above only tell which errors the module sent.
+    Outcome outcome = m_outcome;
+    outcome.acks = m_verdict.acknowledgedCount();
+    return outcome;
+}
+
+QJsonObject CtlSession::verdictJson() const {
+    QJsonArray frames;
+    for (const FrameVerdict& f : m_verdict.frames) {
+        frames.append(QJsonObject{{"command", CommandName(f.command)},
+                                  {"code", f.command},
+                                  {"moduleIp", f.moduleIp},
+                                  {"sent", f.sent},
+                                  {"acknowledged", f.acknowledged()}});
+    }
+    const auto first = m_verdict.firstUnacknowledged();
+    return QJsonObject{
+        {"allAcknowledged", m_verdict.allAcknowledged()},
+        {"firstUnacknowledged", first ? QJsonValue(static_cast<int>(*first)) : QJsonValue()},
+        {"text", m_verdict.text()},
+        {"frames", frames},
+        {"foreignAnswers", m_verdict.foreignAnswers},
+        {"surplusAnswers", m_verdict.surplusAnswers}};
 }
 
 int CtlSession::finishAction(const DeviceRow& row, const Outcome& outcome) {
+    if (!m_verdict.refused.isEmpty()) {
+        return fail(exitcode::OtherError, m_verdict.refused);
+    }
     const int status = ExitStatusFor(outcome);
     if (m_options.json) {
-        const QJsonObject doc{{"device", DeviceJson(row)},
-                              {"sent", m_sentJson},
-                              {"statuses", m_statusJson},
-                              {"messages", m_messagesJson},
-                              {"exit", status}};
+        QJsonObject doc{{"device", DeviceJson(row)}, {"sent", m_sentJson},
+                        {"statuses", m_statusJson},  {"messages", m_messagesJson},
+                        {"verdict", verdictJson()},  {"exit", status}};
+        if (m_statusesOmitted > 0) {
+            doc["statusesOmitted"] = m_statusesOmitted;
+        }
         m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
         m_out.flush();
+    } else if (m_statusesOmitted > 0) {
+        m_out << "(" << m_statusesOmitted << " further status(es) not shown)" << Qt::endl;
     }
     if (status != exitcode::Ok) {
         m_err << "r2ctl: " << ExplainExit(outcome) << Qt::endl;
+        if (const QString unacknowledged = m_verdict.text(); !unacknowledged.isEmpty()) {
+            m_err << "r2ctl: " << unacknowledged << Qt::endl;
+        }
     }
     return status;
 }

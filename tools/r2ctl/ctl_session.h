@@ -3,6 +3,12 @@
 // write, restart and reset actions, each built from the same TUdpSvr and sequence objects the
 // window uses. Waiting is done by running the event loop for a while, so replies are handled
 // as they arrive.
+//
+// Only the module itself speaks for the module: the blocks of a read are those the endpoint
+// took from its address, an action's exit status counts the statuses from its address and
+// the acknowledgements of the sequence's verdict (every frame acknowledged in its own window).
+// Statuses from other hosts are printed and marked as not counted. What a flood can add is
+// bounded: the rows listed, the statuses kept and the addresses named.
 
 #include "ctl_args.h"
 #include "ctl_output.h"
@@ -17,6 +23,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <QTextStream>
 #include <vector>
 
@@ -33,6 +40,9 @@ public:
     int run();
 
 private:
+    int runCommand();
+    // Says once, at the end, what a flood cost: datagrams dropped, modules not listed.
+    void reportFloodLosses();
     int runSearch();
     int runRead();
     int runWrite();
@@ -43,8 +53,11 @@ private:
     // Does what a click on the row does and collects the replies for --wait ms; false when
     // the row's flag allows no read (the message has been printed).
     bool readDevice(const DeviceRow& row);
-    // Runs a plan, then waits --wait ms after its last frame; returns what came back.
-    Outcome runPlan(const SequencePlan& plan);
+    // Takes the read's blocks from what the endpoint accepted from the module.
+    void collectBlocks();
+    // Runs a plan, then waits --wait ms after its last frame; returns what came back, the
+    // acknowledgements being those of the sequence's verdict (kept in m_verdict).
+    Outcome runPlan(const DeviceRow& row, const SequencePlan& plan);
     void runEventLoop(int ms, const std::function<bool()>& done = {});
 
     bool applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const;
@@ -55,12 +68,13 @@ private:
 
     void onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
                        const QString& version, const QString& mac);
-    void onReceived(const QByteArray& frame);
     void onSent(const QByteArray& frame, quint16 destPort);
     void onStatus(int code, const QString& text);
+    void onStatusFrom(int code, const QString& text, const QString& senderIp);
 
     QJsonObject blocksJson() const;
     QJsonObject visibleJson() const;
+    QJsonObject verdictJson() const;
     void printRead(const DeviceRow& row, int flag);
 
     const CtlOptions m_options;
@@ -69,6 +83,10 @@ private:
     ParamMirror m_mirror;
     TUdpSvr m_udp{m_mirror};
     std::vector<DeviceRow> m_devices;
+    QSet<QString> m_listedMacs;
+    quint64 m_devicesLeftOut = 0;
+    QSet<QString> m_foreignNamed;      // senders of parameter replies not asked for, named once
+    std::optional<QString> m_moduleIp; // whose statuses count; none during a plain search
     PanelP6 m_panel;
     std::optional<QString> m_selectedMac; // the row a fill checks the base reply against
     bool m_panelFilled = false;           // a base reply of the selected module filled m_panel
@@ -77,6 +95,8 @@ private:
     Outcome m_outcome;
     QJsonArray m_sentJson;
     QJsonArray m_statusJson;
+    int m_statusesOmitted = 0;
+    SequenceVerdict m_verdict;
     QJsonArray m_messagesJson;
 };
 

@@ -39,27 +39,49 @@ int RunFields(const CtlOptions& options, QTextStream& out) {
     return exitcode::Ok;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    const ParseResult parsed = ParseArguments(app.arguments().mid(1));
-    if (!parsed.options) {
-        err << "r2ctl: " << parsed.error << "\nTry 'r2ctl --help'." << Qt::endl;
-        return exitcode::BadArguments;
-    }
-    const CtlOptions& options = *parsed.options;
-    if (options.help) {
-        out << HelpText();
-        return exitcode::Ok;
-    }
+// Runs the command of a command line that parsed.
+int Run(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     if (options.command == "fields") {
         return RunFields(options, out);
     }
     CtlSession session(options, out, err);
-    const int status = session.run();
-    out.flush();
+    return session.run();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QByteArrayList rawArgs;
+    for (int i = 1; i < argc; ++i) {
+        rawArgs << QByteArray(argv[i]);
+    }
+    const ParseResult parsed = ParseCommandLine(rawArgs);
+    QTextStream stdOut(stdout);
+    if (parsed.options && parsed.options->help) {
+        stdOut << HelpText();
+        return exitcode::Ok;
+    }
+    KeptStderr errors;
+    QTextStream err(&errors);
+    // Under --json the command's document is completed (and made safe for a terminal) only
+    // once the exit status is known, so that a failure still leaves JSON on standard output.
+    QString document;
+    QTextStream documentOut(&document);
+    int status = exitcode::BadArguments;
+    if (parsed.options) {
+        status = Run(*parsed.options, parsed.json ? documentOut : stdOut, err);
+    } else {
+        err << "r2ctl: " << parsed.error << "\nTry 'r2ctl --help'." << Qt::endl;
+    }
+    err.flush();
+    stdOut.flush();
+    if (parsed.json) {
+        documentOut.flush();
+        const QString message = parsed.options ? errors.messages() : parsed.error;
+        const QByteArray json = JsonResult(document.toUtf8(), status, message);
+        std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+        std::fflush(stdout);
+    }
     return status;
 }

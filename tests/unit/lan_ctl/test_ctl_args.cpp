@@ -122,5 +122,42 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"search with argument", Args({"search", "001122334455"}), "no argument"},
         RefusedCase{"fields of an unknown panel", Args({"fields", "p9"}), "p6, p7, p5"}));
 
+TEST(CommandLine, NonUtf8BytesAreRefusedNamingTheOption) {
+    struct Case {
+        QByteArrayList args;
+        const char* names;
+    };
+    const Case cases[] = {
+        {{"--password", "tu\xFFlip", "restart", "001122334455"}, "the value of --password"},
+        {{"--user=\xC0\xAF", "restart", "001122334455"}, "the value of --user"},
+        {{"restart", "00112233445\xE9"}, "argument 2"},
+        {{"--json", "--password", "\xED\xA0\x80", "search"}, "the value of --password"},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseCommandLine(c.args);
+        EXPECT_FALSE(r.options) << c.names;
+        EXPECT_TRUE(r.error.contains(QString::fromUtf8(c.names))) << r.error.toStdString();
+        EXPECT_TRUE(r.error.contains("UTF-8")) << r.error.toStdString();
+    }
+    EXPECT_TRUE(ParseCommandLine(cases[3].args).json);
+}
+
+TEST(CommandLine, Utf8ArgumentsArriveUnchanged) {
+    const auto r = ParseCommandLine({"--user", "\xE7\x94\xA8\xE6\x88\xB7", "--password",
+                                     "\xEF\xBB\xBFpw", "restart", "001122334455"});
+    ASSERT_TRUE(r.options) << r.error.toStdString();
+    EXPECT_EQ(r.options->user, QString::fromUtf8("\u7528\u6237"));
+    EXPECT_EQ(r.options->password, QString(QChar(0xFEFF)) + "pw")
+        << "a leading byte-order mark is part of the password";
+}
+
+TEST(CommandLine, JsonIsAskedForEvenWhenTheLineIsRefused) {
+    EXPECT_TRUE(ParseArguments(Args({"--json", "--wait", "x", "search"})).json);
+    EXPECT_FALSE(ParseArguments(Args({"--wait", "x", "search"})).json);
+    EXPECT_TRUE(ParseArguments(Args({"search", "--json"})).json);
+    EXPECT_FALSE(ParseArguments(Args({"--user", "--json", "search"})).json)
+        << "--json as a user name is no option";
+}
+
 } // namespace
 } // namespace r2::ctl

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <QJsonDocument>
 #include <QJsonValue>
 
 namespace r2::ctl {
@@ -150,6 +151,12 @@ INSTANTIATE_TEST_SUITE_P(
                         "4"},
         ControlTextCase{"JSON index -1 clears", {"cbb_TCPSvrCount0", "-1", true}, "-1"},
         ControlTextCase{"JSON index past the end", {"cbb_TCPSvrCount0", "4", true}, nullptr},
+        ControlTextCase{"JSON index beyond int is no entry 0",
+                        {"cbb_TCPSvrCount0", "4294967296", true},
+                        nullptr},
+        ControlTextCase{
+            "JSON index beyond int, low bits 3", {"cbb_TCPSvrCount0", "4294967299", true}, nullptr},
+        ControlTextCase{"JSON index below int", {"cbb_TCPSvrCount0", "-4294967295", true}, nullptr},
         ControlTextCase{"--set text on a list stays a name", {"cbb_TCPSvrCount0", "3", false}, "3"},
         ControlTextCase{"check box", {"rzchckbx_Link", "1", true}, "1"},
         ControlTextCase{"edit as GBK",
@@ -159,6 +166,103 @@ INSTANTIATE_TEST_SUITE_P(
                         {"edt_ModName", QString::fromUtf8("\U0001F600"), false},
                         nullptr},
         ControlTextCase{"unknown control passes through", {"nope", "x", false}, "x"}));
+
+struct ShownCase {
+    const char* what;
+    QString text;
+    const char* shown;
+
+    friend void PrintTo(const ShownCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class TerminalTexts : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(TerminalTexts, ShowEveryControlCharacterVisibly) {
+    EXPECT_EQ(TerminalText(GetParam().text).toStdString(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, TerminalTexts,
+    ::testing::Values(
+        ShownCase{"plain and GBK text unchanged", QString::fromUtf8("P6-0001 \u6a21\u5757"),
+                  "P6-0001 \u6a21\u5757"},
+        ShownCase{"the fake row and the screen clear", QString::fromUtf8("X\n10.6.6.6  \x1b[2J"),
+                  R"(X\n10.6.6.6  \x1b[2J)"},
+        ShownCase{"carriage return and tab", QString::fromUtf8("a\rb\tc"), R"(a\rb\tc)"},
+        ShownCase{"a backslash stays unambiguous", QString::fromUtf8(R"(a\x1b\)"), R"(a\\x1b\\)"},
+        ShownCase{"NUL, DEL and the C1 introducer",
+                  QString(QChar(0)) + QChar(0x7F) + QChar(0x9B) + "2J", R"(\x00\x7f\x9b2J)"},
+        ShownCase{"bidirectional override and line separator",
+                  QString(QChar(0x202E)) + "ab" + QChar(0x2028), R"(\u202eab\u2028)"},
+        ShownCase{"a format character beyond the BMP", QString::fromUcs4(U"a\U000E0001", 2),
+                  R"(a\U000e0001)"}));
+
+TEST(DeviceList, TableRowsCannotBeFakedByAName) {
+    const QString table = DeviceTable({{"192.168.0.7", QString::fromUtf8("X\n10.6.6.6  \x1b[2J"),
+                                        "00 11 22 33 44 55", "4017", 2, 0}});
+    EXPECT_EQ(table.count('\n'), 2) << table.toStdString();
+    EXPECT_FALSE(table.contains(QChar(0x1B)));
+    EXPECT_TRUE(table.contains(R"(X\n10.6.6.6  \x1b[2J)")) << table.toStdString();
+}
+
+TEST(JsonOutput, EscapesWhatQtLeavesRaw) {
+    const QString name = QString::fromUtf8("a\x1b\n") + QChar(0x7F) + QChar(0x9B) + QChar(0x202E) +
+                         QString::fromUcs4(U"\U000E0001", 1) + QString::fromUtf8("\u6a21");
+    const QByteArray text = JsonText(QJsonDocument(QJsonObject{{"name", name}}));
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE((byte >= 0x20 && byte != 0x7F) || byte == '\n') << "raw byte " << int(byte);
+    }
+    EXPECT_FALSE(text.contains("\xC2\x9B")) << "U+009B is written raw";
+    EXPECT_TRUE(text.contains(R"(\u007f\u009b\u202e\udb40\udc01)")) << text.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(text)["name"].toString(), name) << "the value is unchanged";
+}
+
+struct ResultCase {
+    const char* what;
+    QByteArray printed;
+    int status;
+    QString error;
+    QJsonValue expected;
+
+    friend void PrintTo(const ResultCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class JsonResults : public ::testing::TestWithParam<ResultCase> {};
+
+TEST_P(JsonResults, AlwaysLeaveJson) {
+    const QByteArray text = JsonResult(GetParam().printed, GetParam().status, GetParam().error);
+    const QJsonDocument doc = QJsonDocument::fromJson(text);
+    const QJsonValue got = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+    EXPECT_EQ(got, GetParam().expected) << text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, JsonResults,
+    ::testing::Values(
+        ResultCase{"a failure that printed nothing", "", exitcode::NotFound,
+                   "no module with the MAC 00 11 22 33 44 55 answered the search",
+                   QJsonObject{{"error", "no module with the MAC 00 11 22 33 44 55 answered the "
+                                         "search"},
+                               {"exit", 2}}},
+        ResultCase{
+            "a failure without a message says what the status means", "", exitcode::PasswordError,
+            "",
+            QJsonObject{{"error", "the module reported a user-name/password error"}, {"exit", 3}}},
+        ResultCase{"a printed document gains error and exit",
+                   R"({"device": {"mac": "00"}, "sent": []})", exitcode::OtherError,
+                   "only 1 of 2 frame(s) were acknowledged",
+                   QJsonObject{{"device", QJsonObject{{"mac", "00"}}},
+                               {"sent", QJsonArray()},
+                               {"error", "only 1 of 2 frame(s) were acknowledged"},
+                               {"exit", 5}}},
+        ResultCase{"an error the document names is kept", R"({"error": "own words", "exit": 5})",
+                   exitcode::OtherError, "other words",
+                   QJsonObject{{"error", "own words"}, {"exit", 5}}},
+        ResultCase{"a device list stays a list", R"([{"mac": "00"}])", exitcode::OtherError, "",
+                   QJsonArray{QJsonObject{{"mac", "00"}}}},
+        ResultCase{"success is the document as printed", R"({"exit": 0})", exitcode::Ok, "",
+                   QJsonObject{{"exit", 0}}}));
 
 } // namespace
 } // namespace r2::ctl
