@@ -334,8 +334,8 @@ void CtlSession::printRead(const DeviceRow& row, int flag) {
     if (p6) {
         m_out << "\nP6 panel:\n";
         for (const ControlValue& v : ControlValuesP6(m_panel)) {
-            m_out << "  " << QString::fromStdString(v.name).leftJustified(24) << ShowText(v.value)
-                  << '\n';
+            m_out << "  " << QString::fromStdString(v.name).leftJustified(24)
+                  << TerminalText(ShowText(v.value)) << '\n';
         }
         m_out << "\nShown by the module's replies:\n";
         const QJsonObject visible = visibleJson();
