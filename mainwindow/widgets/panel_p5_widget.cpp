@@ -1,5 +1,6 @@
 #include "panel_p5_widget.h"
 
+#include "typing_limit.h"
 #include "ui_panel_p5_widget.h"
 
 namespace r2 {
@@ -7,8 +8,11 @@ namespace r2 {
 PanelP5Widget::PanelP5Widget(PanelP5& model, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::PanelP5Widget>()) {
     m_ui->setupUi(this);
+    ApplyTypingLimits(*this);
     m_binder = new PanelBinder<PanelP5>(*this, model, &ControlBindingsP5, &ControlStatesP5);
     m_binder->toWidgets();
+    connect(m_ui->btn_P5Set, &QPushButton::clicked, this, &PanelP5Widget::saveClicked);
+    connect(m_ui->btn_ComSet, &QPushButton::clicked, this, &PanelP5Widget::serialSaveClicked);
 }
 
 PanelP5Widget::~PanelP5Widget() = default;

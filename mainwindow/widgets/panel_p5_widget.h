@@ -1,5 +1,7 @@
 #pragma once
-// The P5 panel's widgets: layout from panel_p5_widget.ui, values through PanelBinder.
+// The P5 panel (also the serial side of a P7 module): layout from panel_p5_widget.ui, values
+// through PanelBinder. Its two save buttons share one place; the LAN/serial tab switch shows one
+// of them through PanelP5State.
 
 #include "panel_binder.h"
 #include "panel_p5.h"
@@ -22,6 +24,12 @@ public:
     ~PanelP5Widget() override;
 
     PanelBinder<PanelP5>& binder() { return *m_binder; }
+
+signals:
+    // btn_P5Set: the LAN save of this panel.
+    void saveClicked();
+    // btn_ComSet: the serial save of a P5 or P7 module.
+    void serialSaveClicked();
 
 private:
     std::unique_ptr<Ui::PanelP5Widget> m_ui;

@@ -1,5 +1,6 @@
 #include "panel_p7_widget.h"
 
+#include "typing_limit.h"
 #include "ui_panel_p7_widget.h"
 
 namespace r2 {
@@ -7,8 +8,10 @@ namespace r2 {
 PanelP7Widget::PanelP7Widget(PanelP7& model, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::PanelP7Widget>()) {
     m_ui->setupUi(this);
+    ApplyTypingLimits(*this);
     m_binder = new PanelBinder<PanelP7>(*this, model, &ControlBindingsP7, &ControlStatesP7);
     m_binder->toWidgets();
+    connect(m_ui->btn_P7NetSet, &QPushButton::clicked, this, &PanelP7Widget::saveClicked);
 }
 
 PanelP7Widget::~PanelP7Widget() = default;

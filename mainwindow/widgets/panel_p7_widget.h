@@ -1,5 +1,6 @@
 #pragma once
-// The P7 panel's widgets: layout from panel_p7_widget.ui, values through PanelBinder.
+// The P7 network panel: layout from panel_p7_widget.ui, values through PanelBinder. No reply
+// fills it; the user types what btn_P7NetSet writes over the LAN.
 
 #include "panel_binder.h"
 #include "panel_p7.h"
@@ -22,6 +23,10 @@ public:
     ~PanelP7Widget() override;
 
     PanelBinder<PanelP7>& binder() { return *m_binder; }
+
+signals:
+    // btn_P7NetSet: the LAN save of this panel.
+    void saveClicked();
 
 private:
     std::unique_ptr<Ui::PanelP7Widget> m_ui;
