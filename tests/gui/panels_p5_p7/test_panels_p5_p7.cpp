@@ -2,6 +2,7 @@
 // driven through real widget input, the custom baud-rate box, and values travelling between the
 // widgets and the panel structs.
 
+#include "app_texts.h"
 #include "panel_p5_widget.h"
 #include "panel_p7_widget.h"
 #include "Unit_AppLang.h"
@@ -155,6 +156,7 @@ private slots:
 
     void typedValuesReachTheStructAndBack();
     void saveButtonsShareOnePlaceAndSignal();
+    void nothingCutAtMinimumSize_data();
     void nothingCutAtMinimumSize();
 };
 
@@ -549,17 +551,36 @@ void TestPanelsP5P7::saveButtonsShareOnePlaceAndSignal() {
     QCOMPARE(p7Saves.count(), 1);
 }
 
+void TestPanelsP5P7::nothingCutAtMinimumSize_data() {
+    QTest::addColumn<QString>("texts");
+    QTest::newRow("design") << "design";
+    QTest::newRow("Chinese") << "zh";
+    QTest::newRow("English") << "en";
+}
+
+// The panels get their captions from the language table after creation: in either language the
+// layout's minimum size leaves every caption whole.
 void TestPanelsP5P7::nothingCutAtMinimumSize() {
+    QFETCH(QString, texts);
     PanelP5 m5;
     PanelP5Widget w5(m5);
     PanelP7 m7;
     PanelP7Widget w7(m7);
     for (QWidget* panel : {static_cast<QWidget*>(&w5), static_cast<QWidget*>(&w7)}) {
+        if (texts != "design") {
+            LangList.UseChinese = texts == "zh";
+            ApplyMainTexts(*panel, QStringLiteral("2.2.6.0"));
+            LangList.UseChinese = false;
+        }
         panel->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         panel->resize(panel->minimumSizeHint());
         QTRY_COMPARE(panel->size(), panel->minimumSizeHint());
         QCOMPARE(CutControls(*panel), QStringList{});
+    }
+    if (texts == "en") {
+        QCOMPARE(Child<QLabel>(w7, "lbl_UserMACP7").text(), "User MAC");
+        QCOMPARE(Child<QPushButton>(w5, "btn_P5Set").text(), "Save Config");
     }
 }
 
