@@ -37,12 +37,12 @@ struct R2Settings {
     int PNum = 1;
     // Written at exit but never read back: the device login always starts from its defaults.
     // A load leaves both empty; the caller puts in the current credentials before a save.
-    std::string UserName;
-    std::string Password;
-    std::string UpgradeIP;
-    std::string UpgradeMAC;
-    std::string UpgradeFileName;
-    std::string FilePath;
+    std::string UserName{};
+    std::string Password{};
+    std::string UpgradeIP{};
+    std::string UpgradeMAC{};
+    std::string UpgradeFileName{};
+    std::string FilePath{};
     // Set by hand only; read at start, never written.
     bool Custom = false;
 

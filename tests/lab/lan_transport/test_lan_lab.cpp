@@ -139,7 +139,7 @@ TEST_P(SearchReplies, EveryAddressSearchesThroughItsInterfaceAndGetsItsOwnReply)
 }
 
 INSTANTIATE_TEST_SUITE_P(UnicastAndBroadcast, SearchReplies, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "broadcast" : "unicast"; });
+                         [](const auto& c) { return c.param ? "broadcast" : "unicast"; });
 
 TEST_F(LanLab, FlagComesFromVersionAndSourcePort) {
     onlyAddress("192.168.0.10");

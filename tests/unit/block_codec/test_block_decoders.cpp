@@ -274,14 +274,14 @@ TEST(StoreReply, OtherLengthsAreNotStored) {
 }
 
 struct Recorded {
-    std::string event;
-    TBaseParam base;
-    TarrComParam ports;
-    TarrCloudParam clouds;
-    Bytes heart;
-    std::string url, header;
-    TModbusParam modbus;
-    TModbusPackParam pack;
+    std::string event{};
+    TBaseParam base{};
+    TarrComParam ports{};
+    TarrCloudParam clouds{};
+    Bytes heart{};
+    std::string url{}, header{};
+    TModbusParam modbus{};
+    TModbusPackParam pack{};
     int devFlag = -1;
     int length = -1;
     bool fromSerial = true;

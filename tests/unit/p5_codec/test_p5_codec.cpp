@@ -1,5 +1,6 @@
 #include "p5_codec.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -31,10 +32,12 @@ const Bytes ExampleFrame = {0x55, 0xBA, 0xC9, 0x00, 0xA8, 0xC0, 0x2A, 0x20, 0x07
 
 // A read reply carrying the parameter bytes of `frame`, with `extra` as byte 30.
 Bytes ReplyFor(const Bytes& frame, std::uint8_t extra = 0x5A) {
-    Bytes reply = {SerHead, SerReadP5P7};
-    reply.insert(reply.end(), frame.begin() + 2, frame.begin() + 30);
-    reply.push_back(extra);
-    reply.push_back(SumBytes(ByteView(reply).subspan(2, 29)));
+    Bytes reply(32);
+    reply[0] = SerHead;
+    reply[1] = SerReadP5P7;
+    std::copy(frame.begin() + 2, frame.begin() + 30, reply.begin() + 2);
+    reply[30] = extra;
+    reply[31] = SumBytes(ByteView(reply).subspan(2, 29));
     return reply;
 }
 

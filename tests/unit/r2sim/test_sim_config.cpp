@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 R"([{"mac": "02-52-32-06-00-01"}, {"mac": "025232060001"}])",
                 "share the MAC"}),
-    [](const testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<BadCase>& c) { return c.param.name; });
 
 TEST(SimConfigTest, HexAcceptsSpacesAndRefusesHalfBytes) {
     EXPECT_EQ(ParseHexBytes("ff 01 0a"), (Bytes{0xFF, 0x01, 0x0A}));

@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                     P6Port,
                     "E: unknown command",
                     {Ack(0x7F, 'E')}}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<CommandCase>& c) { return c.param.name; });
 
 std::vector<std::size_t> ReplyLengths(const Answer& a) {
     std::vector<std::size_t> lengths;
