@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
-# Configures and builds the project into build/ (or $R2_BUILD_DIR) with clang, so that the
-# fuzz targets are built as well.
+# Configures and builds the project into build/ (or $R2_BUILD_DIR) with Ninja and the compiler
+# $R2_CXX: clang++ unless told otherwise, so that the fuzz targets are built as well. Uses
+# ccache when it is installed. Extra arguments are CMake options; they are applied on every
+# run, so a directory built before keeps up with them.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${R2_BUILD_DIR:-$root/build}
-if [[ ! -f $build/CMakeCache.txt ]]; then
-  cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cxx=${R2_CXX:-clang++}
+if ! cxx_path=$(command -v "$cxx"); then
+  echo "build.sh: compiler $cxx not found; run scripts/setup.sh" >&2
+  exit 1
 fi
+
+options=(-G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if command -v ccache >/dev/null; then
+  options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+# A directory first configured another way (by a plain "cmake -B build", say) cannot switch
+# its generator in place, and its old cache would outlive a compiler switch: start it afresh.
+cache=$build/CMakeCache.txt
+if [[ -f $cache ]] && ! { grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$cache" &&
+  grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$cxx_path" "$cache"; }; then
+  options+=(--fresh)
+fi
+cmake -S "$root" -B "$build" "${options[@]}" "$@"
 cmake --build "$build" -j "$(nproc)"
