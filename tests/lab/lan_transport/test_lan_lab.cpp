@@ -303,6 +303,7 @@ PanelP6 FullP6Panel() {
 struct RunResult {
     std::vector<Sent> sent;
     int acksBeforeFinished = 0;
+    SequenceVerdict verdict;
 };
 
 class Sequences : public LanLab {
@@ -323,6 +324,7 @@ protected:
         QObject::connect(&sequence, &LanSequence::finished, [&] {
             done = true;
             result.acksBeforeFinished = static_cast<int>(statuses.size());
+            result.verdict = sequence.verdict();
         });
         sequence.start();
         Pump(15000, [&done] { return done; });
@@ -356,9 +358,12 @@ TEST_F(Sequences, FullP6SaveKeepsOrderAndPausesWhileRepliesAreHandled) {
         EXPECT_GE(r.sent[i].msSincePrevious, leastGap[i]) << "frame " << i;
     }
     EXPECT_LT(r.sent[7].msSincePrevious, 400.0) << "the Modbus pack follows without a pause";
-    // The event loop ran during the pauses: every frame before the restart was acknowledged
-    // before the sequence ended.
-    EXPECT_EQ(r.acksBeforeFinished, 8);
+    // The event loop ran during the pauses, and the sequence waited for the restart's
+    // acknowledgement: every frame was acknowledged before it ended, the two Modbus blocks
+    // sent back to back included.
+    EXPECT_EQ(r.acksBeforeFinished, 9);
+    EXPECT_TRUE(r.verdict.allAcknowledged()) << r.verdict.text().toStdString();
+    EXPECT_EQ(r.verdict.acknowledgedCount(), 9);
 }
 
 TEST_F(Sequences, P7SaveGoesToPort1901AndRestartTo1500) {
