@@ -74,6 +74,12 @@ void MainController::connectEndpoint() {
     connect(udp, &TUdpSvr::OnStatus, this, &MainController::onStatus);
     connect(udp, &TUdpSvr::OnModbusParam, this, &MainController::onModbusParam);
     connect(udp, &TUdpSvr::OnModbusPack, this, &MainController::onModbusPack);
+    // What the endpoint reports beyond the protocol's statuses goes to the log in red.
+    const auto logRed = [this](const QString& text) { m_view.AddLogLine(text, PaneColour::Red); };
+    connect(udp, &TUdpSvr::foreignParamReply, this,
+            [logRed](const QString&, int, const QString& text) { logRed(text); });
+    connect(udp, &TUdpSvr::readConflict, this, logRed);
+    connect(udp, &TUdpSvr::datagramsDropped, this, logRed);
 }
 
 void MainController::logText(std::string_view key, PaneColour colour) {
@@ -360,15 +366,27 @@ void MainController::runSequence(SequencePlan plan) {
     if (isSave) {
         m_sequence.reset(sequence);
         m_view.SetSaveRunning(true);
-        connect(sequence, &LanSequence::finished, this, [this] {
+        connect(sequence, &LanSequence::finished, this, [this, sequence] {
             m_view.SetSaveRunning(false);
-            emit sequenceFinished();
+            reportVerdict(*sequence);
         });
     } else {
-        connect(sequence, &LanSequence::finished, sequence, &QObject::deleteLater);
-        connect(sequence, &LanSequence::finished, this, &MainController::sequenceFinished);
+        connect(sequence, &LanSequence::finished, this, [this, sequence] {
+            reportVerdict(*sequence);
+            sequence->deleteLater();
+        });
     }
     sequence->start();
+}
+
+// Every acknowledgement has already been logged as it came; a frame the module did not answer,
+// or a save refused before anything went out, is said once more in words at the end.
+void MainController::reportVerdict(const LanSequence& sequence) {
+    const SequenceVerdict& verdict = sequence.verdict();
+    if (!verdict.allAcknowledged()) {
+        m_view.AddLogLine(verdict.text(), PaneColour::Red);
+    }
+    emit sequenceFinished(verdict.allAcknowledged());
 }
 
 void MainController::onSequenceMessage(const QString& key) {

@@ -64,8 +64,9 @@ public:
 signals:
     // After a row was added; the window's benchmark and tests watch it.
     void rowsAdded(int total);
-    // A LAN sequence finished (all frames sent and its acknowledgement wait over).
-    void sequenceFinished();
+    // A LAN sequence finished (all frames sent and its acknowledgement wait over); `confirmed`
+    // when the module itself acknowledged every frame that expects it.
+    void sequenceFinished(bool confirmed);
 
 private:
     void connectEndpoint();
@@ -90,6 +91,7 @@ private:
     const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
     void runSequence(SequencePlan plan);
     void onSequenceMessage(const QString& key);
+    void reportVerdict(const LanSequence& sequence);
     void reportPlanError(const QString& error);
     void logText(std::string_view key, PaneColour colour);
 

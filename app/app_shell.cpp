@@ -1,0 +1,54 @@
+#include "app_shell.h"
+
+#include "app_texts.h"
+#include "Unit_About.h"
+#include "Unit_Main.h"
+#include "Unit_Pswd.h"
+
+namespace r2 {
+
+namespace {
+
+void ShowModalOrRaise(QWidget& dialog) {
+    if (dialog.isVisible()) {
+        dialog.raise();
+        dialog.activateWindow();
+        return;
+    }
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+}
+
+} // namespace
+
+AppShell::AppShell(const QString& programDir, const QString& version, QObject* parent)
+    : QObject(parent), m_main(std::make_unique<TFrm_Main>(programDir, version)),
+      m_about(std::make_unique<TFrm_About>(m_main.get())),
+      m_pswd(std::make_unique<TFrm_Pswd>(m_main->controller().userName(),
+                                         m_main->controller().password(), m_main.get())) {
+    connect(m_main.get(), &TFrm_Main::credentialsDialogRequested, this,
+            &AppShell::ShowCredentialsDialog);
+    connect(m_main.get(), &TFrm_Main::aboutRequested, this, &AppShell::ShowAbout);
+    connect(m_pswd.get(), &TFrm_Pswd::credentialsAccepted, &m_main->controller(),
+            &MainController::setCredentials);
+    connect(m_main.get(), &TFrm_Main::languageSwitched, this, [this] {
+        ApplyAboutTexts(*m_about);
+        ApplyPswdTexts(*m_pswd);
+    });
+}
+
+// The dialogs are children of the main window: they go before it.
+AppShell::~AppShell() {
+    m_pswd.reset();
+    m_about.reset();
+}
+
+void AppShell::ShowCredentialsDialog() {
+    ShowModalOrRaise(*m_pswd);
+}
+
+void AppShell::ShowAbout() {
+    ShowModalOrRaise(*m_about);
+}
+
+} // namespace r2

@@ -1,0 +1,489 @@
+#include "Unit_Main.h"
+
+#include "app_texts.h"
+#include "device_export.h"
+#include "panel_p5_widget.h"
+#include "panel_p6_widget.h"
+#include "panel_p7_widget.h"
+#include "ui_Unit_Main.h"
+#include "Unit_Baselang.h"
+#include "Unit_Udp.h"
+
+#include <algorithm>
+#include <QActionGroup>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolTip>
+
+namespace r2 {
+
+namespace {
+
+// The maker's support page opened by the Work Order item: the project's own issue tracker.
+constexpr auto WorkOrderUrl = "https://github.com/r2config/r2config/issues";
+// Width of the main window in the P6 layout.
+constexpr int LayoutP6Width = 1004;
+
+QString Text(std::string_view key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+QColor ColourOf(PaneColour colour, const QWidget& pane) {
+    switch (colour) {
+    case PaneColour::Green:
+        return {0, 128, 0};
+    case PaneColour::Blue:
+        return {0, 0, 255};
+    case PaneColour::Red:
+        return {255, 0, 0};
+    case PaneColour::Maroon:
+        return {128, 0, 0};
+    case PaneColour::WindowText:
+        break;
+    }
+    return pane.palette().color(QPalette::Text);
+}
+
+// Appends one line per entry, each in its colour, in one edit of the document.
+template <class Lines> void AppendLines(QPlainTextEdit& pane, const Lines& lines) {
+    QTextCursor cursor(pane.document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    // An empty document already holds one empty block: the first line goes there.
+    bool first = !pane.property("hasLines").toBool();
+    for (const auto& line : lines) {
+        QTextCharFormat format;
+        format.setForeground(ColourOf(line.colour, pane));
+        if (!first) {
+            cursor.insertBlock();
+        }
+        first = false;
+        cursor.insertText(line.text, format);
+    }
+    cursor.endEditBlock();
+    pane.setProperty("hasLines", true);
+}
+
+void ClearPane(QPlainTextEdit& pane) {
+    pane.clear();
+    pane.setProperty("hasLines", false);
+}
+
+} // namespace
+
+TFrm_Main::TFrm_Main(const QString& programDir, const QString& version, QWidget* parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::TFrm_Main>()), m_programDir(programDir),
+      m_version(version), m_softBitRate{6, "115200", BaudRatesP6},
+      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    m_ui->setupUi(this);
+    m_controller = std::make_unique<MainController>(*this);
+    buildPanels();
+
+    const std::string languageError = InitLanguage(m_programDir.toStdString());
+    loadStartSettings();
+    applyTexts();
+    SwitchLayout(LayoutInit);
+    SwitchLayout(LayoutSearch);
+    if (!languageError.empty()) {
+        AddLogLine(QString::fromStdString(languageError), PaneColour::Red);
+    }
+    connectControls();
+    connectMenus();
+}
+
+TFrm_Main::~TFrm_Main() = default;
+
+void TFrm_Main::buildPanels() {
+    m_p5 = new PanelP5Widget(m_controller->panelP5(), m_ui->rztbsht_P5);
+    m_ui->rztbsht_P5->layout()->addWidget(m_p5);
+    m_p6 = new PanelP6Widget(m_controller->panelP6(), m_ui->rztbsht_P7);
+    m_ui->rztbsht_P7->layout()->addWidget(m_p6);
+    m_p7 = new PanelP7Widget(m_controller->panelP7(), m_ui->rztbsht_P7Net);
+    m_ui->rztbsht_P7Net->layout()->addWidget(m_p7);
+
+    QTreeWidget* list = m_ui->lv_Dev;
+    // The designed widths, widened where this system's font needs more for a whole MAC.
+    const int macWidth = list->fontMetrics().horizontalAdvance(QStringLiteral("DD DD DD DD DD DD"));
+    const int widths[] = {100, 108, std::max(114, macWidth + 12), 42};
+    for (int column = 0; column < 4; ++column) {
+        list->setColumnWidth(column, widths[column]);
+    }
+    list->setColumnHidden(4, true);
+    list->setColumnHidden(5, true);
+    m_ui->rbP5->setVisible(false);
+    m_ui->rbP6->setVisible(false);
+    m_ui->rbP7->setVisible(false);
+    m_ui->lblPNum->setVisible(false);
+    // Until the firmware upgrade exists its menu item stays out of sight.
+    m_ui->mni_FirmwareUp->setVisible(false);
+
+    m_deviceMenu = new QMenu(this);
+    m_deviceMenu->setObjectName(QStringLiteral("pm_NetDev"));
+    QMenu* menu = m_deviceMenu;
+    menu->addAction(m_ui->mniReadTheParam);
+    menu->addSeparator()->setObjectName(QStringLiteral("mniN4"));
+    menu->addActions({m_ui->mni_OpenWeb, m_ui->mni_Restart, m_ui->mni_FirmwareUp, m_ui->mni_Reset});
+    menu->addSeparator()->setObjectName(QStringLiteral("mniN5"));
+    menu->addActions({m_ui->mni_CopyTheMac, m_ui->mni_CopeAllMac});
+
+    auto* languages = new QActionGroup(this);
+    languages->addAction(m_ui->mni_Cn);
+    languages->addAction(m_ui->mni_En);
+
+    for (QWidget* w : {static_cast<QWidget*>(m_ui->lv_Dev), m_ui->lv_Dev->viewport(),
+                       static_cast<QWidget*>(m_ui->redt_Hex), m_ui->redt_Hex->viewport()}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+    qApp->installEventFilter(this);
+}
+
+void TFrm_Main::loadStartSettings() {
+    const auto path = std::filesystem::path(m_programDir.toStdString()) / SettingsFileName;
+    m_settings = LoadSettings(path, IsSystemChinese(), m_settings.FilePath);
+    LangList.UseChinese = m_settings.Language;
+    (m_settings.Language ? m_ui->mni_Cn : m_ui->mni_En)->setChecked(true);
+    m_ui->mni_Hint->setChecked(m_settings.RealTimeHelp);
+    setHintsOn(m_settings.RealTimeHelp);
+    for (QAction* item : {m_ui->mni_About, m_ui->mni_Up, m_ui->mni_WorkOrder}) {
+        item->setVisible(!m_settings.Custom);
+    }
+    m_ui->cbb_SelectCom->addItem(QString::fromStdString(m_settings.LocalCom));
+    // 1 P5, 2 P6, 3 P7, anything else P5 (LayoutInit selects P6 again right after).
+    QRadioButton* models[] = {m_ui->rbP5, m_ui->rbP6, m_ui->rbP7};
+    const bool known = m_settings.PNum >= 1 && m_settings.PNum <= 3;
+    models[known ? m_settings.PNum - 1 : 0]->setChecked(true);
+}
+
+void TFrm_Main::applyTexts() {
+    ApplyMainTexts(*this, m_version,
+                   [this] { m_p6->binder().rerunRule(QStringLiteral("cbbModbusType")); });
+}
+
+void TFrm_Main::connectControls() {
+    connect(m_ui->btn_Search, &QPushButton::clicked, m_controller.get(), &MainController::Search);
+    connect(m_ui->lv_Dev, &QTreeWidget::itemClicked, m_controller.get(),
+            &MainController::DeviceClicked);
+    connect(m_ui->lv_Dev, &QTreeWidget::customContextMenuRequested, this,
+            &TFrm_Main::onDeviceContextMenu);
+    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, &TFrm_Main::onSearchTabClicked);
+    connect(m_ui->cbbSoftBitRate, &QComboBox::activated, this, &TFrm_Main::onSoftBitRateChosen);
+    connect(m_p6, &PanelP6Widget::saveClicked, m_controller.get(), &MainController::SaveP6);
+    connect(m_p7, &PanelP7Widget::saveClicked, m_controller.get(), &MainController::SaveP7);
+    connect(m_p5, &PanelP5Widget::saveClicked, m_controller.get(), &MainController::SaveP5);
+}
+
+void TFrm_Main::connectMenus() {
+    connect(m_ui->mni_Pswd, &QAction::triggered, this, &TFrm_Main::credentialsDialogRequested);
+    connect(m_ui->mniExporDevs, &QAction::triggered, this, &TFrm_Main::ExportDeviceList);
+    connect(m_ui->mni_Exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->mni_Cn, &QAction::triggered, this, [this] { SwitchLanguage(true); });
+    connect(m_ui->mni_En, &QAction::triggered, this, [this] { SwitchLanguage(false); });
+    connect(m_ui->mni_About, &QAction::triggered, this, &TFrm_Main::aboutRequested);
+    connect(m_ui->mni_Hint, &QAction::toggled, this, &TFrm_Main::setHintsOn);
+    connect(m_ui->mni_Up, &QAction::triggered, this,
+            [this] { OpenUrl(Text("lang_Menu_DownUrl")); });
+    connect(m_ui->mni_WorkOrder, &QAction::triggered, this,
+            [this] { OpenUrl(QString::fromLatin1(WorkOrderUrl)); });
+    for (QAction* item : m_deviceMenu->actions()) {
+        if (item->isSeparator()) {
+            continue;
+        }
+        connect(item, &QAction::triggered, this,
+                [this, item] { m_controller->DeviceMenuAction(item->objectName()); });
+    }
+}
+
+// ---- Menus and language ----------------------------------------------------------------------
+
+void TFrm_Main::SwitchLanguage(bool chinese) {
+    (chinese ? m_ui->mni_Cn : m_ui->mni_En)->setChecked(true);
+    LangList.UseChinese = chinese;
+    m_settings.Language = chinese;
+    applyTexts();
+    emit languageSwitched();
+    const auto path = std::filesystem::path(m_programDir.toStdString()) / SettingsFileName;
+    if (const auto error = SaveLanguageSetting(path, chinese)) {
+        AddLogLine(QString::fromStdString(error->message), PaneColour::Red);
+    }
+}
+
+void TFrm_Main::setHintsOn(bool on) {
+    m_hintsOn = on;
+    m_settings.RealTimeHelp = on;
+    if (!on) {
+        QToolTip::hideText();
+    }
+}
+
+void TFrm_Main::ExportDeviceList() {
+    const auto& rows = m_controller->rows();
+    if (rows.empty()) {
+        return;
+    }
+    const QString path =
+        DeviceListExportPath(m_programDir, Text("lang_Menu_ExpDev"), QDateTime::currentDateTime(),
+                             static_cast<int>(rows.size()));
+    const QString error = WriteDeviceListFile(path, DeviceListCsv(rows));
+    if (!error.isEmpty()) {
+        const QString message = path + QStringLiteral(": ") + error;
+        AddLogLine(message, PaneColour::Red);
+        ShowMessage(message);
+        return;
+    }
+    AddLogLine(path, PaneColour::Green);
+    ShowMessage(path);
+}
+
+void TFrm_Main::EnableDeviceMenu(bool enabled) {
+    for (QAction* item : m_deviceMenu->actions()) {
+        item->setEnabled(enabled);
+    }
+    m_ui->mni_CopyTheMac->setEnabled(true);
+    m_ui->mni_CopeAllMac->setEnabled(true);
+}
+
+// ---- Layouts -----------------------------------------------------------------------------
+
+int TFrm_Main::parameterAreaWidth() const {
+    return 958 - m_ui->pnl1->maximumWidth();
+}
+
+void TFrm_Main::SwitchLayout(int code) {
+    const auto showParameters = [this](QWidget* sheet, int width) {
+        m_ui->rzpgcntrl_Param->setVisible(true);
+        m_ui->rzpgcntrl_Param->setCurrentWidget(sheet);
+        setFixedWidth(width);
+        EnableDeviceMenu(true);
+    };
+    switch (code) {
+    case LayoutInit:
+        m_ui->rzpgcntrl_Srch->setCurrentIndex(0);
+        m_ui->rzpgcntrl_Logs->setCurrentIndex(0);
+        onSearchTabClicked(0);
+        m_ui->rbP6->setChecked(true);
+        return;
+    case LayoutSearch: {
+        m_ui->rzpgcntrl_Param->setVisible(false);
+        const int left = m_ui->pnl_Bg->layout()->contentsMargins().left();
+        setFixedWidth(m_ui->pnl1->maximumWidth() + 2 * left + 6);
+        EnableDeviceMenu(false);
+        m_ui->mni_FirmwareUp->setEnabled(true);
+        break;
+    }
+    case LayoutP5:
+        showParameters(m_ui->rztbsht_P5, 2 * parameterAreaWidth() - 8);
+        m_ui->mni_OpenWeb->setEnabled(false);
+        m_ui->mni_Restart->setEnabled(false);
+        m_ui->mni_FirmwareUp->setEnabled(false);
+        break;
+    case LayoutP6:
+        showParameters(m_ui->rztbsht_P7, LayoutP6Width);
+        if (auto* box = m_p6->findChild<QScrollArea*>(QStringLiteral("ScrollBox1"))) {
+            box->verticalScrollBar()->setValue(0);
+        }
+        break;
+    case LayoutP7:
+        showParameters(m_ui->rztbsht_P7Net, 2 * parameterAreaWidth() - 8);
+        break;
+    default:
+        return;
+    }
+    m_layout = code;
+}
+
+void TFrm_Main::onSearchTabClicked(int index) {
+    if (index < 0) {
+        return;
+    }
+    m_controller->SearchTabSwitched(index);
+}
+
+// ---- Output panes --------------------------------------------------------------------------
+
+void TFrm_Main::AddLogLine(const QString& text, PaneColour colour) {
+    const HexLine line{text, colour};
+    AppendLines(*m_ui->redt_Log, std::initializer_list<HexLine>{line});
+}
+
+void TFrm_Main::AddHexLine(const QString& text, PaneColour colour) {
+    // A burst of replies gives thousands of lines: they reach the pane once per event-loop
+    // pass, and the pane scrolls to its end once.
+    m_pendingHex.push_back({text, colour});
+    if (!m_hexFlushQueued) {
+        m_hexFlushQueued = true;
+        QTimer::singleShot(0, this, &TFrm_Main::flushHexLines);
+    }
+}
+
+void TFrm_Main::flushHexLines() {
+    m_hexFlushQueued = false;
+    if (m_pendingHex.empty()) {
+        return;
+    }
+    AppendLines(*m_ui->redt_Hex, m_pendingHex);
+    m_pendingHex.clear();
+    QScrollBar* bar = m_ui->redt_Hex->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TFrm_Main::ClearPanes() {
+    m_pendingHex.clear();
+    ClearPane(*m_ui->redt_Log);
+    ClearPane(*m_ui->redt_Hex);
+}
+
+// ---- Device list ---------------------------------------------------------------------------
+
+void TFrm_Main::ClearDeviceList() {
+    m_ui->lv_Dev->clear();
+}
+
+void TFrm_Main::AddDeviceRows(const std::vector<DeviceRow>& rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const DeviceRow& row : rows) {
+        items << new QTreeWidgetItem(QStringList{row.ip, row.name, row.mac, row.version,
+                                                 QString::number(row.flag),
+                                                 QString::number(row.ipIndex)});
+    }
+    m_ui->lv_Dev->addTopLevelItems(items);
+}
+
+int TFrm_Main::SelectedRow() const {
+    const auto selected = m_ui->lv_Dev->selectedItems();
+    return selected.isEmpty() ? -1 : m_ui->lv_Dev->indexOfTopLevelItem(selected.first());
+}
+
+void TFrm_Main::onDeviceContextMenu(const QPoint& pos) {
+    // Opening the menu reads the selected module again, as a click does.
+    m_controller->DeviceClicked();
+    m_deviceMenu->popup(m_ui->lv_Dev->viewport()->mapToGlobal(pos));
+}
+
+// ---- Panels --------------------------------------------------------------------------------
+
+void TFrm_Main::ShowPanel(PanelId panel) {
+    switch (panel) {
+    case PanelId::P5:
+        m_p5->binder().toWidgets();
+        return;
+    case PanelId::P6:
+        m_p6->binder().toWidgets();
+        return;
+    case PanelId::P7:
+        m_p7->binder().toWidgets();
+        return;
+    }
+}
+
+void TFrm_Main::CollectPanel(PanelId panel) {
+    switch (panel) {
+    case PanelId::P5:
+        m_p5->binder().fromWidgets();
+        return;
+    case PanelId::P6:
+        m_p6->binder().fromWidgets();
+        return;
+    case PanelId::P7:
+        m_p7->binder().fromWidgets();
+        return;
+    }
+}
+
+void TFrm_Main::FocusControl(const QString& name) {
+    QWidget* control = findChild<QWidget*>(name);
+    if (!control) {
+        return;
+    }
+    for (QWidget* up = control->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* box = qobject_cast<QScrollArea*>(up)) {
+            box->ensureWidgetVisible(control);
+            break;
+        }
+    }
+    control->setFocus(Qt::OtherFocusReason);
+}
+
+void TFrm_Main::onSoftBitRateChosen(int index) {
+    if (index != 1) {
+        m_softBitRate.index = index;
+        return;
+    }
+    m_softBitRate.index = 1;
+    AskCustomBaudRate(this, m_softBitRate);
+    QComboBox* list = m_ui->cbbSoftBitRate;
+    list->setItemText(0, QString::fromStdString(m_softBitRate.entry0));
+    list->setCurrentIndex(m_softBitRate.index);
+}
+
+// ---- Messages and shell --------------------------------------------------------------------
+
+void TFrm_Main::ShowMessage(const QString& text) {
+    QMessageBox::information(this, windowTitle(), text);
+}
+
+void TFrm_Main::ShowCredentialsDialog() {
+    emit credentialsDialogRequested();
+}
+
+void TFrm_Main::OpenUrl(const QString& url) {
+    m_openUrl(QUrl(url));
+}
+
+void TFrm_Main::SetClipboardText(const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void TFrm_Main::SetSaveRunning(bool running) {
+    for (const char* name : {"btn_P6NetSet", "btn_P7NetSet"}) {
+        if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
+            button->setEnabled(!running);
+        }
+    }
+}
+
+bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !m_hintsOn) {
+        return true;
+    }
+    const bool overList = watched == m_ui->lv_Dev || watched == m_ui->lv_Dev->viewport();
+    const bool overHex = watched == m_ui->redt_Hex || watched == m_ui->redt_Hex->viewport();
+    if ((overList || overHex) &&
+        (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)) {
+        (overList ? static_cast<QWidget*>(m_ui->lv_Dev) : m_ui->redt_Hex)->setFocus();
+    }
+    if (watched == m_ui->lv_Dev && event->type() == QEvent::KeyPress) {
+        return true; // the device list takes no keyboard input
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFrm_Main::closeEvent(QCloseEvent* event) {
+    m_settings.UserName = m_controller->userName().toStdString();
+    m_settings.Password = m_controller->password().toStdString();
+    m_settings.LocalCom = m_ui->cbb_SelectCom->currentText().toStdString();
+    m_settings.PNum = m_ui->rbP6->isChecked() ? 2 : (m_ui->rbP7->isChecked() ? 3 : 1);
+    const auto path = std::filesystem::path(m_programDir.toStdString()) / SettingsFileName;
+    if (const auto error = SaveSettings(path, m_settings)) {
+        const QString message = QString::fromStdString(error->message);
+        AddLogLine(message + QStringLiteral(" (") + QString::fromStdString(error->detail) +
+                       QStringLiteral(")"),
+                   PaneColour::Red);
+        ShowMessage(message);
+    }
+    FreeLanguage();
+    event->accept();
+}
+
+} // namespace r2

@@ -1,0 +1,116 @@
+#pragma once
+// TFrm_Main: the main window. Layout and binding only: the left column (LAN/serial sheets with
+// the device list, the operation log and the hex stream pane), the parameter area with the three
+// model panels, the main menu and the device list's context menu. Every workflow runs in
+// MainController; the window implements MainView for it.
+//
+// Creation follows the program's start-up order: language table (a language file that cannot be
+// written is logged in red and the built-in texts are used), settings file, texts, the one-time
+// layout, the search layout. Closing saves the settings; when that fails the error is shown and
+// the window still closes.
+
+#include "main_controller.h"
+#include "main_view.h"
+#include "panel_controls.h"
+#include "Unit_Ini.h"
+
+#include <functional>
+#include <memory>
+#include <QMainWindow>
+#include <QStringList>
+#include <QUrl>
+
+class QMenu;
+
+namespace Ui {
+class TFrm_Main;
+}
+
+namespace r2 {
+
+class PanelP5Widget;
+class PanelP6Widget;
+class PanelP7Widget;
+
+class TFrm_Main final : public QMainWindow, public MainView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TFrm_Main)
+
+public:
+    // `programDir` holds the settings, language and export files; `version` ends the caption.
+    TFrm_Main(const QString& programDir, const QString& version, QWidget* parent = nullptr);
+    ~TFrm_Main() override;
+
+    MainController& controller() { return *m_controller; }
+    int layoutCode() const { return m_layout; }
+    const R2Settings& settings() const { return m_settings; }
+    // How addresses are opened (the system's default handler; tests record them instead).
+    void setUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+    // Runs the language switch of the Language menu: texts of every window, then the setting.
+    void SwitchLanguage(bool chinese);
+    void ExportDeviceList();
+    void EnableDeviceMenu(bool enabled);
+
+    // MainView
+    void AddLogLine(const QString& text, PaneColour colour = PaneColour::Green) override;
+    void AddHexLine(const QString& text, PaneColour colour = PaneColour::WindowText) override;
+    void ClearPanes() override;
+    void SwitchLayout(int code) override;
+    void ClearDeviceList() override;
+    void AddDeviceRows(const std::vector<DeviceRow>& rows) override;
+    int SelectedRow() const override;
+    void ShowPanel(PanelId panel) override;
+    void CollectPanel(PanelId panel) override;
+    void FocusControl(const QString& name) override;
+    void ShowMessage(const QString& text) override;
+    void ShowCredentialsDialog() override;
+    void OpenUrl(const QString& url) override;
+    void SetClipboardText(const QString& text) override;
+    void SetSaveRunning(bool running) override;
+
+signals:
+    // The program shell owns the small dialogs: the credentials dialog and the about box.
+    void credentialsDialogRequested();
+    void aboutRequested();
+    // After the main window's texts changed language: the other windows follow.
+    void languageSwitched();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPanels();
+    void connectControls();
+    void connectMenus();
+    void loadStartSettings();
+    void applyTexts();
+    void setHintsOn(bool on);
+    void onSearchTabClicked(int index);
+    void onDeviceContextMenu(const QPoint& pos);
+    void onSoftBitRateChosen(int index);
+    void flushHexLines();
+    int parameterAreaWidth() const;
+
+    std::unique_ptr<Ui::TFrm_Main> m_ui;
+    QString m_programDir;
+    QString m_version;
+    R2Settings m_settings;
+    std::unique_ptr<MainController> m_controller;
+    PanelP5Widget* m_p5 = nullptr;
+    PanelP6Widget* m_p6 = nullptr;
+    PanelP7Widget* m_p7 = nullptr;
+    QMenu* m_deviceMenu = nullptr; // pm_NetDev
+    BaudRateList m_softBitRate;
+    int m_layout = LayoutSearch;
+    bool m_hintsOn = true;
+    std::function<void(const QUrl&)> m_openUrl;
+    struct HexLine {
+        QString text;
+        PaneColour colour;
+    };
+    std::vector<HexLine> m_pendingHex;
+    bool m_hexFlushQueued = false;
+};
+
+} // namespace r2

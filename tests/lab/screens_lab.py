@@ -1,0 +1,35 @@
+"""Screenshots of the real windows against simulated modules (r2screens on the pc side).
+
+scripts/screenshots.sh and scripts/demo.sh run this inside a private network namespace:
+    screens_lab.py OUT_DIR [--demo]
+"""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from labenv import Lab, binary  # noqa: E402
+
+MODULES = {"modules": [
+    {"model": "P6", "name": "Line1-Pump", "version": 4017},
+    {"model": "P6", "name": "Line1-Valve", "version": 4017},
+    {"model": "P6", "name": "Dock-Scale", "version": 4016},
+    {"model": "P7", "name": "Boiler-P7", "version": 4017},
+    {"model": "P7", "name": "Gate-P7", "version": 4017},
+    {"model": "old", "name": "Old-R1", "version": 2001},
+]}
+
+
+def main():
+    if len(sys.argv) < 2:
+        print("usage: screens_lab.py OUT_DIR [--demo]", file=sys.stderr)
+        return 2
+    with Lab() as lab:
+        lab.start_sim("--quiet", config=MODULES)
+        cmd = [binary("R2SCREENS", "tools/r2screens/r2screens"), "--out", sys.argv[1]]
+        return subprocess.run(cmd + sys.argv[2:]).returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())

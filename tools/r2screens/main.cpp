@@ -1,0 +1,130 @@
+// r2screens: drives the real windows the way a technician does (search, click a module, switch
+// language, open the dialogs) and saves a PNG of each step. It searches the network it runs
+// in, so run it only on the pc side of a lab (scripts/screenshots.sh, scripts/demo.sh).
+//
+//   r2screens --out DIR [--demo]
+//
+// --demo saves one picture, the window after a search and a click on the first P6 module.
+#include "app_shell.h"
+#include "app_texts.h"
+#include "main_controller.h"
+#include "Unit_About.h"
+#include "Unit_Baselang.h"
+#include "Unit_Main.h"
+#include "Unit_Pswd.h"
+#include "Unit_Version.h"
+
+#include <cstdio>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QWidget>
+
+namespace {
+
+// Lets the event loop run until `done` holds or `ms` pass.
+template <class Condition> bool WaitFor(Condition done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+void Settle(int ms) {
+    WaitFor([] { return false; }, ms);
+}
+
+bool Save(QWidget& window, const QDir& out, const QString& name) {
+    Settle(150);
+    const QString path = out.filePath(name);
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "r2screens: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// Selects the first row of `flag` and clicks it as the user would; false when none is listed.
+bool ClickFirst(r2::TFrm_Main& window, int flag) {
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("lv_Dev"));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(4).toInt() == flag) {
+            list->setCurrentItem(list->topLevelItem(i));
+            list->topLevelItem(i)->setSelected(true);
+            window.controller().DeviceClicked();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SearchAndReadP6(r2::TFrm_Main& window) {
+    window.controller().Search();
+    WaitFor([&] { return !window.controller().rows().empty(); }, 3000);
+    Settle(500); // the slower modules
+    if (!ClickFirst(window, r2::DevFlagP6)) {
+        std::fprintf(stderr, "r2screens: no P6 module answered the search\n");
+        return false;
+    }
+    return WaitFor([&] { return window.layoutCode() == r2::LayoutP6; }, 3000);
+}
+
+void ShowSheet(r2::TFrm_Main& window, int index) {
+    window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Param"))->setCurrentIndex(index);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Screenshots of the r2config windows"));
+    options.addHelpOption();
+    options.addOption({QStringLiteral("out"), QStringLiteral("Directory for the PNG files."),
+                       QStringLiteral("DIR"), QStringLiteral(".")});
+    options.addOption(
+        {QStringLiteral("demo"), QStringLiteral("Only the window after a search and a click.")});
+    options.process(app);
+    const QDir out(options.value(QStringLiteral("out")));
+    QDir().mkpath(out.path());
+
+    QTemporaryDir programDir; // the user's own settings stay untouched
+    r2::AppShell shell(programDir.path(), r2::GetFileVersionText());
+    r2::TFrm_Main& window = shell.mainWindow();
+    window.SwitchLanguage(false);
+    window.show();
+    Settle(300);
+
+    if (options.isSet(QStringLiteral("demo"))) {
+        return SearchAndReadP6(window) && Save(window, out, QStringLiteral("r2config-demo.png"))
+                   ? 0
+                   : 1;
+    }
+    bool ok = Save(window, out, QStringLiteral("startup.png"));
+    window.controller().Search();
+    WaitFor([&] { return window.controller().rows().size() >= 6; }, 3000);
+    ok = Save(window, out, QStringLiteral("device-list.png")) && ok;
+    ok = SearchAndReadP6(window) && ok;
+    ok = Save(window, out, QStringLiteral("p6-panel-en.png")) && ok;
+    window.SwitchLanguage(true);
+    ok = Save(window, out, QStringLiteral("p6-panel-zh.png")) && ok;
+    window.SwitchLanguage(false);
+    ShowSheet(window, 2);
+    ok = Save(window, out, QStringLiteral("p7-panel.png")) && ok;
+    ShowSheet(window, 0);
+    ok = Save(window, out, QStringLiteral("p5-panel.png")) && ok;
+    shell.ShowCredentialsDialog();
+    ok = Save(shell.credentials(), out, QStringLiteral("credentials.png")) && ok;
+    shell.credentials().reject();
+    shell.ShowAbout();
+    ok = Save(shell.about(), out, QStringLiteral("about.png")) && ok;
+    shell.about().reject();
+    return ok ? 0 : 1;
+}
