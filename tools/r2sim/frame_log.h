@@ -24,6 +24,7 @@ struct LogEntry {
     std::string module; // MAC text, empty when no module took the frame
     std::string action;
     std::string result;
+    std::string source; // tx: the address it left from, empty for the system's choice
 };
 
 class FrameLog final {

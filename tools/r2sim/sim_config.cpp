@@ -33,6 +33,10 @@ struct Shared {
     bool silent = false;
     std::string user{DefaultUserName};
     std::string password{DefaultPassword};
+    std::optional<std::uint64_t> hostileSeed;
+    std::string secondIp;
+    int floodCount = 0;
+    int floodMs = 0;
 };
 
 // Hands out default MACs and addresses in the order modules are created.
@@ -84,6 +88,37 @@ int ToInt(std::string_view text, std::string_view option) {
                           "\"");
     }
     return value;
+}
+
+std::uint64_t ToSeed(std::string_view text, std::string_view option) {
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        throw ConfigError(std::string(option) + " needs a whole number as its seed, not \"" +
+                          std::string(text) + "\"");
+    }
+    return value;
+}
+
+std::string CheckedIp(const std::string& ip, std::string_view option) {
+    if (!IPTextToInt(ip)) {
+        throw ConfigError(std::string(option) + " needs an IPv4 address, not \"" + ip + "\"");
+    }
+    return ip;
+}
+
+// COUNT:MS, both above 0.
+std::pair<int, int> ToFlood(const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        throw ConfigError("--flood needs COUNT:MS, not \"" + text + "\"");
+    }
+    const int count = ToInt(std::string_view(text).substr(0, colon), "--flood COUNT");
+    const int ms = ToInt(std::string_view(text).substr(colon + 1), "--flood MS");
+    if (count == 0 || ms == 0) {
+        throw ConfigError("--flood needs a COUNT and MS above 0");
+    }
+    return {count, ms};
 }
 
 std::string Str(const QJsonValue& v) {
@@ -154,6 +189,10 @@ ModuleConfig MakeModule(Model model, const Shared& shared, Allocator& alloc, boo
     m.delayMs = shared.delayMs;
     m.copies = shared.copies;
     m.silent = shared.silent;
+    m.hostileSeed = shared.hostileSeed;
+    m.secondIp = shared.secondIp;
+    m.floodCount = shared.floodCount;
+    m.floodMs = shared.floodMs;
     return m;
 }
 
@@ -207,6 +246,12 @@ ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocato
     m.delayMs = j["delayMs"].toInt(m.delayMs);
     m.copies = j["copies"].toInt(m.copies);
     m.silent = j["silent"].toBool(m.silent);
+    if (j.contains("hostile")) {
+        m.hostileSeed = ToSeed(j["hostile"].toVariant().toString().toStdString(), "hostile");
+    }
+    m.secondIp = j.contains("secondIp") ? CheckedIp(Str(j["secondIp"]), "secondIp") : m.secondIp;
+    m.floodCount = j["floodCount"].toInt(m.floodCount);
+    m.floodMs = j["floodMs"].toInt(m.floodMs);
     ApplyRaw(j["raw"].toObject(), m);
     FinishBlocks(m, &j);
     return m;
@@ -285,6 +330,12 @@ SimOptions Parse(const std::vector<std::string>& args) {
             shared.user = value();
         } else if (a == "--password") {
             shared.password = value();
+        } else if (a == "--hostile") {
+            shared.hostileSeed = ToSeed(value(), a);
+        } else if (a == "--second-ip") {
+            shared.secondIp = CheckedIp(value(), a);
+        } else if (a == "--flood") {
+            std::tie(shared.floodCount, shared.floodMs) = ToFlood(value());
         } else if (a == "--json-log") {
             options.jsonLogPath = value();
         } else if (a == "--quiet") {
@@ -350,7 +401,8 @@ Modules:
   --config FILE.json        modules from a file: {"modules": [ {...}, ... ]} or a bare array
                             with, per module (all optional): model ("P6", "P7", "old"), mac,
                             ip, name, version, user, password, searchPort, reply ("unicast" or
-                            "broadcast"), delayMs, copies, silent, blocks {NAME: HEX | false}
+                            "broadcast"), delayMs, copies, silent, hostile (seed), secondIp,
+                            floodCount, floodMs, blocks {NAME: HEX | false}
                             (NAME: base, port, cloud, heartReg, httpd, modbusPack, modbus of 1
                             or 4 bytes; false leaves the block out), raw {KIND: [HEX, ...]}
                             (KIND: search, read, write, restart, reset; these datagrams are sent
@@ -362,11 +414,29 @@ Shared settings (a module's own settings win):
   --copies N, --duplicate   send every answer N times (--duplicate: twice)
   --silent                  never answer
   --user NAME, --password PW  the modules' login (admin / tulip)
+Hostile modules (for testing what a tool must withstand):
+  --hostile SEED            spoil every answer, decided by a pseudo-random sequence from SEED
+                            and the module's MAC (the same seed and requests give the same
+                            datagrams): answers kept, dropped, repeated, reordered; blocks and
+                            acknowledgements also or only from the second address; a second,
+                            different base block; acknowledgements with another command byte
+                            or result; added datagrams of every length around the reply
+                            classifier's thresholds (0-5, 35-37, 39-41, 49-51, 84-88, 129-131,
+                            192-194, 255-257, 301-303, 65507) with random content; search
+                            replies with random name bytes. Raw replies are sent as configured.
+  --second-ip A.B.C.D       the address "another host" sends from (default: the system's choice
+                            of source, in the lab the lab side's own address; also when this
+                            host lacks the address given)
+  --flood COUNT:MS          with every search reply, COUNT more datagrams to the searcher, as
+                            fast as the socket takes them, ending after MS ms at the latest
+                            (copies of the search reply; a hostile module mixes in junk)
 Logging:
   --json-log FILE           one JSON object per frame received ("rx") and sent ("tx"):
                             t (monotonic ms; for rx the kernel's arrival time), dir, peer
-                            (ip:port), port (local), hex, len, cmd,
-                            module (MAC text or null), action, result
+                            (ip:port), port (local), src (tx: the address it left from, ""
+                            for the system's choice), hex, len, cmd, module (MAC text or
+                            null), action, result; a flood logs its first datagram and a
+                            summary
   --quiet                   no per-frame text on standard output
 Standard output starts with one "module ..." line per module and then "ready"; SIGTERM or
 SIGINT ends the simulator cleanly.

@@ -124,14 +124,18 @@ std::string MacBytesToText(const MacBytes& mac) {
 }
 
 SimModule::SimModule(ModuleConfig config)
-    : m_config(std::move(config)), m_blocks(m_config.factoryBlocks) {}
+    : m_config(std::move(config)), m_blocks(m_config.factoryBlocks) {
+    if (m_config.hostileSeed) {
+        m_hostility.emplace(*m_config.hostileSeed, m_config.mac);
+    }
+}
 
 const std::vector<Bytes>* SimModule::rawFor(std::string_view kind) const {
     const auto it = m_config.rawReplies.find(kind);
     return it == m_config.rawReplies.end() ? nullptr : &it->second;
 }
 
-Answer SimModule::answerSearch(std::uint16_t localPort) const {
+Answer SimModule::answerSearch(std::uint16_t localPort) {
     if (m_config.silent) {
         return Ignored("search", "silent");
     }
@@ -146,9 +150,14 @@ Answer SimModule::answerSearch(std::uint16_t localPort) const {
         }
         return answer;
     }
-    answer.replies.push_back(
-        {m_config.searchPort,
-         BuildSearchReply({m_config.ip, m_config.name, macText(), m_config.version})});
+    const Bytes reply = BuildSearchReply({m_config.ip, m_config.name, macText(), m_config.version});
+    answer.replies.push_back({m_config.searchPort, reply});
+    if (m_hostility) {
+        m_hostility->spoilSearch(answer);
+    }
+    if (m_config.floodCount > 0) {
+        answer.flood = m_hostility ? m_hostility->floodMix(reply) : std::vector<Bytes>{reply};
+    }
     return answer;
 }
 
@@ -192,18 +201,27 @@ Answer SimModule::answerCommand(const Bytes& frame, std::uint16_t localPort) {
         }
         return answer;
     }
+    Answer answer = take(frame, localPort);
+    if (answer.action.empty()) {
+        answer.action = std::move(action);
+    }
+    if (m_hostility && answer.result == "blocks") {
+        m_hostility->spoilRead(answer);
+    } else if (m_hostility) {
+        m_hostility->spoilAck(answer);
+    }
+    return answer;
+}
+
+Answer SimModule::take(const Bytes& frame, std::uint16_t localPort) {
     if (!credentialsMatch(frame)) {
-        return {std::move(action), "P", {{localPort, Ack(frame[2], ResultBadLogin)}}};
+        return {"", "P", {{localPort, Ack(frame[2], ResultBadLogin)}}};
     }
     const Bytes block(frame.begin() + CmdFrameBlockOffset, frame.end() - 1);
     if (frame[2] == CmdRead) {
         return read(localPort);
     }
-    Answer answer = execute(frame[2], block, localPort);
-    if (answer.action.empty()) {
-        answer.action = std::move(action);
-    }
-    return answer;
+    return execute(frame[2], block, localPort);
 }
 
 Answer SimModule::read(std::uint16_t localPort) const {

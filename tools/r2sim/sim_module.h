@@ -13,7 +13,12 @@
 //   credentials ('P'), then the command. Raw replies stand in for the whole answer and
 //   change nothing, so a test can make a module send any datagram it likes.
 // - A silent module ignores everything.
+// - A hostile module (hostileSeed set) spoils every answer it would give, see hostile.h; raw
+//   replies stay as configured. A module with a flood asks, with each search reply, for
+//   floodCount more datagrams to the searcher within floodMs.
 
+#include "hostile.h"
+#include "sim_answer.h"
 #include "Unit_Public.h"
 
 #include <array>
@@ -38,8 +43,6 @@ std::optional<BlockId> BlockFromName(std::string_view name);
 std::string_view ModelName(Model model);
 std::optional<Model> ModelFromName(std::string_view name);
 
-using MacBytes = std::array<std::uint8_t, MacWidth>;
-
 struct ModuleConfig {
     Model model = Model::P6;
     MacBytes mac{};
@@ -59,17 +62,11 @@ struct ModuleConfig {
     // Datagrams sent instead of the normal answer, by request kind: "search", "read",
     // "write" (every write command, the P7 write end included), "restart", "reset".
     std::map<std::string, std::vector<Bytes>, std::less<>> rawReplies;
-};
-
-struct Reply {
-    std::uint16_t fromPort = 0;
-    Bytes bytes;
-};
-
-struct Answer {
-    std::string action; // what the frame asked for: "search", "read", "write base", ...
-    std::string result; // "K", "P", "E", "blocks", "check error", "raw", "ignored: ..."
-    std::vector<Reply> replies;
+    std::optional<std::uint64_t> hostileSeed;
+    // Where the datagrams of "another host" come from; empty: the system's choice of source.
+    std::string secondIp;
+    int floodCount = 0;
+    int floodMs = 0;
 };
 
 // The MAC a command frame names, when the frame is long enough to carry one and its length
@@ -86,18 +83,21 @@ public:
     const BlockSet& blocks() const { return m_blocks; }
     std::string macText() const { return MacBytesToText(m_config.mac); }
 
-    Answer answerSearch(std::uint16_t localPort) const;
+    Answer answerSearch(std::uint16_t localPort);
     Answer answerCommand(const Bytes& frame, std::uint16_t localPort);
 
 private:
     bool listensOn(std::uint8_t command, std::uint16_t localPort) const;
     bool credentialsMatch(const Bytes& frame) const;
+    // A frame that passed the port and checksum checks: the login, then the command.
+    Answer take(const Bytes& frame, std::uint16_t localPort);
     Answer read(std::uint16_t localPort) const;
     Answer execute(std::uint8_t command, const Bytes& block, std::uint16_t localPort);
     const std::vector<Bytes>* rawFor(std::string_view kind) const;
 
     ModuleConfig m_config;
     BlockSet m_blocks;
+    std::optional<Hostility> m_hostility;
 };
 
 } // namespace r2::sim

@@ -16,6 +16,8 @@ namespace {
 
 constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr std::size_t MaxDatagram = 65536;
+// Datagrams a flood sends between two polls.
+constexpr int FloodBurst = 256;
 
 std::uint64_t MacKey(const MacBytes& mac) {
     std::uint64_t key = 0;
@@ -83,10 +85,16 @@ SimServer::SimServer(std::vector<SimModule> modules, FrameLog& log)
     : m_modules(std::move(modules)), m_log(log) {
     m_sourceAddr.resize(m_modules.size());
     m_ownSourceWorks.assign(m_modules.size(), true);
+    m_secondAddr.resize(m_modules.size());
     for (std::size_t i = 0; i < m_modules.size(); ++i) {
-        m_byMac[MacKey(m_modules[i].config().mac)] = i;
-        if (inet_pton(AF_INET, m_modules[i].config().ip.c_str(), &m_sourceAddr[i]) != 1) {
+        const ModuleConfig& cfg = m_modules[i].config();
+        m_byMac[MacKey(cfg.mac)] = i;
+        if (inet_pton(AF_INET, cfg.ip.c_str(), &m_sourceAddr[i]) != 1) {
             m_ownSourceWorks[i] = false;
+        }
+        in_addr second{};
+        if (inet_pton(AF_INET, cfg.secondIp.c_str(), &second) == 1) {
+            m_secondAddr[i] = second;
         }
     }
 }
@@ -126,6 +134,9 @@ int SimServer::socketFor(std::uint16_t port) const {
 }
 
 int SimServer::pollTimeoutMs() const {
+    if (!m_floods.empty()) {
+        return 0;
+    }
     if (m_pending.empty()) {
         return -1;
     }
@@ -157,6 +168,7 @@ int SimServer::run() {
             }
         }
         sendDue();
+        sendFloods();
     }
 }
 
@@ -193,7 +205,7 @@ bool SimServer::drain(const Socket& socket) {
 
 void SimServer::handle(const Bytes& frame, const sockaddr_in& from, std::uint16_t localPort,
                        double now) {
-    LogEntry entry{now, true, AddressText(from), localPort, &frame, {}, {}, {}};
+    LogEntry entry{now, true, AddressText(from), localPort, &frame, {}, {}, {}, {}};
     if (IsSearchRequest(frame)) {
         std::size_t answered = 0;
         std::vector<std::pair<std::size_t, Answer>> answers;
@@ -242,11 +254,12 @@ void SimServer::schedule(std::size_t module, const Answer& answer, const sockadd
     const double due = now + cfg.delayMs;
     for (const Reply& r : answer.replies) {
         for (int c = 0; c < cfg.copies; ++c) {
-            m_pending.push(
-                {due, m_seq++, module, r.fromPort, to, r.bytes, answer.action, answer.result});
+            m_pending.push({due, m_seq++, module, r.fromPort, to, r.bytes, answer.action,
+                            answer.result, r.foreign});
         }
     }
     sendDue();
+    startFlood(module, answer, to);
 }
 
 void SimServer::sendDue() {
@@ -258,16 +271,20 @@ void SimServer::sendDue() {
 
 // Sends with the module's own address as the source (IP_PKTINFO), so the PC sees each module
 // at its address; a host without that address refuses, and then the system picks the source.
-void SimServer::send(const Pending& p) {
-    const int fd = socketFor(p.fromPort);
-    iovec iov{const_cast<std::uint8_t*>(p.bytes.data()), p.bytes.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+bool SimServer::sendFrom(std::size_t module, bool foreign, int fd, const sockaddr_in& to,
+                         const Bytes& bytes, int flags, std::string& source) {
+    iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     msghdr msg{};
-    msg.msg_name = const_cast<sockaddr_in*>(&p.to);
-    msg.msg_namelen = sizeof p.to;
+    msg.msg_name = const_cast<sockaddr_in*>(&to);
+    msg.msg_namelen = sizeof to;
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
-    if (m_ownSourceWorks[p.module]) {
+    const bool tryOwn = !foreign && m_ownSourceWorks[module];
+    const std::optional<in_addr> from = foreign  ? m_secondAddr[module]
+                                        : tryOwn ? std::optional(m_sourceAddr[module])
+                                                 : std::nullopt;
+    if (from) {
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
         msg.msg_control = control;
         msg.msg_controllen = sizeof control;
         cmsghdr* c = CMSG_FIRSTHDR(&msg);
@@ -275,20 +292,82 @@ void SimServer::send(const Pending& p) {
         c->cmsg_type = IP_PKTINFO;
         c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
         in_pktinfo info{};
-        info.ipi_spec_dst = m_sourceAddr[p.module];
+        info.ipi_spec_dst = *from;
         std::memcpy(CMSG_DATA(c), &info, sizeof info);
-    }
-    ssize_t sent = sendmsg(fd, &msg, 0);
-    if (sent < 0 && m_ownSourceWorks[p.module]) {
+        if (sendmsg(fd, &msg, flags) >= 0) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &*from, text, sizeof text);
+            source = text;
+            return true;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return false;
+        }
         msg.msg_control = nullptr;
         msg.msg_controllen = 0;
-        sent = sendmsg(fd, &msg, 0);
-        m_ownSourceWorks[p.module] = sent < 0;
     }
+    source.clear();
+    const bool sent = sendmsg(fd, &msg, flags) >= 0;
+    if (tryOwn) {
+        m_ownSourceWorks[module] = !sent;
+    }
+    return sent;
+}
+
+void SimServer::send(const Pending& p) {
+    std::string source;
+    const bool sent =
+        sendFrom(p.module, p.foreign, socketFor(p.fromPort), p.to, p.bytes, 0, source);
     const std::string result =
-        sent < 0 ? "send failed: " + std::string(std::strerror(errno)) : p.result;
+        sent ? p.result : "send failed: " + std::string(std::strerror(errno));
     m_log.write({MonotonicMs(), false, AddressText(p.to), p.fromPort, &p.bytes,
-                 m_modules[p.module].macText(), p.action, result});
+                 m_modules[p.module].macText(), p.action, result, source});
+}
+
+void SimServer::startFlood(std::size_t module, const Answer& answer, const sockaddr_in& to) {
+    const ModuleConfig& cfg = m_modules[module].config();
+    if (answer.flood.empty() || cfg.floodCount <= 0) {
+        return;
+    }
+    const double now = MonotonicMs();
+    m_floods.push_back(
+        {module, cfg.searchPort, to, answer.flood, cfg.floodCount, 0, now, now + cfg.floodMs});
+}
+
+void SimServer::sendFloods() {
+    for (Flood& f : m_floods) {
+        const int fd = socketFor(f.fromPort);
+        for (int burst = 0; burst < FloodBurst && f.sent < f.count && MonotonicMs() < f.endMs;
+             ++burst) {
+            const Bytes& bytes = f.datagrams[static_cast<std::size_t>(f.sent) % f.datagrams.size()];
+            std::string source;
+            if (!sendFrom(f.module, false, fd, f.to, bytes, MSG_DONTWAIT, source)) {
+                break; // the socket's buffer is full (or the route gone): try again next round
+            }
+            if (f.sent++ == 0) {
+                m_log.write({MonotonicMs(), false, AddressText(f.to), f.fromPort, &bytes,
+                             m_modules[f.module].macText(), "flood",
+                             "flood: up to " + std::to_string(f.count) + " datagrams", source});
+            }
+        }
+    }
+    const double now = MonotonicMs();
+    std::erase_if(m_floods, [this, now](const Flood& f) {
+        if (f.sent < f.count && now < f.endMs) {
+            return false;
+        }
+        m_log.write({now,
+                     false,
+                     AddressText(f.to),
+                     f.fromPort,
+                     nullptr,
+                     m_modules[f.module].macText(),
+                     "flood",
+                     "flood: sent " + std::to_string(f.sent) + " of " + std::to_string(f.count) +
+                         " in " + std::to_string(static_cast<int>(now - f.started)) + " ms",
+                     {}});
+        return true;
+    });
 }
 
 } // namespace r2::sim

@@ -10,6 +10,9 @@
 //   to the sender, or to 255.255.255.255 at the sender's port for a broadcasting module.
 // - A module's delay holds its answers back without holding anything else up; copies are
 //   sent back to back. Answers due at the same moment leave in the order they were made.
+// - A reply marked foreign leaves from the module's second address (or the system's choice).
+// - A flood sends its datagrams in bursts between polls, so requests are still answered
+//   meanwhile, and ends after its count or its time, whichever comes first.
 // - run() returns when SIGTERM or SIGINT arrives (the caller blocks both first).
 
 #include "frame_log.h"
@@ -17,6 +20,7 @@
 
 #include <cstdint>
 #include <netinet/in.h>
+#include <optional>
 #include <queue>
 #include <string>
 #include <unordered_map>
@@ -51,7 +55,18 @@ private:
         Bytes bytes;
         std::string action;
         std::string result;
+        bool foreign = false;
         bool operator>(const Pending& o) const { return due != o.due ? due > o.due : seq > o.seq; }
+    };
+    struct Flood {
+        std::size_t module = 0;
+        std::uint16_t fromPort = 0;
+        sockaddr_in to{};
+        std::vector<Bytes> datagrams; // cycled through
+        int count = 0;
+        int sent = 0;
+        double started = 0;
+        double endMs = 0;
     };
 
     bool drain(const Socket& socket);
@@ -59,17 +74,25 @@ private:
     void schedule(std::size_t module, const Answer& answer, const sockaddr_in& from, double now);
     void sendDue();
     void send(const Pending& p);
+    // Sends one datagram from the module's own address (or its second one); false when the
+    // socket refused it, with errno set.
+    bool sendFrom(std::size_t module, bool foreign, int fd, const sockaddr_in& to,
+                  const Bytes& bytes, int flags, std::string& source);
+    void startFlood(std::size_t module, const Answer& answer, const sockaddr_in& to);
+    void sendFloods();
     int socketFor(std::uint16_t port) const;
     int pollTimeoutMs() const;
 
     std::vector<SimModule> m_modules;
     std::vector<in_addr> m_sourceAddr;
     std::vector<bool> m_ownSourceWorks;
+    std::vector<std::optional<in_addr>> m_secondAddr;
     std::unordered_map<std::uint64_t, std::size_t> m_byMac;
     FrameLog& m_log;
     std::vector<Socket> m_sockets;
     int m_signalFd = -1;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<>> m_pending;
+    std::vector<Flood> m_floods;
     std::uint64_t m_seq = 0;
 };
 
