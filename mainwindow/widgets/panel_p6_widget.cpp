@@ -1,5 +1,7 @@
 #include "panel_p6_widget.h"
 
+#include "scroll_wheel_router.h"
+#include "typing_limit.h"
 #include "ui_panel_p6_widget.h"
 
 namespace r2 {
@@ -7,10 +9,49 @@ namespace r2 {
 PanelP6Widget::PanelP6Widget(PanelP6& model, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::PanelP6Widget>()) {
     m_ui->setupUi(this);
+    ApplyTypingLimits(*this);
+    hideNeverShownControls();
+    new ScrollWheelRouter(*m_ui->ScrollBox1); // owned by the scroll box
     m_binder = new PanelBinder<PanelP6>(*this, model, &ControlBindingsP6, &ControlStatesP6);
+    // The data debugger window does not exist yet: its button stays out of sight.
+    m_binder->keepHidden(QStringLiteral("btnDataDebug"));
     m_binder->toWidgets();
+    connect(m_ui->btn_P6NetSet, &QPushButton::clicked, this, &PanelP6Widget::saveClicked);
+    connect(m_ui->btn_P6ComSet, &QPushButton::clicked, this, &PanelP6Widget::serialSaveClicked);
 }
 
 PanelP6Widget::~PanelP6Widget() = default;
+
+// These controls hold values that replies fill and the encoders read back, but the panel never
+// shows them; no rule touches their visibility.
+void PanelP6Widget::hideNeverShownControls() {
+    QWidget* const neverShown[] = {
+        m_ui->lbl_LocationURLPort,
+        m_ui->edt_LocationURLPort,
+        m_ui->lbl_UserMAC,
+        m_ui->edt_UserMAC,
+        m_ui->lbl_Id3,
+        m_ui->edt_Id3,
+        m_ui->lbl_IdType,
+        m_ui->edt_IdType,
+        m_ui->rzchckbx_ConnSendId,
+        m_ui->rzchckbx_DataWithId,
+        m_ui->rzchckbx_RS422,
+        m_ui->rzchckbx_RS485,
+        m_ui->chkReload,
+        m_ui->lbl_FlowControl0,
+        m_ui->cbb_FlowControl0,
+        m_ui->chk_RFC22170,
+        m_ui->lbl_UARTLength0,
+        m_ui->edt_UARTLength0,
+        m_ui->rzgrpbxCloudEnP6,
+        m_ui->cbbHeartTp,
+        m_ui->cbbRegSnd,
+        m_ui->chkCloud,
+    };
+    for (QWidget* control : neverShown) {
+        control->hide();
+    }
+}
 
 } // namespace r2

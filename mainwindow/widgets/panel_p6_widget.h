@@ -1,5 +1,7 @@
 #pragma once
-// The P6 panel's widgets: layout from panel_p6_widget.ui, values through PanelBinder.
+// The P6 panel's widgets: the seven groups in the scroll box ScrollBox1 and the button strip, laid
+// out in panel_p6_widget.ui; values and rule-driven states through PanelBinder. A wheel turn over
+// the scroll box scrolls it whatever child is under the pointer (ScrollWheelRouter).
 
 #include "panel_binder.h"
 #include "panel_p6.h"
@@ -23,7 +25,15 @@ public:
 
     PanelBinder<PanelP6>& binder() { return *m_binder; }
 
+signals:
+    // btn_P6NetSet: save over the LAN.
+    void saveClicked();
+    // btn_P6ComSet: save over the serial line.
+    void serialSaveClicked();
+
 private:
+    void hideNeverShownControls();
+
     std::unique_ptr<Ui::PanelP6Widget> m_ui;
     PanelBinder<PanelP6>* m_binder = nullptr; // owned by this widget (QObject child)
 };
