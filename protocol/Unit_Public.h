@@ -208,8 +208,8 @@ Bytes BuildSearchRequest();
 
 // A LAN command frame: 0xFF, 19 + block length, the code, the MAC, user name and password
 // (each through PutCredential), the block, and the sum of bytes 1 .. 20 + n. Returns an
-// empty frame when the MAC text is not 12 hex digits or the block is too long for the length
-// byte (more than 236 bytes).
+// empty frame when the MAC text does not convert (MacTextToBytes) or the block is too long for
+// the length byte (more than 236 bytes).
 Bytes BuildCommandFrame(std::uint8_t command, std::string_view macText, std::string_view user,
                         std::string_view password, const Bytes& block = {});
 
@@ -252,7 +252,7 @@ struct SearchReply {
 // Empty unless the datagram is 36 bytes starting FF 24 01.
 std::optional<SearchReply> DecodeSearchReply(const Bytes& datagram);
 // The 36-byte reply a module would send (the bytes nobody examines are zero); empty when the
-// IP is not four dotted numbers or the MAC not 12 hex digits. The name is cut at 14 bytes.
+// IP is not four dotted numbers or the MAC text does not convert. The name is cut at 14 bytes.
 Bytes BuildSearchReply(const SearchReply& reply);
 
 } // namespace r2

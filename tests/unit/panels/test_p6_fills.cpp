@@ -394,6 +394,21 @@ TEST(P6HeartRegFill, DataAsTextOrHexAndTheCheckBoxes) {
     EXPECT_TRUE(p.RzCheckBox3);
 }
 
+// The save writes the edits back, so a text edit cut at a zero byte would shorten the packet.
+TEST(P6HeartRegFill, TextDataKeepsItsZeroBytes) {
+    auto block = HeartRegBlock(0x00);
+    block[3] = 3;
+    block[5] = 0;
+    block[4] = 40;
+    block[45 + 10] = 0;
+    PanelP6 p;
+    ASSERT_TRUE(FillFromHeartReg(p, block, DevFlagP6));
+    EXPECT_EQ(p.edtHeartDt, std::string("\0i\0", 3));
+    ASSERT_EQ(p.edtRegDt.size(), 40u);
+    EXPECT_EQ(p.edtRegDt.substr(0, 3), "\n\xB0r");
+    EXPECT_EQ(p.edtRegDt[10], '\0');
+}
+
 TEST(P6HeartRegFill, LengthAboveFortyIsClippedToTheField) {
     auto block = HeartRegBlock(0x40 | 0x80);
     block[3] = 200;
