@@ -1,0 +1,50 @@
+#include "Unit_About.h"
+
+#include "app_texts.h"
+#include "dialog_size.h"
+#include "ui_Unit_About.h"
+#include "Unit_Version.h"
+
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace r2 {
+
+namespace {
+
+const QSize DesignSize{473, 215};
+
+} // namespace
+
+TFrm_About::TFrm_About(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_ui(std::make_unique<Ui::TFrm_About>()),
+      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    m_ui->setupUi(this);
+    ApplyAboutTexts(*this);
+    m_ui->lbl_version->setText(QStringLiteral(" V") + GetFileVersionText());
+    m_ui->lbl_About_Website->installEventFilter(this);
+    connect(m_ui->btn_About_Yes, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TFrm_About::~TFrm_About() = default;
+
+void TFrm_About::showEvent(QShowEvent* event) {
+    FixDialogSize(*this, DesignSize);
+    QDialog::showEvent(event);
+}
+
+bool TFrm_About::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->lbl_About_Website && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // The label shows the address as the language table holds it, so a user's language
+        // file can point each language to its own page.
+        m_openUrl(QUrl::fromUserInput(m_ui->lbl_About_Website->text().trimmed()));
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace r2

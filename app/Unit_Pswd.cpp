@@ -1,0 +1,47 @@
+#include "Unit_Pswd.h"
+
+#include "app_texts.h"
+#include "dialog_size.h"
+#include "ui_Unit_Pswd.h"
+
+#include <QPushButton>
+
+namespace r2 {
+
+namespace {
+
+const QSize DesignSize{322, 145};
+
+} // namespace
+
+TFrm_Pswd::TFrm_Pswd(const QString& user, const QString& password, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(std::make_unique<Ui::TFrm_Pswd>()) {
+    m_ui->setupUi(this);
+    FillPswdFields(user, password);
+    QPalette strip = m_ui->img_Top->palette();
+    strip.setColor(QPalette::Window, Qt::white);
+    m_ui->img_Top->setPalette(strip);
+    ApplyPswdTexts(*this);
+    connect(m_ui->btn_OK, &QPushButton::clicked, this, &TFrm_Pswd::btn_OKClick);
+    connect(m_ui->btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFrm_Pswd::~TFrm_Pswd() = default;
+
+void TFrm_Pswd::FillPswdFields(const QString& user, const QString& password) {
+    m_ui->edt_UsrName->setText(user);
+    m_ui->edt_Paswd->setText(password);
+}
+
+void TFrm_Pswd::showEvent(QShowEvent* event) {
+    FixDialogSize(*this, DesignSize);
+    QDialog::showEvent(event);
+}
+
+void TFrm_Pswd::btn_OKClick() {
+    emit credentialsAccepted(m_ui->edt_UsrName->text(), m_ui->edt_Paswd->text());
+    accept();
+}
+
+} // namespace r2
