@@ -294,7 +294,6 @@ void TUdpSvr::noteDrops() {
     const QString text =
         QStringLiteral("datagrams arrive faster than they can be handled and some are dropped; "
                        "a device on the network may be flooding it");
-    qCWarning(lcUdp).noquote() << text;
     emit datagramsDropped(text);
 }
 
@@ -381,7 +380,6 @@ bool TUdpSvr::takeParamReply(const LanDatagram& datagram, const Bytes& bytes) {
                 .arg(datagram.senderIp, m_read.moduleIp.isEmpty()
                                             ? QStringLiteral("address unknown")
                                             : m_read.moduleIp);
-        qCInfo(lcUdp).noquote() << text;
         emit foreignParamReply(datagram.senderIp, length, text);
         return false;
     }
@@ -393,7 +391,6 @@ bool TUdpSvr::takeParamReply(const LanDatagram& datagram, const Bytes& bytes) {
             m_read.conflict = QStringLiteral("several modules answer from %1: give each its own "
                                              "address first")
                                   .arg(datagram.senderIp);
-            qCWarning(lcUdp).noquote() << m_read.conflict;
             emit readConflict(m_read.conflict);
         }
     }
