@@ -1,0 +1,476 @@
+// The real main window against simulated modules across the lab's veth pair: search, click,
+// fill, edit, save, context-menu actions, export and language switch, checked on the widgets
+// and in what the simulated modules received.
+#include "app_shell.h"
+#include "lab_sim.h"
+#include "main_controller.h"
+#include "panel_p6_widget.h"
+#include "Unit_Baselang.h"
+#include "Unit_Main.h"
+#include "Unit_Pswd.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace r2;
+
+namespace {
+
+const QString P6Mac = QStringLiteral("02 52 32 06 00 01");
+const QString P7Mac = QStringLiteral("02 52 32 07 00 01");
+const QString OldMac = QStringLiteral("02 52 32 05 00 01");
+
+QJsonObject Module(const char* model, const QString& mac, const char* ip, const char* name,
+                   int version) {
+    return QJsonObject{
+        {"model", model}, {"mac", mac}, {"ip", ip}, {"name", name}, {"version", version}};
+}
+
+// Three modules as the issue's search case describes: a P6, a P7 and an old version.
+QJsonArray ThreeModules() {
+    return {Module("P6", P6Mac, "192.168.0.20", "Line-P6", 4017),
+            Module("P7", P7Mac, "192.168.0.21", "Line-P7", 4017),
+            Module("old", OldMac, "192.168.0.22", "Old", 2001)};
+}
+
+struct PaneLine {
+    QString text;
+    QColor colour;
+};
+
+std::vector<PaneLine> Lines(const QPlainTextEdit& pane) {
+    std::vector<PaneLine> lines;
+    for (QTextBlock block = pane.document()->firstBlock(); block.isValid(); block = block.next()) {
+        const auto formats = block.textFormats();
+        const QColor colour =
+            formats.isEmpty() ? QColor() : formats.first().format.foreground().color();
+        lines.push_back({block.text(), colour});
+    }
+    return lines;
+}
+
+bool HasLine(const QPlainTextEdit& pane, const QString& text, const QColor& colour) {
+    const auto lines = Lines(pane);
+    return std::ranges::any_of(
+        lines, [&](const PaneLine& l) { return l.text == text && l.colour == colour; });
+}
+
+// Closes the next modal dialog once it shows, remembering its text.
+class ModalCloser final : public QObject {
+public:
+    explicit ModalCloser(bool accept = true) {
+        connect(&m_timer, &QTimer::timeout, this, [this, accept] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                m_seen = modal->property("text").toString();
+                m_count++;
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                    accept ? dialog->accept() : dialog->reject();
+                } else {
+                    modal->close();
+                }
+            }
+        });
+        m_timer.start(20);
+    }
+    QString seen() const { return m_seen; }
+    int count() const { return m_count; }
+
+private:
+    QTimer m_timer;
+    QString m_seen;
+    int m_count = 0;
+};
+
+} // namespace
+
+class MainWindowLab final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppShell> m_shell;
+    TFrm_Main* m_window = nullptr;
+    std::unique_ptr<LabSim> m_sim;
+    QStringList m_opened;
+
+    template <class T> T* child(const char* name) {
+        T* w = m_window->findChild<T*>(QLatin1String(name));
+        if (!w) {
+            qFatal("no control named %s", name);
+        }
+        return w;
+    }
+
+    QTreeWidget* list() { return child<QTreeWidget>("lv_Dev"); }
+    QPlainTextEdit* log() { return child<QPlainTextEdit>("redt_Log"); }
+    QPlainTextEdit* hex() { return child<QPlainTextEdit>("redt_Hex"); }
+
+    void startSim(const QJsonArray& modules, const QStringList& args = {}) {
+        m_sim = std::make_unique<LabSim>();
+        QVERIFY2(m_sim->start(modules, args), qPrintable(m_sim->problem()));
+    }
+
+    void search(int expectedRows) {
+        QTest::mouseClick(child<QPushButton>("btn_Search"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), expectedRows, 5000);
+    }
+
+    QTreeWidgetItem* rowOf(const QString& mac) {
+        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
+            if (list()->topLevelItem(i)->text(2) == mac) {
+                return list()->topLevelItem(i);
+            }
+        }
+        return nullptr;
+    }
+
+    void clickRow(const QString& mac) {
+        QTreeWidgetItem* item = rowOf(mac);
+        QVERIFY(item);
+        const QPoint at = list()->visualItemRect(item).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(item->isSelected());
+    }
+
+    // Searches, clicks the P6 row and waits until its panel is filled.
+    void readP6() {
+        search(3);
+        clickRow(P6Mac);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->layoutCode(), int(LayoutP6), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>("edt_ModName")->text(),
+                                  QStringLiteral("Line-P6"), 5000);
+    }
+
+    QString logDump() {
+        QStringList texts;
+        for (const PaneLine& line : Lines(*log())) {
+            texts << line.text;
+        }
+        return texts.join('\n');
+    }
+
+    void waitForSave() {
+        QSignalSpy done(&m_window->controller(), &MainController::sequenceFinished);
+        QVERIFY2(done.wait(15000), qPrintable(logDump()));
+    }
+
+    void trigger(const char* action) {
+        QAction* item = m_window->findChild<QAction*>(QLatin1String(action));
+        QVERIFY(item);
+        item->trigger();
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_window = &m_shell->mainWindow();
+        m_opened.clear();
+        m_window->setUrlOpener([this](const QUrl& url) { m_opened << url.toString(); });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+
+    void cleanup() {
+        m_window = nullptr;
+        m_shell.reset();
+        if (m_sim) {
+            QVERIFY2(m_sim->stop(), qPrintable(m_sim->problem()));
+            m_sim.reset();
+        }
+    }
+
+    void startsInTheSearchLayoutOnTheLanTab() {
+        // The model stored in the settings file does not survive start-up.
+        QFile ini(m_dir->filePath("R2Cfg.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[System]\r\nPNum=3\r\n");
+        ini.close();
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_window = &m_shell->mainWindow();
+
+        QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        QVERIFY(!child<QTabWidget>("rzpgcntrl_Param")->isVisibleTo(m_window));
+        QCOMPARE(child<QTabWidget>("rzpgcntrl_Srch")->currentIndex(), 0);
+        QVERIFY(child<QRadioButton>("rbP6")->isChecked());
+        QVERIFY(HasLine(*log(), QStringLiteral("Operate Via LAN,please leave CFG pin free"),
+                        QColor(128, 0, 0)));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
+    }
+
+    void searchListsEveryModuleOnceWithItsFlag() {
+        QJsonArray modules = ThreeModules();
+        startSim(modules, {"--copies", "2"});
+        search(3);
+        QTest::qWait(300); // the second copies arrive: still one row per MAC
+        QCOMPARE(list()->topLevelItemCount(), 3);
+        const QTreeWidgetItem* p6 = rowOf(P6Mac);
+        QVERIFY(p6);
+        QCOMPARE(p6->text(0), QStringLiteral("192.168.0.20"));
+        QCOMPARE(p6->text(1), QStringLiteral("Line-P6"));
+        QCOMPARE(p6->text(4), QString::number(DevFlagP6));
+        QCOMPARE(rowOf(P7Mac)->text(4), QString::number(DevFlagP7));
+        QCOMPARE(rowOf(OldMac)->text(4), QString::number(DevFlagNone));
+
+        // The search request is echoed: blank line, blue header to the broadcast address, length,
+        // dump; then the list hint in the log.
+        const auto lines = Lines(*hex());
+        const auto request = std::ranges::find_if(lines, [](const PaneLine& l) {
+            return l.text.startsWith("[ 192.168.0.10 : ") &&
+                   l.text.endsWith(QStringLiteral(" ] \u2192 [ 255.255.255.255 : 1500 ]"));
+        });
+        QVERIFY(request != lines.end());
+        QCOMPARE(request->colour, QColor(0, 0, 255));
+        QCOMPARE(std::prev(request)->text, QString());
+        QCOMPARE(std::next(request)->text, QStringLiteral("[ Length : 4 ]"));
+        QCOMPARE(std::next(request, 2)->text, QStringLiteral("FF 01 01 02 "));
+        QVERIFY(HasLine(*log(), QString::fromStdString(GetLangText("lang_H_lv_Dev")),
+                        QColor(0, 128, 0)));
+        // Replies come back green, from the module's address at port 1500.
+        QVERIFY(std::ranges::any_of(lines, [](const PaneLine& l) {
+            return l.text.endsWith(QStringLiteral(" ] \u2190 [ 192.168.0.20 : 1500 ]")) &&
+                   l.colour == QColor(0, 128, 0);
+        }));
+    }
+
+    void clickOnP6RowFillsThePanel() {
+        startSim(ThreeModules());
+        readP6();
+        QVERIFY(HasLine(*log(), QStringLiteral("Read [ Mac : ") + P6Mac + QStringLiteral(" ]"),
+                        QColor(0, 128, 0)));
+        QVERIFY(HasLine(*log(), QStringLiteral("Read OK "), QColor(0, 128, 0)));
+        QCOMPARE(child<QLineEdit>("edt_StaticIP")->text(), QStringLiteral("192.168.0.20"));
+        QCOMPARE(m_window->width(), 1004);
+    }
+
+    void oldVersionIsRefusedInRed() {
+        startSim(ThreeModules());
+        search(3);
+        clickRow(OldMac);
+        QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        QVERIFY(HasLine(*log(), QStringLiteral("This program is only used for R2 Series"),
+                        QColor(255, 0, 0)));
+    }
+
+    void editedP6PanelIsSavedFrameByFrame_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("4017 gets heartbeat/registration")
+            << 4017 << QStringList{"write base",   "write port",       "write heartReg",
+                                   "write modbus", "write modbusPack", "restart"};
+        QTest::newRow("4016 does not") << 4016
+                                       << QStringList{"write base", "write port", "write modbus",
+                                                      "write modbusPack", "restart"};
+    }
+
+    void editedP6PanelIsSavedFrameByFrame() {
+        QFETCH(int, version);
+        QFETCH(QStringList, expected);
+        QJsonArray modules = ThreeModules();
+        modules[0] = Module("P6", P6Mac, "192.168.0.20", "Line-P6", version);
+        startSim(modules);
+        readP6();
+        QLineEdit* name = child<QLineEdit>("edt_ModName");
+        name->clear();
+        QTest::keyClicks(name, "Renamed");
+        m_sim->clearLog();
+        QTest::mouseClick(child<QPushButton>("btn_P6NetSet"), Qt::LeftButton);
+        QVERIFY(!child<QPushButton>("btn_P6NetSet")->isEnabled()); // one save at a time
+        waitForSave();
+        QVERIFY(child<QPushButton>("btn_P6NetSet")->isEnabled());
+
+        const auto frames = m_sim->received(P6Mac);
+        QStringList actions;
+        for (const auto& frame : frames) {
+            actions << frame.action;
+        }
+        QVERIFY2(actions == expected, qPrintable(actions.join(", ")));
+        QCOMPARE(frames.front().length, 89);
+        QCOMPARE(frames.front().port, 1500);
+        // The new name is in the base block, the rest as read.
+        QVERIFY(frames.front().bytes.contains("Renamed"));
+        QTRY_VERIFY_WITH_TIMEOUT(HasLine(*log(), QStringLiteral(" ACK."), QColor(0, 128, 0)), 3000);
+    }
+
+    void valueThatDoesNotConvertSendsNothing() {
+        startSim(ThreeModules());
+        readP6();
+        QLineEdit* ip = child<QLineEdit>("edt_StaticIP");
+        ip->setText(QStringLiteral("300.1.2"));
+        m_sim->clearLog();
+        QTest::mouseClick(child<QPushButton>("btn_P6NetSet"), Qt::LeftButton);
+        QTest::qWait(700);
+        QVERIFY(m_sim->received(P6Mac).empty());
+        const auto lines = Lines(*log());
+        QVERIFY(lines.back().text.startsWith(QStringLiteral("edt_StaticIP")));
+        QCOMPARE(lines.back().colour, QColor(255, 0, 0));
+        QCOMPARE(QApplication::focusWidget(), ip);
+    }
+
+    void wrongPasswordAsksForCredentials() {
+        QJsonArray modules = ThreeModules();
+        QJsonObject p6 = modules[0].toObject();
+        p6["password"] = "other";
+        modules[0] = p6;
+        startSim(modules);
+        search(3);
+        clickRow(P6Mac); // the module refuses even the read
+        QTRY_VERIFY_WITH_TIMEOUT(m_shell->credentials().isVisible(), 5000);
+        QVERIFY(m_shell->credentials().isModal());
+        QVERIFY(HasLine(*log(), QStringLiteral(" UsrName or Password Error!"), QColor(255, 0, 0)));
+    }
+
+    void p7SaveGoesToPort1901AndOnlyForAP7Row() {
+        startSim(ThreeModules());
+        readP6();
+        child<QTabWidget>("rzpgcntrl_Param")->setCurrentIndex(2);
+        m_sim->clearLog();
+        QTest::mouseClick(child<QPushButton>("btn_P7NetSet"), Qt::LeftButton);
+        QTest::qWait(300);
+        QVERIFY(m_sim->received().empty());
+
+        clickRow(P7Mac);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P7Mac).empty(), 3000); // its read
+        m_sim->clearLog();
+        child<QTabWidget>("rzpgcntrl_Param")->setCurrentIndex(2);
+        // No reply fills the P7 panel: the technician types it.
+        const std::pair<const char*, const char*> typed[] = {{"edt_StaticIPP7", "192.168.0.21"},
+                                                             {"edt_SubnetMaskP7", "255.255.255.0"},
+                                                             {"edt_GatewayIPP7", "192.168.0.1"},
+                                                             {"edt_ModNameP7", "Boiler"},
+                                                             {"edt_UserMACP7", "FF FF FF FF FF FF"},
+                                                             {"edt_LocationURLPortP7", "0"},
+                                                             {"edt_HTTPServerPortP7", "80"},
+                                                             {"edt_IdTypeP7", "0"},
+                                                             {"edt_usernameP7", "admin"},
+                                                             {"edt_passwordP7", "tulip"}};
+        for (const auto& [name, text] : typed) {
+            QLineEdit* edit = child<QLineEdit>(name);
+            edit->clear();
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        }
+        QTest::mouseClick(child<QPushButton>("btn_P7NetSet"), Qt::LeftButton);
+        waitForSave();
+        const auto frames = m_sim->received(P7Mac);
+        QCOMPARE(frames.size(), std::size_t{3});
+        const int lengths[] = {89, 85, 22};
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            QCOMPARE(frames[i].port, 1901);
+            QCOMPARE(frames[i].length, lengths[i]);
+        }
+    }
+
+    void deviceMenuActions() {
+        startSim(ThreeModules());
+        readP6(); // a P7 row alone leaves the search layout, where restart is off
+        trigger("mni_CopeAllMac");
+        const QString all = QGuiApplication::clipboard()->text();
+        QCOMPARE(all.count(QStringLiteral("\r\n")), 2);
+        QVERIFY(!all.endsWith(QStringLiteral("\r\n")));
+
+        clickRow(P7Mac);
+        m_sim->clearLog();
+        trigger("mni_Restart");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P7Mac).empty(), 3000);
+        QCOMPARE(m_sim->received(P7Mac).front().action, QStringLiteral("restart"));
+        QCOMPARE(m_sim->received(P7Mac).front().port, 1500);
+
+        trigger("mni_OpenWeb");
+        QCOMPARE(m_opened.last(), QStringLiteral("http://192.168.0.21:80"));
+        m_window->controller().panelP6().edt_HTTPServerPort = "8080";
+        m_window->ShowPanel(PanelId::P6);
+        trigger("mni_OpenWeb");
+        QCOMPARE(m_opened.last(), QStringLiteral("http://192.168.0.21:8080"));
+
+        trigger("mni_CopyTheMac");
+        QCOMPARE(QGuiApplication::clipboard()->text(), P7Mac);
+    }
+
+    void rightClickReadsTheModuleAgain() {
+        startSim(ThreeModules());
+        readP6();
+        m_sim->clearLog();
+        const QPoint at = list()->visualItemRect(rowOf(P6Mac)).center();
+        emit list()->customContextMenuRequested(at);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P6Mac).empty(), 3000);
+        QCOMPARE(m_sim->received(P6Mac).front().action, QStringLiteral("read"));
+        if (QMenu* menu = m_window->findChild<QMenu*>(QStringLiteral("pm_NetDev"))) {
+            menu->close();
+        }
+    }
+
+    void exportWritesTheListWithQuotedFields() {
+        QJsonArray modules = ThreeModules();
+        modules[1] = Module("P7", P7Mac, "192.168.0.21", "A,B", 4017);
+        startSim(modules);
+        search(3);
+        ModalCloser closer;
+        m_window->ExportDeviceList();
+        const QStringList files = QDir(m_dir->path()).entryList({"*.csv"});
+        QCOMPARE(files.size(), 1);
+        QVERIFY(QRegularExpression(QStringLiteral(R"(^Export Devices \d{8} \d{6} - \(3\)\.csv$)"))
+                    .match(files.first())
+                    .hasMatch());
+        QFile csv(m_dir->filePath(files.first()));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray content = csv.readAll();
+        QVERIFY(content.startsWith("IP,Name,MAC,Ver\r\n"));
+        QVERIFY(content.contains("192.168.0.21,\"A,B\",02 52 32 07 00 01,4017\r\n"));
+        QVERIFY(content.endsWith("\r\n"));
+        QCOMPARE(content.count("\r\n"), 4);
+        QVERIFY(HasLine(*log(), m_dir->filePath(files.first()), QColor(0, 128, 0)));
+    }
+
+    void languageSwitchKeepsListChoices() {
+        auto* style = child<QComboBox>("cbb_TCPStyle0");
+        style->setCurrentIndex(2);
+        m_window->SwitchLanguage(true);
+        m_window->SwitchLanguage(false);
+        QCOMPARE(style->currentIndex(), 2);
+        QCOMPARE(style->currentText(), QStringLiteral("As ID(No ID Broadcast)"));
+        QFile ini(m_dir->filePath("R2Cfg.ini"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(ini.readAll().contains("Language=0"));
+    }
+
+    void customBaudEntryOnTheSerialSpeedList() {
+        auto* speed = child<QComboBox>("cbbSoftBitRate");
+        for (const auto& [answer, index, entry0] :
+             {std::tuple{"abc", 6, "115200"}, std::tuple{"-5", 0, "-5"}}) {
+            QTimer::singleShot(50, [answer = QString::fromLatin1(answer)] {
+                if (auto* input = QApplication::activeModalWidget()) {
+                    if (auto* edit = input->findChild<QLineEdit*>()) {
+                        edit->setText(answer);
+                    }
+                    qobject_cast<QDialog*>(input)->accept();
+                }
+            });
+            speed->setCurrentIndex(1);
+            emit speed->activated(1);
+            QCOMPARE(speed->currentIndex(), index);
+            QCOMPARE(speed->itemText(0), QString::fromLatin1(entry0));
+        }
+    }
+};
+
+QTEST_MAIN(MainWindowLab)
+#include "test_gui_main_window.moc"
