@@ -142,7 +142,7 @@ void AskCustomBaudRate(QWidget* parent, BaudRateList& list) {
     const QString defaultText = FromFrameText(list.entry0);
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(parent, LangText("lang_BaudRate_Title"), LangText("lang_PlsInputBd"),
+        QInputDialog::getText(parent, LangText("lang_InputBdTitle"), LangText("lang_PlsInputBd"),
                               QLineEdit::Normal, defaultText, &ok);
     ApplyCustomBaudEntry(list, (ok ? answer : defaultText).toStdString());
 }

@@ -466,10 +466,6 @@ void TestPanelsP5P7::customBaudRate() {
     QVERIFY(answerer.answered());
     QCOMPARE(answerer.shownDefault(), "115200");
     QCOMPARE(answerer.prompt(), "Please Input your Baud Rate :");
-    QEXPECT_FAIL("",
-                 "the binder asks the title by the key lang_BaudRate_Title, which no row has; "
-                 "the row is lang_InputBdTitle",
-                 Continue);
     QCOMPARE(answerer.title(), "Diy Baud Rate");
 
     QCOMPARE(list.currentIndex(), index);
