@@ -1,15 +1,21 @@
-"""The demo lab: simulated modules of each kind on the lab side, our tool on the pc side.
+"""The demo lab: simulated modules of each kind on the lab side, our tools on the pc side.
 
-scripts/demo.sh runs this inside a private network namespace; it prints what a technician
-would see: the search, then the read of a P6 module.
+scripts/demo.sh runs this inside a private network namespace. It prints what a technician
+would see from a terminal (the search, then the read of a P6 module), then opens the desktop
+window on the same simulated modules: on the screen when there is a display, else under
+xvfb-run, saving a picture of the window after a search and a click on a P6 module.
 """
 
 import os
 import shlex
+import shutil
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from labenv import Lab  # noqa: E402
+from labenv import Lab, binary  # noqa: E402
+
+DEMO_PICTURE_DIR = os.environ.get("R2_DEMO_OUT", "build/demo")
 
 
 def show(lab, *args):
@@ -35,7 +41,26 @@ def main():
             who = e["module"] or "every module"
             print(f"  {e['t']:12.3f} ms  {e['peer']:<21} -> port {e['port']}  {e['len']:3} bytes"
                   f"  {e['action'] or '-'}: {e['result']}  ({who})")
+        status |= open_window()
     return 0 if status == 0 else 1
+
+
+def open_window():
+    """r2config on the screen, or, without one, a picture of it after a search and a click."""
+    if os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"):
+        print("\nOpening r2config on these modules: click \"Search Device\", then a module. "
+              "Close the window to end the demo.", flush=True)
+        return subprocess.run([binary("R2CONFIG", "app/r2config")]).returncode
+    out = os.path.abspath(DEMO_PICTURE_DIR)
+    cmd = [binary("R2SCREENS", "tools/r2screens/r2screens"), "--demo", "--out", out]
+    env = dict(os.environ)
+    if shutil.which("xvfb-run"):
+        cmd = ["xvfb-run", "-a", "-s", "-screen 0 1280x800x24"] + cmd
+    else:
+        env["QT_QPA_PLATFORM"] = "offscreen"
+    print("\nNo display: r2config runs under xvfb-run, searches, clicks a P6 module and is "
+          "photographed:", flush=True)
+    return subprocess.run(cmd, env=env).returncode
 
 
 if __name__ == "__main__":
