@@ -46,11 +46,13 @@ void FrameLog::write(const LogEntry& e) {
                                     ? std::to_string((*e.bytes)[2])
                                     : "null";
         std::fprintf(m_json,
-                     "{\"t\": %.3f, \"dir\": \"%s\", \"peer\": %s, \"port\": %u, \"src\": %s, "
+                     "{\"t\": %.3f, \"t0\": %.3f, \"dir\": \"%s\", \"peer\": %s, \"port\": %u, "
+                     "\"src\": %s, "
                      "\"hex\": \"%s\", \"len\": %zu, \"cmd\": %s, \"module\": %s, \"action\": %s, "
                      "\"result\": %s}\n",
-                     e.timeMs, dir, JsonString(e.peer).c_str(), e.localPort,
-                     JsonString(e.source).c_str(), hex.c_str(), len, cmd.c_str(),
+                     e.timeMs, e.sendStartMs > 0 ? e.sendStartMs : e.timeMs, dir,
+                     JsonString(e.peer).c_str(), e.localPort, JsonString(e.source).c_str(),
+                     hex.c_str(), len, cmd.c_str(),
                      e.module.empty() ? "null" : JsonString(e.module).c_str(),
                      JsonString(e.action).c_str(), JsonString(e.result).c_str());
         std::fflush(m_json);

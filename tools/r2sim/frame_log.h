@@ -25,6 +25,9 @@ struct LogEntry {
     std::string action;
     std::string result;
     std::string source; // tx: the address it left from, empty for the system's choice
+    // tx: the time just before the send, so that sendStartMs <= the receiver's arrival stamp
+    // <= timeMs; 0 for an entry that is no send.
+    double sendStartMs = 0;
 };
 
 class FrameLog final {

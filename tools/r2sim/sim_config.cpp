@@ -432,7 +432,8 @@ Hostile modules (for testing what a tool must withstand):
                             (copies of the search reply; a hostile module mixes in junk)
 Logging:
   --json-log FILE           one JSON object per frame received ("rx") and sent ("tx"):
-                            t (monotonic ms; for rx the kernel's arrival time), dir, peer
+                            t (monotonic ms; for rx the kernel's arrival time, for tx just
+                            after the send), t0 (tx: just before the send), dir, peer
                             (ip:port), port (local), src (tx: the address it left from, ""
                             for the system's choice), hex, len, cmd, module (MAC text or
                             null), action, result; a flood logs its first datagram and a

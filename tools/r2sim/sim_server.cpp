@@ -205,7 +205,7 @@ bool SimServer::drain(const Socket& socket) {
 
 void SimServer::handle(const Bytes& frame, const sockaddr_in& from, std::uint16_t localPort,
                        double now) {
-    LogEntry entry{now, true, AddressText(from), localPort, &frame, {}, {}, {}, {}};
+    LogEntry entry{now, true, AddressText(from), localPort, &frame, {}, {}, {}, {}, 0};
     if (IsSearchRequest(frame)) {
         std::size_t answered = 0;
         std::vector<std::pair<std::size_t, Answer>> answers;
@@ -315,13 +315,14 @@ bool SimServer::sendFrom(std::size_t module, bool foreign, int fd, const sockadd
 }
 
 void SimServer::send(const Pending& p) {
+    const double startMs = MonotonicMs();
     std::string source;
     const bool sent =
         sendFrom(p.module, p.foreign, socketFor(p.fromPort), p.to, p.bytes, 0, source);
     const std::string result =
         sent ? p.result : "send failed: " + std::string(std::strerror(errno));
     m_log.write({MonotonicMs(), false, AddressText(p.to), p.fromPort, &p.bytes,
-                 m_modules[p.module].macText(), p.action, result, source});
+                 m_modules[p.module].macText(), p.action, result, source, startMs});
 }
 
 void SimServer::startFlood(std::size_t module, const Answer& answer, const sockaddr_in& to) {
@@ -341,13 +342,15 @@ void SimServer::sendFloods() {
              ++burst) {
             const Bytes& bytes = f.datagrams[static_cast<std::size_t>(f.sent) % f.datagrams.size()];
             std::string source;
+            const double startMs = MonotonicMs();
             if (!sendFrom(f.module, false, fd, f.to, bytes, MSG_DONTWAIT, source)) {
                 break; // the socket's buffer is full (or the route gone): try again next round
             }
             if (f.sent++ == 0) {
                 m_log.write({MonotonicMs(), false, AddressText(f.to), f.fromPort, &bytes,
                              m_modules[f.module].macText(), "flood",
-                             "flood: up to " + std::to_string(f.count) + " datagrams", source});
+                             "flood: up to " + std::to_string(f.count) + " datagrams", source,
+                             startMs});
             }
         }
     }
@@ -365,7 +368,8 @@ void SimServer::sendFloods() {
                      "flood",
                      "flood: sent " + std::to_string(f.sent) + " of " + std::to_string(f.count) +
                          " in " + std::to_string(static_cast<int>(now - f.started)) + " ms",
-                     {}});
+                     {},
+                     0});
         return true;
     });
 }
