@@ -1,7 +1,7 @@
 #include "Unit_About.h"
 
 #include "app_texts.h"
-#include "dialog_size.h"
+#include "small_dialogs.h"
 #include "ui_Unit_About.h"
 #include "Unit_Version.h"
 
@@ -22,6 +22,7 @@ TFrm_About::TFrm_About(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::TFrm_About>()),
       m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    LoadDialogPictures();
     m_ui->setupUi(this);
     ApplyAboutTexts(*this);
     m_ui->lbl_version->setText(QStringLiteral(" V") + GetFileVersionText());

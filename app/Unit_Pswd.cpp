@@ -1,7 +1,7 @@
 #include "Unit_Pswd.h"
 
 #include "app_texts.h"
-#include "dialog_size.h"
+#include "small_dialogs.h"
 #include "ui_Unit_Pswd.h"
 
 #include <QPushButton>
@@ -17,6 +17,7 @@ const QSize DesignSize{322, 145};
 TFrm_Pswd::TFrm_Pswd(const QString& user, const QString& password, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::TFrm_Pswd>()) {
+    LoadDialogPictures();
     m_ui->setupUi(this);
     FillPswdFields(user, password);
     QPalette strip = m_ui->img_Top->palette();

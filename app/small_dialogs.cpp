@@ -1,10 +1,20 @@
-#include "dialog_size.h"
+#include "small_dialogs.h"
 
 #include <algorithm>
 #include <QLayout>
 #include <QWidget>
 
+// Q_INIT_RESOURCE declares the resource's initialiser in the enclosing namespace, which must be
+// the global one.
+static void RegisterShellResources() {
+    Q_INIT_RESOURCE(r2shell);
+}
+
 namespace r2 {
+
+void LoadDialogPictures() {
+    RegisterShellResources();
+}
 
 void FixDialogSize(QWidget& dialog, QSize designSize) {
     QLayout* layout = dialog.layout();
