@@ -39,7 +39,9 @@
 //   reach the mirror nor raise a parameter event. When the module's address sends two
 //   different base blocks within one read, several modules share that address and the
 //   mirror mixes them: readConflict is raised once and saveRefusal() refuses every save
-//   until the next read. Before the first read every parameter reply is taken, as before.
+//   until the next read. saveRefusal() also refuses a save to another module than the one
+//   read, whose blocks the mirror holds. Before the first read every parameter reply is
+//   taken and every save allowed, as before.
 
 #include "block_codec.h"
 #include "lan_socket.h"
