@@ -65,6 +65,7 @@ private slots:
     void aboutShowsVersionAndBlankContactLines();
     void aboutTextsInBothLanguages();
     void aboutWebsiteClickOpensItsText();
+    void dialogsKeepAtLeastTheirDesignedSize_data();
     void dialogsKeepAtLeastTheirDesignedSize();
 };
 
@@ -212,37 +213,47 @@ void TestDialogs::aboutWebsiteClickOpensItsText() {
     QVERIFY(!about.isVisible());
 }
 
+void TestDialogs::dialogsKeepAtLeastTheirDesignedSize_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<QByteArray>("languageFile");
+    QTest::newRow("chinese") << true << QByteArray();
+    QTest::newRow("english") << false << QByteArray();
+    // A user's language file may reword any text, at any length.
+    QTest::newRow("long rewording") << false
+                                    << "lang_About_Description|x|" + QByteArray(60, 'w') + ' ' +
+                                           QByteArray("word ").repeated(80) +
+                                           "\r\nlang_Log_Cancel|x|Cancel without changing "
+                                           "anything\r\n";
+}
+
 void TestDialogs::dialogsKeepAtLeastTheirDesignedSize() {
-    for (const bool chinese : {false, true}) {
-        UseBuiltInTexts(chinese);
-        TFrm_About about;
-        TFrm_Pswd pswd(QStringLiteral("admin"), QStringLiteral("tulip"));
-        QVERIFY(Open(about));
-        QVERIFY(Open(pswd));
-        QVERIFY(about.width() >= 473 && about.height() >= 215);
-        QVERIFY(pswd.width() >= 322 && pswd.height() >= 145);
-        QCOMPARE(about.minimumSize(), about.maximumSize()); // a fixed border
-        QCOMPARE(pswd.minimumSize(), pswd.maximumSize());
-        // Nothing cut off: every label gets at least the room its text needs.
-        for (QLabel* label : about.findChildren<QLabel*>()) {
-            if (!label->pixmap().isNull()) {
-                continue; // pictures are scaled to their box
-            }
-            if (label->wordWrap()) {
-                QVERIFY2(label->height() >= label->heightForWidth(label->width()),
-                         qPrintable(label->objectName()));
-            } else {
-                QVERIFY2(label->width() >= label->sizeHint().width(),
-                         qPrintable(label->objectName()));
-            }
+    QFETCH(bool, chinese);
+    QFETCH(QByteArray, languageFile);
+    UseBuiltInTexts(chinese);
+    LangList.ReadLanguageText(languageFile.toStdString());
+    TFrm_About about;
+    TFrm_Pswd pswd(QStringLiteral("admin"), QStringLiteral("tulip"));
+    QVERIFY(Open(about));
+    QVERIFY(Open(pswd));
+    QVERIFY(about.width() >= 473 && about.height() >= 215);
+    QVERIFY(pswd.width() >= 322 && pswd.height() >= 145);
+    QCOMPARE(about.minimumSize(), about.maximumSize()); // a fixed border
+    QCOMPARE(pswd.minimumSize(), pswd.maximumSize());
+    // Nothing cut off: every label and button gets at least the room its text needs.
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (!label->pixmap().isNull()) {
+            continue; // pictures are scaled to their box
         }
-        for (QPushButton* button :
-             about.findChildren<QPushButton*>() + pswd.findChildren<QPushButton*>()) {
-            QVERIFY2(button->width() >= button->sizeHint().width(),
-                     qPrintable(button->objectName()));
+        if (label->wordWrap()) {
+            QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(label->objectName()));
+        } else {
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->objectName()));
         }
-        about.close();
-        pswd.close();
+    }
+    for (QPushButton* button :
+         about.findChildren<QPushButton*>() + pswd.findChildren<QPushButton*>()) {
+        QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
     }
 }
 
