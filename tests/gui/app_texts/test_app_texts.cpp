@@ -4,11 +4,13 @@
 #include "app_texts.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
+#include "Unit_Main.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -213,6 +216,7 @@ private slots:
     void editedLanguageFileRowReachesEverySaveButton();
     void missingControlsAreSkippedAndListed();
     void dialogsTakeTheirCaptions();
+    void realMainWindowHasEveryControlTheTablesName();
 };
 
 void TestAppTexts::captionsInBothLanguages_data() {
@@ -413,6 +417,26 @@ void TestAppTexts::dialogsTakeTheirCaptions() {
     QCOMPARE(Shown(about, "lbl_version"), QStringLiteral(" V2.2.6.0"));
     QCOMPARE(pswd.windowTitle(), QStringLiteral("用户名密码设置"));
     QCOMPARE(Shown(pswd, "btn_OK"), QStringLiteral("确定"));
+}
+
+void TestAppTexts::realMainWindowHasEveryControlTheTablesName() {
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    QFile settings(programDir.filePath(QStringLiteral("R2Cfg.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[System]\r\nLanguage=0\r\n");
+    settings.close();
+
+    TFrm_Main window(programDir.path(), QStringLiteral("2.2.6.0"));
+    QCOMPARE(MissingMainTextControls(window), QStringList());
+    QCOMPARE(window.windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
+    QCOMPARE(Shown(window, "lbl_SubnetMaskP7"), QStringLiteral("SubnetMask ★"));
+    QCOMPARE(Shown(window, "rztbsht_Hex"), QStringLiteral("Hex Streams"));
+    QCOMPARE(Shown(window, "btn_P7NetSet"), QStringLiteral("Save Config"));
+    QCOMPARE(window.findChild<QComboBox*>("cbb_TCPStyle0")->itemText(2),
+             QStringLiteral("As ID(No ID Broadcast)"));
+    QCOMPARE(window.findChild<QWidget*>("edt_GatewayIPP7")->toolTip(),
+             LangText("lang_lbl_H_GatewayIP").replace(QStringLiteral("\r\n"), "\n"));
 }
 
 QTEST_MAIN(TestAppTexts)
