@@ -24,6 +24,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -450,6 +451,31 @@ private slots:
         QFile ini(m_dir->filePath("R2Cfg.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains("Language=0"));
+    }
+
+    void serialTabHidesWhatTheSerialSaveDoesNotCarry() {
+        QTabBar* tabs = child<QTabWidget>("rzpgcntrl_Srch")->tabBar();
+        const char* lanOnly[] = {"RzGroupBoxHttpd",      "RzGroupBoxHeart", "rzgrpbxRegHeart",
+                                 "rzchckbxComSetEnable", "edt_UARTTime0",   "edtUartPackLEN",
+                                 "rzchbUdpFrom",         "btn_P6NetSet",    "btn_P5Set"};
+        const char* serialOnly[] = {"btn_P6ComSet", "btn_ComSet"};
+        for (const int sheet : {1, 0}) {
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(sheet).center());
+            QCOMPARE(tabs->currentIndex(), sheet);
+            const bool lan = sheet == 0;
+            for (const char* name : lanOnly) {
+                QVERIFY2(child<QWidget>(name)->isHidden() == !lan, name);
+            }
+            for (const char* name : serialOnly) {
+                QVERIFY2(child<QWidget>(name)->isHidden() == lan, name);
+            }
+            const auto lines = Lines(*log());
+            QCOMPARE(lines.back().text,
+                     lan ? QStringLiteral("Operate Via LAN,please leave CFG pin free")
+                         : QStringLiteral("Operate Via COM,please connect CFG to GND"));
+            QCOMPARE(lines.back().colour, QColor(128, 0, 0));
+            QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        }
     }
 
     void customBaudEntryOnTheSerialSpeedList() {
