@@ -10,6 +10,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Names the per-user data directory (~/.local/share/r2config) used when the program's own
+    // directory is read-only.
+    QApplication::setApplicationName(QStringLiteral("r2config"));
     r2::RunOnceGuard guard;
     if (guard.RunOnceCheck()) {
         return 0;
