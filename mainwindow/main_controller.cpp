@@ -5,7 +5,6 @@
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
-#include <algorithm>
 #include <QTimer>
 
 namespace r2 {
@@ -118,17 +117,18 @@ void MainController::Search() {
     m_view.ClearDeviceList();
     m_rows.clear();
     m_pendingRows.clear();
+    m_listedMacs.clear();
     m_udp->SearchDevices();
 }
 
 void MainController::onDeviceFound(const QString& ip, const QString& name, int socketIndex,
                                    int devFlag, const QString& version, const QString& mac) {
-    const auto listed = [&](const std::vector<DeviceRow>& rows) {
-        return std::ranges::any_of(rows, [&](const DeviceRow& row) { return row.mac == mac; });
-    };
-    if (listed(m_rows) || listed(m_pendingRows)) {
+    // A set, not a scan of the rows: with thousands of modules a scan per reply grows with the
+    // square of the list.
+    if (m_listedMacs.contains(mac)) {
         return;
     }
+    m_listedMacs.insert(mac);
     m_pendingRows.push_back({ip, name, mac, version, devFlag, socketIndex});
     // A search may bring thousands of replies in one burst: rows reach the list once per
     // event-loop pass, not one repaint per reply.

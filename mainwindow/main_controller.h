@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <vector>
 
@@ -104,6 +105,7 @@ private:
     std::unique_ptr<LanSequence> m_sequence;
     std::vector<DeviceRow> m_rows;
     std::vector<DeviceRow> m_pendingRows;
+    QSet<QString> m_listedMacs; // of m_rows and m_pendingRows: first reply per MAC wins
     bool m_flushQueued = false;
     QString m_selMac;
     int m_selIpIndex = 0;

@@ -251,6 +251,12 @@ private slots:
             return l.text.endsWith(QStringLiteral(" ] \u2190 [ 192.168.0.20 : 1500 ]")) &&
                    l.colour == QColor(0, 128, 0);
         }));
+
+        // A second search starts a fresh list: every module again, still once.
+        search(3);
+        QTest::qWait(300);
+        QCOMPARE(list()->topLevelItemCount(), 3);
+        QVERIFY(rowOf(P6Mac) && rowOf(P7Mac) && rowOf(OldMac));
     }
 
     void clickOnP6RowFillsThePanel() {
