@@ -36,6 +36,7 @@
 #include <QWindow>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -51,11 +52,32 @@ double MonotonicMs() {
     return ClockMs(CLOCK_MONOTONIC);
 }
 
-// CPU time of the window's thread: on a busy machine a wall-clock gap can be mostly waiting for
-// a processor, and this tells how much of it was the window's own work.
 double ThreadCpuMs() {
     return ClockMs(CLOCK_THREAD_CPUTIME_ID);
 }
+
+// What the window's thread did with a stretch of wall-clock time: its own CPU time, how often it
+// waited (voluntary switches: blocked on a socket or the display server) and how often the
+// processor was taken from it (involuntary: other work on a busy machine).
+struct ThreadUse {
+    double cpuMs = 0;
+    long waits = 0;
+    long preempted = 0;
+
+    static ThreadUse Now() {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return {ThreadCpuMs(), usage.ru_nvcsw, usage.ru_nivcsw};
+    }
+    ThreadUse operator-(const ThreadUse& since) const {
+        return {cpuMs - since.cpuMs, waits - since.waits, preempted - since.preempted};
+    }
+    QJsonObject json() const {
+        return {{"cpuMs", cpuMs},
+                {"waits", static_cast<qint64>(waits)},
+                {"preempted", static_cast<qint64>(preempted)}};
+    }
+};
 
 // Offset that turns a CLOCK_MONOTONIC time into CLOCK_BOOTTIME (they differ by the time the
 // machine was suspended).
@@ -123,19 +145,19 @@ public:
         const char* className = receiver->metaObject()->className();
         const QEvent::Type type = event->type();
         const double start = MonotonicMs();
-        const double startCpu = ThreadCpuMs();
+        const ThreadUse startUse = ThreadUse::Now();
         ++m_depth;
         const bool handled = QApplication::notify(receiver, event);
         --m_depth;
         const double took = MonotonicMs() - start;
-        const double cpu = ThreadCpuMs() - startCpu;
+        const ThreadUse use = ThreadUse::Now() - startUse;
         Dispatch& entry = m_dispatches[{className, type}];
         ++entry.count;
         entry.totalMs += took;
-        entry.totalCpuMs += cpu;
+        entry.totalCpuMs += use.cpuMs;
         if (took > entry.longestMs) {
             entry.longestMs = took;
-            entry.longestCpuMs = cpu;
+            entry.longestUse = use;
             entry.longestAt = start;
         }
         return handled;
@@ -155,7 +177,7 @@ public:
                 {"totalMs", entry.totalMs},
                 {"totalCpuMs", entry.totalCpuMs},
                 {"longestMs", entry.longestMs},
-                {"longestCpuMs", entry.longestCpuMs},
+                {"longestCpuMs", entry.longestUse.cpuMs},
                 {"longestAt", entry.longestAt}});
         }
         return out;
@@ -171,7 +193,7 @@ public:
         return {{"what", QString::fromLatin1(it->first.first) + QLatin1Char(' ') +
                              EventName(it->first.second)},
                 {"ms", it->second.longestMs},
-                {"cpuMs", it->second.longestCpuMs},
+                {"use", it->second.longestUse.json()},
                 {"at", it->second.longestAt}};
     }
 
@@ -182,7 +204,7 @@ private:
         double totalMs = 0;
         double totalCpuMs = 0;
         double longestMs = 0;
-        double longestCpuMs = 0;
+        ThreadUse longestUse;
         double longestAt = 0;
     };
     std::map<Key, Dispatch> m_dispatches;
@@ -199,29 +221,29 @@ public:
         m_timer.setInterval(2);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const double now = MonotonicMs();
-            const double cpu = ThreadCpuMs();
+            const ThreadUse use = ThreadUse::Now();
             if (now - m_last > m_longestMs) {
                 m_longestMs = now - m_last;
-                m_longestCpuMs = cpu - m_lastCpu;
+                m_longestUse = use - m_lastUse;
                 m_longestFrom = m_last;
             }
-            m_longestCpuGapMs = std::max(m_longestCpuGapMs, cpu - m_lastCpu);
+            m_longestCpuGapMs = std::max(m_longestCpuGapMs, use.cpuMs - m_lastUse.cpuMs);
             m_last = now;
-            m_lastCpu = cpu;
+            m_lastUse = use;
             ++m_ticks;
         });
     }
 
     void start() {
         m_last = MonotonicMs();
-        m_lastCpu = ThreadCpuMs();
+        m_lastUse = ThreadUse::Now();
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
 
     QJsonObject result() const {
         return {{"longestMs", m_longestMs},
-                {"cpuMs", m_longestCpuMs},
+                {"use", m_longestUse.json()},
                 {"from", m_longestFrom},
                 {"longestCpuGapMs", m_longestCpuGapMs},
                 {"ticks", m_ticks}};
@@ -230,9 +252,9 @@ public:
 private:
     QTimer m_timer;
     double m_last = 0;
-    double m_lastCpu = 0;
+    ThreadUse m_lastUse;
     double m_longestMs = 0;
-    double m_longestCpuMs = 0;
+    ThreadUse m_longestUse;
     double m_longestFrom = 0;
     double m_longestCpuGapMs = 0;
     int m_ticks = 0;
@@ -306,11 +328,13 @@ int main(int argc, char** argv) {
     QEventLoop loop;
     double paintedAt = 0;
     double startCpuMs = 0;
+    rusage startUsage{};
     FirstEvent firstPaint(window, QEvent::Paint, [&] {
         // Queued behind the rest of this paint pass: the window's first picture is complete.
         QTimer::singleShot(0, &loop, [&] {
             paintedAt = MonotonicMs();
             startCpuMs = ProcessCpuMs();
+            getrusage(RUSAGE_SELF, &startUsage);
             loop.quit();
         });
     });
@@ -363,34 +387,39 @@ int main(int argc, char** argv) {
     app.setRecording(false);
     const Memory afterSearch = ReadMemory();
 
-    const QJsonObject result{{"platform", QGuiApplication::platformName()},
-                             {"expected", expected},
-                             {"processStart", processStart},
-                             {"launchedAt", launchedAt},
-                             {"mainAt", mainAt},
-                             {"appAt", appAt},
-                             {"builtAt", builtAt},
-                             {"exposedAt", firstExpose.at()},
-                             {"firstPaintAt", firstPaint.at()},
-                             {"paintedAt", paintedAt},
-                             {"mainCpuMs", mainCpuMs},
-                             {"appCpuMs", appCpuMs},
-                             {"builtCpuMs", builtCpuMs},
-                             {"startCpuMs", startCpuMs},
-                             {"searchCpuMs", searchCpuMs},
-                             {"afterStart", MemoryJson(afterStart)},
-                             {"afterSearch", MemoryJson(afterSearch)},
-                             {"searchAt", searchAt},
-                             {"rowsAt", rowsAt},
-                             {"rowsListed", rowsListed},
-                             {"listItems", listItems},
-                             {"rowBatches", rowBatches},
-                             {"listPaintedAt", listPaint.at()},
-                             {"hexLines", hex->blockCount()},
-                             {"hexLastAt", hexLastAt},
-                             {"stall", stalls.result()},
-                             {"longestDispatch", app.longest()},
-                             {"heaviestDispatches", app.heaviest(6)}};
+    const QJsonObject result{
+        {"platform", QGuiApplication::platformName()},
+        {"expected", expected},
+        {"processStart", processStart},
+        {"launchedAt", launchedAt},
+        {"mainAt", mainAt},
+        {"appAt", appAt},
+        {"builtAt", builtAt},
+        {"exposedAt", firstExpose.at()},
+        {"firstPaintAt", firstPaint.at()},
+        {"paintedAt", paintedAt},
+        {"mainCpuMs", mainCpuMs},
+        {"appCpuMs", appCpuMs},
+        {"builtCpuMs", builtCpuMs},
+        {"startCpuMs", startCpuMs},
+        {"startUse", QJsonObject{{"waits", static_cast<qint64>(startUsage.ru_nvcsw)},
+                                 {"preempted", static_cast<qint64>(startUsage.ru_nivcsw)},
+                                 {"majorFaults", static_cast<qint64>(startUsage.ru_majflt)}}},
+        {"searchCpuMs", searchCpuMs},
+        {"afterStart", MemoryJson(afterStart)},
+        {"afterSearch", MemoryJson(afterSearch)},
+        {"searchAt", searchAt},
+        {"rowsAt", rowsAt},
+        {"rowsListed", rowsListed},
+        {"listItems", listItems},
+        {"listItemsAtEnd", list->topLevelItemCount()},
+        {"rowBatches", rowBatches},
+        {"listPaintedAt", listPaint.at()},
+        {"hexLines", hex->blockCount()},
+        {"hexLastAt", hexLastAt},
+        {"stall", stalls.result()},
+        {"longestDispatch", app.longest()},
+        {"heaviestDispatches", app.heaviest(6)}};
     std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
     return 0;
 }

@@ -10,6 +10,7 @@ reply, no stall over 100 ms."""
 
 import json
 import os
+import statistics
 import subprocess
 import sys
 import time
@@ -50,45 +51,87 @@ def mark(ok):
     return "ok" if ok else "MISSED"
 
 
+def figures(r, last_reply):
+    """The four figures the targets are about, and the window's own CPU time for two of them."""
+    return {
+        "window": r["paintedAt"] - r["processStart"],
+        "windowCpu": r["startCpuMs"],
+        "rss": r["afterStart"]["rssMb"],
+        "rows": r["rowsAt"] - last_reply if r["rowsAt"] else float("nan"),
+        "listed": r["listItemsAtEnd"] if r["listItems"] == r["listItemsAtEnd"] else r["listItems"],
+        "stall": r["stall"]["longestMs"],
+        "stallCpu": r["stall"]["use"]["cpuMs"],
+    }
+
+
+def met(f):
+    return {"window": f["window"] < TARGET_WINDOW_MS, "rss": f["rss"] < TARGET_MB,
+            "rows": f["listed"] == MODULES and f["rows"] <= TARGET_ROWS_MS,
+            "stall": f["stall"] <= TARGET_STALL_MS}
+
+
+def use_text(use):
+    return (f"{use['cpuMs']:.1f} ms of it the window's CPU; it waited {use['waits']}x, was "
+            f"preempted {use['preempted']}x")
+
+
 def report(run, r, last_reply):
-    window_ms = r["paintedAt"] - r["processStart"]
+    f = figures(r, last_reply)
+    ok = met(f)
     launcher_ms = r["paintedAt"] - r["launchedAt"] if r["launchedAt"] else float("nan")
-    mb = r["afterStart"]["rssMb"]
-    listed = r["listItems"]
-    rows_ms = r["rowsAt"] - last_reply if r["rowsAt"] else float("nan")
-    stall = r["stall"]
     start = r["processStart"]
-    print(f"  run {run}: window {window_ms:6.0f} ms after process start "
-          f"({launcher_ms:.0f} ms after the launcher's fork)   [{mark(window_ms < TARGET_WINDOW_MS)}]")
+    print(f"  run {run}: window {f['window']:.0f} ms after process start ({launcher_ms:.0f} ms "
+          f"after the launcher's fork)   [{mark(ok['window'])}]")
     print(f"         wall/CPU ms at: main() {r['mainAt'] - start:.0f}/{r['mainCpuMs']:.0f}, "
           f"QApplication {r['appAt'] - start:.0f}/{r['appCpuMs']:.0f}, windows built "
-          f"{r['builtAt'] - start:.0f}/{r['builtCpuMs']:.0f}, exposed {r['exposedAt'] - start:.0f}, "
-          f"painted {window_ms:.0f}/{r['startCpuMs']:.0f}")
-    print(f"         memory after start-up: VmRSS {mb:.1f} MB, VmHWM "
-          f"{r['afterStart']['hwmMb']:.1f} MB   [{mark(mb < TARGET_MB)}]"
-          f"   (after the search: VmRSS {r['afterSearch']['rssMb']:.1f} MB, VmHWM "
-          f"{r['afterSearch']['hwmMb']:.1f} MB)")
-    rows_ok = listed == MODULES and r["rowsListed"] == MODULES and rows_ms <= TARGET_ROWS_MS
-    painted = (f"{r['listPaintedAt'] - last_reply:.0f} ms" if r["listPaintedAt"]
-               else "not seen")
-    print(f"         listed {listed} of {MODULES} (controller {r['rowsListed']}, in "
-          f"{r['rowBatches']} batches) {rows_ms:.0f} ms after the last reply left r2sim "
-          f"(the search sent {last_reply - r['searchAt']:.0f} ms before that reply; list "
-          f"repainted {painted} after it)   [{mark(rows_ok)}]")
+          f"{r['builtAt'] - start:.0f}/{r['builtCpuMs']:.0f}, exposed "
+          f"{r['exposedAt'] - start:.0f}, painted {f['window']:.0f}/{f['windowCpu']:.0f}; "
+          f"waited {r['startUse']['waits']}x, preempted {r['startUse']['preempted']}x, "
+          f"{r['startUse']['majorFaults']} page faults that read the disk")
+    print(f"         memory after start-up: VmRSS {f['rss']:.1f} MB, VmHWM "
+          f"{r['afterStart']['hwmMb']:.1f} MB   [{mark(ok['rss'])}]   (after the search: VmRSS "
+          f"{r['afterSearch']['rssMb']:.1f} MB, VmHWM {r['afterSearch']['hwmMb']:.1f} MB)")
+    when = (f"{f['rows']:.0f} ms after the last reply left r2sim" if r["rowsAt"]
+            else f"never all within {LIMIT_MS} ms")
+    painted = (f"{r['listPaintedAt'] - last_reply:.0f} ms" if r["listPaintedAt"] else "not seen")
+    print(f"         listed {r['listItems']} of {MODULES} {when} ({r['listItemsAtEnd']} at the "
+          f"end; controller rows {r['rowsListed']}, in {r['rowBatches']} batches; the search "
+          f"went {last_reply - r['searchAt']:.0f} ms before that reply; list repainted {painted} "
+          f"after it)   [{mark(ok['rows'])}]")
     print(f"         hex pane: {r['hexLines']} lines, the last "
           f"{r['hexLastAt'] - last_reply:.0f} ms after the last reply")
     longest = r["longestDispatch"]
-    print(f"         longest stall {stall['longestMs']:.1f} ms ({stall['cpuMs']:.1f} ms of it the "
-          f"window's CPU), from {stall['from'] - last_reply:+.0f} ms of the last reply; the "
-          f"most CPU between two ticks {stall['longestCpuGapMs']:.1f} ms; longest dispatch "
-          f"{longest.get('ms', 0):.1f} ms ({longest.get('cpuMs', 0):.1f} CPU): "
-          f"{longest.get('what', '-')} at {longest.get('at', 0) - last_reply:+.0f} ms   "
-          f"[{mark(stall['longestMs'] <= TARGET_STALL_MS)}]")
-    heavy = ", ".join(f"{d['what']} {d['count']}x {d['totalMs']:.0f} ms/{d['totalCpuMs']:.0f} CPU "
+    stall = r["stall"]
+    print(f"         longest stall {f['stall']:.1f} ms ({use_text(stall['use'])}), from "
+          f"{stall['from'] - last_reply:+.0f} ms of the last reply; the most CPU between two "
+          f"ticks {stall['longestCpuGapMs']:.1f} ms   [{mark(ok['stall'])}]")
+    if longest:
+        print(f"         longest dispatch {longest['ms']:.1f} ms ({use_text(longest['use'])}): "
+              f"{longest['what']} at {longest['at'] - last_reply:+.0f} ms")
+    heavy = ", ".join(f"{d['what']} {d['count']}x {d['totalMs']:.0f}/{d['totalCpuMs']:.0f} "
                       f"(max {d['longestMs']:.1f}/{d['longestCpuMs']:.1f})"
                       for d in r["heaviestDispatches"][:4])
-    print(f"         wall/CPU ms in: {heavy}; the window's CPU during the search and the second "
-          f"after: {r['searchCpuMs']:.0f} ms", flush=True)
+    print(f"         dispatches, wall/CPU ms: {heavy}; the window's CPU in the search and the "
+          f"second after: {r['searchCpuMs']:.0f} ms", flush=True)
+    return f
+
+
+def summary(platform, runs):
+    def spread(key, unit, digits=0):
+        values = sorted(f[key] for f in runs)
+        return (f"{values[0]:.{digits}f} / {statistics.median(values):.{digits}f} / "
+                f"{values[-1]:.{digits}f} {unit}")
+    counts = {key: sum(met(f)[key] for f in runs) for key in ("window", "rss", "rows", "stall")}
+    n = len(runs)
+    print(f"  {platform:<9} to the window  {spread('window', 'ms'):<22} (CPU "
+          f"{spread('windowCpu', 'ms')})  target met {counts['window']} of {n}")
+    print(f"  {'':<9} VmRSS          {spread('rss', 'MB', 1):<22} target met {counts['rss']} "
+          f"of {n}")
+    print(f"  {'':<9} 2000 listed    {spread('rows', 'ms'):<22} after the last reply, "
+          f"{min(f['listed'] for f in runs)} of {MODULES} at least; target met {counts['rows']} "
+          f"of {n}")
+    print(f"  {'':<9} longest stall  {spread('stall', 'ms', 1):<22} (window CPU in it "
+          f"{spread('stallCpu', 'ms', 1)})  target met {counts['stall']} of {n}")
 
 
 def main():
@@ -104,8 +147,10 @@ def main():
              if os.environ.get("R2_BENCH_NICE") else ""))
     with Lab() as lab:
         sim = lab.start_sim("--p6", str(MODULES), "--quiet")
+        results = {}
         for platform in platforms:
             print(f"\nQT_QPA_PLATFORM={platform}")
+            results[platform] = []
             for run in range(1, RUNS + 1):
                 before = len(sim.log())
                 r = window_run(platform)
@@ -113,7 +158,11 @@ def main():
                 if not sent:
                     print(f"  run {run}: r2sim sent no search reply")
                     continue
-                report(run, r, max(sent))
+                results[platform].append(report(run, r, max(sent)))
+    print("\nmin / median / max over the runs")
+    for platform, runs in results.items():
+        if runs:
+            summary(platform, runs)
     print(f"\nload average after: {load_average()} ({os.cpu_count()} processors); on a busy "
           f"machine the wall times grow and the CPU times stay")
     return 0
