@@ -233,7 +233,8 @@ Options:
 
 Exit status:
   0  success (read: blocks came and no error status; write, restart, reset: every frame sent
-     was acknowledged "ACK" and no error status came)
+     was acknowledged "ACK" by the module itself, from the address its search reply came
+     from, before the next frame went out, and no error status came)
   1  bad arguments, or a value that does not convert (nothing is sent; the message names the
      control)
   2  the module was not found by the search
@@ -241,7 +242,8 @@ Exit status:
   4  nothing answered the commands (read: no parameter block came; write: the module sent
      no parameters when read, so nothing was written over it)
   5  any other error status (check error, other error, a frame not acknowledged, a module of
-     another series, an unknown reply, a socket that could not be opened)
+     another series, an unknown reply, a socket that could not be opened, several modules
+     answering a read from one address)
 
 Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
 characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.
