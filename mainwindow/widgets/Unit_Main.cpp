@@ -145,6 +145,11 @@ void TFrm_Main::buildPanels() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    // The panes are read-only and only grow: an undo record for every appended line would cost
+    // memory and time with each datagram and could never be used.
+    for (QPlainTextEdit* pane : {m_ui->redt_Hex, m_ui->redt_Log}) {
+        pane->setUndoRedoEnabled(false);
+    }
     qApp->installEventFilter(this);
 }
 
