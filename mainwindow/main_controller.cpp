@@ -89,25 +89,25 @@ void MainController::logText(std::string_view key, PaneColour colour) {
 
 void MainController::onSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
                             quint16 destPort, const QString& localIp) {
-    m_view.AddHexLine(QString());
-    m_view.AddHexLine(Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
-                          Endpoint(destIp, destPort) + Lit(HexClose),
-                      PaneColour::Blue);
-    m_view.AddHexLine(Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"),
-                      PaneColour::Blue);
-    m_view.AddHexLine(HexDump(frame));
+    m_view.AddHexBlock(
+        {{QString()},
+         {Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
+              Endpoint(destIp, destPort) + Lit(HexClose),
+          PaneColour::Blue},
+         {Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), PaneColour::Blue},
+         {HexDump(frame)}});
     logText("lang_Hint_Sending", PaneColour::Green);
 }
 
 void MainController::onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
                                 quint16 senderPort, const QString& localIp) {
-    m_view.AddHexLine(QString());
-    m_view.AddHexLine(Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
-                          Endpoint(senderIp, senderPort) + Lit(HexClose),
-                      PaneColour::Green);
-    m_view.AddHexLine(Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"),
-                      PaneColour::Green);
-    m_view.AddHexLine(HexDump(frame));
+    m_view.AddHexBlock(
+        {{QString()},
+         {Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
+              Endpoint(senderIp, senderPort) + Lit(HexClose),
+          PaneColour::Green},
+         {Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), PaneColour::Green},
+         {HexDump(frame)}});
 }
 
 // ---- Device list -------------------------------------------------------------------------

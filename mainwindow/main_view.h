@@ -31,6 +31,12 @@ struct DeviceRow {
     int ipIndex = 0;
 };
 
+// One line of an output pane with its colour.
+struct ColouredLine {
+    QString text;
+    PaneColour colour = PaneColour::WindowText;
+};
+
 // Which model panel a call is about.
 enum class PanelId { P5, P6, P7 };
 
@@ -40,6 +46,9 @@ public:
 
     virtual void AddLogLine(const QString& text, PaneColour colour = PaneColour::Green) = 0;
     virtual void AddHexLine(const QString& text, PaneColour colour = PaneColour::WindowText) = 0;
+    // The lines that echo one frame: they reach the hex pane together, or, while the pane is
+    // flooded with more than it can show, not at all (the pane then says how many it left out).
+    virtual void AddHexBlock(const std::vector<ColouredLine>& lines) = 0;
     virtual void ClearPanes() = 0;
     virtual void SwitchLayout(int code) = 0;
 

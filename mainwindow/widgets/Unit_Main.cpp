@@ -33,6 +33,9 @@ namespace {
 constexpr auto WorkOrderUrl = "https://github.com/r2config/r2config/issues";
 // Width of the main window in the P6 layout.
 constexpr int LayoutP6Width = 1004;
+// The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
+constexpr std::size_t HexLinesPerPass = 1000;
+constexpr std::size_t MaxPendingHexLines = 20000;
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
@@ -55,20 +58,20 @@ QColor ColourOf(PaneColour colour, const QWidget& pane) {
 }
 
 // Appends one line per entry, each in its colour, in one edit of the document.
-template <class Lines> void AppendLines(QPlainTextEdit& pane, const Lines& lines) {
+template <class Iterator> void AppendLines(QPlainTextEdit& pane, Iterator first, Iterator last) {
     QTextCursor cursor(pane.document());
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     // An empty document already holds one empty block: the first line goes there.
-    bool first = !pane.property("hasLines").toBool();
-    for (const auto& line : lines) {
+    bool emptyDocument = !pane.property("hasLines").toBool();
+    for (; first != last; ++first) {
         QTextCharFormat format;
-        format.setForeground(ColourOf(line.colour, pane));
-        if (!first) {
+        format.setForeground(ColourOf(first->colour, pane));
+        if (!emptyDocument) {
             cursor.insertBlock();
         }
-        first = false;
-        cursor.insertText(line.text, format);
+        emptyDocument = false;
+        cursor.insertText(first->text, format);
     }
     cursor.endEditBlock();
     pane.setProperty("hasLines", true);
@@ -317,14 +320,24 @@ void TFrm_Main::onSearchTabClicked(int index) {
 // ---- Output panes --------------------------------------------------------------------------
 
 void TFrm_Main::AddLogLine(const QString& text, PaneColour colour) {
-    const HexLine line{text, colour};
-    AppendLines(*m_ui->redt_Log, std::initializer_list<HexLine>{line});
+    const ColouredLine line{text, colour};
+    AppendLines(*m_ui->redt_Log, &line, &line + 1);
 }
 
 void TFrm_Main::AddHexLine(const QString& text, PaneColour colour) {
-    // A burst of replies gives thousands of lines: they reach the pane once per event-loop
-    // pass, and the pane scrolls to its end once.
-    m_pendingHex.push_back({text, colour});
+    AddHexBlock({{text, colour}});
+}
+
+// A burst of replies gives thousands of lines: they reach the pane in slices of at most
+// HexLinesPerPass per event-loop pass, so no single pass stalls the window. A flood that
+// outruns the pane fills the backlog; frames beyond it are left out whole and counted, so the
+// window keeps reading the network (and listing real modules) instead of drawing hex.
+void TFrm_Main::AddHexBlock(const std::vector<ColouredLine>& lines) {
+    if (m_pendingHex.size() + lines.size() > MaxPendingHexLines) {
+        ++m_hexBlocksLeftOut;
+        return;
+    }
+    m_pendingHex.insert(m_pendingHex.end(), lines.begin(), lines.end());
     if (!m_hexFlushQueued) {
         m_hexFlushQueued = true;
         QTimer::singleShot(0, this, &TFrm_Main::flushHexLines);
@@ -333,17 +346,29 @@ void TFrm_Main::AddHexLine(const QString& text, PaneColour colour) {
 
 void TFrm_Main::flushHexLines() {
     m_hexFlushQueued = false;
-    if (m_pendingHex.empty()) {
-        return;
+    const auto slice = std::min(m_pendingHex.size(), HexLinesPerPass);
+    const auto end = m_pendingHex.begin() + static_cast<std::ptrdiff_t>(slice);
+    AppendLines(*m_ui->redt_Hex, m_pendingHex.begin(), end);
+    m_pendingHex.erase(m_pendingHex.begin(), end);
+    if (m_pendingHex.empty() && m_hexBlocksLeftOut > 0) {
+        const QString note = QStringLiteral("[ %1 frames not shown: they arrived faster than this "
+                                            "pane can show them ]")
+                                 .arg(m_hexBlocksLeftOut);
+        const ColouredLine line{note, PaneColour::Red};
+        AppendLines(*m_ui->redt_Hex, &line, &line + 1);
+        m_hexBlocksLeftOut = 0;
     }
-    AppendLines(*m_ui->redt_Hex, m_pendingHex);
-    m_pendingHex.clear();
+    if (!m_pendingHex.empty()) {
+        m_hexFlushQueued = true;
+        QTimer::singleShot(0, this, &TFrm_Main::flushHexLines);
+    }
     QScrollBar* bar = m_ui->redt_Hex->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
 void TFrm_Main::ClearPanes() {
     m_pendingHex.clear();
+    m_hexBlocksLeftOut = 0;
     ClearPane(*m_ui->redt_Log);
     ClearPane(*m_ui->redt_Hex);
 }

@@ -14,6 +14,7 @@
 #include "panel_controls.h"
 #include "Unit_Ini.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <QMainWindow>
@@ -54,6 +55,7 @@ public:
     // MainView
     void AddLogLine(const QString& text, PaneColour colour = PaneColour::Green) override;
     void AddHexLine(const QString& text, PaneColour colour = PaneColour::WindowText) override;
+    void AddHexBlock(const std::vector<ColouredLine>& lines) override;
     void ClearPanes() override;
     void SwitchLayout(int code) override;
     void ClearDeviceList() override;
@@ -105,12 +107,9 @@ private:
     int m_layout = LayoutSearch;
     bool m_hintsOn = true;
     std::function<void(const QUrl&)> m_openUrl;
-    struct HexLine {
-        QString text;
-        PaneColour colour;
-    };
-    std::vector<HexLine> m_pendingHex;
+    std::deque<ColouredLine> m_pendingHex;
     bool m_hexFlushQueued = false;
+    int m_hexBlocksLeftOut = 0;
 };
 
 } // namespace r2

@@ -484,6 +484,22 @@ private slots:
         }
     }
 
+    void floodedHexPaneLeavesWholeFramesOutAndSaysSo() {
+        const std::vector<ColouredLine> frame = {{QString()},
+                                                 {QStringLiteral("[ a : 1 ] <- [ b : 2 ]")},
+                                                 {QStringLiteral("[ Length : 4 ]")},
+                                                 {QStringLiteral("FF 01 01 02 ")}};
+        for (int i = 0; i < 6000; ++i) { // faster than any pass can show them
+            m_window->AddHexBlock(frame);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(Lines(*hex()).back().colour == QColor(255, 0, 0), 10000);
+        const auto lines = Lines(*hex());
+        QCOMPARE(lines.size(), std::size_t{5000 * 4 + 1});
+        QCOMPARE(lines[lines.size() - 2].text, QStringLiteral("FF 01 01 02 "));
+        QVERIFY2(lines.back().text.startsWith(QStringLiteral("[ 1000 frames not shown")),
+                 qPrintable(lines.back().text));
+    }
+
     void customBaudEntryOnTheSerialSpeedList() {
         auto* speed = child<QComboBox>("cbbSoftBitRate");
         for (const auto& [answer, index, entry0] :
