@@ -34,7 +34,7 @@ constexpr auto WorkOrderUrl = "https://github.com/r2config/r2config/issues";
 // Width of the main window in the P6 layout.
 constexpr int LayoutP6Width = 1004;
 // The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
-constexpr std::size_t HexLinesPerPass = 1000;
+constexpr std::size_t HexLinesPerPass = 200;
 constexpr std::size_t MaxPendingHexLines = 20000;
 
 QString Text(std::string_view key) {
