@@ -395,6 +395,7 @@ private slots:
         QVERIFY(!all.endsWith(QStringLiteral("\r\n")));
 
         clickRow(P7Mac);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P7Mac).empty(), 3000); // its read first
         m_sim->clearLog();
         trigger("mni_Restart");
         QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P7Mac).empty(), 3000);
