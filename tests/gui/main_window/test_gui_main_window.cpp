@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
@@ -159,6 +160,9 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(m_window->layoutCode(), int(LayoutP6), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>("edt_ModName")->text(),
                                   QStringLiteral("Line-P6"), 5000);
+        // The Modbus switches are the simulator's last reply, and a save only carries the
+        // Modbus blocks the module sent: wait for them before anything is saved.
+        QTRY_VERIFY_WITH_TIMEOUT(child<QGroupBox>("rzgrpbxModbus")->isVisibleTo(m_window), 5000);
     }
 
     QString logDump() {
