@@ -18,8 +18,6 @@ constexpr std::size_t BaseNameBytes = 16;
 constexpr std::size_t BaseUnknownOffset = 64;
 constexpr std::size_t BaseUnknownBytes = 3;
 
-constexpr std::uint8_t AckHead0 = 0xFF;
-constexpr std::uint8_t AckHead1 = 0x01;
 constexpr std::array<std::uint8_t, 4> OtherResults = {'E', 'P', 0x00, 0x6B};
 
 std::uint64_t MacBits(const MacBytes& mac) {
@@ -37,7 +35,7 @@ void Note(Answer& answer, const std::string& what) {
 }
 
 bool IsAck(const Bytes& bytes) {
-    return bytes.size() == AckLen && bytes[0] == AckHead0 && bytes[1] == AckHead1;
+    return ClassifyReply(bytes) == ReplyKind::Ack;
 }
 
 } // namespace

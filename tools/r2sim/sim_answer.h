@@ -12,6 +12,10 @@ namespace r2::sim {
 
 using MacBytes = std::array<std::uint8_t, MacWidth>;
 
+// The first two bytes of a module's acknowledgement; its command byte and result follow.
+inline constexpr std::uint8_t AckHead0 = 0xFF;
+inline constexpr std::uint8_t AckHead1 = 0x01;
+
 struct Reply {
     std::uint16_t fromPort = 0;
     Bytes bytes;

@@ -11,8 +11,6 @@ namespace {
 constexpr std::array<std::string_view, BlockCount> BlockNames = {
     "base", "port", "cloud", "heartReg", "httpd", "modbusPack", "modbus"};
 
-constexpr std::uint8_t AckHead0 = 0xFF;
-constexpr std::uint8_t AckHead1 = 0x01;
 constexpr std::uint8_t ResultAccepted = 'K';
 constexpr std::uint8_t ResultBadLogin = 'P';
 constexpr std::uint8_t ResultOther = 'E';
