@@ -403,32 +403,24 @@ void TFrm_Main::onDeviceContextMenu(const QPoint& pos) {
 
 // ---- Panels --------------------------------------------------------------------------------
 
-void TFrm_Main::ShowPanel(PanelId panel) {
+PanelBinderBase& TFrm_Main::binderOf(PanelId panel) {
     switch (panel) {
     case PanelId::P5:
-        m_p5->binder().toWidgets();
-        return;
-    case PanelId::P6:
-        m_p6->binder().toWidgets();
-        return;
+        return m_p5->binder();
     case PanelId::P7:
-        m_p7->binder().toWidgets();
-        return;
+        return m_p7->binder();
+    case PanelId::P6:
+        break;
     }
+    return m_p6->binder();
+}
+
+void TFrm_Main::ShowPanel(PanelId panel) {
+    binderOf(panel).toWidgets();
 }
 
 void TFrm_Main::CollectPanel(PanelId panel) {
-    switch (panel) {
-    case PanelId::P5:
-        m_p5->binder().fromWidgets();
-        return;
-    case PanelId::P6:
-        m_p6->binder().fromWidgets();
-        return;
-    case PanelId::P7:
-        m_p7->binder().fromWidgets();
-        return;
-    }
+    binderOf(panel).fromWidgets();
 }
 
 void TFrm_Main::FocusControl(const QString& name) {

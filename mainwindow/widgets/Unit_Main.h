@@ -29,6 +29,7 @@ class TFrm_Main;
 
 namespace r2 {
 
+class PanelBinderBase;
 class PanelP5Widget;
 class PanelP6Widget;
 class PanelP7Widget;
@@ -83,6 +84,7 @@ protected:
 
 private:
     void buildPanels();
+    PanelBinderBase& binderOf(PanelId panel);
     void connectControls();
     void connectMenus();
     void loadStartSettings();

@@ -48,6 +48,9 @@ class PanelBinderBase : public QObject {
 public:
     explicit PanelBinderBase(QWidget& root) : QObject(&root), m_root(root) {}
 
+    // Shows the struct on the widgets / copies the widgets back into the struct.
+    virtual void toWidgets() = 0;
+    virtual void fromWidgets() = 0;
     // Names of the table's controls that have no widget under the root (a test lists them).
     QStringList missingWidgets() const;
     // Controls a window keeps hidden whatever the rules say (features not offered yet).
@@ -87,7 +90,7 @@ public:
 
     Panel& model() { return m_model; }
 
-    void toWidgets() {
+    void toWidgets() override {
         for (const auto& binding : m_bindings(m_model)) {
             if (QWidget* w = widgetFor(binding.name)) {
                 ShowControlValue(*w, binding.value, m_shown);
@@ -103,7 +106,7 @@ public:
         }
     }
 
-    void fromWidgets() {
+    void fromWidgets() override {
         for (auto& binding : m_bindings(m_model)) {
             if (const QWidget* w = widgetFor(binding.name)) {
                 ReadControlValue(*w, binding.value, m_shown);
