@@ -6,6 +6,7 @@
 #include "Unit_Udp.h"
 
 #include <QTimer>
+#include <span>
 
 namespace r2 {
 
@@ -245,36 +246,42 @@ void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& po
 }
 
 void MainController::onCloudParams(const TarrCloudParam& clouds, bool, int) {
-    m_view.CollectPanel(PanelId::P6);
-    if (FillFromCloud(m_p6, clouds)) {
-        m_view.ShowPanel(PanelId::P6);
-    }
+    refillP6([&clouds](PanelP6& p) { return FillFromCloud(p, clouds); });
 }
 
 void MainController::onHeartReg(const QByteArray& block85, bool, int devFlag) {
-    m_view.CollectPanel(PanelId::P6);
     const auto* data = reinterpret_cast<const std::uint8_t*>(block85.constData());
-    if (FillFromHeartReg(m_p6, {data, static_cast<std::size_t>(block85.size())}, devFlag)) {
-        m_view.ShowPanel(PanelId::P6);
-    }
+    const std::span<const std::uint8_t> block(data, static_cast<std::size_t>(block85.size()));
+    refillP6([block, devFlag](PanelP6& p) { return FillFromHeartReg(p, block, devFlag); });
 }
 
 void MainController::onHttpd(const QByteArray& url, const QByteArray& header) {
-    m_view.CollectPanel(PanelId::P6);
-    FillFromHttpd(m_p6, url.toStdString(), header.toStdString());
-    m_view.ShowPanel(PanelId::P6);
+    refillP6([&url, &header](PanelP6& p) {
+        FillFromHttpd(p, url.toStdString(), header.toStdString());
+        return true;
+    });
 }
 
 void MainController::onModbusParam(const TModbusParam& param, int length) {
-    m_view.CollectPanel(PanelId::P6);
-    FillFromModbusParam(m_p6, param, length);
-    m_view.ShowPanel(PanelId::P6);
+    refillP6([&param, length](PanelP6& p) {
+        FillFromModbusParam(p, param, length);
+        return true;
+    });
 }
 
 void MainController::onModbusPack(const TModbusPackParam& param, int) {
+    refillP6([&param](PanelP6& p) {
+        FillFromModbusPack(p, param);
+        return true;
+    });
+}
+
+void MainController::refillP6(const std::function<bool(PanelP6&)>& fill) {
+    // The user may have typed since the panel was last shown: keep that, then fill over it.
     m_view.CollectPanel(PanelId::P6);
-    FillFromModbusPack(m_p6, param);
-    m_view.ShowPanel(PanelId::P6);
+    if (fill(m_p6)) {
+        m_view.ShowPanel(PanelId::P6);
+    }
 }
 
 // ---- Status codes ------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "panel_p6.h"
 #include "panel_p7.h"
 
+#include <functional>
 #include <memory>
 #include <QObject>
 #include <QSet>
@@ -86,6 +87,8 @@ private:
     void onModbusParam(const TModbusParam& param, int length);
     void onModbusPack(const TModbusPackParam& param, int length);
     void onStatus(int code, const QString& text);
+    // Collects the P6 panel from the widgets, runs `fill` on it and shows it when it changed.
+    void refillP6(const std::function<bool(PanelP6&)>& fill);
 
     // The selected row, or null after SwitchLayout(LayoutSearch) and, where given, the red
     // "select the module" hint.
