@@ -1,5 +1,7 @@
 #include "main_controller.h"
 
+#include "p5_codec.h"
+#include "serial_ports.h"
 #include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
@@ -30,6 +32,24 @@ QString Endpoint(const QString& ip, quint16 port) {
     return ip + Lit(" : ") + QString::number(port);
 }
 
+// The hex pane's echo of one frame: its head line and the length in `colour`, then the dump.
+// A LAN datagram's echo starts with an empty line, a serial frame's does not.
+std::vector<ColouredLine> HexEcho(const QString& head, PaneColour colour, const QByteArray& frame,
+                                  bool lan) {
+    std::vector<ColouredLine> lines;
+    if (lan) {
+        lines.push_back({QString()});
+    }
+    lines.push_back({head, colour});
+    lines.push_back({Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), colour});
+    lines.push_back({HexDump(frame)});
+    return lines;
+}
+
+QString SerialHead(std::string_view arrow) {
+    return Lit(HexOpen) + Lit(HexPC) + Lit(arrow) + Lit(HexDevice) + Lit(HexClose);
+}
+
 QString MacWithoutSpaces(const QString& mac) {
     return QString(mac).remove(QLatin1Char(' '));
 }
@@ -47,8 +67,11 @@ QString ControlOfError(const QString& error) {
 
 MainController::MainController(MainView& view, QObject* parent)
     : QObject(parent), m_view(view), m_udp(std::make_unique<TUdpSvr>(m_mirror)),
-      m_user(Lit(DefaultUserName)), m_password(Lit(DefaultPassword)) {
+      m_comm(std::make_unique<TComm>()),
+      m_serial(std::make_unique<SerialExchange>(*m_comm, m_mirror)), m_user(Lit(DefaultUserName)),
+      m_password(Lit(DefaultPassword)) {
     connectEndpoint();
+    connectSerial();
 }
 
 MainController::~MainController() = default;
@@ -90,25 +113,17 @@ void MainController::logText(std::string_view key, PaneColour colour) {
 
 void MainController::onSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
                             quint16 destPort, const QString& localIp) {
-    m_view.AddHexBlock(
-        {{QString()},
-         {Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
-              Endpoint(destIp, destPort) + Lit(HexClose),
-          PaneColour::Blue},
-         {Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), PaneColour::Blue},
-         {HexDump(frame)}});
+    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
+                         Endpoint(destIp, destPort) + Lit(HexClose);
+    m_view.AddHexBlock(HexEcho(head, PaneColour::Blue, frame, true));
     logText("lang_Hint_Sending", PaneColour::Green);
 }
 
 void MainController::onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
                                 quint16 senderPort, const QString& localIp) {
-    m_view.AddHexBlock(
-        {{QString()},
-         {Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
-              Endpoint(senderIp, senderPort) + Lit(HexClose),
-          PaneColour::Green},
-         {Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), PaneColour::Green},
-         {HexDump(frame)}});
+    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
+                         Endpoint(senderIp, senderPort) + Lit(HexClose);
+    m_view.AddHexBlock(HexEcho(head, PaneColour::Green, frame, true));
 }
 
 // ---- Device list -------------------------------------------------------------------------
@@ -418,6 +433,104 @@ void MainController::SearchTabSwitched(int sheet) {
     m_view.SwitchLayout(LayoutSearch);
     m_view.ShowPanel(PanelId::P6);
     m_view.ShowPanel(PanelId::P5);
+    if (!lan) {
+        RefreshPortList();
+    }
+}
+
+// ---- Serial line -------------------------------------------------------------------------
+
+void MainController::connectSerial() {
+    SerialExchange* serial = m_serial.get();
+    connect(serial, &SerialExchange::sessionOpened, this, [this](bool ok) {
+        ok ? logText("lang_ComIsOpen", PaneColour::Green)
+           : logText("lang_ComIsNo", PaneColour::Red);
+    });
+    connect(serial, &SerialExchange::sessionClosed, this,
+            [this] { logText("lang_ComIsClose", PaneColour::Green); });
+    connect(serial, &SerialExchange::frameSent, this, &MainController::onSerialSent);
+    connect(serial, &SerialExchange::chunkReceived, this, [this](const QByteArray& chunk) {
+        m_view.AddHexBlock(HexEcho(SerialHead(HexFromDevice), PaneColour::Green, chunk, false));
+    });
+    connect(serial, &SerialExchange::saveAccepted, this,
+            [this] { logText("lang_Ts_ComSetOk", PaneColour::Green); });
+    connect(serial, &SerialExchange::p5Reply, this, &MainController::onP5Reply);
+    connect(serial, &SerialExchange::p5DefaultIdApplied, this, [this] {
+        m_p5.edt_ID = "0";
+        m_view.ShowPanel(PanelId::P5);
+    });
+    connect(serial, &SerialExchange::OnBaseParams, this, &MainController::onBaseParams);
+    connect(serial, &SerialExchange::OnCloudParams, this, &MainController::onCloudParams);
+    connect(serial, &SerialExchange::OnHeartReg, this, &MainController::onHeartReg);
+    connect(serial, &SerialExchange::finished, this, [this] {
+        m_view.SetSerialRunning(false);
+        emit serialFinished();
+    });
+}
+
+void MainController::onSerialSent(const QByteArray& frame, bool ok) {
+    if (!ok) {
+        logText("lang_Ts_ComSendFailure", PaneColour::Red);
+        return;
+    }
+    m_view.AddHexBlock(HexEcho(SerialHead(HexToDevice), PaneColour::Blue, frame, false));
+    m_view.AddLogLine(Text("lang_ts_Send") + Text("lang_ts_OK"), PaneColour::Green);
+}
+
+void MainController::onP5Reply(const QByteArray& reply32) {
+    m_view.CollectPanel(PanelId::P5);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(reply32.constData());
+    if (!DecodeP5Reply(ByteView(data, static_cast<std::size_t>(reply32.size())), m_p5)) {
+        logText("lang_DataHeadOrChkErr", PaneColour::Red);
+        return;
+    }
+    m_view.SwitchLayout(LayoutP5);
+    m_view.ShowPanel(PanelId::P5);
+    m_view.AddLogLine(Text("lang_ts_Read") + Text("lang_ts_OK"), PaneColour::Green);
+}
+
+void MainController::RefreshPortList() {
+    m_view.SetSerialPorts(ListSerialPorts());
+}
+
+void MainController::SerialRead() {
+    if (m_serial->isRunning()) {
+        return;
+    }
+    const SerialChoice choice = m_view.SerialSettings();
+    m_view.ClearPanes();
+    m_view.SetSerialRunning(true);
+    m_serial->StartRead(choice.port, choice.speedText, choice.devFlag);
+}
+
+void MainController::SerialSaveP6() {
+    if (m_serial->isRunning()) {
+        return;
+    }
+    m_view.CollectPanel(PanelId::P6);
+    const SerialChoice choice = m_view.SerialSettings();
+    startSerialSave(m_serial->StartSaveP6(choice.port, choice.speedText, m_p6));
+}
+
+void MainController::SerialSaveP5() {
+    if (m_serial->isRunning()) {
+        return;
+    }
+    m_view.CollectPanel(PanelId::P5);
+    const SerialChoice choice = m_view.SerialSettings();
+    startSerialSave(m_serial->StartSaveP5(choice.port, choice.speedText, m_p5));
+}
+
+void MainController::startSerialSave(const QString& error) {
+    if (!error.isEmpty()) {
+        reportPlanError(error);
+        return;
+    }
+    m_view.SetSerialRunning(true);
+}
+
+void MainController::CloseSerial() {
+    m_serial->CloseSerialSession();
 }
 
 } // namespace r2

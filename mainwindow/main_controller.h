@@ -16,6 +16,8 @@
 #include "panel_p5.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
+#include "SPComm.h"
+#include "Unit_Comm.h"
 
 #include <functional>
 #include <memory>
@@ -63,15 +65,31 @@ public:
 
     bool saveRunning() const;
 
+    // The serial sheet: cbb_SelectCom's drop-down opening, btn_ComRead, btn_P6ComSet,
+    // btn_ComSet. One serial action runs at a time.
+    void RefreshPortList();
+    void SerialRead();
+    void SerialSaveP6();
+    void SerialSaveP5();
+    // The window closes: the port too (it logs that it closed).
+    void CloseSerial();
+    SerialExchange& serial() { return *m_serial; }
+
 signals:
     // After a row was added; the window's benchmark and tests watch it.
     void rowsAdded(int total);
     // A LAN sequence finished (all frames sent and its acknowledgement wait over); `confirmed`
     // when the module itself acknowledged every frame that expects it.
     void sequenceFinished(bool confirmed);
+    // A serial read or save is over and the port closed again.
+    void serialFinished();
 
 private:
     void connectEndpoint();
+    void connectSerial();
+    void onSerialSent(const QByteArray& frame, bool ok);
+    void onP5Reply(const QByteArray& reply32);
+    void startSerialSave(const QString& error);
     void onSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
                 const QString& localIp);
     void onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
@@ -106,6 +124,8 @@ private:
     PanelP5 m_p5;
     std::unique_ptr<TUdpSvr> m_udp;
     std::unique_ptr<LanSequence> m_sequence;
+    std::unique_ptr<TComm> m_comm; // cm1; before the exchange that uses it
+    std::unique_ptr<SerialExchange> m_serial;
     std::vector<DeviceRow> m_rows;
     std::vector<DeviceRow> m_pendingRows;
     QSet<QString> m_listedMacs; // of m_rows and m_pendingRows: first reply per MAC wins

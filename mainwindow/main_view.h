@@ -4,6 +4,7 @@
 // with plain lists. Nothing here knows a widget type.
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace r2 {
@@ -37,6 +38,14 @@ struct ColouredLine {
     PaneColour colour = PaneColour::WindowText;
 };
 
+// What the serial sheet says an exchange uses: the port (cbb_SelectCom's text), the speed as
+// shown (cbbSoftBitRate's text) and the model asked for by a read (rbP5, rbP6, rbP7).
+struct SerialChoice {
+    QString port;
+    QString speedText;
+    int devFlag = 0;
+};
+
 // Which model panel a call is about.
 enum class PanelId { P5, P6, P7 };
 
@@ -68,6 +77,13 @@ public:
     virtual void SetClipboardText(const QString& text) = 0;
     // While a LAN save runs its save buttons cannot start another.
     virtual void SetSaveRunning(bool running) = 0;
+
+    virtual SerialChoice SerialSettings() const = 0;
+    // New entries for cbb_SelectCom; the chosen port stays chosen when it is still listed.
+    virtual void SetSerialPorts(const QStringList& ports) = 0;
+    // While a serial read or save runs, btn_ComRead, btn_ComSet and btn_P6ComSet cannot start
+    // another.
+    virtual void SetSerialRunning(bool running) = 0;
 };
 
 } // namespace r2

@@ -5,6 +5,7 @@
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
+#include "port_list_box.h"
 #include "ui_Unit_Main.h"
 #include "Unit_Baselang.h"
 #include "Unit_Udp.h"
@@ -123,10 +124,6 @@ void TFrm_Main::buildPanels() {
     }
     list->setColumnHidden(4, true);
     list->setColumnHidden(5, true);
-    m_ui->rbP5->setVisible(false);
-    m_ui->rbP6->setVisible(false);
-    m_ui->rbP7->setVisible(false);
-    m_ui->lblPNum->setVisible(false);
     // Until the firmware upgrade exists its menu item stays out of sight.
     m_ui->mni_FirmwareUp->setVisible(false);
 
@@ -189,6 +186,14 @@ void TFrm_Main::connectControls() {
     connect(m_p6, &PanelP6Widget::saveClicked, m_controller.get(), &MainController::SaveP6);
     connect(m_p7, &PanelP7Widget::saveClicked, m_controller.get(), &MainController::SaveP7);
     connect(m_p5, &PanelP5Widget::saveClicked, m_controller.get(), &MainController::SaveP5);
+    connect(m_ui->btn_ComRead, &QPushButton::clicked, m_controller.get(),
+            &MainController::SerialRead);
+    connect(m_p6, &PanelP6Widget::serialSaveClicked, m_controller.get(),
+            &MainController::SerialSaveP6);
+    connect(m_p5, &PanelP5Widget::serialSaveClicked, m_controller.get(),
+            &MainController::SerialSaveP5);
+    connect(m_ui->cbb_SelectCom, &PortListBox::popupAboutToShow, m_controller.get(),
+            &MainController::RefreshPortList);
 }
 
 void TFrm_Main::connectMenus() {
@@ -475,6 +480,29 @@ void TFrm_Main::SetSaveRunning(bool running) {
     }
 }
 
+SerialChoice TFrm_Main::SerialSettings() const {
+    const int model = m_ui->rbP6->isChecked()   ? DevFlagP6
+                      : m_ui->rbP7->isChecked() ? DevFlagP7
+                                                : DevFlagP5;
+    return {m_ui->cbb_SelectCom->currentText(), m_ui->cbbSoftBitRate->currentText(), model};
+}
+
+void TFrm_Main::SetSerialPorts(const QStringList& ports) {
+    QComboBox* list = m_ui->cbb_SelectCom;
+    const QString chosen = list->currentText();
+    list->clear();
+    list->addItems(ports);
+    list->setCurrentIndex(std::max(0, static_cast<int>(ports.indexOf(chosen))));
+}
+
+void TFrm_Main::SetSerialRunning(bool running) {
+    for (const char* name : {"btn_ComRead", "btn_ComSet", "btn_P6ComSet"}) {
+        if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
+            button->setEnabled(!running);
+        }
+    }
+}
+
 bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && !m_hintsOn) {
         return true;
@@ -492,6 +520,7 @@ bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrm_Main::closeEvent(QCloseEvent* event) {
+    m_controller->CloseSerial();
     m_settings.UserName = m_controller->userName().toStdString();
     m_settings.Password = m_controller->password().toStdString();
     m_settings.LocalCom = m_ui->cbb_SelectCom->currentText().toStdString();

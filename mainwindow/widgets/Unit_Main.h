@@ -70,6 +70,9 @@ public:
     void OpenUrl(const QString& url) override;
     void SetClipboardText(const QString& text) override;
     void SetSaveRunning(bool running) override;
+    SerialChoice SerialSettings() const override;
+    void SetSerialPorts(const QStringList& ports) override;
+    void SetSerialRunning(bool running) override;
 
 signals:
     // The program shell owns the small dialogs: the credentials dialog and the about box.
