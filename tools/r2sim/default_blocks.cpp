@@ -117,6 +117,22 @@ Bytes ModbusPackBlock() {
 
 } // namespace
 
+Bytes DefaultP5Params() {
+    Bytes b(P5ParamLen, 0);
+    PutIP(b, 0, "192.168.0.201"); // destination
+    PutLE(b, 4, 8234, 2);
+    PutIP(b, 6, "192.168.0.7"); // the module
+    PutLE(b, 10, 20108, 2);
+    PutIP(b, 12, "192.168.0.1"); // gateway
+    b[16] = 1;                   // TCP client
+    PutLE(b, 17, 115200, 3);
+    b[20] = 0x03;                  // 8 data bits, 1 stop bit, no parity
+    PutBytes(b, 21, {0x00, 0x01}); // device ID 1, big-endian
+    b[23] = 0;                     // no options
+    PutIP(b, 24, "255.255.255.0");
+    return b;
+}
+
 void StampIdentity(Bytes& baseBlock, const Identity& id) {
     PutIP(baseBlock, 9, id.ip);
     PutText(baseBlock, 21, 16, id.name);

@@ -24,6 +24,14 @@ struct Identity {
 // base and port blocks.
 BlockSet DefaultBlocks(const Identity& id);
 
+// The P5 frame less its head (2 bytes) and its sum.
+inline constexpr std::size_t P5ParamLen = P5FrameLen - 3;
+
+// The 28 parameter bytes of a P5 (or of a P7 on its serial line) as it ships: TCP client
+// 192.168.0.7:20108 to 192.168.0.201:8234, gateway 192.168.0.1, mask 255.255.255.0,
+// 115200 8N1, device ID 1, no options.
+Bytes DefaultP5Params();
+
 // Replaces the identity fields of a base block (address, name, login, MAC), keeping the rest.
 void StampIdentity(Bytes& baseBlock, const Identity& id);
 
