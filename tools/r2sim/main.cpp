@@ -1,7 +1,9 @@
 // r2sim: simulated R2 modules for the test lab. Run it only inside a private network
-// namespace; it binds UDP 1500 and 1901 on every address and answers broadcasts.
+// namespace; it binds UDP 1500 and 1901 on every address and answers broadcasts. With
+// --serial it opens no socket and answers on a pseudo-terminal instead.
 
 #include "frame_log.h"
+#include "serial_sim.h"
 #include "sim_config.h"
 #include "sim_server.h"
 
@@ -34,6 +36,24 @@ void PrintModules(const std::vector<r2::sim::SimModule>& modules) {
     }
 }
 
+int RunModules(const r2::sim::SimOptions& options, r2::sim::FrameLog& log, int signalFd) {
+    std::vector<r2::sim::SimModule> modules;
+    for (const auto& cfg : options.modules) {
+        modules.emplace_back(cfg);
+    }
+    r2::sim::SimServer server(std::move(modules), log);
+    if (const std::string err = server.open(signalFd); !err.empty()) {
+        std::fprintf(stderr, "r2sim: %s\n", err.c_str());
+        return 1;
+    }
+    PrintModules(server.modules());
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const int status = server.run();
+    std::printf("stopped\n");
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -59,20 +79,7 @@ int main(int argc, char** argv) {
         std::perror("r2sim: signalfd");
         return 1;
     }
-    std::vector<r2::sim::SimModule> modules;
-    for (const auto& cfg : parsed.options.modules) {
-        modules.emplace_back(cfg);
-    }
     r2::sim::FrameLog log(!parsed.options.quiet, json.get());
-    r2::sim::SimServer server(std::move(modules), log);
-    if (const std::string err = server.open(signalFd); !err.empty()) {
-        std::fprintf(stderr, "r2sim: %s\n", err.c_str());
-        return 1;
-    }
-    PrintModules(server.modules());
-    std::printf("ready\n");
-    std::fflush(stdout);
-    const int status = server.run();
-    std::printf("stopped\n");
-    return status;
+    return parsed.options.serial ? r2::sim::RunSerialSim(*parsed.options.serial, log, signalFd)
+                                 : RunModules(parsed.options, log, signalFd);
 }

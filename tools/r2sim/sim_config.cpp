@@ -257,8 +257,7 @@ ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocato
     return m;
 }
 
-void LoadConfigFile(const std::string& path, const Shared& shared, Allocator& alloc,
-                    std::vector<ModuleConfig>& out) {
+QJsonDocument ReadJsonFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
         throw ConfigError("cannot read " + path + ": " + file.errorString().toStdString());
@@ -269,6 +268,12 @@ void LoadConfigFile(const std::string& path, const Shared& shared, Allocator& al
         throw ConfigError(path + ": " + err.errorString().toStdString() + " at offset " +
                           std::to_string(err.offset));
     }
+    return doc;
+}
+
+void LoadConfigFile(const std::string& path, const Shared& shared, Allocator& alloc,
+                    std::vector<ModuleConfig>& out) {
+    const QJsonDocument doc = ReadJsonFile(path);
     const QJsonArray modules = doc.isArray() ? doc.array() : doc.object()["modules"].toArray();
     for (const QJsonValue& v : modules) {
         if (!v.isObject()) {
@@ -276,6 +281,40 @@ void LoadConfigFile(const std::string& path, const Shared& shared, Allocator& al
         }
         out.push_back(ModuleFromJson(v.toObject(), shared, alloc));
     }
+}
+
+// {"base": HEX, "port": HEX, "cloud": HEX, "heartReg": HEX, "p5": HEX, "p5Extra": HEX,
+// "p6Tail": HEX}, each optional, each of its exact length.
+void LoadSerialState(const std::string& path, SerialState& state) {
+    const QJsonDocument doc = ReadJsonFile(path);
+    if (!doc.isObject()) {
+        throw ConfigError(path + ": the serial state must be a JSON object");
+    }
+    Bytes extra{state.p5Extra};
+    const std::array<std::pair<std::string_view, Bytes*>, 7> fields = {
+        {{"base", &state.base},
+         {"port", &state.port},
+         {"cloud", &state.cloud},
+         {"heartReg", &state.heartReg},
+         {"p5", &state.p5},
+         {"p5Extra", &extra},
+         {"p6Tail", &state.p6Tail}}};
+    const QJsonObject json = doc.object();
+    for (auto it = json.begin(); it != json.end(); ++it) {
+        const std::string name = it.key().toStdString();
+        const auto* field = std::find_if(fields.begin(), fields.end(),
+                                         [&name](const auto& f) { return f.first == name; });
+        if (field == fields.end()) {
+            throw ConfigError(path + ": unknown serial state \"" + name + "\"");
+        }
+        Bytes bytes = HexOrThrow(it.value(), "serial state " + name);
+        if (bytes.size() != field->second->size()) {
+            throw ConfigError("serial state " + name + " has " + std::to_string(bytes.size()) +
+                              " bytes, not " + std::to_string(field->second->size()));
+        }
+        *field->second = std::move(bytes);
+    }
+    state.p5Extra = extra[0];
 }
 
 void CheckUniqueMacs(const std::vector<ModuleConfig>& modules) {
@@ -292,6 +331,11 @@ SimOptions Parse(const std::vector<std::string>& args) {
     Shared shared;
     std::string configPath;
     std::array<int, 3> counts{};
+    std::string lanOption;    // the first option that only simulated LAN modules take
+    std::string serialOption; // the first --serial-* option
+    std::optional<SerialModel> serialModel;
+    SerialSimOptions serial;
+    std::string serialStatePath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
@@ -300,6 +344,13 @@ SimOptions Parse(const std::vector<std::string>& args) {
             }
             return args[++i];
         };
+        if (lanOption.empty() && a.starts_with("--") && !a.starts_with("--serial") &&
+            a != "--help" && a != "--json-log" && a != "--quiet") {
+            lanOption = a;
+        }
+        if (serialOption.empty() && a.starts_with("--serial-")) {
+            serialOption = a;
+        }
         if (a == "--help" || a == "-h") {
             options.help = true;
         } else if (a == "--p6") {
@@ -340,12 +391,41 @@ SimOptions Parse(const std::vector<std::string>& args) {
             options.jsonLogPath = value();
         } else if (a == "--quiet") {
             options.quiet = true;
+        } else if (a == "--serial") {
+            const std::string& name = value();
+            serialModel = SerialModelFromName(name);
+            if (!serialModel) {
+                throw ConfigError("--serial takes p5, p6 or p7, not \"" + name + "\"");
+            }
+        } else if (a == "--serial-bad-checksum") {
+            serial.behaviour.badChecksum = true;
+        } else if (a == "--serial-split") {
+            serial.splitMs = ToInt(value(), a);
+        } else if (a == "--serial-silent") {
+            serial.behaviour.silent = true;
+        } else if (a == "--serial-state") {
+            serialStatePath = value();
         } else {
             throw ConfigError("unknown option " + a);
         }
     }
     if (options.help) {
         return options;
+    }
+    if (serialModel) {
+        if (!lanOption.empty()) {
+            throw ConfigError("--serial runs one module on a pseudo-terminal; " + lanOption +
+                              " is for modules on UDP");
+        }
+        serial.model = *serialModel;
+        if (!serialStatePath.empty()) {
+            LoadSerialState(serialStatePath, serial.state);
+        }
+        options.serial = std::move(serial);
+        return options;
+    }
+    if (!serialOption.empty()) {
+        throw ConfigError(serialOption + " needs --serial p5|p6|p7");
     }
     const auto first = IPTextToInt(shared.firstIp);
     if (!first) {
@@ -393,7 +473,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
 std::string UsageText() {
     return R"(usage: r2sim [OPTIONS]
-Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module uses).
+       r2sim --serial p5|p6|p7 [--serial-... OPTIONS] [--json-log FILE] [--quiet]
+Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module uses),
+or one module on a pseudo-terminal.
 Run it only inside a private network namespace (see tests/lab/labenv.py).
 
 Modules:
@@ -439,8 +521,30 @@ Logging:
                             null), action, result; a flood logs its first datagram and a
                             summary
   --quiet                   no per-frame text on standard output
-Standard output starts with one "module ..." line per module and then "ready"; SIGTERM or
-SIGINT ends the simulator cleanly.
+Serial (one module on a pseudo-terminal, as if its CFG pin were grounded; no network):
+  --serial p5|p6|p7         open a pseudo-terminal and answer on it: a P6 the read 55 BD
+                            (137 bytes: 55 BD, base, port, 5 further bytes), the follow-up
+                            55 C1 (115 bytes: 55 C1, device ID, password, heartReg) and the
+                            save 55 BE/55 BF/55 B1 5A ('K'); a P5 or P7 the read 55 BC
+                            (32 bytes) and the write 55 BA ('K'). A later read returns what
+                            was saved; a write with a wrong sum is not stored and its save
+                            gets no 'K'. Frames may arrive split or joined; bytes that start
+                            no frame are dropped up to the next 55, and the start of a frame
+                            that stays unfinished for 500 ms is dropped
+  --serial-bad-checksum     the 32-byte P5/P7 reply carries a wrong sum (the P6 replies and
+                            'K' carry none and are unchanged)
+  --serial-split MS         write every reply longer than one byte in two parts, MS ms apart
+  --serial-silent           log what arrives, never answer or store
+  --serial-state FILE.json  start from these bytes instead of the factory ones: {"base": HEX,
+                            "port": HEX, "cloud": HEX, "heartReg": HEX, "p5": HEX (28 bytes),
+                            "p5Extra": HEX (1), "p6Tail": HEX (5)}, each optional
+  Standard output starts with "serial MODEL PATH" (the path a tool opens) and "ready". The
+  logs name the peer "serial" and port 0; actions: read p6, follow-up, write base, write
+  port, save p6, read p5, write p5, garbage, and open/close when a tool opens or closes the
+  port. A close releases the tool's exclusive claim and drops what it left unread; replies
+  due while no tool has the port open are lost, as on a real line.
+On UDP, standard output starts with one "module ..." line per module and then "ready".
+SIGTERM or SIGINT ends the simulator cleanly.
 )";
 }
 

@@ -7,7 +7,12 @@
 // version 4017 (P6), 5002 (P7) or 2001 (old), the login admin/tulip, and the factory blocks
 // of its model. The shared options (--reply, --delay, --copies, --silent, --user,
 // --password) apply to every module that does not set its own.
+//
+// --serial p5|p6|p7 instead runs one module on a pseudo-terminal; it takes only the
+// --serial-* options and the logging ones, and starts from the factory state, or from the
+// blocks a --serial-state file names.
 
+#include "serial_module.h"
 #include "sim_module.h"
 
 #include <string>
@@ -15,8 +20,17 @@
 
 namespace r2::sim {
 
+struct SerialSimOptions {
+    SerialModel model = SerialModel::P6;
+    SerialBehaviour behaviour;
+    // Above 0: every reply longer than one byte goes out as two parts this many ms apart.
+    int splitMs = 0;
+    SerialState state = DefaultSerialState();
+};
+
 struct SimOptions {
-    std::vector<ModuleConfig> modules;
+    std::vector<ModuleConfig> modules; // empty in serial mode
+    std::optional<SerialSimOptions> serial;
     std::string jsonLogPath;
     bool quiet = false; // no per-frame text log
     bool help = false;

@@ -118,8 +118,83 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"SameMac",
                 {},
                 R"([{"mac": "02-52-32-06-00-01"}, {"mac": "025232060001"}])",
-                "share the MAC"}),
+                "share the MAC"},
+        BadCase{"SerialModel", {"--serial", "p8"}, nullptr, "--serial takes p5, p6 or p7"},
+        BadCase{"SerialOptionAlone",
+                {"--p6", "1", "--serial-split", "120"},
+                nullptr,
+                "--serial-split needs --serial"},
+        BadCase{"SerialWithModules",
+                {"--serial", "p6", "--p6", "1"},
+                nullptr,
+                "--p6 is for modules on UDP"},
+        BadCase{"SerialWithLanOption",
+                {"--delay", "5", "--serial", "p5"},
+                nullptr,
+                "--delay is for modules on UDP"},
+        BadCase{"SerialSplit",
+                {"--serial", "p5", "--serial-split", "x"},
+                nullptr,
+                "--serial-split needs a number"},
+        BadCase{"SerialStateFile",
+                {"--serial", "p5", "--serial-state", "/nonexistent/s.json"},
+                nullptr,
+                "cannot read"}),
     [](const testing::TestParamInfo<BadCase>& c) { return c.param.name; });
+
+TEST(SimConfigTest, SerialOptions) {
+    const ParseResult r =
+        ParseArguments({"--serial", "P7", "--serial-split", "120", "--serial-bad-checksum",
+                        "--serial-silent", "--json-log", "/tmp/x.json", "--quiet"});
+    ASSERT_EQ(r.error, "");
+    ASSERT_TRUE(r.options.serial);
+    const SerialSimOptions& s = *r.options.serial;
+    EXPECT_EQ(s.model, SerialModel::P7);
+    EXPECT_EQ(s.splitMs, 120);
+    EXPECT_TRUE(s.behaviour.badChecksum);
+    EXPECT_TRUE(s.behaviour.silent);
+    EXPECT_EQ(s.state, DefaultSerialState());
+    EXPECT_TRUE(r.options.modules.empty());
+    EXPECT_TRUE(r.options.quiet);
+
+    const ParseResult plain = ParseArguments({"--serial", "p6"});
+    ASSERT_EQ(plain.error, "");
+    EXPECT_EQ(plain.options.serial->splitMs, 0);
+    EXPECT_FALSE(plain.options.serial->behaviour.badChecksum);
+    EXPECT_FALSE(plain.options.serial->behaviour.silent);
+    EXPECT_FALSE(ParseArguments({"--p6", "1"}).options.serial);
+}
+
+TEST(SimConfigTest, SerialStateFileReplacesWhatItNames) {
+    const std::string p5(56, 'A');
+    const std::string path = WriteTemp(
+        "serial.json", R"({"p5": ")" + p5 + R"(", "p5Extra": "7f", "p6Tail": "0102030405"})");
+    const ParseResult r = ParseArguments({"--serial", "p5", "--serial-state", path});
+    ASSERT_EQ(r.error, "");
+    const SerialState& s = r.options.serial->state;
+    EXPECT_EQ(s.p5, Bytes(28, 0xAA));
+    EXPECT_EQ(s.p5Extra, 0x7F);
+    EXPECT_EQ(s.p6Tail, (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(s.base, DefaultSerialState().base) << "what the file leaves out stays as shipped";
+
+    const struct {
+        const char* json;
+        const char* message;
+    } bad[] = {
+        {R"({"p5": "00"})", "serial state p5 has 1 bytes, not 28"},
+        {R"({"p5Extra": "0000"})", "serial state p5Extra has 2 bytes, not 1"},
+        {R"({"modbus": "00"})", "unknown serial state \"modbus\""},
+        {R"({"base": 5})", "serial state base must be a hex string"},
+        {R"(["p5"])", "must be a JSON object"},
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.json);
+        const ParseResult e =
+            ParseArguments({"--serial", "p6", "--serial-state", WriteTemp("bad.json", c.json)});
+        EXPECT_NE(e.error.find(c.message), std::string::npos) << "error: " << e.error;
+        EXPECT_FALSE(e.options.serial);
+    }
+}
 
 TEST(SimConfigTest, HexAcceptsSpacesAndRefusesHalfBytes) {
     EXPECT_EQ(ParseHexBytes("ff 01 0a"), (Bytes{0xFF, 0x01, 0x0A}));
