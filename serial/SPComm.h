@@ -10,10 +10,10 @@
 //   pseudo-terminal has no baud rate or modem lines.
 // - OpenPort() opens CommName exclusively (TIOCEXCL, and a flock so that root, whom the kernel
 //   lets past TIOCEXCL, is kept out too), checks it is a terminal, clears both directions,
-//   applies timeouts and line settings and starts both threads. A name without a slash is
-//   looked up under /dev ("ttyUSB0" is /dev/ttyUSB0). Every failure throws ECommsError with one
-//   of the fixed messages below and leaves the component closed (ComHandle() 0, no threads).
-//   A terminal has no driver queues to size, so CommErrBuffer is never thrown here.
+//   applies timeouts and line settings and starts both threads. A name that is not an
+//   absolute path is looked up under /dev ("ttyUSB0" is /dev/ttyUSB0). Every failure throws
+//   ECommsError with one of the fixed messages below and leaves the component closed (ComHandle()
+//   0, no threads). A terminal has no driver queues to size, so CommErrBuffer is never thrown here.
 // - ClosePort() signals the stop event, waits for the reader, then the writer (each at most
 //   about 10 s), closes the port; ComHandle() is 0 afterwards. Closing a closed port does
 //   nothing. The destructor closes a port its owner left open.

@@ -70,7 +70,7 @@ void setModemLine(int fd, int line, bool on) {
 
 std::string portDevicePath(const QString& commName) {
     const std::string name = commName.toStdString();
-    return commName.contains(QLatin1Char('/')) ? name : "/dev/" + name;
+    return commName.startsWith(QLatin1Char('/')) ? name : "/dev/" + name;
 }
 
 PortOpenResult openPortDevice(const std::string& path) {
@@ -86,14 +86,6 @@ PortOpenResult openPortDevice(const std::string& path) {
         close(fd);
         return {-1, PortOpenError::CannotOpen};
     }
-    termios t{};
-    if (tcgetattr(fd, &t) == 0) {
-        cfmakeraw(&t);
-        t.c_cflag |= CLOCAL | CREAD;
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = 0;
-        tcsetattr(fd, TCSANOW, &t);
-    }
     tcflush(fd, TCIOFLUSH);
     return {fd, PortOpenError::None};
 }
@@ -105,11 +97,7 @@ void closePortDevice(int fd) {
     close(fd);
 }
 
-void applyLineSettings(int fd, const CommLineSettings& s) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0) {
-        return;
-    }
+void fillTermios(termios& t, const CommLineSettings& s) {
     cfmakeraw(&t);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= CLOCAL | CREAD | dataBits(s.ByteSize) | parityFlags(s.Parity);
@@ -140,8 +128,16 @@ void applyLineSettings(int fd, const CommLineSettings& s) {
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
     }
+}
+
+void applyLineSettings(int fd, const CommLineSettings& s) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) {
+        return;
+    }
+    fillTermios(t, s);
     tcsetattr(fd, TCSANOW, &t);
-    if (speed == 0 && s.BaudRate != 0) {
+    if (s.BaudRate != 0 && standardSpeed(s.BaudRate) == 0) {
         setCustomBaudRate(fd, s.BaudRate);
     }
     setModemLine(fd, TIOCM_DTR, s.DtrControl != TDtrControl::DtrDisable);
