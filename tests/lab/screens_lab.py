@@ -28,7 +28,17 @@ def main():
     with Lab() as lab:
         lab.start_sim("--quiet", config=MODULES)
         cmd = [binary("R2SCREENS", "tools/r2screens/r2screens"), "--out", sys.argv[1]]
-        return subprocess.run(cmd + sys.argv[2:]).returncode
+        if "--demo" in sys.argv[2:]:
+            return subprocess.run(cmd + sys.argv[2:]).returncode
+        # A P5 module on a pseudo-terminal for the serial sheet's picture.
+        serial = subprocess.Popen([binary("R2SIM", "tools/r2sim/r2sim"), "--serial", "p5",
+                                   "--quiet"], stdout=subprocess.PIPE, text=True)
+        try:
+            port = serial.stdout.readline().split()[2]
+            return subprocess.run(cmd + ["--serial-port", port]).returncode
+        finally:
+            serial.terminate()
+            serial.wait(timeout=10)
 
 
 if __name__ == "__main__":

@@ -2,9 +2,10 @@
 // language, open the dialogs) and saves a PNG of each step. It searches the network it runs
 // in, so run it only on the pc side of a lab (scripts/screenshots.sh, scripts/demo.sh).
 //
-//   r2screens --out DIR [--demo]
+//   r2screens --out DIR [--demo] [--serial-port PATH]
 //
 // --demo saves one picture, the window after a search and a click on the first P6 module.
+// --serial-port adds the serial sheet after a read of the P5 module answering on PATH.
 #include "app_shell.h"
 #include "app_texts.h"
 #include "main_controller.h"
@@ -16,9 +17,11 @@
 
 #include <cstdio>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -76,6 +79,22 @@ bool SearchAndReadP6(r2::TFrm_Main& window) {
     return WaitFor([&] { return window.layoutCode() == r2::LayoutP6; }, 3000);
 }
 
+// The serial sheet as the user reaches it, a read of a P5 module on `port` and its panel.
+bool ReadP5OverSerial(r2::TFrm_Main& window, const QString& port) {
+    auto* sheets = window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Srch"));
+    sheets->setCurrentIndex(1);
+    window.controller().SearchTabSwitched(1);
+    auto* ports = window.findChild<QComboBox*>(QStringLiteral("cbb_SelectCom"));
+    ports->addItem(port);
+    ports->setCurrentIndex(ports->count() - 1);
+    window.findChild<QRadioButton*>(QStringLiteral("rbP5"))->setChecked(true);
+    bool finished = false;
+    QObject::connect(&window.controller(), &r2::MainController::serialFinished,
+                     [&finished] { finished = true; });
+    window.controller().SerialRead();
+    return WaitFor([&] { return finished; }, 5000) && window.layoutCode() == r2::LayoutP5;
+}
+
 void ShowSheet(r2::TFrm_Main& window, int index) {
     window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Param"))->setCurrentIndex(index);
 }
@@ -91,6 +110,9 @@ int main(int argc, char** argv) {
                        QStringLiteral("DIR"), QStringLiteral(".")});
     options.addOption(
         {QStringLiteral("demo"), QStringLiteral("Only the window after a search and a click.")});
+    options.addOption({QStringLiteral("serial-port"),
+                       QStringLiteral("A pseudo-terminal r2sim --serial p5 answers on."),
+                       QStringLiteral("PATH")});
     options.process(app);
     const QDir out(options.value(QStringLiteral("out")));
     QDir().mkpath(out.path());
@@ -120,6 +142,10 @@ int main(int argc, char** argv) {
     ok = Save(window, out, QStringLiteral("p7-panel.png")) && ok;
     ShowSheet(window, 0);
     ok = Save(window, out, QStringLiteral("p5-panel.png")) && ok;
+    if (options.isSet(QStringLiteral("serial-port"))) {
+        ok = ReadP5OverSerial(window, options.value(QStringLiteral("serial-port"))) &&
+             Save(window, out, QStringLiteral("serial-p5.png")) && ok;
+    }
     shell.ShowCredentialsDialog();
     ok = Save(shell.credentials(), out, QStringLiteral("credentials.png")) && ok;
     shell.credentials().reject();

@@ -1,0 +1,327 @@
+// The serial sheet of the main window against r2sim's serial side: a read of a P6 and of a P5
+// module fills their panels, saves send their frames byte for byte, and a missing port, a bad
+// checksum and a value that does not convert are reported.
+
+#include "app_shell.h"
+#include "main_controller.h"
+#include "Unit_Main.h"
+#include "Unit_Public.h"
+
+#include <csignal>
+#include <memory>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+using namespace r2;
+
+namespace {
+
+struct PaneLine {
+    QString text;
+    QColor colour;
+    bool operator==(const PaneLine&) const = default;
+};
+
+std::vector<PaneLine> Lines(const QPlainTextEdit& pane) {
+    std::vector<PaneLine> lines;
+    for (QTextBlock block = pane.document()->firstBlock(); block.isValid(); block = block.next()) {
+        const auto formats = block.textFormats();
+        const QColor colour =
+            formats.isEmpty() ? QColor() : formats.first().format.foreground().color();
+        lines.push_back({block.text(), colour});
+    }
+    return lines;
+}
+
+bool HasLine(const QPlainTextEdit& pane, const QString& text, const QColor& colour) {
+    const auto lines = Lines(pane);
+    return std::ranges::find(lines, PaneLine{text, colour}) != lines.end();
+}
+
+const QColor Green(0, 128, 0);
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+
+// `r2sim --serial MODEL` on a pseudo-terminal: its path, and the frames it logged.
+class SerialSim final {
+public:
+    SerialSim() = default;
+    SerialSim(const SerialSim&) = delete;
+    SerialSim& operator=(const SerialSim&) = delete;
+    ~SerialSim() {
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+    }
+
+    bool start(const QString& model, const QStringList& extraArgs = {}) {
+        m_process.setProgram(qEnvironmentVariable("R2SIM"));
+        m_process.setArguments(QStringList{QStringLiteral("--serial"), model,
+                                           QStringLiteral("--json-log"), logPath(),
+                                           QStringLiteral("--quiet")} +
+                               extraArgs);
+        m_process.start();
+        QByteArray out;
+        while (!out.contains('\n')) {
+            if (!m_process.waitForReadyRead(10000)) {
+                m_problem = QString::fromUtf8(out + m_process.readAllStandardError());
+                return false;
+            }
+            out += m_process.readAllStandardOutput();
+        }
+        // "serial <model> <path>"
+        const QList<QByteArray> words = out.left(out.indexOf('\n')).split(' ');
+        if (words.size() != 3 || words[0] != "serial") {
+            m_problem = QStringLiteral("unexpected first line: ") + QString::fromUtf8(out);
+            return false;
+        }
+        m_path = QString::fromUtf8(words[2]);
+        return true;
+    }
+
+    QString path() const { return m_path; }
+    QString problem() const { return m_problem; }
+
+    // The frames the simulated module received since the last call, as hex without spaces.
+    QStringList takeReceived() {
+        QStringList frames;
+        QFile log(logPath());
+        if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logOffset)) {
+            return frames;
+        }
+        const QByteArray text = log.readAll();
+        m_logOffset += text.size();
+        for (const QByteArray& line : text.split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            // The port being opened and closed is logged too, as an entry without bytes.
+            const QString bytes = entry.value("hex").toString().remove(QLatin1Char(' ')).toUpper();
+            if (entry.value("dir").toString() == QLatin1String("rx") && !bytes.isEmpty()) {
+                frames << bytes;
+            }
+        }
+        return frames;
+    }
+
+private:
+    QString logPath() const { return m_dir.filePath(QStringLiteral("log.jsonl")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_path;
+    QString m_problem;
+    qint64 m_logOffset = 0;
+};
+
+// The P5 settings whose frame is known byte for byte.
+PanelP5 KnownP5Panel() {
+    PanelP5 p;
+    p.edt_DeIP = "192.168.0.201";
+    p.edt_DePort = "8234";
+    p.edt_ModuleIP = "192.168.0.7";
+    p.edt_ModulePort = "20108";
+    p.edt_Gateway = "192.168.0.201";
+    p.cbb_ModuleWork.index = 1;
+    p.cbb_BaudRate.SelectText("115200");
+    p.cbb_D.index = 3;
+    p.cbb_P.index = 0;
+    p.cbb_S.index = 0;
+    p.edt_ID = "0";
+    p.edt_Mask = "255.255.255.0";
+    return p;
+}
+
+const QString KnownP5Frame =
+    QStringLiteral("55BAC900A8C02A200700A8C08C4EC900A8C00100C2010300000000FFFFFFB9");
+
+} // namespace
+
+class SerialSheet final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppShell> m_shell;
+    TFrm_Main* m_window = nullptr;
+    std::unique_ptr<SerialSim> m_sim;
+
+    template <class T> T* child(const char* name) {
+        T* w = m_window->findChild<T*>(QLatin1String(name));
+        if (!w) {
+            qFatal("no control named %s", name);
+        }
+        return w;
+    }
+
+    QPlainTextEdit* log() { return child<QPlainTextEdit>("redt_Log"); }
+    QPlainTextEdit* hex() { return child<QPlainTextEdit>("redt_Hex"); }
+
+    // The serial sheet, with the simulator's pseudo-terminal as the chosen port.
+    void startSim(const QString& model, const QStringList& args = {}) {
+        m_sim = std::make_unique<SerialSim>();
+        QVERIFY2(m_sim->start(model, args), qPrintable(m_sim->problem()));
+        // As a user switches: the sheet's tab is clicked, which also refreshes the port list.
+        QTabBar* tabs = child<QTabWidget>("rzpgcntrl_Srch")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QCOMPARE(child<QTabWidget>("rzpgcntrl_Srch")->currentIndex(), 1);
+        auto* ports = child<QComboBox>("cbb_SelectCom");
+        ports->clear();
+        ports->addItem(m_sim->path());
+        ports->setCurrentIndex(0);
+    }
+
+    // Clicks `button` and waits until the action is over and the port closed again.
+    void runAction(const char* button) {
+        QSignalSpy done(&m_window->controller(), &MainController::serialFinished);
+        auto* clicked = child<QPushButton>(button);
+        clicked->click();
+        QVERIFY(!clicked->isEnabled()); // one serial action at a time
+        QVERIFY(done.wait(15000));
+        QVERIFY(clicked->isEnabled());
+        QVERIFY(HasLine(*log(), QStringLiteral("Serial is Close"), Green));
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_window = &m_shell->mainWindow();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+
+    void cleanup() {
+        m_window = nullptr;
+        m_shell.reset();
+        m_sim.reset();
+    }
+
+    void readWithoutAPortLogsEachStepAndFreesTheButton() {
+        child<QComboBox>("cbb_SelectCom")->clear();
+        runAction("btn_ComRead");
+        const std::vector<PaneLine> expected = {
+            {QStringLiteral("Serial is Occupied"), Red},
+            {QStringLiteral("Serial Send Failure\uFF0Cplease try again"), Red},
+            {QStringLiteral("Serial is Close"), Green}};
+        QCOMPARE(Lines(*log()), expected);
+    }
+
+    void p6ReadFillsThePanelWithNoLanRowSelected() {
+        startSim(QStringLiteral("p6"));
+        QVERIFY(child<QRadioButton>("rbP6")->isChecked());
+        runAction("btn_ComRead");
+        QCOMPARE(m_window->layoutCode(), int(LayoutP6));
+        // The request, then the follow-up the 137-byte reply asks for.
+        QCOMPARE(m_sim->takeReceived(), (QStringList{"55BD", "55C1"}));
+        QVERIFY(!child<QLineEdit>("edt_ModName")->text().isEmpty());
+        QVERIFY(!child<QLineEdit>("edt_StaticIP")->text().isEmpty());
+        // The request's echo: no empty line before it, unlike a datagram's.
+        const auto lines = Lines(*hex());
+        QVERIFY(lines.size() >= 3);
+        QCOMPARE(lines[0], (PaneLine{QStringLiteral("[ PC ] \u2192 [ Device ]"), Blue}));
+        QCOMPARE(lines[1], (PaneLine{QStringLiteral("[ Length : 2 ]"), Blue}));
+        QCOMPARE(lines[2].text, QStringLiteral("55 BD "));
+        QVERIFY(HasLine(*hex(), QStringLiteral("[ PC ] \u2190 [ Device ]"), Green));
+        QVERIFY(HasLine(*hex(), QStringLiteral("[ Length : 137 ]"), Green));
+        QVERIFY(HasLine(*hex(), QStringLiteral("[ Length : 115 ]"), Green));
+        QVERIFY(HasLine(*log(), QStringLiteral("Serial is Open"), Green));
+        QVERIFY(HasLine(*log(), QStringLiteral("send OK "), Green));
+    }
+
+    void p6SaveSendsTheThreeFramesAndReadsBackTheNewName() {
+        startSim(QStringLiteral("p6"));
+        runAction("btn_ComRead");
+        m_sim->takeReceived();
+        QLineEdit* name = child<QLineEdit>("edt_ModName");
+        name->clear();
+        QTest::keyClicks(name, "Renamed");
+        runAction("btn_P6ComSet");
+        const QStringList frames = m_sim->takeReceived();
+        QCOMPARE(frames.size(), 3);
+        QCOMPARE(frames[0].size(), 2 * 70);
+        QCOMPARE(frames[1].size(), 2 * 66);
+        QCOMPARE(frames[2], QStringLiteral("55B15A"));
+        QVERIFY(frames[0].startsWith(QStringLiteral("55BE")));
+        QVERIFY(frames[0].contains(QString::fromLatin1(QByteArray("Renamed").toHex().toUpper())));
+        QVERIFY(frames[1].startsWith(QStringLiteral("55BF")));
+        QVERIFY(HasLine(*log(), QStringLiteral("setup success"), Green));
+
+        name->clear();
+        runAction("btn_ComRead");
+        QCOMPARE(name->text(), QStringLiteral("Renamed"));
+    }
+
+    void p6ValueThatDoesNotConvertSendsNothing() {
+        startSim(QStringLiteral("p6"));
+        runAction("btn_ComRead");
+        m_sim->takeReceived();
+        QLineEdit* ip = child<QLineEdit>("edt_StaticIP");
+        ip->setText(QStringLiteral("300.1.2"));
+        child<QPushButton>("btn_P6ComSet")->click();
+        QVERIFY(child<QPushButton>("btn_P6ComSet")->isEnabled());
+        QTest::qWait(700);
+        QVERIFY(m_sim->takeReceived().isEmpty());
+        const auto lines = Lines(*log());
+        QVERIFY(lines.back().text.startsWith(QStringLiteral("edt_StaticIP")));
+        QCOMPARE(lines.back().colour, Red);
+        QCOMPARE(QApplication::focusWidget(), ip);
+    }
+
+    void p5ReadFillsTheP5PanelAndSaveSendsThePanelByteForByte() {
+        startSim(QStringLiteral("p5"));
+        child<QRadioButton>("rbP5")->setChecked(true);
+        runAction("btn_ComRead");
+        QCOMPARE(m_sim->takeReceived(), QStringList{QStringLiteral("55BC")});
+        QCOMPARE(m_window->layoutCode(), int(LayoutP5));
+        QVERIFY(HasLine(*log(), QStringLiteral("Read OK "), Green));
+
+        // Known settings go through the widgets and back into the frame.
+        m_window->controller().panelP5() = KnownP5Panel();
+        m_window->ShowPanel(PanelId::P5);
+        runAction("btn_ComSet");
+        QCOMPARE(m_sim->takeReceived(), QStringList{KnownP5Frame});
+        QVERIFY(HasLine(*log(), QStringLiteral("setup success"), Green));
+        runAction("btn_ComRead");
+        QCOMPARE(child<QLineEdit>("edt_ModulePort")->text(), QStringLiteral("20108"));
+        QCOMPARE(child<QLineEdit>("edt_DeIP")->text(), QStringLiteral("192.168.0.201"));
+    }
+
+    void p5ReplyWithABadChecksumChangesNothing() {
+        startSim(QStringLiteral("p5"), {QStringLiteral("--serial-bad-checksum")});
+        child<QRadioButton>("rbP5")->setChecked(true);
+        const PanelP5 before = m_window->controller().panelP5();
+        runAction("btn_ComRead");
+        QVERIFY(HasLine(*log(), QStringLiteral("Packet Header error or check sum is not correct"),
+                        Red));
+        QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        QVERIFY(m_window->controller().panelP5() == before);
+    }
+
+    void p6ReplySplitByAPauseIsOnlyEchoed() {
+        startSim(QStringLiteral("p6"), {QStringLiteral("--serial-split"), QStringLiteral("200")});
+        runAction("btn_ComRead");
+        QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        QCOMPARE(m_sim->takeReceived(), QStringList{QStringLiteral("55BD")}); // no follow-up
+        QVERIFY(!HasLine(*hex(), QStringLiteral("[ Length : 137 ]"), Green));
+    }
+};
+
+QTEST_MAIN(SerialSheet)
+#include "test_gui_serial.moc"
