@@ -154,6 +154,7 @@ void SerialExchange::HandleSerialChunk(const QByteArray& chunk) {
         break;
     case SerialReplyKind::Ignored:
     case SerialReplyKind::Other:
+        ++m_outcome.otherChunks;
         break;
     }
 }

@@ -67,6 +67,7 @@ struct SerialOutcome {
     bool cloudReply = false; // the 115-byte cloud and heartbeat reply came
     bool p5Reply = false;    // a 32-byte reply with a right head and checksum came
     bool p5ReplyBad = false; // a 32-byte reply with a wrong head or checksum came
+    int otherChunks = 0;     // chunks of no reply's length, and single bytes other than 'K'
 };
 
 class SerialExchange final : public QObject {

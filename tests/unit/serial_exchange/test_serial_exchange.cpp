@@ -269,6 +269,7 @@ private slots:
                                                 "closed", "finished"}));
         QCOMPARE(m_pty->received(), test::Hex("55 BD"));
         QCOMPARE(m_mirror, ParamMirror{});
+        QCOMPARE(m_exchange->outcome().otherChunks, 2);
     }
 
     void p6SaveSendsThreeFramesAtLeastHalfASecondApart() {
