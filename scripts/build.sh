@@ -2,7 +2,7 @@
 # Configures and builds the project into build/ (or $R2_BUILD_DIR) with Ninja and the compiler
 # $R2_CXX: clang++ unless told otherwise, so that the fuzz targets are built as well. Uses
 # ccache when it is installed. Extra arguments are CMake options; they are applied on every
-# run, so a directory built before keeps up with them.
+# run, so a directory built before keeps up with them. $R2_TARGET builds that target alone.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${R2_BUILD_DIR:-$root/build}
@@ -24,4 +24,4 @@ if [[ -f $cache ]] && ! { grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$cache" &&
   options+=(--fresh)
 fi
 cmake -S "$root" -B "$build" "${options[@]}" "$@"
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "$(nproc)" ${R2_TARGET:+--target "$R2_TARGET"}
