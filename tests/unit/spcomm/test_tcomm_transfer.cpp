@@ -102,21 +102,23 @@ TEST_F(CommOnPty, TheEmptyQueueIsSignalledOnceAfterOpenAndOnceAfterQueuedWrites)
     const int control = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(control, 0);
     open();
-    ASSERT_TRUE(waitFor([&] { return record.txEmpty == 1; }));
+    ASSERT_TRUE(waitFor([&] { return record.txEmpty >= 1; }));
     settle(300ms);
     EXPECT_EQ(record.txEmpty, 1);
 
     ASSERT_EQ(tcflow(control, TCOOFF), 0);
     const QByteArray writes[] = {pattern(100), pattern(2000), pattern(300)};
-    for (const QByteArray& w : writes) {
-        ASSERT_TRUE(send(comm, w));
-    }
+    // The writer takes the first and waits to send it while the others queue behind it.
+    ASSERT_TRUE(send(comm, writes[0]));
+    settle(200ms);
+    ASSERT_TRUE(send(comm, writes[1]));
+    ASSERT_TRUE(send(comm, writes[2]));
     settle(300ms);
     EXPECT_EQ(record.txEmpty, 1);
     EXPECT_EQ(readAvailable(pty.master()), QByteArray());
 
     ASSERT_EQ(tcflow(control, TCOON), 0);
-    ASSERT_TRUE(waitFor([&] { return record.txEmpty == 2; }));
+    ASSERT_TRUE(waitFor([&] { return record.txEmpty >= 2; }));
     // Signalled after the last byte was handed over: all of them wait at the master already.
     EXPECT_TRUE(readAvailable(pty.master()) == writes[0] + writes[1] + writes[2]);
     settle(300ms);
@@ -126,7 +128,7 @@ TEST_F(CommOnPty, TheEmptyQueueIsSignalledOnceAfterOpenAndOnceAfterQueuedWrites)
 
 TEST_F(CommOnPty, TheDeviceVanishingUnderAPendingReadIsAHangup) {
     open();
-    ASSERT_TRUE(waitFor([&] { return record.txEmpty == 1; }));
+    ASSERT_TRUE(waitFor([&] { return record.txEmpty >= 1; }));
     pty.closeMaster();
     ASSERT_TRUE(waitFor([&] { return record.hangups == 1; }));
     // The writer learns it at its next write, and ends: later writes are refused.
