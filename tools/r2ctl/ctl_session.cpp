@@ -1,12 +1,12 @@
 #include "ctl_session.h"
 
+#include "ctl_values.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 
 #include <algorithm>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
@@ -347,67 +347,17 @@ void CtlSession::printRead(const DeviceRow& row, int flag) {
     m_out.flush();
 }
 
-std::optional<std::vector<SetValue>> CtlSession::valuesToSet(QString& error) const {
-    std::vector<SetValue> values;
-    if (!m_options.fromFile.isEmpty()) {
-        QFile file(m_options.fromFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            error =
-                QStringLiteral("cannot read %1: %2").arg(m_options.fromFile, file.errorString());
-            return std::nullopt;
-        }
-        QJsonParseError parseError;
-        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-        if (!doc.isObject()) {
-            error = QStringLiteral("%1 is not a JSON object of CONTROL: value (%2)")
-                        .arg(m_options.fromFile, parseError.errorString());
-            return std::nullopt;
-        }
-        const QJsonObject object = doc.object();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const auto text = SetTextFromJson(it.value());
-            if (!text) {
-                error = QStringLiteral("%1: the value in %2 is not a string, whole number or "
-                                       "true/false")
-                            .arg(it.key(), m_options.fromFile);
-                return std::nullopt;
-            }
-            values.push_back({it.key(), *text, it.value().isDouble()});
-        }
-    }
-    for (const QString& set : m_options.sets) {
-        values.push_back({set.section('=', 0, 0), set.section('=', 1), false});
-    }
-    return values;
-}
-
 bool CtlSession::applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const {
-    const auto values = valuesToSet(error);
+    const auto values = ValuesToSet(m_options, error);
     if (!values) {
         return false;
     }
-    const bool isP6 = flag == DevFlagP6;
-    const auto table = isP6 ? ControlTableP6() : ControlTableP7();
-    for (const SetValue& value : *values) {
-        const auto text = ControlText(table, value, error);
-        if (!text) {
-            return false;
-        }
-        std::string problem;
-        const std::string name = value.control.toStdString();
-        const bool ok =
-            isP6 ? SetControl(p6, name, *text, problem) : SetControl(p7, name, *text, problem);
-        if (!ok) {
-            error = QString::fromStdString(problem);
-            return false;
-        }
-    }
-    return true;
+    return flag == DevFlagP6 ? ApplyValues(p6, *values, error) : ApplyValues(p7, *values, error);
 }
 
 int CtlSession::runWrite() {
     QString error;
-    if (!valuesToSet(error)) {
+    if (!ValuesToSet(m_options, error)) {
         return fail(exitcode::BadArguments, error);
     }
     const auto row = findDevice();

@@ -61,7 +61,6 @@ private:
     void runEventLoop(int ms, const std::function<bool()>& done = {});
 
     bool applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const;
-    std::optional<std::vector<SetValue>> valuesToSet(QString& error) const;
     int finishAction(const DeviceRow& row, const Outcome& outcome);
     int fail(int status, const QString& message);
     int failNotFound();
