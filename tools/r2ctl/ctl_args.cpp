@@ -11,9 +11,12 @@ namespace r2::ctl {
 
 namespace {
 
-const QStringList Commands = {"search", "read", "write", "restart", "reset", "fields"};
+const QStringList Commands = {"search", "read", "write", "restart", "reset", "fields", "serial"};
 const QStringList Panels = {"p6", "p7", "p5"};
-const QStringList ValueOptions = {"--user", "--password", "--wait", "--set", "--from"};
+const QStringList SerialActions = {"read", "write"};
+const QStringList SerialOptions = {"--port", "--model", "--baud"};
+const QStringList ValueOptions = {"--user", "--password", "--wait",  "--set",
+                                  "--from", "--port",     "--model", "--baud"};
 
 ParseResult Error(const QString& text) {
     return ParseResult{std::nullopt, text};
@@ -56,21 +59,62 @@ bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, 
             return false;
         }
         o.sets << value;
+    } else if (name == "--port") {
+        o.port = value;
+    } else if (name == "--model") {
+        o.model = value.toLower();
+        if (!Panels.contains(o.model)) {
+            error = QStringLiteral("--model takes p6, p5 or p7, not \"%1\"").arg(value);
+            return false;
+        }
+    } else if (name == "--baud") {
+        bool ok = false;
+        o.baud = value.toUInt(&ok, 10);
+        if (!ok || o.baud == 0) {
+            error = QStringLiteral("--baud needs a speed in baud (a whole number), not \"%1\"")
+                        .arg(value);
+            return false;
+        }
     } else {
         o.fromFile = value;
     }
     return true;
 }
 
-QString CheckPositionals(CtlOptions& o, const QStringList& positionals) {
+QString CheckSerial(CtlOptions& o, const QStringList& rest) {
+    if (rest.size() != 1 || !SerialActions.contains(rest.first())) {
+        return QStringLiteral("serial needs read or write");
+    }
+    o.serialAction = rest.first();
+    if (o.port.isEmpty()) {
+        return QStringLiteral("serial %1 needs --port PATH (the serial port, e.g. /dev/ttyUSB0)")
+            .arg(o.serialAction);
+    }
+    if (o.model.isEmpty()) {
+        return QStringLiteral("serial %1 needs --model p6, p5 or p7").arg(o.serialAction);
+    }
+    if (o.serialAction != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
+        return QStringLiteral("--set and --from belong to write");
+    }
+    return {};
+}
+
+QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven) {
     if (positionals.isEmpty()) {
-        return QStringLiteral("no command given (search, read, write, restart, reset, fields)");
+        return QStringLiteral(
+            "no command given (search, read, write, restart, reset, fields, serial)");
     }
     o.command = positionals.first();
     if (!Commands.contains(o.command)) {
         return QStringLiteral("unknown command \"%1\"").arg(o.command);
     }
     const QStringList rest = positionals.mid(1);
+    if (o.command == "serial") {
+        return CheckSerial(o, rest);
+    }
+    if (serialOptionGiven) {
+        return QStringLiteral("--port, --model and --baud belong to serial");
+    }
     if (o.command == "search") {
         return rest.isEmpty() ? QString() : QStringLiteral("search takes no argument");
     }
@@ -114,6 +158,7 @@ namespace {
 ParseResult Parse(const QStringList& args) {
     CtlOptions o;
     QStringList positionals;
+    bool serialOptionGiven = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -126,6 +171,7 @@ ParseResult Parse(const QStringList& args) {
         }
         const QString name = arg.section('=', 0, 0);
         if (ValueOptions.contains(name)) {
+            serialOptionGiven = serialOptionGiven || SerialOptions.contains(name);
             QString value;
             if (arg.contains('=')) {
                 value = arg.section('=', 1);
@@ -148,7 +194,8 @@ ParseResult Parse(const QStringList& args) {
     if (o.help) {
         return ParseResult{o, QString()};
     }
-    if (const QString error = CheckPositionals(o, positionals); !error.isEmpty()) {
+    if (const QString error = CheckPositionals(o, positionals, serialOptionGiven);
+        !error.isEmpty()) {
         return Error(error);
     }
     return ParseResult{o, QString()};
@@ -192,8 +239,10 @@ ParseResult ParseCommandLine(const QByteArrayList& rawArgs) {
 QString HelpText() {
     return QStringLiteral(
         R"(Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...
+       r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...
 
-Works with R2 modules (P6, P7) on the local network, as the r2config window does.
+Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on a
+serial line, as the r2config window does.
 
 Commands:
   search                 Broadcast the search on every local IPv4 address, collect replies
@@ -217,6 +266,18 @@ Commands:
   reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
   fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
                          accepted values.
+  serial read --port PATH --model p6|p5|p7 [--baud N]
+                         Read a module on a serial line (its CFG pin tied to ground) as the
+                         window's serial sheet does: send the read request, handle the replies
+                         for 2000 ms and print the panel they filled (the P6 panel for p6, the
+                         P5 panel for p5 and p7) and every frame sent and received.
+  serial write --port PATH --model p6|p5|p7 [--baud N] [--set CONTROL=VALUE]...
+               [--from FILE.json]
+                         Read the module as above, apply the values to the panel read (as write
+                         does), then save over the serial line (p6: base, port and the closing
+                         frame, 500 ms apart; p5, p7: the 31-byte parameter frame) and wait
+                         2000 ms for the module's acceptance 'K'. A value that does not
+                         convert writes nothing.
 
 MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
 00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
@@ -225,6 +286,10 @@ Options:
   --user NAME            User name the commands carry (default admin).
   --password PW          Password the commands carry (default tulip).
   --wait MS              How long to collect replies, in milliseconds (default 2000).
+  --port PATH            serial: the serial port (/dev/ttyUSB0, /dev/ttyACM0, a name under
+                         /dev such as ttyUSB0, or a pseudo-terminal's path).
+  --model p6|p5|p7       serial: the model of the module on the line.
+  --baud N               serial: the line speed (default 9600).
   --json                 Machine-readable output on standard output. A failure still
                          leaves JSON there: the command's document with "error" and "exit"
                          added, or {"error": TEXT, "exit": N} when it printed none (search
@@ -234,22 +299,25 @@ Options:
 Exit status:
   0  success (read: blocks came and no error status; write, restart, reset: every frame sent
      was acknowledged "ACK" by the module itself, from the address its search reply came
-     from, before the next frame went out, and no error status came)
+     from, before the next frame went out, and no error status came; serial read: the
+     model's replies came whole and right; serial write: that read, then the module's 'K')
   1  bad arguments, or a value that does not convert (nothing is sent; the message names the
      control)
   2  the module was not found by the search
   3  the module reported a user-name/password error
   4  nothing answered the commands (read: no parameter block came; write: the module sent
-     no parameters when read, so nothing was written over it)
+     no parameters when read, so nothing was written over it; serial: nothing answered on
+     the line, or no 'K' came for the save)
   5  any other error status (check error, other error, a frame not acknowledged, a module of
      another series, an unknown reply, a socket that could not be opened, several modules
-     answering a read from one address)
+     answering a read from one address; serial: a reply with a wrong head or checksum, a P6
+     that sent only part of its read replies, a port that could not be opened or written)
 
 Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
 characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.
 
-Errors go to standard error. Run it only on a network where broadcasting to the modules'
-segment is wanted: every command is a broadcast to 255.255.255.255.
+Errors go to standard error. Run the LAN commands only on a network where broadcasting to
+the modules' segment is wanted: each of them is a broadcast to 255.255.255.255.
 )");
 }
 

@@ -1,9 +1,12 @@
 #pragma once
-// r2ctl's command line: `r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...`.
+// r2ctl's command line: `r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...`,
+// and `r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] ...` for a module on a
+// serial line.
 // Options may stand anywhere on the line, as `--name VALUE` or `--name=VALUE`. Parsing checks
 // the form only (a command, a MAC, a number); whether a control accepts a value is decided by
 // the panel later, before anything is sent.
 
+#include <cstdint>
 #include <optional>
 #include <QByteArrayList>
 #include <QString>
@@ -12,6 +15,8 @@
 namespace r2::ctl {
 
 inline constexpr int DefaultWaitMs = 2000;
+// The serial line's speed unless --baud says otherwise: the window's default speed entry.
+inline constexpr std::uint32_t DefaultSerialBaud = 9600;
 
 struct CtlOptions {
     QString user = QStringLiteral("admin");
@@ -19,11 +24,16 @@ struct CtlOptions {
     int waitMs = DefaultWaitMs;
     bool json = false;
     bool help = false;
-    QString command;     // search, read, write, restart, reset, fields
+    QString command;     // search, read, write, restart, reset, fields, serial
     QString mac;         // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given
     QString fromFile;    // --from FILE.json
     QString fieldsPanel; // fields: p6, p7, p5 or empty for all three
+    // serial: the action (read or write), the port's path, the model and the line speed.
+    QString serialAction;
+    QString port;
+    QString model; // p6, p5 or p7
+    std::uint32_t baud = DefaultSerialBaud;
 };
 
 struct ParseResult {

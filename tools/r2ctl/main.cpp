@@ -1,7 +1,9 @@
-// r2ctl: search, read, write, restart and reset R2 modules from a terminal.
+// r2ctl: search, read, write, restart and reset R2 modules from a terminal, and read and save
+// them over a serial line.
 
 #include "ctl_args.h"
 #include "ctl_output.h"
+#include "ctl_serial.h"
 #include "ctl_session.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
@@ -43,6 +45,10 @@ int RunFields(const CtlOptions& options, QTextStream& out) {
 int Run(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     if (options.command == "fields") {
         return RunFields(options, out);
+    }
+    if (options.command == "serial") {
+        SerialSession session(options, out, err);
+        return session.run();
     }
     CtlSession session(options, out, err);
     return session.run();

@@ -80,6 +80,28 @@ TEST(Arguments, FieldsTakesAnOptionalPanel) {
     EXPECT_EQ(ParseArguments(Args({"fields", "P7"})).options->fieldsPanel, "p7");
 }
 
+TEST(Arguments, SerialTakesPortModelAndSpeed) {
+    const auto read = ParseArguments(
+        Args({"serial", "read", "--port", "/dev/ttyUSB0", "--model", "P6", "--json"}));
+    ASSERT_TRUE(read.options) << read.error.toStdString();
+    EXPECT_EQ(read.options->command, "serial");
+    EXPECT_EQ(read.options->serialAction, "read");
+    EXPECT_EQ(read.options->port, "/dev/ttyUSB0");
+    EXPECT_EQ(read.options->model, "p6");
+    EXPECT_EQ(read.options->baud, 9600U);
+    EXPECT_TRUE(read.options->json);
+
+    const auto write =
+        ParseArguments(Args({"--baud=115200", "serial", "write", "--model=p7", "--port", "ttyACM0",
+                             "--set", "edt_ID=7", "--from", "p5.json"}));
+    ASSERT_TRUE(write.options) << write.error.toStdString();
+    EXPECT_EQ(write.options->serialAction, "write");
+    EXPECT_EQ(write.options->model, "p7");
+    EXPECT_EQ(write.options->baud, 115200U);
+    EXPECT_EQ(write.options->sets, Args({"edt_ID=7"}));
+    EXPECT_EQ(write.options->fromFile, "p5.json");
+}
+
 TEST(Arguments, HelpNeedsNoCommand) {
     const auto r = ParseArguments(Args({"--help"}));
     ASSERT_TRUE(r.options);
@@ -120,7 +142,29 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"set for read", Args({"read", "001122334455", "--set", "a=b"}),
                     "belong to write"},
         RefusedCase{"search with argument", Args({"search", "001122334455"}), "no argument"},
-        RefusedCase{"fields of an unknown panel", Args({"fields", "p9"}), "p6, p7, p5"}));
+        RefusedCase{"fields of an unknown panel", Args({"fields", "p9"}), "p6, p7, p5"},
+        RefusedCase{"serial without action", Args({"serial", "--port", "x", "--model", "p6"}),
+                    "read or write"},
+        RefusedCase{"serial unknown action",
+                    Args({"serial", "scan", "--port", "x", "--model", "p6"}), "read or write"},
+        RefusedCase{"serial without port", Args({"serial", "read", "--model", "p6"}), "--port"},
+        RefusedCase{"serial without model", Args({"serial", "read", "--port", "x"}), "--model"},
+        RefusedCase{"unknown model", Args({"serial", "read", "--port", "x", "--model", "p8"}),
+                    "--model"},
+        RefusedCase{"speed not a number",
+                    Args({"serial", "read", "--port", "x", "--model", "p5", "--baud", "fast"}),
+                    "--baud"},
+        RefusedCase{"speed zero",
+                    Args({"serial", "read", "--port", "x", "--model", "p5", "--baud", "0"}),
+                    "--baud"},
+        RefusedCase{"negative speed",
+                    Args({"serial", "read", "--port", "x", "--model", "p5", "--baud=-9600"}),
+                    "--baud"},
+        RefusedCase{"set for a serial read",
+                    Args({"serial", "read", "--port", "x", "--model", "p5", "--set", "a=b"}),
+                    "belong to write"},
+        RefusedCase{"port for a LAN read", Args({"read", "001122334455", "--port", "x"}),
+                    "belong to serial"}));
 
 TEST(CommandLine, NonUtf8BytesAreRefusedNamingTheOption) {
     struct Case {

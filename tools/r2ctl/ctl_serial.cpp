@@ -1,0 +1,281 @@
+#include "ctl_serial.h"
+
+#include "ctl_values.h"
+#include "p5_codec.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace r2::ctl {
+
+namespace {
+
+ByteView ViewOf(const QByteArray& bytes) {
+    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                    static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
+    : m_options(options), m_out(out), m_err(err) {
+    connect(&m_exchange, &SerialExchange::frameSent, this,
+            [this](const QByteArray& frame, bool ok) { echo("sent", frame, ok); });
+    connect(&m_exchange, &SerialExchange::chunkReceived, this,
+            [this](const QByteArray& chunk) { echo("received", chunk); });
+    connect(&m_exchange, &SerialExchange::OnBaseParams, this,
+            [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
+                m_panelFilled = FillFromBaseReply(m_p6, base, ports, flag, serial, std::nullopt) ==
+                                    BaseFillResult::FilledP6 ||
+                                m_panelFilled;
+            });
+    connect(&m_exchange, &SerialExchange::OnCloudParams, this,
+            [this](const TarrCloudParam& clouds) { FillFromCloud(m_p6, clouds); });
+    connect(&m_exchange, &SerialExchange::OnHeartReg, this,
+            [this](const QByteArray& block, bool, int flag) {
+                FillFromHeartReg(m_p6, ViewOf(block), flag);
+            });
+    // The frame carries the default device ID "0" for an empty box; so does the panel.
+    connect(&m_exchange, &SerialExchange::p5DefaultIdApplied, this,
+            [this] { m_p5.edt_ID = DefaultP5DeviceId; });
+    connect(&m_exchange, &SerialExchange::p5Reply, this, [this](const QByteArray& reply) {
+        m_panelFilled = DecodeP5Reply(ViewOf(reply), m_p5) || m_panelFilled;
+    });
+    // The window shows the P6 panel's serial sheet while it works over the serial line.
+    ApplyTabSwitchRule(m_p6, false);
+    ApplyTabSwitchRule(m_p5, false);
+}
+
+int SerialSession::run() {
+    return m_options.serialAction == QLatin1String("write") ? runWrite() : runRead();
+}
+
+int SerialSession::devFlag() const {
+    if (isP6()) {
+        return DevFlagP6;
+    }
+    return m_options.model == QLatin1String("p7") ? DevFlagP7 : DevFlagP5;
+}
+
+int SerialSession::fail(int status, const QString& message) {
+    m_err << "r2ctl: " << message << Qt::endl;
+    return status;
+}
+
+void SerialSession::echo(const char* direction, const QByteArray& bytes, bool ok) {
+    QJsonObject frame{{"dir", QString::fromLatin1(direction)},
+                      {"length", bytes.size()},
+                      {"bytes", HexText(bytes)}};
+    if (!ok) {
+        frame["sent"] = false;
+    }
+    m_frames.append(frame);
+    if (!m_options.json) {
+        m_out << QString::fromLatin1(direction).leftJustified(9) << bytes.size()
+              << " bytes: " << HexText(bytes) << (ok ? "" : "  (not sent: the port is not open)")
+              << Qt::endl;
+    }
+}
+
+void SerialSession::waitForAction() {
+    QEventLoop loop;
+    connect(&m_exchange, &SerialExchange::finished, &loop, &QEventLoop::quit);
+    if (m_exchange.isRunning()) {
+        loop.exec();
+    }
+}
+
+QString SerialSession::openFailure() const {
+    // The port opens a name without a slash under /dev, as it does.
+    const QString path =
+        m_options.port.contains('/') ? m_options.port : QStringLiteral("/dev/") + m_options.port;
+    const QFileInfo info(path);
+    QString why;
+    if (!info.exists()) {
+        why = QStringLiteral("%1 does not exist").arg(path);
+    } else if (!info.isReadable() || !info.isWritable()) {
+        why = QStringLiteral("no permission to read and write %1; on Debian, add your user to "
+                             "the dialout group")
+                  .arg(path);
+    } else {
+        why = QStringLiteral("another program may hold %1, or it is no serial port").arg(path);
+    }
+    return QStringLiteral("cannot open the serial port %1: %2 (%3); check the path (a USB "
+                          "adapter is usually /dev/ttyUSB0 or /dev/ttyACM0) and the cable")
+        .arg(m_options.port, m_exchange.outcome().openError, why);
+}
+
+QString SerialSession::unrecognised(int chunks) const {
+    return QStringLiteral("%1 chunk(s) came that are no reply of a %2 module; a reply is known "
+                          "only when it arrives whole, without a pause of more than %3 ms. "
+                          "Check the speed (--baud), the model (--model) and the adapter")
+        .arg(chunks)
+        .arg(m_options.model.toUpper())
+        .arg(SerialReadIntervalMs);
+}
+
+int SerialSession::readStatus() {
+    const SerialOutcome& o = m_exchange.outcome();
+    if (!o.opened) {
+        return fail(exitcode::OtherError, openFailure());
+    }
+    if (o.sendFailed) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("the read request could not be written to %1; check the "
+                                   "cable and the adapter")
+                        .arg(m_options.port));
+    }
+    const bool whole = isP6() ? o.p6Reply && o.cloudReply : o.p5Reply;
+    if (whole) {
+        return exitcode::Ok;
+    }
+    if (o.p5ReplyBad) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("the module's reply has a wrong head or checksum; the panel "
+                                   "was not filled. Check the speed (--baud) and the cable"));
+    }
+    if (o.p6Reply || o.cloudReply) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("the module sent only its %1 reply; the read is incomplete. "
+                                   "Try again")
+                        .arg(o.p6Reply ? QStringLiteral("base and port")
+                                       : QStringLiteral("cloud and heartbeat")));
+    }
+    if (o.otherChunks > 0) {
+        return fail(exitcode::OtherError, unrecognised(o.otherChunks));
+    }
+    return fail(exitcode::NoAnswer,
+                QStringLiteral("no reply from a %1 module on %2 at %3 baud; check the cable, "
+                               "that the module's CFG pin is tied to ground, the speed (--baud) "
+                               "and the model (--model)")
+                    .arg(m_options.model.toUpper(), m_options.port, speedText()));
+}
+
+int SerialSession::saveStatus() {
+    const SerialOutcome& o = m_exchange.outcome();
+    if (!o.opened) {
+        return fail(exitcode::OtherError, openFailure() + QStringLiteral("; nothing was written"));
+    }
+    if (o.sendFailed) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("a frame of the save could not be written to %1; the module "
+                                   "may be half written: save again")
+                        .arg(m_options.port));
+    }
+    if (!o.accepted && o.otherChunks > 0) {
+        return fail(exitcode::OtherError, QStringLiteral("the module did not accept the save: ") +
+                                              unrecognised(o.otherChunks));
+    }
+    if (!o.accepted) {
+        return fail(exitcode::NoAnswer,
+                    QStringLiteral("the module did not accept the save (no 'K' within %1 ms); "
+                                   "read it back to see what it holds")
+                        .arg(SerialReplyWaitMs));
+    }
+    return exitcode::Ok;
+}
+
+QJsonObject SerialSession::panelJson() const {
+    return isP6() ? PanelJson(ControlTableP6(), ControlValuesP6(m_p6))
+                  : PanelJson(ControlTableP5(), ControlValuesP5(m_p5));
+}
+
+void SerialSession::printPanel() {
+    m_out << '\n' << (isP6() ? "P6 panel:" : "P5 panel:") << '\n';
+    const auto values = isP6() ? ControlValuesP6(m_p6) : ControlValuesP5(m_p5);
+    for (const ControlValue& v : values) {
+        m_out << "  " << QString::fromStdString(v.name).leftJustified(24)
+              << TerminalText(ShowText(v.value)) << '\n';
+    }
+    m_out.flush();
+}
+
+void SerialSession::printDocument(bool withPanel) {
+    if (!m_options.json) {
+        if (withPanel) {
+            printPanel();
+        }
+        return;
+    }
+    QJsonObject doc{{"port", m_options.port},
+                    {"model", m_options.model},
+                    {"baud", static_cast<qint64>(m_options.baud)},
+                    {"frames", m_frames}};
+    if (withPanel) {
+        doc["panel"] = panelJson();
+    }
+    if (m_options.serialAction == QLatin1String("write")) {
+        doc["accepted"] = m_exchange.outcome().accepted;
+    }
+    m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
+    m_out.flush();
+}
+
+int SerialSession::runRead() {
+    m_exchange.StartRead(m_options.port, speedText(), devFlag());
+    waitForAction();
+    const int status = readStatus();
+    printDocument(m_panelFilled);
+    return status;
+}
+
+QString SerialSession::checkValues(const std::vector<SetValue>& values) const {
+    // A panel as a read of zero blocks fills it: every control converts, so an encoder's
+    // failure can only come from a value given here. Each field converts on its own, so what
+    // converts here converts in the panel read from the module too.
+    QString error;
+    if (isP6()) {
+        PanelP6 scratch;
+        const Bytes zeros(BaseBlockLen + PortBlockLen, 0);
+        FillFromBaseReply(scratch, DecodeBaseBlock(zeros),
+                          TarrComParam{DecodePortBlock(ByteView(zeros).subspan(BaseBlockLen))},
+                          DevFlagP6, true, std::nullopt);
+        if (!ApplyValues(scratch, values, error)) {
+            return error;
+        }
+        const SerialP6SaveFrames save = EncodeSerialP6Save(scratch, ParamMirror{});
+        return QString::fromStdString(save.status.Message());
+    }
+    PanelP5 scratch;
+    if (!ApplyValues(scratch, values, error)) {
+        return error;
+    }
+    return QString::fromStdString(EncodeP5Frame(scratch).status.Message());
+}
+
+int SerialSession::runWrite() {
+    QString error;
+    const auto values = ValuesToSet(m_options, error);
+    if (!values) {
+        return fail(exitcode::BadArguments, error);
+    }
+    // Unknown controls, and values that no control takes or that do not convert, are refused
+    // before anything is sent.
+    if (error = checkValues(*values); !error.isEmpty()) {
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+    }
+    m_exchange.StartRead(m_options.port, speedText(), devFlag());
+    waitForAction();
+    if (const int status = readStatus(); status != exitcode::Ok) {
+        printDocument(false);
+        return fail(status, QStringLiteral("the module was not read, so nothing was written"));
+    }
+    if (!(isP6() ? ApplyValues(m_p6, *values, error) : ApplyValues(m_p5, *values, error))) {
+        printDocument(false);
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was written"));
+    }
+    const QString refused = isP6() ? m_exchange.StartSaveP6(m_options.port, speedText(), m_p6)
+                                   : m_exchange.StartSaveP5(m_options.port, speedText(), m_p5);
+    if (!refused.isEmpty()) {
+        printDocument(false);
+        return fail(exitcode::BadArguments, refused + QStringLiteral("; nothing was written"));
+    }
+    waitForAction();
+    const int status = saveStatus();
+    printDocument(true);
+    return status;
+}
+
+} // namespace r2::ctl
