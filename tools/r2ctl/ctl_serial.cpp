@@ -193,7 +193,11 @@ void SerialSession::printPanel() {
 }
 
 void SerialSession::printDocument(bool withPanel) {
+    const bool write = m_options.serialAction == QLatin1String("write");
     if (!m_options.json) {
+        if (write && m_exchange.outcome().accepted) {
+            m_out << "the module accepted the save ('K')" << Qt::endl;
+        }
         if (withPanel) {
             printPanel();
         }
@@ -206,7 +210,7 @@ void SerialSession::printDocument(bool withPanel) {
     if (withPanel) {
         doc["panel"] = panelJson();
     }
-    if (m_options.serialAction == QLatin1String("write")) {
+    if (write) {
         doc["accepted"] = m_exchange.outcome().accepted;
     }
     m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
