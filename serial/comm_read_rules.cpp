@@ -7,6 +7,12 @@
 
 namespace r2 {
 
+std::chrono::milliseconds totalTimeout(std::uint32_t multiplier, std::int64_t bytes,
+                                       std::uint32_t constant) {
+    constexpr std::int64_t most = std::numeric_limits<std::uint32_t>::max();
+    return std::chrono::milliseconds(std::min(std::int64_t{multiplier} * bytes + constant, most));
+}
+
 std::optional<CommClock::time_point> chunkDeadline(const CommTimeouts& timeouts,
                                                    CommClock::time_point first,
                                                    CommClock::time_point last) {
@@ -19,9 +25,8 @@ std::optional<CommClock::time_point> chunkDeadline(const CommTimeouts& timeouts,
         deadline = last + milliseconds(interval);
     }
     if (timeouts.ReadTotalTimeoutMultiplier != 0 || timeouts.ReadTotalTimeoutConstant != 0) {
-        const auto total =
-            milliseconds(std::int64_t{timeouts.ReadTotalTimeoutMultiplier} * CommQueueBytes +
-                         timeouts.ReadTotalTimeoutConstant);
+        const auto total = totalTimeout(timeouts.ReadTotalTimeoutMultiplier, CommQueueBytes,
+                                        timeouts.ReadTotalTimeoutConstant);
         deadline = deadline ? std::min(*deadline, first + total) : first + total;
     }
     return deadline;

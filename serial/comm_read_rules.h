@@ -25,6 +25,11 @@ namespace r2 {
 
 using CommClock = std::chrono::steady_clock;
 
+// A total timeout, Multiplier x bytes + Constant, held to the largest a 32-bit timeout can
+// state (about 49 days), so no clock arithmetic overflows.
+std::chrono::milliseconds totalTimeout(std::uint32_t multiplier, std::int64_t bytes,
+                                       std::uint32_t constant);
+
 // When the chunk that began at `first` and last grew at `last` is complete; no value when only
 // a full buffer ends it.
 std::optional<CommClock::time_point> chunkDeadline(const CommTimeouts& timeouts,

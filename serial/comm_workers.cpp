@@ -298,10 +298,8 @@ bool CommWorkers::sendAll(const QByteArray& bytes) {
     const CommTimeouts t = timeouts();
     std::optional<CommClock::time_point> deadline;
     if (t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
-        deadline =
-            CommClock::now() +
-            std::chrono::milliseconds(std::int64_t{t.WriteTotalTimeoutMultiplier} * bytes.size() +
-                                      t.WriteTotalTimeoutConstant);
+        deadline = CommClock::now() + totalTimeout(t.WriteTotalTimeoutMultiplier, bytes.size(),
+                                                   t.WriteTotalTimeoutConstant);
     }
     qsizetype sent = 0;
     while (sent < bytes.size()) {

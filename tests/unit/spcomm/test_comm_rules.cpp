@@ -106,8 +106,8 @@ TEST(ChunkDeadline, FollowsTheIntervalAndTheReadTotals) {
         {{50, 0, 200, 0, 0}, first + 200ms}, // the earlier of the two
         {{500, 0, 2000, 0, 0}, last + 500ms},
         {{0xFFFFFFFF, 0, 200, 0, 0}, first + 200ms},
-        {{10, 0, 0, 7, 9}, last + 10ms},                               // write totals do not count
-        {{0, 0xFFFFFFFF, 0, 0, 0}, first + 0xFFFFFFFFLL * 3072 * 1ms}, // no overflow
+        {{10, 0, 0, 7, 9}, last + 10ms},                  // write totals do not count
+        {{0, 0xFFFFFFFF, 0, 0, 0}, first + 0xFFFFFFFFms}, // held to 32 bits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.timeouts.ReadIntervalTimeout << " "
@@ -115,6 +115,15 @@ TEST(ChunkDeadline, FollowsTheIntervalAndTheReadTotals) {
                                         << c.timeouts.ReadTotalTimeoutConstant);
         EXPECT_EQ(chunkDeadline(c.timeouts, first, last), c.deadline);
     }
+}
+
+TEST(TotalTimeout, IsMultiplierTimesBytesPlusConstantHeldTo32Bits) {
+    EXPECT_EQ(totalTimeout(0, 3072, 0), 0ms);
+    EXPECT_EQ(totalTimeout(2, 100, 7), 207ms);
+    EXPECT_EQ(totalTimeout(0, 65535, 0xFFFFFFFF), 0xFFFFFFFFms);
+    EXPECT_EQ(totalTimeout(0xFFFFFFFF, 65535, 0xFFFFFFFF), 0xFFFFFFFFms);
+    EXPECT_EQ(totalTimeout(1000, 4294967, 295), 0xFFFFFFFFms);
+    EXPECT_EQ(totalTimeout(1000, 4294967, 296), 0xFFFFFFFFms);
 }
 
 TEST(LineEvents, EachMovedCounterGivesItsFlag) {

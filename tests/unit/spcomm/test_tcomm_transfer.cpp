@@ -126,6 +126,24 @@ TEST_F(CommOnPty, TheEmptyQueueIsSignalledOnceAfterOpenAndOnceAfterQueuedWrites)
     close(control);
 }
 
+TEST_F(CommOnPty, AWriteThatOutlastsTheWriteTotalsIsAHangup) {
+    const int control = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(control, 0);
+    comm.SetWriteTotalTimeoutConstant(200);
+    open();
+    ASSERT_TRUE(send(comm, "sent in time"));
+    QByteArray atMaster;
+    ASSERT_TRUE(waitFor([&] {
+        atMaster += readAvailable(pty.master());
+        return atMaster == "sent in time";
+    }));
+    ASSERT_EQ(tcflow(control, TCOOFF), 0);
+    ASSERT_TRUE(send(comm, "held back"));
+    ASSERT_TRUE(waitFor([&] { return record.hangups == 1; }));
+    EXPECT_TRUE(waitFor([&] { return !send(comm, "refused"); }));
+    close(control);
+}
+
 TEST_F(CommOnPty, TheDeviceVanishingUnderAPendingReadIsAHangup) {
     open();
     ASSERT_TRUE(waitFor([&] { return record.txEmpty >= 1; }));
