@@ -74,9 +74,18 @@ std::string portDevicePath(const QString& commName) {
 }
 
 PortOpenResult openPortDevice(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return {-1, PortOpenError::CannotOpen};
+    }
+    // ComHandle 0 means "closed": a process started with stdin closed must not get port 0.
+    if (fd == 0) {
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        close(fd);
+        if (moved < 0) {
+            return {-1, PortOpenError::CannotOpen};
+        }
+        fd = moved;
     }
     if (!isatty(fd)) {
         close(fd);

@@ -109,6 +109,20 @@ TEST_F(CommOnPty, ASecondComponentCannotOpenAnOpenPort) {
     EXPECT_EQ(openResult(comm), CommErrOpen);
 }
 
+TEST_F(CommOnPty, APortOpenedWithStandardInputClosedStillHasAHandle) {
+    // Handle 0 means "closed", and descriptor 0 is the first one free when stdin is closed.
+    const int savedStdin = dup(0);
+    ASSERT_GE(savedStdin, 0);
+    close(0);
+    const std::string result = openResult(comm);
+    const std::uint32_t handle = comm.ComHandle();
+    comm.ClosePort();
+    dup2(savedStdin, 0);
+    close(savedStdin);
+    EXPECT_EQ(result, "opened");
+    EXPECT_NE(handle, 0u);
+}
+
 TEST_F(CommOnPty, ClosingAClosedPortDoesNothingAndAClosedPortSendsNothing) {
     comm.ClosePort();
     EXPECT_EQ(comm.ComHandle(), 0u);
