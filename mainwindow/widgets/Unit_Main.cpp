@@ -2,10 +2,10 @@
 
 #include "app_texts.h"
 #include "device_export.h"
+#include "drop_down_box.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
-#include "port_list_box.h"
 #include "ui_Unit_Main.h"
 #include "Unit_Baselang.h"
 #include "Unit_Udp.h"
@@ -192,7 +192,7 @@ void TFrm_Main::connectControls() {
             &MainController::SerialSaveP6);
     connect(m_p5, &PanelP5Widget::serialSaveClicked, m_controller.get(),
             &MainController::SerialSaveP5);
-    connect(m_ui->cbb_SelectCom, &PortListBox::popupAboutToShow, m_controller.get(),
+    connect(m_ui->cbb_SelectCom, &DropDownBox::popupAboutToShow, m_controller.get(),
             &MainController::RefreshPortList);
 }
 

@@ -1,13 +1,13 @@
-#include "port_list_box.h"
+#include "drop_down_box.h"
 
 namespace r2 {
 
-void PortListBox::showPopup() {
+void DropDownBox::showPopup() {
     emit popupAboutToShow();
     QComboBox::showPopup();
 }
 
-void PortListBox::hidePopup() {
+void DropDownBox::hidePopup() {
     QComboBox::hidePopup();
     emit popupHidden();
 }
