@@ -71,7 +71,11 @@ LanSocket::~LanSocket() {
     }
 }
 
-std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& error) {
+std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& error, quint16 port,
+                                           int* systemError) {
+    int ignored = 0;
+    int& lastErrno = systemError != nullptr ? *systemError : ignored;
+    lastErrno = 0;
     QString ifName;
     if (!localIp.isEmpty()) {
         ifName = InterfaceOfAddress(localIp);
@@ -82,12 +86,14 @@ std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& erro
     }
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
+        lastErrno = errno;
         error = SystemError("socket");
         return nullptr;
     }
     std::unique_ptr<LanSocket> sock(new LanSocket(fd, localIp, ifName));
     const int on = 1;
     if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+        lastErrno = errno;
         error = SystemError("SO_BROADCAST");
         return nullptr;
     }
@@ -95,6 +101,7 @@ std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& erro
         const QByteArray dev = ifName.toLocal8Bit();
         if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, dev.constData(),
                        static_cast<socklen_t>(dev.size())) != 0) {
+            lastErrno = errno;
             error = SystemError("SO_BINDTODEVICE");
             return nullptr;
         }
@@ -103,24 +110,26 @@ std::unique_ptr<LanSocket> LanSocket::Open(const QString& localIp, QString& erro
     // them the order of answers and sends, and the loss in a flood, would be guesses.
     setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
-    if (!sock->bindAny(error)) {
+    if (!sock->bindAny(port, error, lastErrno)) {
         return nullptr;
     }
     sock->raiseReceiveBuffer();
     return sock;
 }
 
-bool LanSocket::bindAny(QString& error) {
+bool LanSocket::bindAny(quint16 port, QString& error, int& systemError) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = 0;
+    addr.sin_port = htons(port);
     if (bind(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        systemError = errno;
         error = SystemError("bind");
         return false;
     }
     socklen_t len = sizeof addr;
     if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        systemError = errno;
         error = SystemError("getsockname");
         return false;
     }

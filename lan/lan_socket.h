@@ -46,9 +46,13 @@ class LanSocket final {
 public:
     static constexpr int WantedReceiveBuffer = 4 * 1024 * 1024;
 
-    // Opens a socket for `localIp` (empty: any-address, no interface pinning). On failure
-    // returns null and says why in `error`.
-    static std::unique_ptr<LanSocket> Open(const QString& localIp, QString& error);
+    // Opens a socket for `localIp` (empty: any-address, no interface pinning) on `port`
+    // (0: the system chooses). On failure returns null, says why in `error` and, when the
+    // system refused, puts its errno in `*systemError` (EACCES, EADDRINUSE ... for a caller
+    // that can tell the user what to do about it; 0 otherwise). The port is never shared:
+    // another socket already on it makes the bind fail.
+    static std::unique_ptr<LanSocket> Open(const QString& localIp, QString& error, quint16 port = 0,
+                                           int* systemError = nullptr);
     ~LanSocket();
     LanSocket(const LanSocket&) = delete;
     LanSocket& operator=(const LanSocket&) = delete;
@@ -70,7 +74,7 @@ public:
 
 private:
     LanSocket(int fd, QString localIp, QString ifName);
-    bool bindAny(QString& error);
+    bool bindAny(quint16 port, QString& error, int& systemError);
     void raiseReceiveBuffer();
 
     int m_fd = -1;
