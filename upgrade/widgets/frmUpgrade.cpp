@@ -1,0 +1,185 @@
+#include "frmUpgrade.h"
+
+#include "drop_down_box.h"
+#include "ui_frmUpgrade.h"
+#include "Unit_Baselang.h"
+#include "Unit_ProFun.h"
+#include "upgrade_engine.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <string>
+#include <vector>
+
+namespace r2 {
+
+namespace {
+
+constexpr int DesignWidth = 342;
+constexpr int DesignHeight = 320;
+constexpr std::string_view SameNetworkMask = "255.255.255.0";
+
+QString Text(std::string_view key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+// A message box that does not stop the event loop: the engine keeps running behind it.
+void ShowMessage(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, parent->windowTitle(), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+} // namespace
+
+Tfrm_Upgrade::Tfrm_Upgrade(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(std::make_unique<Ui::Tfrm_Upgrade>()), m_engine(std::make_unique<UpgradeEngine>()) {
+    m_ui->setupUi(this);
+    setFixedSize(sizeHint().expandedTo(QSize(DesignWidth, DesignHeight)));
+    QPalette red = m_ui->lbl_Detail->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    m_ui->lbl_Detail->setPalette(red);
+    m_ui->lbl_Detail->setVisible(false);
+    m_ui->pb1->setRange(0, 100);
+
+    m_chooseFile = [this] {
+        const QString start = QFileInfo(m_ui->edt_BinFileName->text()).path();
+        return QFileDialog::getOpenFileName(this, QString(), start,
+                                            QStringLiteral("*.bin (*.bin)"));
+    };
+    connect(m_ui->btn_Program, &QPushButton::clicked, this, &Tfrm_Upgrade::onProgram);
+    connect(m_ui->btn_Exit, &QPushButton::clicked, this, &Tfrm_Upgrade::onExit);
+    connect(m_ui->btn_Browse, &QPushButton::clicked, this, &Tfrm_Upgrade::onBrowse);
+    connect(m_ui->cbbSvrIP, &DropDownBox::popupAboutToShow, this,
+            &Tfrm_Upgrade::refreshLocalAddresses);
+
+    UpgradeEngine* engine = m_engine.get();
+    connect(engine, &UpgradeEngine::statusChanged, this, &Tfrm_Upgrade::showStatus);
+    connect(engine, &UpgradeEngine::progressChanged, m_ui->pb1, &QProgressBar::setValue);
+    connect(engine, &UpgradeEngine::buttonsEnabled, this, &Tfrm_Upgrade::setButtonsEnabled);
+    connect(engine, &UpgradeEngine::ended, this, &Tfrm_Upgrade::onEnded);
+}
+
+Tfrm_Upgrade::~Tfrm_Upgrade() = default;
+
+void Tfrm_Upgrade::SetRemembered(const R2UpgradeSettings& fields) {
+    m_ui->edt_IP->setText(QString::fromStdString(fields.UpgradeIP));
+    m_ui->edt_MAC->setText(QString::fromStdString(fields.UpgradeMAC));
+    m_ui->edt_BinFileName->setText(QString::fromStdString(fields.UpgradeFileName));
+}
+
+R2UpgradeSettings Tfrm_Upgrade::Remembered() const {
+    return {m_ui->edt_IP->text().toStdString(), m_ui->edt_MAC->text().toStdString(),
+            m_ui->edt_BinFileName->text().toStdString()};
+}
+
+void Tfrm_Upgrade::SetTarget(const QString& ip, const QString& mac) {
+    m_ui->edt_IP->setText(ip);
+    m_ui->edt_MAC->setText(mac);
+}
+
+void Tfrm_Upgrade::showStatus(const QString& key, const QString& suffix) {
+    m_statusKey = key;
+    m_statusSuffix = suffix;
+    m_ui->lbl_Info->setText(Text(key.toStdString()) + suffix);
+}
+
+void Tfrm_Upgrade::RetranslateStatus() {
+    if (!m_statusKey.isEmpty()) {
+        showStatus(m_statusKey, m_statusSuffix);
+    }
+}
+
+void Tfrm_Upgrade::setButtonsEnabled(bool enabled) {
+    m_ui->btn_Program->setEnabled(enabled);
+    m_ui->btn_Exit->setEnabled(enabled);
+}
+
+bool Tfrm_Upgrade::busy() const {
+    return !m_ui->btn_Exit->isEnabled();
+}
+
+void Tfrm_Upgrade::onProgram() {
+    const QString targetIp = m_ui->edt_IP->text();
+    const QString targetMac = m_ui->edt_MAC->text();
+    const QString localIp = m_ui->cbbSvrIP->currentText();
+    m_ui->lbl_Detail->clear();
+    m_ui->lbl_Detail->setVisible(false);
+    if (targetIp.isEmpty() || targetMac.isEmpty() || localIp.isEmpty()) {
+        showStatus(QStringLiteral("lang_Hint_UpNoClient"));
+        return;
+    }
+    if (m_ui->edt_BinFileName->text().isEmpty()) {
+        showStatus(QStringLiteral("lang_Hint_UpNoFileName"));
+        return;
+    }
+    const std::pair<const char*, QString> addresses[] = {{"edt_IP", targetIp},
+                                                         {"cbbSvrIP", localIp}};
+    for (const auto& [control, text] : addresses) {
+        if (!IPTextToInt(text.toStdString())) {
+            ShowMessage(this, QStringLiteral("%1: \"%2\" is not an IPv4 address")
+                                  .arg(QLatin1String(control), text));
+            return;
+        }
+    }
+    if (!SameSubnet(targetIp.toStdString(), localIp.toStdString(), SameNetworkMask)) {
+        ShowMessage(this, Text("lang_Hint_UpNoSamNetwork"));
+        return;
+    }
+    setButtonsEnabled(false);
+    m_engine->Start({targetIp, targetMac, localIp, m_ui->edt_BinFileName->text()});
+}
+
+void Tfrm_Upgrade::onEnded(UpgradeEnding, const QString& detail) {
+    m_ui->lbl_Detail->setText(detail);
+    m_ui->lbl_Detail->setVisible(!detail.isEmpty());
+}
+
+void Tfrm_Upgrade::onExit() {
+    m_engine->CloseEndpoints();
+    m_ui->btn_Program->setEnabled(true);
+    m_ui->pb1->setValue(0);
+    QDialog::reject();
+}
+
+void Tfrm_Upgrade::onBrowse() {
+    const QString chosen = m_chooseFile();
+    if (!chosen.isEmpty()) {
+        m_ui->edt_BinFileName->setText(chosen);
+    }
+}
+
+void Tfrm_Upgrade::refreshLocalAddresses() {
+    std::vector<std::string> addresses;
+    GetLocalIPs(addresses);
+    QComboBox* list = m_ui->cbbSvrIP;
+    const QString typed = list->currentText();
+    list->clear();
+    for (const std::string& address : addresses) {
+        list->addItem(QString::fromStdString(address));
+    }
+    list->setEditText(typed);
+}
+
+void Tfrm_Upgrade::reject() {
+    // Escape, like the Exit button, but never while a transfer runs.
+    if (!busy()) {
+        onExit();
+    }
+}
+
+void Tfrm_Upgrade::closeEvent(QCloseEvent* event) {
+    if (busy()) {
+        event->ignore();
+        return;
+    }
+    m_engine->CloseEndpoints();
+    m_ui->pb1->setValue(0);
+    QDialog::closeEvent(event);
+}
+
+} // namespace r2

@@ -1,0 +1,75 @@
+#pragma once
+// Tfrm_Upgrade: the firmware upgrade dialog. It collects the module's IP and MAC, the computer's
+// address to work from and the image file, checks them, and starts UpgradeEngine, whose status,
+// progress and endings it shows. Nothing of the transfer happens here.
+//
+// - btn_Program checks, in this order: the three addresses filled (lang_Hint_UpNoClient), a
+//   file named (lang_Hint_UpNoFileName), both addresses readable as IPv4 and in one /24
+//   (lang_Hint_UpNoSamNetwork in a message box). Then the engine starts and both buttons stay
+//   disabled until an ending enables them again.
+// - While they are disabled the dialog cannot be left: it has no close box, and Escape does
+//   nothing. btn_Exit closes the engine's endpoints, resets the progress and hides the dialog.
+// - The status line keeps the key it shows, so a language switch shows the same status, suffix
+//   and all, in the other language (RetranslateStatus).
+// - A failure's reason (a port held by another server, no privilege, an unreadable file) and
+//   what to do about it are shown in full under the status line, selectable for copying.
+
+#include "Unit_Ini.h"
+
+#include <functional>
+#include <memory>
+#include <QDialog>
+#include <QString>
+
+namespace Ui {
+class Tfrm_Upgrade;
+}
+
+namespace r2 {
+
+class UpgradeEngine;
+enum class UpgradeEnding;
+
+class Tfrm_Upgrade final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Tfrm_Upgrade)
+
+public:
+    explicit Tfrm_Upgrade(QWidget* parent = nullptr);
+    ~Tfrm_Upgrade() override;
+
+    // The three remembered fields, as the settings file keeps them.
+    void SetRemembered(const R2UpgradeSettings& fields);
+    R2UpgradeSettings Remembered() const;
+    // Opened from the device list with a module selected: its IP and its MAC without spaces.
+    void SetTarget(const QString& ip, const QString& mac);
+    void RetranslateStatus();
+
+    UpgradeEngine& engine() { return *m_engine; }
+    // How btn_Browse picks a file (a file dialog; tests answer instead). Empty: cancelled.
+    void setFileChooser(std::function<QString()> chooser) { m_chooseFile = std::move(chooser); }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void onProgram();
+    void onExit();
+    void onBrowse();
+    void refreshLocalAddresses();
+    void showStatus(const QString& key, const QString& suffix = {});
+    void onEnded(UpgradeEnding ending, const QString& detail);
+    void setButtonsEnabled(bool enabled);
+    bool busy() const;
+
+    std::unique_ptr<Ui::Tfrm_Upgrade> m_ui;
+    std::unique_ptr<UpgradeEngine> m_engine;
+    std::function<QString()> m_chooseFile;
+    QString m_statusKey;
+    QString m_statusSuffix;
+};
+
+} // namespace r2
