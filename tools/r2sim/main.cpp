@@ -1,7 +1,9 @@
 // r2sim: simulated R2 modules for the test lab. Run it only inside a private network
 // namespace; it binds UDP 1500 and 1901 on every address and answers broadcasts. With
-// --serial it opens no socket and answers on a pseudo-terminal instead.
+// --serial it opens no socket and answers on a pseudo-terminal instead; with --bootloader it
+// plays one module's boot loader on UDP 9, 68 and 13633.
 
+#include "boot_loader_server.h"
 #include "frame_log.h"
 #include "serial_sim.h"
 #include "sim_config.h"
@@ -80,6 +82,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     r2::sim::FrameLog log(!parsed.options.quiet, json.get());
+    if (parsed.options.bootLoader) {
+        return r2::sim::RunBootLoader(*parsed.options.bootLoader, log, signalFd);
+    }
     return parsed.options.serial ? r2::sim::RunSerialSim(*parsed.options.serial, log, signalFd)
                                  : RunModules(parsed.options, log, signalFd);
 }

@@ -121,6 +121,62 @@ std::pair<int, int> ToFlood(const std::string& text) {
     return {count, ms};
 }
 
+// Options only the boot loader takes; --silent it shares with the simulated modules.
+constexpr std::array<std::string_view, 13> BootLoaderOnly = {"--bootloader",
+                                                             "--identity",
+                                                             "--giaddr-byte26",
+                                                             "--lose-acks",
+                                                             "--duplicate-acks",
+                                                             "--no-final-ack",
+                                                             "--stop-before-read",
+                                                             "--read-from-other-address",
+                                                             "--loss",
+                                                             "--seed",
+                                                             "--retry-ms",
+                                                             "--image-out",
+                                                             "--exit-after-transfer"};
+
+bool IsBootLoaderOnly(std::string_view option) {
+    return std::find(BootLoaderOnly.begin(), BootLoaderOnly.end(), option) != BootLoaderOnly.end();
+}
+
+int ToIntAtMost(std::string_view text, std::string_view option, int most) {
+    const int value = ToInt(text, option);
+    if (value > most) {
+        throw ConfigError(std::string(option) + " takes at most " + std::to_string(most) +
+                          ", not " + std::string(text));
+    }
+    return value;
+}
+
+// Block numbers separated by commas; a number may come more than once.
+std::vector<std::uint16_t> ToBlockList(const std::string& text, std::string_view option) {
+    std::vector<std::uint16_t> blocks;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string_view item = std::string_view(text).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start);
+        const int block = ToIntAtMost(item, option, 0xFFFF);
+        if (block == 0) {
+            throw ConfigError(std::string(option) + " takes block numbers from 1 on");
+        }
+        blocks.push_back(static_cast<std::uint16_t>(block));
+        if (comma == std::string::npos) {
+            return blocks;
+        }
+        start = comma + 1;
+    }
+}
+
+std::array<std::uint8_t, 4> ToIdentity(const std::string& text) {
+    const auto bytes = ParseHexBytes(text);
+    if (!bytes || bytes->size() != 4) {
+        throw ConfigError("--identity needs 4 bytes as 8 hex digits, not \"" + text + "\"");
+    }
+    return {(*bytes)[0], (*bytes)[1], (*bytes)[2], (*bytes)[3]};
+}
+
 std::string Str(const QJsonValue& v) {
     return v.toString().toStdString();
 }
@@ -212,6 +268,15 @@ std::string MacDigits(std::string_view text) {
         }
     }
     return digits;
+}
+
+MacBytes ToMac(const std::string& text, std::string_view option) {
+    MacBytes mac{};
+    if (!MacTextToBytes(MacDigits(text), mac)) {
+        throw ConfigError(std::string(option) + " needs a MAC of 12 hex digits, not \"" + text +
+                          "\"");
+    }
+    return mac;
 }
 
 ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocator& alloc) {
@@ -333,6 +398,11 @@ SimOptions Parse(const std::vector<std::string>& args) {
     std::array<int, 3> counts{};
     std::string lanOption;    // the first option that only simulated LAN modules take
     std::string serialOption; // the first --serial-* option
+    std::string bootOption;   // the first option that only the boot loader takes
+    std::string moduleOption; // the first option that neither serial nor boot loader takes
+    bool boot = false;
+    BootLoaderOptions bootOptions;
+    BootLoaderConfig& bootConfig = bootOptions.config;
     std::optional<SerialModel> serialModel;
     SerialSimOptions serial;
     std::string serialStatePath;
@@ -344,9 +414,16 @@ SimOptions Parse(const std::vector<std::string>& args) {
             }
             return args[++i];
         };
-        if (lanOption.empty() && a.starts_with("--") && !a.starts_with("--serial") &&
-            a != "--help" && a != "--json-log" && a != "--quiet") {
+        const bool common = a == "--help" || a == "--json-log" || a == "--quiet";
+        if (lanOption.empty() && a.starts_with("--") && !a.starts_with("--serial") && !common) {
             lanOption = a;
+        }
+        if (bootOption.empty() && IsBootLoaderOnly(a)) {
+            bootOption = a;
+        }
+        if (moduleOption.empty() && a.starts_with("--") && !a.starts_with("--serial") && !common &&
+            !IsBootLoaderOnly(a) && a != "--silent") {
+            moduleOption = a;
         }
         if (serialOption.empty() && a.starts_with("--serial-")) {
             serialOption = a;
@@ -405,12 +482,61 @@ SimOptions Parse(const std::vector<std::string>& args) {
             serial.behaviour.silent = true;
         } else if (a == "--serial-state") {
             serialStatePath = value();
+        } else if (a == "--bootloader") {
+            bootConfig.mac = ToMac(value(), a);
+            boot = true;
+        } else if (a == "--identity") {
+            bootConfig.identity = ToIdentity(value());
+        } else if (a == "--giaddr-byte26") {
+            bootConfig.giaddrByte26 = static_cast<std::uint8_t>(ToIntAtMost(value(), a, 0xFF));
+        } else if (a == "--lose-acks") {
+            bootConfig.loseAcks = ToBlockList(value(), a);
+        } else if (a == "--duplicate-acks") {
+            bootConfig.duplicateAcks = ToBlockList(value(), a);
+        } else if (a == "--no-final-ack") {
+            bootConfig.noFinalAck = true;
+        } else if (a == "--stop-before-read") {
+            bootConfig.stopBeforeRead = true;
+        } else if (a == "--read-from-other-address") {
+            bootConfig.readFromIp = *IPTextToInt(CheckedIp(value(), a));
+        } else if (a == "--loss") {
+            bootConfig.lossPercent = ToIntAtMost(value(), a, 100);
+        } else if (a == "--seed") {
+            bootConfig.seed = ToSeed(value(), a);
+        } else if (a == "--retry-ms") {
+            bootConfig.retryMs = ToInt(value(), a);
+            if (bootConfig.retryMs == 0) {
+                throw ConfigError("--retry-ms needs a number above 0");
+            }
+        } else if (a == "--image-out") {
+            bootOptions.imagePath = value();
+        } else if (a == "--exit-after-transfer") {
+            bootOptions.exitAfterTransfer = true;
         } else {
             throw ConfigError("unknown option " + a);
         }
     }
     if (options.help) {
         return options;
+    }
+    if (serialModel && boot) {
+        throw ConfigError("--bootloader and --serial cannot be combined: r2sim plays either a "
+                          "boot loader on UDP or a module on a pseudo-terminal");
+    }
+    if (boot) {
+        if (!serialOption.empty()) {
+            throw ConfigError(serialOption + " needs --serial p5|p6|p7, not --bootloader");
+        }
+        if (!moduleOption.empty()) {
+            throw ConfigError("--bootloader plays one boot loader; " + moduleOption +
+                              " is for simulated modules");
+        }
+        bootConfig.silent = shared.silent;
+        options.bootLoader = std::move(bootOptions);
+        return options;
+    }
+    if (!bootOption.empty()) {
+        throw ConfigError(bootOption + " needs --bootloader MAC");
     }
     if (serialModel) {
         if (!lanOption.empty()) {
@@ -474,8 +600,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 std::string UsageText() {
     return R"(usage: r2sim [OPTIONS]
        r2sim --serial p5|p6|p7 [--serial-... OPTIONS] [--json-log FILE] [--quiet]
+       r2sim --bootloader MAC [BOOT LOADER OPTIONS] [--json-log FILE] [--quiet]
 Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module uses),
-or one module on a pseudo-terminal.
+one module on a pseudo-terminal, or one module's boot loader fetching new firmware.
 Run it only inside a private network namespace (see tests/lab/labenv.py).
 
 Modules:
@@ -543,6 +670,34 @@ Serial (one module on a pseudo-terminal, as if its CFG pin were grounded; no net
   port, save p6, read p5, write p5, garbage, and open/close when a tool opens or closes the
   port. A close releases the tool's exclusive claim and drops what it left unread; replies
   due while no tool has the port open are lost, as on a real line.
+Boot loader (one module's, on UDP; give one r2sim per module):
+  --bootloader MAC          wait on UDP 9 for a 30-byte wake-up (six AA, then MAC four
+                            times); then broadcast a 300-byte BOOTP boot request from port 68
+                            to 255.255.255.255:67 until a boot reply comes to port 68 (op 2,
+                            our transaction id and MAC, yiaddr and siaddr set, "firmware.bin"
+                            at offset 108); then send the TFTP read request for
+                            "firmware.bin" (octet) from yiaddr:13633 to siaddr:69, take the
+                            data blocks on 13633 and acknowledge each to the address and port
+                            it came from. The final block (under 512 bytes) ends the transfer:
+                            "received BYTES PATH" on standard output. A block that comes again
+                            is acknowledged again, not written twice. A wake-up starts afresh
+  --identity HEX8           the hardware identity in bytes 44-47 (default 52325036, "R2P6")
+  --giaddr-byte26 N         byte 26 of the boot request (default 0)
+  --retry-ms MS             repeat the boot request this often until a reply (default 1000)
+  --image-out FILE          write the received image there (emptied when a transfer starts)
+  --exit-after-transfer     end after the first completed transfer
+  --stop-before-read        send no read request after the boot reply (another TFTP client
+                            may then fetch the image from the module's address)
+  --read-from-other-address A.B.C.D  send the read request from this address, not yiaddr
+  --lose-acks N,N,...       withhold one acknowledgement of block N per listed N
+  --duplicate-acks N,N,...  send one acknowledgement of block N twice per listed N
+  --no-final-ack            never acknowledge the final block
+  --loss PERCENT            drop that share of incoming data blocks and outgoing
+                            acknowledgements, decided by a sequence from --seed (default 1)
+  --seed N
+  --silent                  log what arrives, send nothing
+  Standard output starts with "bootloader MAC ready". Log actions: wake-up, boot request,
+  boot reply, read request, data N, ack N, lost ack N, lost data N; module is the MAC.
 On UDP, standard output starts with one "module ..." line per module and then "ready".
 SIGTERM or SIGINT ends the simulator cleanly.
 )";

@@ -11,7 +11,11 @@
 // --serial p5|p6|p7 instead runs one module on a pseudo-terminal; it takes only the
 // --serial-* options and the logging ones, and starts from the factory state, or from the
 // blocks a --serial-state file names.
+//
+// --bootloader MAC instead plays one module's boot loader on UDP; it takes only its own
+// options, --silent and the logging ones.
 
+#include "boot_loader.h"
 #include "serial_module.h"
 #include "sim_module.h"
 
@@ -28,9 +32,16 @@ struct SerialSimOptions {
     SerialState state = DefaultSerialState();
 };
 
+struct BootLoaderOptions {
+    BootLoaderConfig config;
+    std::string imagePath; // empty: the image is not written
+    bool exitAfterTransfer = false;
+};
+
 struct SimOptions {
-    std::vector<ModuleConfig> modules; // empty in serial mode
+    std::vector<ModuleConfig> modules; // empty in serial and boot loader mode
     std::optional<SerialSimOptions> serial;
+    std::optional<BootLoaderOptions> bootLoader;
     std::string jsonLogPath;
     bool quiet = false; // no per-frame text log
     bool help = false;
