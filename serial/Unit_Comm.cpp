@@ -75,7 +75,9 @@ SerialExchange::~SerialExchange() {
 }
 
 void SerialExchange::applyExchangeSettings(std::uint32_t speed) {
-    CommLineSettings line = m_comm.LineSettings();
+    // The component's defaults (DTR and RTS raised, no software flow control) with the
+    // window's instance changes, whatever the port was set to before.
+    CommLineSettings line;
     line.BaudRate = speed;
     line.ParityCheck = false;
     line.Parity = TParity::None;
@@ -85,7 +87,9 @@ void SerialExchange::applyExchangeSettings(std::uint32_t speed) {
     line.Outx_DsrFlow = false;
     line.TxContinueOnXoff = false;
     m_comm.SetLineSettings(line);
-    m_comm.SetReadIntervalTimeout(SerialReadIntervalMs);
+    CommTimeouts timeouts;
+    timeouts.ReadIntervalTimeout = SerialReadIntervalMs;
+    m_comm.SetTimeouts(timeouts);
 }
 
 bool SerialExchange::OpenSerialSession(const QString& port, const QString& speedText) {

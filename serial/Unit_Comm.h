@@ -6,10 +6,10 @@
 //
 // Contract:
 // - An action (StartRead, StartSaveP6, StartSaveP5) opens the port with the exchange's line
-//   settings (the given speed, 8 data bits, no parity, 1 stop bit, no flow control, chunks
-//   ending at a 50 ms gap), sends its frames, waits SerialReplyWaitMs after the last one while
-//   replies are handled, closes the port and emits `finished`. Every wait is a timer, so the
-//   event loop keeps running throughout; the pause between two frames of a P6 save is
+//   settings (the given speed, 8 data bits, no parity, 1 stop bit, no flow control, DTR and
+//   RTS raised, chunks ending at a 50 ms gap), sends its frames, waits SerialReplyWaitMs after the
+//   last one while replies are handled, closes the port and emits `finished`. Every wait is a
+//   timer, so the event loop keeps running throughout; the pause between two frames of a P6 save is
 //   measured from the previous send and is never shorter than SerialFrameGapMs.
 // - A failed open does not stop the action: its frames are reported as not sent
 //   (frameSent(..., false)) and the port is closed at the end, so the caller's log shows each

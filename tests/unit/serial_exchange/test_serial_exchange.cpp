@@ -174,6 +174,14 @@ private slots:
     }
 
     void openUsesTheExchangeSettings() {
+        // Whatever the port was left with, an exchange opens it with its own settings.
+        CommLineSettings odd;
+        odd.Parity = TParity::Even;
+        odd.ByteSize = TByteSize::_7;
+        odd.Outx_XonXoffFlow = true;
+        odd.DtrControl = TDtrControl::DtrDisable;
+        m_comm->SetLineSettings(odd);
+        m_comm->SetReadTotalTimeoutConstant(100);
         QVERIFY(m_exchange->OpenSerialSession(m_port, "abc"));
         QVERIFY(m_exchange->SerialOpen());
         QVERIFY(m_comm->ComHandle() != 0);
@@ -183,7 +191,10 @@ private slots:
         QVERIFY(!line.ParityCheck);
         QVERIFY(line.Parity == TParity::None && line.ByteSize == TByteSize::_8 &&
                 line.StopBits == TStopBits::_1);
+        QVERIFY(!line.Outx_XonXoffFlow && line.DtrControl == TDtrControl::DtrEnable &&
+                line.RtsControl == TRtsControl::RtsEnable);
         QCOMPARE(m_comm->Timeouts().ReadIntervalTimeout, 50U);
+        QCOMPARE(m_comm->Timeouts().ReadTotalTimeoutConstant, 0U);
         // A second open of the same port closes it first instead of failing.
         QVERIFY(m_exchange->OpenSerialSession(m_port, "19200"));
         QCOMPARE(m_comm->LineSettings().BaudRate, 19200U);
