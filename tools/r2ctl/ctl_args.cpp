@@ -4,6 +4,7 @@
 #include "Unit_Public.h"
 
 #include <array>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -11,12 +12,15 @@ namespace r2::ctl {
 
 namespace {
 
-const QStringList Commands = {"search", "read", "write", "restart", "reset", "fields", "serial"};
+const QStringList Commands = {"search", "read",   "write",  "restart",
+                              "reset",  "fields", "serial", "upgrade"};
 const QStringList Panels = {"p6", "p7", "p5"};
 const QStringList SerialActions = {"read", "write"};
 const QStringList SerialOptions = {"--port", "--model", "--baud"};
-const QStringList ValueOptions = {"--user", "--password", "--wait",  "--set",
-                                  "--from", "--port",     "--model", "--baud"};
+const QStringList UpgradeOptions = {"--ip", "--mac", "--local-ip", "--file"};
+const QStringList ValueOptions = {"--user", "--password", "--wait",     "--set",
+                                  "--from", "--port",     "--model",    "--baud",
+                                  "--ip",   "--mac",      "--local-ip", "--file"};
 
 ParseResult Error(const QString& text) {
     return ParseResult{std::nullopt, text};
@@ -75,6 +79,14 @@ bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, 
                         .arg(value);
             return false;
         }
+    } else if (name == "--ip") {
+        o.targetIp = value;
+    } else if (name == "--mac") {
+        o.mac = value;
+    } else if (name == "--local-ip") {
+        o.localIp = value;
+    } else if (name == "--file") {
+        o.imageFile = value;
     } else {
         o.fromFile = value;
     }
@@ -99,10 +111,42 @@ QString CheckSerial(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
-QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven) {
+QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
+    if (!rest.isEmpty()) {
+        return QStringLiteral("upgrade takes no argument but its options");
+    }
+    if (o.targetIp.isEmpty() || o.mac.isEmpty() || o.localIp.isEmpty() || o.imageFile.isEmpty()) {
+        return QStringLiteral("upgrade needs --ip IP --mac MAC --local-ip IP --file PATH");
+    }
+    for (const auto& [option, ip] : {std::pair{"--ip", o.targetIp}, {"--local-ip", o.localIp}}) {
+        if (!IsIpv4Text(ip)) {
+            return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), not "
+                                  "\"%2\"")
+                .arg(QLatin1String(option), ip);
+        }
+    }
+    // The module takes the target address in the boot reply and answers on its own segment.
+    if (!SameSubnet(o.targetIp.toStdString(), o.localIp.toStdString(), "255.255.255.0")) {
+        return QStringLiteral("the module (%1) and this computer (%2) must be on the same network "
+                              "segment (the first three numbers equal)")
+            .arg(o.targetIp, o.localIp);
+    }
+    const auto mac = NormalizeMac(o.mac);
+    if (!mac) {
+        return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(o.mac);
+    }
+    o.mac = *mac;
+    if (!QFileInfo(o.imageFile).isFile()) {
+        return QStringLiteral("--file: no image file \"%1\"").arg(o.imageFile);
+    }
+    return {};
+}
+
+QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven,
+                         bool upgradeOptionGiven) {
     if (positionals.isEmpty()) {
         return QStringLiteral(
-            "no command given (search, read, write, restart, reset, fields, serial)");
+            "no command given (search, read, write, restart, reset, fields, serial, upgrade)");
     }
     o.command = positionals.first();
     if (!Commands.contains(o.command)) {
@@ -114,6 +158,12 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
     }
     if (serialOptionGiven) {
         return QStringLiteral("--port, --model and --baud belong to serial");
+    }
+    if (o.command == "upgrade") {
+        return CheckUpgrade(o, rest);
+    }
+    if (upgradeOptionGiven) {
+        return QStringLiteral("--ip, --mac, --local-ip and --file belong to upgrade");
     }
     if (o.command == "search") {
         return rest.isEmpty() ? QString() : QStringLiteral("search takes no argument");
@@ -141,6 +191,21 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
 
 } // namespace
 
+bool IsIpv4Text(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) {
+        return false;
+    }
+    for (int i = 1; i <= 4; ++i) {
+        if (match.captured(i).toInt() > 255) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<QString> NormalizeMac(const QString& text) {
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
@@ -159,6 +224,7 @@ ParseResult Parse(const QStringList& args) {
     CtlOptions o;
     QStringList positionals;
     bool serialOptionGiven = false;
+    bool upgradeOptionGiven = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -172,6 +238,7 @@ ParseResult Parse(const QStringList& args) {
         const QString name = arg.section('=', 0, 0);
         if (ValueOptions.contains(name)) {
             serialOptionGiven = serialOptionGiven || SerialOptions.contains(name);
+            upgradeOptionGiven = upgradeOptionGiven || UpgradeOptions.contains(name);
             QString value;
             if (arg.contains('=')) {
                 value = arg.section('=', 1);
@@ -194,7 +261,8 @@ ParseResult Parse(const QStringList& args) {
     if (o.help) {
         return ParseResult{o, QString()};
     }
-    if (const QString error = CheckPositionals(o, positionals, serialOptionGiven);
+    if (const QString error =
+            CheckPositionals(o, positionals, serialOptionGiven, upgradeOptionGiven);
         !error.isEmpty()) {
         return Error(error);
     }
@@ -240,9 +308,11 @@ QString HelpText() {
     return QStringLiteral(
         R"(Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...
        r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...
+       r2ctl upgrade --ip IP --mac MAC --local-ip IP --file PATH [--json]
 
 Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on a
-serial line, as the r2config window does.
+serial line, as the r2config window does, and upgrades a module's firmware as its upgrade
+dialog does.
 
 Commands:
   search                 Broadcast the search on every local IPv4 address, collect replies
@@ -278,6 +348,17 @@ Commands:
                          frame, 500 ms apart; p5, p7: the 31-byte parameter frame) and wait
                          2000 ms for the module's acceptance 'K'. A value that does not
                          convert writes nothing.
+  upgrade --ip IP --mac MAC --local-ip IP --file PATH
+                         Upgrade the firmware of the module with that MAC: wake it into its boot
+                         loader, answer its boot request (IP becomes its address), and serve
+                         the image file from offset 4 in 512-byte blocks, each acknowledged
+                         (2 s per block, 9 retransmissions per transfer). Works from UDP ports
+                         9, 67, 69 and 40300 on LOCAL-IP, on the module's segment (the first
+                         three numbers of both addresses equal). Ports below 1024 need
+                         privilege: root, `setcap cap_net_bind_service=+ep` on r2ctl, or the
+                         sysctl net.ipv4.ip_unprivileged_port_start=0. Shows a progress bar on
+                         a terminal, status lines otherwise; --json prints one object (ending,
+                         blocks, retransmissions, bytes, seconds, detail).
 
 MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
 00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
@@ -290,6 +371,9 @@ Options:
                          /dev such as ttyUSB0, or a pseudo-terminal's path).
   --model p6|p5|p7       serial: the model of the module on the line.
   --baud N               serial: the line speed (default 9600).
+  --ip IP, --mac MAC, --local-ip IP, --file PATH
+                         upgrade: the module's address and MAC, this computer's address on
+                         its segment, the firmware image.
   --json                 Machine-readable output on standard output. A failure still
                          leaves JSON there: the command's document with "error" and "exit"
                          added, or {"error": TEXT, "exit": N} when it printed none (search
@@ -311,7 +395,12 @@ Exit status:
   5  any other error status (check error, other error, a frame not acknowledged, a module of
      another series, an unknown reply, a socket that could not be opened, several modules
      answering a read from one address; serial: a reply with a wrong head or checksum, a P6
-     that sent only part of its read replies, a port that could not be opened or written)
+     that sent only part of its read replies, a port that could not be opened or written;
+     upgrade: the failure ending, with its reason and what to do: a UDP port held or
+     without privilege, an image file that cannot be read or is shorter than 4 bytes)
+  6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
+  7  upgrade: the search time ran out after the boot loader announced another hardware
+     identity than the image's (a firmware for another module)
 
 Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
 characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.

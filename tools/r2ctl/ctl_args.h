@@ -1,7 +1,8 @@
 #pragma once
 // r2ctl's command line: `r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...`,
 // and `r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] ...` for a module on a
-// serial line.
+// serial line, and `r2ctl upgrade --ip IP --mac MAC --local-ip IP --file PATH` for a firmware
+// upgrade.
 // Options may stand anywhere on the line, as `--name VALUE` or `--name=VALUE`. Parsing checks
 // the form only (a command, a MAC, a number); whether a control accepts a value is decided by
 // the panel later, before anything is sent.
@@ -24,7 +25,7 @@ struct CtlOptions {
     int waitMs = DefaultWaitMs;
     bool json = false;
     bool help = false;
-    QString command;     // search, read, write, restart, reset, fields, serial
+    QString command;     // search, read, write, restart, reset, fields, serial, upgrade
     QString mac;         // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given
     QString fromFile;    // --from FILE.json
@@ -34,6 +35,10 @@ struct CtlOptions {
     QString port;
     QString model; // p6, p5 or p7
     std::uint32_t baud = DefaultSerialBaud;
+    // upgrade: the module's address, this computer's address to work from, the image file.
+    QString targetIp;
+    QString localIp;
+    QString imageFile;
 };
 
 struct ParseResult {
@@ -51,6 +56,9 @@ ParseResult ParseCommandLine(const QByteArrayList& rawArgs);
 // A MAC typed with or without spaces, colons or dashes, in any letter case, as the MAC text
 // the device list shows ("00 11 22 33 44 55"). Empty unless it is exactly 12 hex digits.
 std::optional<QString> NormalizeMac(const QString& text);
+
+// Four dotted decimal numbers of 0..255, nothing else.
+bool IsIpv4Text(const QString& text);
 
 QString HelpText();
 

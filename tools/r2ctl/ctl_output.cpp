@@ -1,6 +1,8 @@
 #include "ctl_output.h"
 
 #include "gbk_text.h"
+#include "Unit_AppLang.h"
+#include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
 #include "Unit_Udp.h"
 
@@ -361,6 +363,15 @@ QString ExitMeaning(int status) {
         return QStringLiteral("the module answered with an error, or a frame was not "
                               "acknowledged");
     }
+}
+
+QString EnglishText(const QString& key) {
+    static const TLangList table = [] {
+        TLangList list;
+        BuildBuiltInTexts(list);
+        return list;
+    }();
+    return QString::fromStdString(table.TranslateText(key.toStdString())).trimmed();
 }
 
 QByteArray JsonResult(const QByteArray& printed, int status, const QString& error) {

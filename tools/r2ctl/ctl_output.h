@@ -24,6 +24,8 @@ inline constexpr int NotFound = 2;
 inline constexpr int PasswordError = 3;
 inline constexpr int NoAnswer = 4;
 inline constexpr int OtherError = 5;
+inline constexpr int UpgradeTimeout = 6;
+inline constexpr int UpgradeMismatch = 7;
 } // namespace exitcode
 
 // One row of the device list, as the main window holds it.
@@ -110,6 +112,8 @@ QByteArray JsonText(const QJsonDocument& doc);
 QByteArray JsonResult(const QByteArray& printed, int status, const QString& error);
 // What an exit status means, for a failure that printed no message of its own.
 QString ExitMeaning(int status);
+// The English text of a key of the program's built-in table, trimmed.
+QString EnglishText(const QString& key);
 
 // Standard error as a device that also keeps everything written to it, so that a failure
 // under --json can repeat its message on standard output.

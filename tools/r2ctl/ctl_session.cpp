@@ -1,8 +1,6 @@
 #include "ctl_session.h"
 
 #include "ctl_values.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
 
 #include <algorithm>
 #include <QElapsedTimer>
@@ -44,15 +42,6 @@ std::vector<std::pair<QString, QByteArray>> NamedBlocks(const QByteArray& reply)
     default:
         return {};
     }
-}
-
-QString EnglishText(const QString& key) {
-    static const TLangList table = [] {
-        TLangList list;
-        BuildBuiltInTexts(list);
-        return list;
-    }();
-    return QString::fromStdString(table.TranslateText(key.toStdString())).trimmed();
 }
 
 } // namespace

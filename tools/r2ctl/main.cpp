@@ -1,10 +1,11 @@
 // r2ctl: search, read, write, restart and reset R2 modules from a terminal, and read and save
-// them over a serial line.
+// them over a serial line, and upgrade their firmware.
 
 #include "ctl_args.h"
 #include "ctl_output.h"
 #include "ctl_serial.h"
 #include "ctl_session.h"
+#include "ctl_upgrade.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +50,10 @@ int Run(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     }
     if (options.command == "serial") {
         SerialSession session(options, out, err);
+        return session.run();
+    }
+    if (options.command == "upgrade") {
+        UpgradeSession session(options, out, err, isatty(STDOUT_FILENO) == 1);
         return session.run();
     }
     CtlSession session(options, out, err);

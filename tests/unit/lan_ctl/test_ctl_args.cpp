@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <QTemporaryFile>
 
 namespace r2::ctl {
 namespace {
@@ -102,6 +103,31 @@ TEST(Arguments, SerialTakesPortModelAndSpeed) {
     EXPECT_EQ(write.options->fromFile, "p5.json");
 }
 
+TEST(Arguments, UpgradeTakesAddressesMacAndAnExistingFile) {
+    QTemporaryFile image;
+    ASSERT_TRUE(image.open());
+    const auto r = ParseArguments(QStringList{"upgrade", "--ip", "192.168.0.7", "--mac",
+                                              "02 52 32 06 00 01", "--local-ip=192.168.0.10",
+                                              "--file", image.fileName(), "--json"});
+    ASSERT_TRUE(r.options) << r.error.toStdString();
+    EXPECT_EQ(r.options->command, "upgrade");
+    EXPECT_EQ(r.options->targetIp, "192.168.0.7");
+    EXPECT_EQ(r.options->mac, "02 52 32 06 00 01");
+    EXPECT_EQ(r.options->localIp, "192.168.0.10");
+    EXPECT_EQ(r.options->imageFile, image.fileName());
+    EXPECT_TRUE(r.options->json);
+}
+
+TEST(Arguments, Ipv4Text) {
+    for (const char* good : {"0.0.0.0", "192.168.0.7", "255.255.255.255", "010.1.1.1"}) {
+        EXPECT_TRUE(IsIpv4Text(QString::fromLatin1(good))) << good;
+    }
+    for (const char* bad : {"192.168.0.256", "192.168.0", "192.168.0.7.1", " 192.168.0.7",
+                            "192.168.0.7 ", "a.b.c.d", "1..2.3", "1234.1.1.1", ""}) {
+        EXPECT_FALSE(IsIpv4Text(QString::fromLatin1(bad))) << bad;
+    }
+}
+
 TEST(Arguments, HelpNeedsNoCommand) {
     const auto r = ParseArguments(Args({"--help"}));
     ASSERT_TRUE(r.options);
@@ -164,7 +190,37 @@ INSTANTIATE_TEST_SUITE_P(
                     Args({"serial", "read", "--port", "x", "--model", "p5", "--set", "a=b"}),
                     "belong to write"},
         RefusedCase{"port for a LAN read", Args({"read", "001122334455", "--port", "x"}),
-                    "belong to serial"}));
+                    "belong to serial"},
+        RefusedCase{"upgrade without file",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "001122334455", "--local-ip",
+                          "192.168.0.10"}),
+                    "--file PATH"},
+        RefusedCase{"upgrade with a bad address",
+                    Args({"upgrade", "--ip", "192.168.0.700", "--mac", "001122334455", "--local-ip",
+                          "192.168.0.10", "--file", "fw.bin"}),
+                    "--ip needs an IPv4 address"},
+        RefusedCase{"upgrade with a bad local address",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "001122334455", "--local-ip",
+                          "pc", "--file", "fw.bin"}),
+                    "--local-ip needs an IPv4 address"},
+        RefusedCase{"upgrade across segments",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "001122334455", "--local-ip",
+                          "192.168.1.10", "--file", "fw.bin"}),
+                    "same network segment"},
+        RefusedCase{"upgrade with a bad MAC",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "00112233445", "--local-ip",
+                          "192.168.0.10", "--file", "fw.bin"}),
+                    "not a MAC"},
+        RefusedCase{"upgrade of a missing file",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "001122334455", "--local-ip",
+                          "192.168.0.10", "--file", "/nonexistent/fw.bin"}),
+                    "no image file"},
+        RefusedCase{"upgrade with a MAC argument",
+                    Args({"upgrade", "001122334455", "--ip", "192.168.0.7", "--mac", "001122334455",
+                          "--local-ip", "192.168.0.10", "--file", "fw.bin"}),
+                    "no argument"},
+        RefusedCase{"upgrade options for a read",
+                    Args({"read", "001122334455", "--file", "fw.bin"}), "belong to upgrade"}));
 
 TEST(CommandLine, NonUtf8BytesAreRefusedNamingTheOption) {
     struct Case {

@@ -1,0 +1,57 @@
+#pragma once
+// One `r2ctl upgrade` run: the firmware upgrade of the dialog, by the same UpgradeEngine.
+//
+// The engine's status texts are shown in English. On a terminal the progress is one bar
+// redrawn in place; otherwise each new status text is a line of its own, and every
+// retransmission is named. Under --json one object is printed at the end: ending, blocks (the
+// highest block sent), retransmissions, bytes (payload bytes sent, each block counted once),
+// seconds and detail.
+//
+// Exit status: 0 success, 6 timeout, 7 when the search ran out after a boot loader announced
+// another hardware identity (the mismatch the dialog shows), 5 failure with its reason.
+
+#include "ctl_args.h"
+#include "upgrade_engine.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QTextStream>
+
+namespace r2::ctl {
+
+class UpgradeSession final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpgradeSession)
+
+public:
+    UpgradeSession(const CtlOptions& options, QTextStream& out, QTextStream& err, bool terminal);
+
+    // Runs the upgrade to its ending; returns the exit status.
+    int run();
+
+private:
+    void onStatus(const QString& key, const QString& suffix);
+    void onBlockSent(int block, int length, bool retransmission);
+    void drawBar(int percent);
+    void endBar();
+    int statusOf(UpgradeEnding ending) const;
+    QString explain(UpgradeEnding ending, const QString& detail) const;
+    void printSummary(UpgradeEnding ending, const QString& detail, int status);
+
+    const CtlOptions m_options;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    const bool m_terminal;
+    UpgradeEngine m_engine;
+    QElapsedTimer m_clock;
+    QString m_lastStatus;
+    bool m_barShown = false;
+    bool m_mismatchSeen = false;
+    int m_highestBlock = 0;
+    int m_retransmissions = 0;
+    qint64 m_bytes = 0;
+    QSet<int> m_blocksSeen;
+};
+
+} // namespace r2::ctl
