@@ -1,6 +1,7 @@
 #include "app_shell.h"
 
 #include "app_texts.h"
+#include "frmUpgrade.h"
 #include "Unit_About.h"
 #include "Unit_Main.h"
 #include "Unit_Pswd.h"
@@ -25,7 +26,13 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
     : QObject(parent), m_main(std::make_unique<TFrm_Main>(programDir, version)),
       m_about(std::make_unique<TFrm_About>(m_main.get())),
       m_pswd(std::make_unique<TFrm_Pswd>(m_main->controller().userName(),
-                                         m_main->controller().password(), m_main.get())) {
+                                         m_main->controller().password(), m_main.get())),
+      m_upgrade(std::make_unique<Tfrm_Upgrade>(m_main.get())) {
+    const R2Settings& settings = m_main->settings();
+    m_upgrade->SetRemembered({settings.UpgradeIP, settings.UpgradeMAC, settings.UpgradeFileName});
+    ApplyUpgradeTexts(*m_upgrade);
+    m_main->setUpgradeFieldsSource([this] { return m_upgrade->Remembered(); });
+    connect(m_main.get(), &TFrm_Main::upgradeDialogRequested, this, &AppShell::ShowUpgrade);
     connect(m_main.get(), &TFrm_Main::credentialsDialogRequested, this,
             &AppShell::ShowCredentialsDialog);
     connect(m_main.get(), &TFrm_Main::aboutRequested, this, &AppShell::ShowAbout);
@@ -34,11 +41,14 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
     connect(m_main.get(), &TFrm_Main::languageSwitched, this, [this] {
         ApplyAboutTexts(*m_about);
         ApplyPswdTexts(*m_pswd);
+        ApplyUpgradeTexts(*m_upgrade);
+        m_upgrade->RetranslateStatus();
     });
 }
 
 // The dialogs are children of the main window: they go before it.
 AppShell::~AppShell() {
+    m_upgrade.reset();
     m_pswd.reset();
     m_about.reset();
 }
@@ -49,6 +59,13 @@ void AppShell::ShowCredentialsDialog() {
 
 void AppShell::ShowAbout() {
     ShowModalOrRaise(*m_about);
+}
+
+void AppShell::ShowUpgrade(const QString& ip, const QString& mac) {
+    if (!ip.isEmpty() && !m_upgrade->isVisible()) {
+        m_upgrade->SetTarget(ip, mac);
+    }
+    ShowModalOrRaise(*m_upgrade);
 }
 
 } // namespace r2

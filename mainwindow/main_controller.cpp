@@ -216,6 +216,17 @@ void MainController::DeviceMenuAction(const QString& itemName) {
         }
         return;
     }
+    if (itemName == QLatin1String("mni_FirmwareUp")) {
+        const int index = m_view.SelectedRow();
+        const bool selected = index >= 0 && index < static_cast<int>(m_rows.size());
+        const DeviceRow* row = selected ? &m_rows[static_cast<std::size_t>(index)] : nullptr;
+        if (row && !row->ip.isEmpty()) {
+            m_view.ShowUpgradeDialog(row->ip, MacWithoutSpaces(row->mac));
+        } else {
+            m_view.ShowUpgradeDialog({}, {});
+        }
+        return;
+    }
     const DeviceRow* row = selectedRowOrCollapse(false);
     if (!row) {
         return;

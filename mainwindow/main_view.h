@@ -75,6 +75,9 @@ public:
     virtual void ShowCredentialsDialog() = 0;
     virtual void OpenUrl(const QString& url) = 0;
     virtual void SetClipboardText(const QString& text) = 0;
+    // The firmware upgrade dialog, with the module's IP and MAC (without spaces) filled in when
+    // they are given, else as it was left.
+    virtual void ShowUpgradeDialog(const QString& ip, const QString& mac) = 0;
     // While a LAN save runs its save buttons cannot start another.
     virtual void SetSaveRunning(bool running) = 0;
 

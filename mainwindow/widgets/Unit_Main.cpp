@@ -124,8 +124,6 @@ void TFrm_Main::buildPanels() {
     }
     list->setColumnHidden(4, true);
     list->setColumnHidden(5, true);
-    // Until the firmware upgrade exists its menu item stays out of sight.
-    m_ui->mni_FirmwareUp->setVisible(false);
 
     m_deviceMenu = new QMenu(this);
     m_deviceMenu->setObjectName(QStringLiteral("pm_NetDev"));
@@ -495,6 +493,10 @@ void TFrm_Main::SetSerialPorts(const QStringList& ports) {
     list->setCurrentIndex(std::max(0, static_cast<int>(ports.indexOf(chosen))));
 }
 
+void TFrm_Main::ShowUpgradeDialog(const QString& ip, const QString& mac) {
+    emit upgradeDialogRequested(ip, mac);
+}
+
 void TFrm_Main::SetSerialRunning(bool running) {
     for (const char* name : {"btn_ComRead", "btn_ComSet", "btn_P6ComSet"}) {
         if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
@@ -525,6 +527,12 @@ void TFrm_Main::closeEvent(QCloseEvent* event) {
     m_settings.Password = m_controller->password().toStdString();
     m_settings.LocalCom = m_ui->cbb_SelectCom->currentText().toStdString();
     m_settings.PNum = m_ui->rbP6->isChecked() ? 2 : (m_ui->rbP7->isChecked() ? 3 : 1);
+    if (m_upgradeFields) {
+        const R2UpgradeSettings fields = m_upgradeFields();
+        m_settings.UpgradeIP = fields.UpgradeIP;
+        m_settings.UpgradeMAC = fields.UpgradeMAC;
+        m_settings.UpgradeFileName = fields.UpgradeFileName;
+    }
     const auto path = std::filesystem::path(m_programDir.toStdString()) / SettingsFileName;
     if (const auto error = SaveSettings(path, m_settings)) {
         const QString message = QString::fromStdString(error->message);

@@ -73,11 +73,19 @@ public:
     SerialChoice SerialSettings() const override;
     void SetSerialPorts(const QStringList& ports) override;
     void SetSerialRunning(bool running) override;
+    void ShowUpgradeDialog(const QString& ip, const QString& mac) override;
+
+    // Where the upgrade dialog's remembered fields come from when the settings are saved.
+    void setUpgradeFieldsSource(std::function<R2UpgradeSettings()> source) {
+        m_upgradeFields = std::move(source);
+    }
 
 signals:
     // The program shell owns the small dialogs: the credentials dialog and the about box.
     void credentialsDialogRequested();
     void aboutRequested();
+    // mni_FirmwareUp: the program shell owns the upgrade dialog. Empty texts: keep its fields.
+    void upgradeDialogRequested(const QString& ip, const QString& mac);
     // After the main window's texts changed language: the other windows follow.
     void languageSwitched();
 
@@ -112,6 +120,7 @@ private:
     int m_layout = LayoutSearch;
     bool m_hintsOn = true;
     std::function<void(const QUrl&)> m_openUrl;
+    std::function<R2UpgradeSettings()> m_upgradeFields;
     std::deque<ColouredLine> m_pendingHex;
     bool m_hexFlushQueued = false;
     int m_hexBlocksLeftOut = 0;

@@ -278,6 +278,16 @@ const std::vector<TextRow>& PswdCaptions() {
     return rows;
 }
 
+const std::vector<TextRow>& UpgradeCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_Upgrade_Hint", {"lblFwUpTip"}},      {"lang_Upgrade_grpClnt", {"grp1"}},
+        {"lang_Upgrade_grpFileName", {"grp2"}},     {"lang_Upgrade_btnProgram", {"btn_Program"}},
+        {"lang_Upgrade_btnExit", {"btn_Exit"}},     {"lang_Upgrade_lblClientIP", {"lbl_IP"}},
+        {"lang_Upgrade_lblClientMAC", {"lbl_MAC"}}, {"lang_Upgrade_lblLocalIP", {"lblLocalIP"}},
+    };
+    return rows;
+}
+
 // The built-in texts store line breaks as CR LF; Qt's widgets break lines at LF and would show
 // the CR.
 QString Text(std::string_view key) {
@@ -476,6 +486,11 @@ void ApplyAboutTexts(QWidget& about) {
 void ApplyPswdTexts(QWidget& pswd) {
     pswd.setWindowTitle(Text("lang_Log_Title"));
     ApplyCaptions(pswd, PswdCaptions());
+}
+
+void ApplyUpgradeTexts(QWidget& upgrade) {
+    upgrade.setWindowTitle(Text("lang_Upgrade_Title"));
+    ApplyCaptions(upgrade, UpgradeCaptions());
 }
 
 QStringList MissingMainTextControls(const QWidget& mainWindow) {

@@ -34,6 +34,9 @@ void ApplyMainTexts(QWidget& mainWindow, const QString& version,
 void ApplyAboutTexts(QWidget& about);
 // TFrm_Pswd: its caption and the two buttons.
 void ApplyPswdTexts(QWidget& pswd);
+// Tfrm_Upgrade: its caption, notes, group boxes, labels and buttons. Its status line is the
+// dialog's own (Tfrm_Upgrade::RetranslateStatus).
+void ApplyUpgradeTexts(QWidget& upgrade);
 
 // The controls ApplyMainTexts addresses that have no widget under mainWindow; a labelled edit
 // whose label is missing is listed as "<edit name> (label)".
