@@ -277,11 +277,18 @@ void UpgradeEngine::onAcknowledgement(const LanDatagram& datagram) {
     if (!acked) {
         return;
     }
-    m_timer.stop();
     if (m_lastBlockSent) {
+        // Only the final block's own acknowledgement means the module has the whole image. A
+        // late duplicate of an earlier one (a boot loader acknowledges a repeated block again)
+        // must not end in success while the final block may still be lost.
+        if (*acked != (m_curBlock & 0xFFFF)) {
+            return;
+        }
+        m_timer.stop();
         endSuccess();
         return;
     }
+    m_timer.stop();
     SendUpgradeData(*acked + 1);
 }
 

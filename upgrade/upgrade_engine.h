@@ -17,7 +17,9 @@
 //   acknowledgement from the target's address asks for the block after the one it names. One
 //   block is in flight: each send re-arms a 2000 ms reply timer; each expiry sends the current
 //   block again, at most 9 times per transfer, and the 10th expiry is the timeout ending. The
-//   acknowledgement that follows the final block is the success ending.
+//   acknowledgement of the final block is the success ending; once the final block has gone
+//   out, an acknowledgement of any other block is a late duplicate and is ignored (the timer
+//   keeps running), so a lost final block never passes for a success.
 // - Everything runs on the owning thread (socket notifiers and one precise timer), so the
 //   handlers never interleave. Status, progress, buttons and the ending leave as signals, in
 //   that order; a handler may call Start() or CloseEndpoints() from any of them.
