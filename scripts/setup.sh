@@ -8,7 +8,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev googletest
-  python3 iproute2 util-linux
+  python3 iproute2 util-linux curl
   xvfb xauth fonts-wqy-microhei
 )
 
