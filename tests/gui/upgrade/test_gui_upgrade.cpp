@@ -1,0 +1,274 @@
+// The firmware upgrade dialog in the program: its checks before anything is sent, its opening
+// from the device list with the module's IP and MAC, its fields kept in the settings file, and a
+// whole upgrade against r2sim's boot loader across the lab's link, with the status line
+// following a language switch.
+
+#include "app_shell.h"
+#include "frmUpgrade.h"
+#include "main_controller.h"
+#include "Unit_Main.h"
+#include "upgrade_engine.h"
+
+#include <csignal>
+#include <memory>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace r2;
+
+namespace {
+
+const QString ModuleIp = QStringLiteral("192.168.0.7"); // the lab side of the link
+const QString PcIp = QStringLiteral("192.168.0.10");
+const QString ModuleMac = QStringLiteral("02 52 32 06 00 09");
+const QByteArray Identity = QByteArray::fromHex("52325036");
+
+// r2sim's boot loader on the lab side, writing what it receives to a file.
+class BootLoader final {
+public:
+    BootLoader() = default;
+    BootLoader(const BootLoader&) = delete;
+    BootLoader& operator=(const BootLoader&) = delete;
+    ~BootLoader() {
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+    }
+
+    bool start(const QStringList& extraArgs = {}) {
+        m_process.setProgram(QStringLiteral("nsenter"));
+        m_process.setArguments(
+            QStringList{QStringLiteral("--net=") + qEnvironmentVariable("R2_LAB_NETNS"),
+                        QStringLiteral("--"), qEnvironmentVariable("R2SIM"),
+                        QStringLiteral("--bootloader"), ModuleMac, QStringLiteral("--image-out"),
+                        imagePath(), QStringLiteral("--identity"),
+                        QString::fromLatin1(Identity.toHex()), QStringLiteral("--quiet")} +
+            extraArgs);
+        m_process.start();
+        QByteArray out;
+        while (!out.contains("ready")) {
+            if (!m_process.waitForReadyRead(10000)) {
+                m_problem = QString::fromUtf8(out + m_process.readAllStandardError());
+                return false;
+            }
+            out += m_process.readAllStandardOutput();
+        }
+        return true;
+    }
+    QString problem() const { return m_problem; }
+    QByteArray received() const {
+        QFile image(imagePath());
+        return image.open(QIODevice::ReadOnly) ? image.readAll() : QByteArray();
+    }
+
+private:
+    QString imagePath() const { return m_dir.filePath(QStringLiteral("received.bin")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_problem;
+};
+
+} // namespace
+
+class UpgradeDialog final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppShell> m_shell;
+    Tfrm_Upgrade* m_dialog = nullptr;
+
+    template <class T> T* child(const char* name) {
+        T* w = m_dialog->findChild<T*>(QLatin1String(name));
+        if (!w) {
+            qFatal("no control named %s", name);
+        }
+        return w;
+    }
+
+    QString status() { return child<QLabel>("lbl_Info")->text(); }
+
+    void fill(const QString& ip, const QString& mac, const QString& local, const QString& file) {
+        child<QLineEdit>("edt_IP")->setText(ip);
+        child<QLineEdit>("edt_MAC")->setText(mac);
+        child<QComboBox>("cbbSvrIP")->setEditText(local);
+        child<QLineEdit>("edt_BinFileName")->setText(file);
+    }
+
+    QString writeImage(const QByteArray& identity, int payloadBytes) {
+        const QString path = m_dir->filePath(QStringLiteral("firmware.bin"));
+        QFile image(path);
+        if (!image.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        QByteArray payload(payloadBytes, '\0');
+        for (int i = 0; i < payloadBytes; ++i) {
+            payload[i] = static_cast<char>(i * 7 + 3);
+        }
+        image.write(identity + payload);
+        return path;
+    }
+
+    void program() { QTest::mouseClick(child<QPushButton>("btn_Program"), Qt::LeftButton); }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_shell->mainWindow().SwitchLanguage(false);
+        m_dialog = &m_shell->upgrade();
+    }
+
+    void cleanup() {
+        if (QWidget* box = QApplication::activeModalWidget(); box && box != m_dialog) {
+            box->close();
+        }
+        m_dialog = nullptr;
+        m_shell.reset();
+    }
+
+    void checksStopTheStartBeforeAnythingIsSent_data() {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("mac");
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("message");
+        const QString file = QStringLiteral("/tmp/x.bin");
+        const QString noClient = QStringLiteral(" Please Select Client first.");
+        QTest::newRow("no local address")
+            << ModuleIp << ModuleMac << QString() << file << noClient << QString();
+        QTest::newRow("no module address")
+            << QString() << ModuleMac << PcIp << file << noClient << QString();
+        QTest::newRow("no file") << ModuleIp << ModuleMac << PcIp << QString()
+                                 << QStringLiteral(" Please Select .bin file first.") << QString();
+        QTest::newRow("other network")
+            << ModuleIp << ModuleMac << QStringLiteral("192.168.1.20") << file << QString()
+            << QStringLiteral("Please set the module and the computer on the same network "
+                              "segment, otherwise unable to upgrade.");
+        QTest::newRow("unreadable address")
+            << QStringLiteral("192.168.0") << ModuleMac << PcIp << file << QString()
+            << QStringLiteral("edt_IP: \"192.168.0\" is not an IPv4 address");
+    }
+
+    void checksStopTheStartBeforeAnythingIsSent() {
+        QFETCH(QString, ip);
+        QFETCH(QString, mac);
+        QFETCH(QString, local);
+        QFETCH(QString, file);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        m_shell->ShowUpgrade({}, {});
+        fill(ip, mac, local, file);
+        QSignalSpy started(&m_dialog->engine(), &UpgradeEngine::statusChanged);
+        program();
+        QCOMPARE(status(), shown);
+        if (!message.isEmpty()) {
+            QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QCOMPARE(box->text(), message);
+            box->close();
+        }
+        QCOMPARE(started.count(), 0);
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        QVERIFY(child<QPushButton>("btn_Program")->isEnabled());
+        QVERIFY(child<QPushButton>("btn_Exit")->isEnabled());
+    }
+
+    void deviceListOpensItWithTheModulesAddressAndTheFieldsAreRemembered() {
+        TFrm_Main& main = m_shell->mainWindow();
+        QAction* item = main.findChild<QAction*>(QStringLiteral("mni_FirmwareUp"));
+        QVERIFY(item && item->isVisible());
+        // No module selected: the dialog opens with what it holds.
+        fill(QStringLiteral("10.0.0.5"), QStringLiteral("001122334455"), QString(),
+             QStringLiteral("/fw/a.bin"));
+        item->trigger();
+        QTRY_VERIFY(m_dialog->isVisible());
+        QCOMPARE(child<QLineEdit>("edt_IP")->text(), QStringLiteral("10.0.0.5"));
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
+        QVERIFY(!m_dialog->isVisible());
+
+        m_shell->mainWindow().ShowUpgradeDialog(ModuleIp, QStringLiteral("025232060009"));
+        QTRY_VERIFY(m_dialog->isVisible());
+        QCOMPARE(child<QLineEdit>("edt_IP")->text(), ModuleIp);
+        QCOMPARE(child<QLineEdit>("edt_MAC")->text(), QStringLiteral("025232060009"));
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
+
+        main.close();
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_dialog = &m_shell->upgrade();
+        QCOMPARE(child<QLineEdit>("edt_IP")->text(), ModuleIp);
+        QCOMPARE(child<QLineEdit>("edt_MAC")->text(), QStringLiteral("025232060009"));
+        QCOMPARE(child<QLineEdit>("edt_BinFileName")->text(), QStringLiteral("/fw/a.bin"));
+    }
+
+    void wholeUpgradeWithAMacTypedWithSpaces() {
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        BootLoader loader;
+        QVERIFY2(loader.start(), qPrintable(loader.problem()));
+        const int payload = 1500;
+        const QString image = writeImage(Identity, payload);
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, image);
+        QSignalSpy ended(&m_dialog->engine(), &UpgradeEngine::ended);
+        program();
+        QVERIFY(!child<QPushButton>("btn_Exit")->isEnabled()); // no way out while it runs
+        m_dialog->reject();                                    // Escape does nothing now
+        QVERIFY(m_dialog->isVisible());
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.first().first().value<UpgradeEnding>(), UpgradeEnding::Success);
+        QCOMPARE(status(), QStringLiteral(" Upgrade successful.please restore factory default."));
+        QTRY_COMPARE_WITH_TIMEOUT(loader.received().size(), payload, 5000);
+        QFile sent(image);
+        QVERIFY(sent.open(QIODevice::ReadOnly));
+        QCOMPARE(loader.received(), sent.readAll().mid(4));
+
+        // The status line follows the language; Exit closes the endpoints the success left.
+        m_shell->mainWindow().SwitchLanguage(true);
+        QCOMPARE(status(), QStringLiteral(" 升级已完成，请恢复出厂默认。"));
+        QVERIFY(m_dialog->engine().endpointsOpen());
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        QCOMPARE(child<QProgressBar>("pb1")->value(), 0);
+        QVERIFY(!m_dialog->isVisible());
+    }
+
+    void wrongIdentityFromAModuleThatSetsByte26IsAMismatch() {
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        BootLoader loader;
+        QVERIFY2(loader.start({QStringLiteral("--giaddr-byte26"), QStringLiteral("1")}),
+                 qPrintable(loader.problem()));
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, writeImage(QByteArray::fromHex("01020304"), 100));
+        program();
+        QTRY_COMPARE_WITH_TIMEOUT(status(),
+                                  QStringLiteral(" Firmware does not match with hardware!"), 10000);
+        QVERIFY(child<QPushButton>("btn_Program")->isEnabled());
+        QVERIFY(child<QPushButton>("btn_Exit")->isEnabled());
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+    }
+};
+
+QTEST_MAIN(UpgradeDialog)
+#include "test_gui_upgrade.moc"
