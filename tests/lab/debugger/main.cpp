@@ -1,0 +1,9 @@
+// GoogleTest with a Qt event loop: the transports' events are delivered while a test waits.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
