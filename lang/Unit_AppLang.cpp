@@ -369,6 +369,15 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Hint_FrameCmd_PopupText", "指令名称为:", "The instruction name is:"},
     {"lang_DeviceId", "请输入20位设备编号！", "Please enter a 20-digit Device ID."},
     {"lang_CommCode", "请输入8位通讯密码！", "Please enter the 8-digit communication Code."},
+    {"lang_DataDebug_grpReceive", "接收数据", "Received data"},
+    {"lang_DataDebug_chkRecvHex", "十六进制显示", "Show as hex"},
+    {"lang_DataDebug_btnClearRecv", "清除接收", "Clear received"},
+    {"lang_DataDebug_lblCounters", "发送: %1 字节   接收: %2 字节",
+     "Sent: %1 bytes   Received: %2 bytes"},
+    {"lang_DataDebug_lblRecvLimit", "只保留最近 %1 行", "Only the last %1 lines are kept"},
+    {"lang_Hint_DataDebug_PortRange", "端口号必须是0到65535之间的数字！",
+     "The port must be a number from 0 to 65535!"},
+    {"lang_Hint_DataDebug_BadIP", "不是IPv4地址: ", "Not an IPv4 address: "},
 }};
 
 } // namespace
