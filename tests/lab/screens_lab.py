@@ -21,6 +21,9 @@ MODULES = {"modules": [
 ]}
 
 
+UPGRADE_MAC = "02 52 32 06 00 09"
+
+
 def main():
     if len(sys.argv) < 2:
         print("usage: screens_lab.py OUT_DIR [--demo]", file=sys.stderr)
@@ -30,15 +33,23 @@ def main():
         cmd = [binary("R2SCREENS", "tools/r2screens/r2screens"), "--out", sys.argv[1]]
         if "--demo" in sys.argv[2:]:
             return subprocess.run(cmd + sys.argv[2:]).returncode
-        # A P5 module on a pseudo-terminal for the serial sheet's picture.
-        serial = subprocess.Popen([binary("R2SIM", "tools/r2sim/r2sim"), "--serial", "p5",
-                                   "--quiet"], stdout=subprocess.PIPE, text=True)
+        # A P5 module on a pseudo-terminal for the serial sheet's picture, and a boot loader
+        # whose withheld acknowledgement of block 12 holds the upgrade halfway for 2 s.
+        sim = binary("R2SIM", "tools/r2sim/r2sim")
+        serial = subprocess.Popen([sim, "--serial", "p5", "--quiet"], stdout=subprocess.PIPE,
+                                  text=True)
+        loader = subprocess.Popen(lab.lab_prefix() + [sim, "--bootloader", UPGRADE_MAC,
+                                                      "--lose-acks", "12", "--quiet"],
+                                  stdout=subprocess.PIPE, text=True)
         try:
             port = serial.stdout.readline().split()[2]
-            return subprocess.run(cmd + ["--serial-port", port]).returncode
+            loader.stdout.readline()
+            return subprocess.run(cmd + ["--serial-port", port,
+                                         "--upgrade-mac", UPGRADE_MAC]).returncode
         finally:
-            serial.terminate()
-            serial.wait(timeout=10)
+            for process in (serial, loader):
+                process.terminate()
+                process.wait(timeout=10)
 
 
 if __name__ == "__main__":

@@ -2,12 +2,15 @@
 // language, open the dialogs) and saves a PNG of each step. It searches the network it runs
 // in, so run it only on the pc side of a lab (scripts/screenshots.sh, scripts/demo.sh).
 //
-//   r2screens --out DIR [--demo] [--serial-port PATH]
+//   r2screens --out DIR [--demo] [--serial-port PATH] [--upgrade-mac MAC]
 //
 // --demo saves one picture, the window after a search and a click on the first P6 module.
 // --serial-port adds the serial sheet after a read of the P5 module answering on PATH.
+// --upgrade-mac adds the upgrade dialog in the middle of a transfer to the boot loader of MAC at
+// 192.168.0.7 (identity 52325036; one of its acknowledgements withheld, so the transfer pauses).
 #include "app_shell.h"
 #include "app_texts.h"
+#include "frmUpgrade.h"
 #include "main_controller.h"
 #include "Unit_About.h"
 #include "Unit_Baselang.h"
@@ -21,6 +24,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -95,6 +102,31 @@ bool ReadP5OverSerial(r2::TFrm_Main& window, const QString& port) {
     return WaitFor([&] { return finished; }, 5000) && window.layoutCode() == r2::LayoutP5;
 }
 
+// The upgrade dialog halfway through a transfer of a 20-block image to the boot loader of `mac`.
+bool UpgradeHalfway(r2::AppShell& shell, const QDir& out, const QString& mac) {
+    const QString image = out.filePath(QStringLiteral(".r2screens-firmware.bin"));
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(QByteArray::fromHex("52325036") + QByteArray(20 * 512 + 100, '\x5A'));
+    file.close();
+    r2::Tfrm_Upgrade& dialog = shell.upgrade();
+    shell.ShowUpgrade(QStringLiteral("192.168.0.7"), QString(mac).remove(QLatin1Char(' ')));
+    dialog.findChild<QComboBox*>(QStringLiteral("cbbSvrIP"))
+        ->setEditText(QStringLiteral("192.168.0.10"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("edt_BinFileName"))->setText(image);
+    dialog.findChild<QPushButton*>(QStringLiteral("btn_Program"))->click();
+    auto* progress = dialog.findChild<QProgressBar*>(QStringLiteral("pb1"));
+    const bool halfway = WaitFor([&] { return progress->value() >= 50; }, 15000);
+    const bool saved = halfway && Save(dialog, out, QStringLiteral("upgrade.png"));
+    WaitFor([&] { return dialog.findChild<QPushButton*>(QStringLiteral("btn_Exit"))->isEnabled(); },
+            30000);
+    dialog.findChild<QPushButton*>(QStringLiteral("btn_Exit"))->click();
+    QFile::remove(image);
+    return saved;
+}
+
 void ShowSheet(r2::TFrm_Main& window, int index) {
     window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Param"))->setCurrentIndex(index);
 }
@@ -113,6 +145,9 @@ int main(int argc, char** argv) {
     options.addOption({QStringLiteral("serial-port"),
                        QStringLiteral("A pseudo-terminal r2sim --serial p5 answers on."),
                        QStringLiteral("PATH")});
+    options.addOption({QStringLiteral("upgrade-mac"),
+                       QStringLiteral("The MAC of an r2sim --bootloader at 192.168.0.7."),
+                       QStringLiteral("MAC")});
     options.process(app);
     const QDir out(options.value(QStringLiteral("out")));
     QDir().mkpath(out.path());
@@ -145,6 +180,9 @@ int main(int argc, char** argv) {
     if (options.isSet(QStringLiteral("serial-port"))) {
         ok = ReadP5OverSerial(window, options.value(QStringLiteral("serial-port"))) &&
              Save(window, out, QStringLiteral("serial-p5.png")) && ok;
+    }
+    if (options.isSet(QStringLiteral("upgrade-mac"))) {
+        ok = UpgradeHalfway(shell, out, options.value(QStringLiteral("upgrade-mac"))) && ok;
     }
     shell.ShowCredentialsDialog();
     ok = Save(shell.credentials(), out, QStringLiteral("credentials.png")) && ok;

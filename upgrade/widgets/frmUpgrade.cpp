@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QShowEvent>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ Tfrm_Upgrade::Tfrm_Upgrade(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::Tfrm_Upgrade>()), m_engine(std::make_unique<UpgradeEngine>()) {
     m_ui->setupUi(this);
-    setFixedSize(sizeHint().expandedTo(QSize(DesignWidth, DesignHeight)));
+    fitToContents();
     QPalette red = m_ui->lbl_Detail->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     m_ui->lbl_Detail->setPalette(red);
@@ -65,6 +66,17 @@ Tfrm_Upgrade::Tfrm_Upgrade(QWidget* parent)
 }
 
 Tfrm_Upgrade::~Tfrm_Upgrade() = default;
+
+void Tfrm_Upgrade::fitToContents() {
+    // A fixed border, but never smaller than the current texts need: the English notes are
+    // wider than the Chinese ones, and a failure's reason adds lines.
+    setFixedSize(QSize(DesignWidth, DesignHeight).expandedTo(sizeHint()));
+}
+
+void Tfrm_Upgrade::showEvent(QShowEvent* event) {
+    fitToContents();
+    QDialog::showEvent(event);
+}
 
 void Tfrm_Upgrade::SetRemembered(const R2UpgradeSettings& fields) {
     m_ui->edt_IP->setText(QString::fromStdString(fields.UpgradeIP));
@@ -137,6 +149,7 @@ void Tfrm_Upgrade::onProgram() {
 void Tfrm_Upgrade::onEnded(UpgradeEnding, const QString& detail) {
     m_ui->lbl_Detail->setText(detail);
     m_ui->lbl_Detail->setVisible(!detail.isEmpty());
+    fitToContents();
 }
 
 void Tfrm_Upgrade::onExit() {

@@ -54,6 +54,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void onProgram();
@@ -63,6 +64,7 @@ private:
     void showStatus(const QString& key, const QString& suffix = {});
     void onEnded(UpgradeEnding ending, const QString& detail);
     void setButtonsEnabled(bool enabled);
+    void fitToContents();
     bool busy() const;
 
     std::unique_ptr<Ui::Tfrm_Upgrade> m_ui;

@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 using namespace r2;
 
@@ -249,6 +250,24 @@ private slots:
         QVERIFY(!m_dialog->engine().endpointsOpen());
         QCOMPARE(child<QProgressBar>("pb1")->value(), 0);
         QVERIFY(!m_dialog->isVisible());
+    }
+
+    void aPortHeldByAnotherServerEndsInAFailureThatSaysWhatToDo() {
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        QUdpSocket other; // a DHCP server, say
+        QVERIFY(other.bind(QHostAddress::AnyIPv4, 67));
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, writeImage(Identity, 100));
+        program();
+        QTRY_COMPARE(status(), QStringLiteral(" Upgrade failed!"));
+        auto* detail = child<QLabel>("lbl_Detail");
+        QVERIFY(detail->isVisible());
+        QVERIFY2(detail->text().contains(QStringLiteral("67")), qPrintable(detail->text()));
+        QVERIFY2(detail->text().contains(QStringLiteral("ss -ulpn")), qPrintable(detail->text()));
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        QVERIFY(child<QPushButton>("btn_Exit")->isEnabled());
     }
 
     void wrongIdentityFromAModuleThatSetsByte26IsAMismatch() {
