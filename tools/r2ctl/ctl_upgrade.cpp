@@ -70,7 +70,12 @@ void UpgradeSession::onStatus(const QString& key, const QString& suffix) {
     if (m_options.json) {
         return;
     }
-    const QString text = EnglishText(key) + suffix;
+    // Every block brings a status; the text of its key is looked up once.
+    if (key != m_lastKey) {
+        m_lastKey = key;
+        m_keyText = EnglishText(key);
+    }
+    const QString text = m_keyText + suffix;
     if (text == m_lastStatus) {
         return;
     }

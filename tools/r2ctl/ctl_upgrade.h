@@ -45,6 +45,8 @@ private:
     const bool m_terminal;
     UpgradeEngine m_engine;
     QElapsedTimer m_clock;
+    QString m_lastKey;
+    QString m_keyText;
     QString m_lastStatus;
     bool m_barShown = false;
     bool m_mismatchSeen = false;
