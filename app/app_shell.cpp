@@ -1,8 +1,10 @@
 #include "app_shell.h"
 
 #include "app_texts.h"
+#include "data_debug_texts.h"
 #include "frmUpgrade.h"
 #include "Unit_About.h"
+#include "Unit_DataDebug.h"
 #include "Unit_Main.h"
 #include "Unit_Pswd.h"
 
@@ -27,12 +29,21 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
       m_about(std::make_unique<TFrm_About>(m_main.get())),
       m_pswd(std::make_unique<TFrm_Pswd>(m_main->controller().userName(),
                                          m_main->controller().password(), m_main.get())),
-      m_upgrade(std::make_unique<Tfrm_Upgrade>(m_main.get())) {
+      m_upgrade(std::make_unique<Tfrm_Upgrade>(m_main.get())),
+      m_dataDebug(
+          std::make_unique<Tfrm_DataDebug>(programDir, m_main->settings().FilePath, m_main.get())) {
     const R2Settings& settings = m_main->settings();
     m_upgrade->SetRemembered({settings.UpgradeIP, settings.UpgradeMAC, settings.UpgradeFileName});
     ApplyUpgradeTexts(*m_upgrade);
-    m_main->setUpgradeFieldsSource([this] { return m_upgrade->Remembered(); });
+    m_main->setSettingsContributor([this](R2Settings& settings) {
+        const R2UpgradeSettings fields = m_upgrade->Remembered();
+        settings.UpgradeIP = fields.UpgradeIP;
+        settings.UpgradeMAC = fields.UpgradeMAC;
+        settings.UpgradeFileName = fields.UpgradeFileName;
+        settings.FilePath = m_dataDebug->FilePath();
+    });
     connect(m_main.get(), &TFrm_Main::upgradeDialogRequested, this, &AppShell::ShowUpgrade);
+    connect(m_main.get(), &TFrm_Main::dataDebugRequested, this, &AppShell::ShowDataDebug);
     connect(m_main.get(), &TFrm_Main::credentialsDialogRequested, this,
             &AppShell::ShowCredentialsDialog);
     connect(m_main.get(), &TFrm_Main::aboutRequested, this, &AppShell::ShowAbout);
@@ -43,11 +54,13 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
         ApplyPswdTexts(*m_pswd);
         ApplyUpgradeTexts(*m_upgrade);
         m_upgrade->RetranslateStatus();
+        ApplyDataDebugTexts(*m_dataDebug);
     });
 }
 
 // The dialogs are children of the main window: they go before it.
 AppShell::~AppShell() {
+    m_dataDebug.reset();
     m_upgrade.reset();
     m_pswd.reset();
     m_about.reset();
@@ -66,6 +79,13 @@ void AppShell::ShowUpgrade(const QString& ip, const QString& mac) {
         m_upgrade->SetTarget(ip, mac);
     }
     ShowModalOrRaise(*m_upgrade);
+}
+
+void AppShell::ShowDataDebug() {
+    if (!m_dataDebug->isVisible()) {
+        m_dataDebug->FormShow(m_main->controller().panelP6());
+    }
+    ShowModalOrRaise(*m_dataDebug);
 }
 
 } // namespace r2

@@ -190,6 +190,10 @@ void TFrm_Main::connectControls() {
             &MainController::SerialSaveP6);
     connect(m_p5, &PanelP5Widget::serialSaveClicked, m_controller.get(),
             &MainController::SerialSaveP5);
+    connect(m_p6, &PanelP6Widget::dataDebugClicked, this, [this] {
+        CollectPanel(PanelId::P6);
+        emit dataDebugRequested();
+    });
     connect(m_ui->cbb_SelectCom, &DropDownBox::popupAboutToShow, m_controller.get(),
             &MainController::RefreshPortList);
 }
@@ -527,11 +531,8 @@ void TFrm_Main::closeEvent(QCloseEvent* event) {
     m_settings.Password = m_controller->password().toStdString();
     m_settings.LocalCom = m_ui->cbb_SelectCom->currentText().toStdString();
     m_settings.PNum = m_ui->rbP6->isChecked() ? 2 : (m_ui->rbP7->isChecked() ? 3 : 1);
-    if (m_upgradeFields) {
-        const R2UpgradeSettings fields = m_upgradeFields();
-        m_settings.UpgradeIP = fields.UpgradeIP;
-        m_settings.UpgradeMAC = fields.UpgradeMAC;
-        m_settings.UpgradeFileName = fields.UpgradeFileName;
+    if (m_contributeSettings) {
+        m_contributeSettings(m_settings);
     }
     const auto path = std::filesystem::path(m_programDir.toStdString()) / SettingsFileName;
     if (const auto error = SaveSettings(path, m_settings)) {

@@ -75,9 +75,10 @@ public:
     void SetSerialRunning(bool running) override;
     void ShowUpgradeDialog(const QString& ip, const QString& mac) override;
 
-    // Where the upgrade dialog's remembered fields come from when the settings are saved.
-    void setUpgradeFieldsSource(std::function<R2UpgradeSettings()> source) {
-        m_upgradeFields = std::move(source);
+    // What the other windows keep in the settings file (the upgrade dialog's fields, the data
+    // debugger's command file), written into the settings right before they are saved.
+    void setSettingsContributor(std::function<void(R2Settings&)> contributor) {
+        m_contributeSettings = std::move(contributor);
     }
 
 signals:
@@ -86,6 +87,8 @@ signals:
     void aboutRequested();
     // mni_FirmwareUp: the program shell owns the upgrade dialog. Empty texts: keep its fields.
     void upgradeDialogRequested(const QString& ip, const QString& mac);
+    // btnDataDebug: the data debugger, which the program shell owns too.
+    void dataDebugRequested();
     // After the main window's texts changed language: the other windows follow.
     void languageSwitched();
 
@@ -120,7 +123,7 @@ private:
     int m_layout = LayoutSearch;
     bool m_hintsOn = true;
     std::function<void(const QUrl&)> m_openUrl;
-    std::function<R2UpgradeSettings()> m_upgradeFields;
+    std::function<void(R2Settings&)> m_contributeSettings;
     std::deque<ColouredLine> m_pendingHex;
     bool m_hexFlushQueued = false;
     int m_hexBlocksLeftOut = 0;

@@ -19,7 +19,6 @@
 #include <QColor>
 #include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -53,8 +52,6 @@ public:
     virtual void fromWidgets() = 0;
     // Names of the table's controls that have no widget under the root (a test lists them).
     QStringList missingWidgets() const;
-    // Controls a window keeps hidden whatever the rules say (features not offered yet).
-    void keepHidden(const QString& name) { m_keptHidden.insert(name); }
     // Runs a control's rule over the current widgets as a change would, without asking anything
     // (after a language switch replaced a list's items, its dependent fields follow again).
     void rerunRule(const QString& controlName) { runRuleOf(controlName, RuleCause::Program); }
@@ -73,7 +70,6 @@ protected:
 
     QWidget& m_root;
     ShownTexts m_shown;
-    QSet<QString> m_keptHidden;
 };
 
 template <class Panel> class PanelBinder final : public PanelBinderBase {
@@ -98,11 +94,6 @@ public:
         }
         for (const auto& named : m_states(m_model)) {
             showState(named.name, named.state);
-        }
-        for (const QString& name : m_keptHidden) {
-            if (QWidget* w = widgetFor(name.toStdString())) {
-                w->setVisible(false);
-            }
         }
     }
 

@@ -13,11 +13,10 @@ PanelP6Widget::PanelP6Widget(PanelP6& model, QWidget* parent)
     hideNeverShownControls();
     new ScrollWheelRouter(*m_ui->ScrollBox1); // owned by the scroll box
     m_binder = new PanelBinder<PanelP6>(*this, model, &ControlBindingsP6, &ControlStatesP6);
-    // The data debugger window does not exist yet: its button stays out of sight.
-    m_binder->keepHidden(QStringLiteral("btnDataDebug"));
     m_binder->toWidgets();
     connect(m_ui->btn_P6NetSet, &QPushButton::clicked, this, &PanelP6Widget::saveClicked);
     connect(m_ui->btn_P6ComSet, &QPushButton::clicked, this, &PanelP6Widget::serialSaveClicked);
+    connect(m_ui->btnDataDebug, &QPushButton::clicked, this, &PanelP6Widget::dataDebugClicked);
 }
 
 PanelP6Widget::~PanelP6Widget() = default;

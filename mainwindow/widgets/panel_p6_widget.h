@@ -30,6 +30,8 @@ signals:
     void saveClicked();
     // btn_P6ComSet: save over the serial line.
     void serialSaveClicked();
+    // btnDataDebug: the data debugger for this module's socket.
+    void dataDebugClicked();
 
 private:
     void hideNeverShownControls();

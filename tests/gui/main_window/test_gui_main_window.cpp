@@ -6,6 +6,7 @@
 #include "main_controller.h"
 #include "panel_p6_widget.h"
 #include "Unit_Baselang.h"
+#include "Unit_DataDebug.h"
 #include "Unit_Main.h"
 #include "Unit_Pswd.h"
 
@@ -415,6 +416,31 @@ private slots:
 
         trigger("mni_CopyTheMac");
         QCOMPARE(QGuiApplication::clipboard()->text(), P7Mac);
+    }
+
+    void dataDebugButtonOpensTheCounterpartOfTheWorkModeShown() {
+        startSim(ThreeModules());
+        readP6();
+        // The work mode as the user left it on the panel, not as read: TCP client.
+        auto* workMode = child<QComboBox>("cbb_WorkMode0");
+        workMode->setCurrentIndex(1);
+        emit workMode->activated(1);
+        QPushButton* button = child<QPushButton>("btnDataDebug");
+        QVERIFY(button->isVisible());
+        ModalCloser closer; // the first start finds no command file and says so
+        QTest::mouseClick(button, Qt::LeftButton);
+        auto* debugger = qobject_cast<QWidget*>(&m_shell->dataDebug());
+        QTRY_VERIFY(debugger->isVisible());
+        QCOMPARE(debugger->objectName(), QStringLiteral("Tfrm_DataDebug"));
+        QCOMPARE(debugger->findChild<QComboBox*>(QStringLiteral("cbbProtrolType"))->currentText(),
+                 QStringLiteral("TCP Server"));
+        debugger->close();
+        QTRY_VERIFY(!debugger->isVisible());
+
+        // An HTTPD client has no counterpart: the button goes.
+        workMode->setCurrentIndex(4);
+        emit workMode->activated(4);
+        QVERIFY(!button->isVisible());
     }
 
     void rightClickReadsTheModuleAgain() {

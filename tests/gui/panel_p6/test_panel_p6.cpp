@@ -197,17 +197,18 @@ void TestPanelP6::everyControlHasItsWidget() {
 
 void TestPanelP6::designState() {
     Panel p;
-    // Never shown, or hidden until a feature exists; the LAN save shows, the serial save not.
+    // Never shown; the LAN save shows, the serial save not.
     for (const char* hidden :
          {"cbb_TCPStyle0", "lbl_TCPStyle0", "cbb_ModbusTCP0", "lbl_ModbusTCP0", "cbb_FlowControl0",
           "lbl_FlowControl0", "chk_RFC22170", "edt_LocationURLPort", "lbl_LocationURLPort",
           "edt_UserMAC", "lbl_UserMAC", "cbbHeartTp", "cbbRegSnd", "chkCloud", "edt_Id3",
-          "rzchckbx_RS485", "edt_UARTLength0", "btnDataDebug", "btn_P6ComSet"}) {
+          "rzchckbx_RS485", "edt_UARTLength0", "btn_P6ComSet"}) {
         QVERIFY2(!p.shown(hidden), hidden);
     }
     // Until the first reply every rule-driven control shows.
-    for (const char* shown : {"btn_P6NetSet", "RzGroupBoxHttpd", "RzGroupBox1", "rzgrpbxModbus",
-                              "edtDid", "edtRegDt", "edtHeartDt", "cbbReporproto"}) {
+    for (const char* shown :
+         {"btn_P6NetSet", "btnDataDebug", "RzGroupBoxHttpd", "RzGroupBox1", "rzgrpbxModbus",
+          "edtDid", "edtRegDt", "edtHeartDt", "cbbReporproto"}) {
         QVERIFY2(p.shown(shown), shown);
     }
     struct Selection {
@@ -324,15 +325,15 @@ void TestPanelP6::rules_data() {
         << QStringList{"cbb_WorkMode0=3"} << QStringList{} << QStringList{"RzGroupBoxHttpd"}
         << QStringList{"cbb_TCPSvrCount0"} << QStringList{"edt_RemoteIP0", "cbbGetPost"}
         << QStringList{"lbl_RemoteIP0"} << QStringList{"lbl_TCPSvrCount0"};
-    // The data-debug button stays hidden whatever the rule says: its window does not exist yet.
+    // The data debugger has no counterpart for an HTTPD client: its button goes.
     QTest::newRow("work mode HTTPD client")
         << QStringList{"cbb_WorkMode0=3", "cbb_WorkMode0=4"} << QStringList{"RzGroupBoxHttpd"}
         << QStringList{"btnDataDebug"} << QStringList{"edt_RemoteIP0", "cbbGetPost", "lblGetPost"}
         << QStringList{"cbb_TCPSvrCount0"} << QStringList{"lbl_TCPSvrCount0"}
         << QStringList{"lbl_RemoteIP0"};
     QTest::newRow("work mode UDP client")
-        << QStringList{"cbb_WorkMode0=4", "cbb_WorkMode0=0"} << QStringList{}
-        << QStringList{"RzGroupBoxHttpd", "btnDataDebug"} << QStringList{"edt_RemoteIP0"}
+        << QStringList{"cbb_WorkMode0=4", "cbb_WorkMode0=0"} << QStringList{"btnDataDebug"}
+        << QStringList{"RzGroupBoxHttpd"} << QStringList{"edt_RemoteIP0"}
         << QStringList{"cbbGetPost", "lblGetPost", "cbb_TCPSvrCount0"}
         << QStringList{"lbl_TCPSvrCount0"} << QStringList{"lbl_RemoteIP0"};
 }
