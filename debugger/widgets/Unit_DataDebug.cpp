@@ -44,9 +44,27 @@ bool IsDigitsOnlyKey(const QKeyEvent& key) {
     return IsDigitKeyText(key.text().toStdString());
 }
 
+// One received chunk as one line of text: line ends and other control characters are written as
+// escapes, so a reply ending in CR LF neither breaks the line nor hides what was sent.
 QString BytesAsText(const QByteArray& bytes) {
-    const auto text = GbkToUtf8(bytes.toStdString());
-    return text ? Qs(*text) : QString::fromLatin1(bytes);
+    const auto decoded = GbkToUtf8(bytes.toStdString());
+    const QString text = decoded ? Qs(*decoded) : QString::fromLatin1(bytes);
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\r')) {
+            shown += QStringLiteral("\\r");
+        } else if (c == QLatin1Char('\n')) {
+            shown += QStringLiteral("\\n");
+        } else if (c == QLatin1Char('\t')) {
+            shown += QStringLiteral("\\t");
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 } // namespace
@@ -58,6 +76,10 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("Tfrm_DataDebug"));
     m_ui->mmoReceive->setMaximumBlockCount(ReceiveLineLimit);
+    // The rows are what the user works with; the receive pane takes the smaller part.
+    m_ui->splRows->setStretchFactor(0, 3);
+    m_ui->splRows->setStretchFactor(1, 2);
+    m_ui->splRows->setSizes({300, 200});
     CreateCmdRows();
     for (QWidget* box :
          {static_cast<QWidget*>(m_ui->edtPort), static_cast<QWidget*>(m_ui->edtLoport),

@@ -8,28 +8,36 @@
 // --serial-port adds the serial sheet after a read of the P5 module answering on PATH.
 // --upgrade-mac adds the upgrade dialog in the middle of a transfer to the boot loader of MAC at
 // 192.168.0.7 (identity 52325036; one of its acknowledgements withheld, so the transfer pauses).
+// The data debugger is pictured in both languages as a TCP client of an echoing peer on
+// loopback, with ticked rows and the peer's answers in its receive pane.
 #include "app_shell.h"
 #include "app_texts.h"
+#include "cmd_file.h"
 #include "frmUpgrade.h"
 #include "main_controller.h"
 #include "Unit_About.h"
 #include "Unit_Baselang.h"
+#include "Unit_DataDebug.h"
 #include "Unit_Main.h"
 #include "Unit_Pswd.h"
 #include "Unit_Version.h"
 
 #include <cstdio>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QWidget>
@@ -127,6 +135,65 @@ bool UpgradeHalfway(r2::AppShell& shell, const QDir& out, const QString& mac) {
     return saved;
 }
 
+// Commands a technician keeps for a module that speaks a text protocol; the other rows carry the
+// current language's default name.
+bool WriteCommandFile(const QString& programDir) {
+    r2::CmdRows rows;
+    r2::ClearCmdRows(rows, r2::GetLangText("lang_DataDebug_btnExplanation"));
+    const std::pair<const char*, const char*> commands[] = {
+        {"Read status", "AT+STATUS?"}, {"Pump on", "AT+PUMP 1"}, {"Pump off", "AT+PUMP 0"}};
+    for (std::size_t i = 0; i < std::size(commands); ++i) {
+        rows[i].btnExplanation = commands[i].first;
+        rows[i].edtCmd = commands[i].second;
+        rows[i].chkChoose = i < 2;
+        rows[i].edtDelay = "100";
+    }
+    const QString path = QDir(programDir).filePath(QStringLiteral("DataSelf.txt"));
+    return r2::SaveCmdFile(path.toStdString(), rows).empty();
+}
+
+// The data debugger in one language, connected to an echoing peer after two commands went out.
+bool DataDebugPicture(r2::AppShell& shell, const QString& programDir, bool chinese, const QDir& out,
+                      const QString& name) {
+    shell.mainWindow().SwitchLanguage(chinese);
+    QTcpServer echo;
+    if (!WriteCommandFile(programDir) || !echo.listen(QHostAddress::LocalHost, 0)) {
+        return false;
+    }
+    QObject::connect(&echo, &QTcpServer::newConnection, &echo, [&echo] {
+        QTcpSocket* peer = echo.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, peer,
+                         [peer] { peer->write("OK " + peer->readAll() + "\r\n"); });
+    });
+    // The module works as a TCP server on the echo's port: the debugger proposes a client.
+    r2::PanelP6& module = shell.mainWindow().controller().panelP6();
+    module.cbb_WorkMode0.index = 3;
+    module.edt_LocalPort0 = std::to_string(echo.serverPort());
+    shell.ShowDataDebug();
+    r2::Tfrm_DataDebug& debugger = shell.dataDebug();
+    debugger.findChild<QComboBox*>(QStringLiteral("cbbIP"))
+        ->setEditText(QStringLiteral("127.0.0.1"));
+    debugger.findChild<QCheckBox*>(QStringLiteral("chkRecvHex"))->setChecked(false);
+    debugger.findChild<QPushButton*>(QStringLiteral("btnClearRecv"))->click();
+    auto* connect = debugger.findChild<QPushButton*>(QStringLiteral("btnConnet"));
+    const QString disconnect = QString::fromStdString(r2::GetLangText("lang_DataDebug_disconnect"));
+    connect->click();
+    bool ok = WaitFor([&] { return connect->text() == disconnect; }, 5000);
+    for (const char* row : {"C0", "C1"}) {
+        debugger.findChild<QWidget*>(QLatin1String(row))
+            ->findChild<QPushButton*>(QStringLiteral("btnSend"))
+            ->click();
+        Settle(200);
+    }
+    auto* received = debugger.findChild<QPlainTextEdit*>(QStringLiteral("mmoReceive"));
+    ok = ok && WaitFor([&] { return received->blockCount() >= 2; }, 3000);
+    ok = ok && Save(debugger, out, name);
+    connect->click();
+    debugger.close();
+    shell.mainWindow().SwitchLanguage(false);
+    return ok;
+}
+
 void ShowSheet(r2::TFrm_Main& window, int index) {
     window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Param"))->setCurrentIndex(index);
 }
@@ -184,6 +251,12 @@ int main(int argc, char** argv) {
     if (options.isSet(QStringLiteral("upgrade-mac"))) {
         ok = UpgradeHalfway(shell, out, options.value(QStringLiteral("upgrade-mac"))) && ok;
     }
+    ok = DataDebugPicture(shell, programDir.path(), false, out,
+                          QStringLiteral("data-debug-en.png")) &&
+         ok;
+    ok = DataDebugPicture(shell, programDir.path(), true, out,
+                          QStringLiteral("data-debug-zh.png")) &&
+         ok;
     shell.ShowCredentialsDialog();
     ok = Save(shell.credentials(), out, QStringLiteral("credentials.png")) && ok;
     shell.credentials().reject();
