@@ -284,6 +284,17 @@ private slots:
                                   QStringLiteral(" Firmware does not match with hardware!"), 10000);
         QVERIFY(child<QPushButton>("btn_Program")->isEnabled());
         QVERIFY(child<QPushButton>("btn_Exit")->isEnabled());
+        QVERIFY(m_dialog->engine().endpointsOpen()); // the search goes on
+
+        // A new start while that search runs: a fresh search, then the same answer again.
+        QSignalSpy statuses(&m_dialog->engine(), &UpgradeEngine::statusChanged);
+        program();
+        QVERIFY(!statuses.isEmpty());
+        QCOMPARE(statuses.first().first().toString(), QStringLiteral("lang_Hint_UpSearching"));
+        QVERIFY(!child<QPushButton>("btn_Exit")->isEnabled());
+        QVERIFY(m_dialog->engine().endpointsOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("btn_Exit")->isEnabled(), 10000);
+        QCOMPARE(status(), QStringLiteral(" Firmware does not match with hardware!"));
         QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
         QVERIFY(!m_dialog->engine().endpointsOpen());
     }
