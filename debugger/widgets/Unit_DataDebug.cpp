@@ -46,6 +46,10 @@ bool IsDigitsOnlyKey(const QKeyEvent& key) {
 
 // One received chunk as one line of text: line ends and other control characters are written as
 // escapes, so a reply ending in CR LF neither breaks the line nor hides what was sent.
+QString CmdFileFilter() {
+    return QStringLiteral("Txt File (*.txt);;All File (*)");
+}
+
 QString BytesAsText(const QByteArray& bytes) {
     const auto decoded = GbkToUtf8(bytes.toStdString());
     const QString text = decoded ? Qs(*decoded) : QString::fromLatin1(bytes);
@@ -149,12 +153,35 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
         UpdateCounters();
     });
     connect(m_ui->chkRecvHex, &QCheckBox::toggled, this, [this] { FlushReceived(); });
+    UseStandardDialogs();
     ApplyDataDebugTexts(*this);
     UpdateCounters();
     edtCycleKeyUp();
 }
 
 Tfrm_DataDebug::~Tfrm_DataDebug() = default;
+
+void Tfrm_DataDebug::UseStandardDialogs() {
+    m_chooseImportFile = [this] {
+        return QFileDialog::getOpenFileName(this, QString(), QString(), CmdFileFilter());
+    };
+    m_chooseExportFile = [this] {
+        QFileDialog dialog(this, QStringLiteral("Save"), QString(), CmdFileFilter());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("txt"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return QString();
+        }
+        return dialog.selectedFiles().front();
+    };
+    m_showMessage = [this](QMessageBox::Icon icon, const QString& text) {
+        if (icon == QMessageBox::Critical) {
+            QMessageBox::critical(this, windowTitle(), text);
+        } else {
+            QMessageBox::information(this, windowTitle(), text);
+        }
+    };
+}
 
 // ---- Rows ----
 
@@ -210,7 +237,7 @@ void Tfrm_DataDebug::LoadCmdFile(const std::string& path) {
         break;
     case CmdFileLoad::Missing:
     case CmdFileLoad::Unreadable:
-        QMessageBox::information(this, windowTitle(), Text("lang_Hint_DataDebug_FileNotExist"));
+        m_showMessage(QMessageBox::Information, Text("lang_Hint_DataDebug_FileNotExist"));
         break;
     }
 }
@@ -220,7 +247,7 @@ bool Tfrm_DataDebug::SaveCmdFile(const std::string& path) {
     if (error.empty()) {
         return true;
     }
-    QMessageBox::critical(this, windowTitle(), Qs(error));
+    m_showMessage(QMessageBox::Critical, Qs(error));
     return false;
 }
 
@@ -229,8 +256,7 @@ void Tfrm_DataDebug::btnClearAllClick() {
 }
 
 void Tfrm_DataDebug::btnImportClick() {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, QString(), QString(), QStringLiteral("Txt File (*.txt);;All File (*)"));
+    const QString chosen = m_chooseImportFile();
     if (!chosen.isEmpty()) {
         m_filePath = chosen.toStdString();
         emit FilePathChanged(chosen);
@@ -239,15 +265,12 @@ void Tfrm_DataDebug::btnImportClick() {
 }
 
 void Tfrm_DataDebug::btnExportClick() {
-    QFileDialog dialog(this, QStringLiteral("Save"), QString(),
-                       QStringLiteral("Txt File (*.txt);;All File (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    const QString chosen = m_chooseExportFile();
+    if (chosen.isEmpty()) {
         return;
     }
-    m_filePath = dialog.selectedFiles().front().toStdString();
-    emit FilePathChanged(Qs(m_filePath));
+    m_filePath = chosen.toStdString();
+    emit FilePathChanged(chosen);
     SaveCmdFile(m_filePath);
 }
 
@@ -421,7 +444,7 @@ void Tfrm_DataDebug::StartUdp() {
     const QString error =
         m_transport.StartUdp(m_ui->cbbIP->currentText(), *PortOfText(m_ui->edtPort->text()));
     if (!error.isEmpty()) {
-        QMessageBox::critical(this, windowTitle(), error);
+        m_showMessage(QMessageBox::Critical, error);
         return;
     }
     m_ui->btnConnet->setText(Text("lang_DataDebug_btnStop"));
@@ -447,7 +470,7 @@ void Tfrm_DataDebug::StartServer() {
     if (!error.isEmpty()) {
         m_ui->btnConnet->setText(Text("lang_DataDebug_btnStart"));
         LockConnCtrls(false);
-        QMessageBox::critical(this, windowTitle(), error);
+        m_showMessage(QMessageBox::Critical, error);
         return;
     }
     SetStatus(Text("lang_Hint_DataDebug_ServiceStart"));

@@ -13,8 +13,10 @@
 #include "debug_transport.h"
 #include "Unit_Baselang.h"
 
+#include <functional>
 #include <memory>
 #include <QDialog>
+#include <QMessageBox>
 #include <QStringList>
 #include <string>
 #include <vector>
@@ -51,6 +53,18 @@ public:
     void StopCycleSend();
     DebugTransport& Transport() { return m_transport; }
 
+    // How btnImport and btnExport pick a file (file dialogs; tests answer instead). Empty:
+    // cancelled.
+    void setImportFileChooser(std::function<QString()> chooser) {
+        m_chooseImportFile = std::move(chooser);
+    }
+    void setExportFileChooser(std::function<QString()> chooser) {
+        m_chooseExportFile = std::move(chooser);
+    }
+    // How the window's modal messages are shown (message boxes; tests note them instead).
+    using MessageShower = std::function<void(QMessageBox::Icon icon, const QString& text)>;
+    void setMessageShower(MessageShower shower) { m_showMessage = std::move(shower); }
+
 signals:
     void FilePathChanged(const QString& path);
 
@@ -59,6 +73,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void UseStandardDialogs();
     void CreateCmdRows();
     CmdRows CollectRows() const;
     void ShowRows(const CmdRows& rows);
@@ -105,6 +120,9 @@ private:
     QStringList m_pendingLines;
     int m_droppedLines = 0;
     QTimer* m_paneTimer = nullptr;
+    std::function<QString()> m_chooseImportFile;
+    std::function<QString()> m_chooseExportFile;
+    MessageShower m_showMessage;
 };
 
 } // namespace r2

@@ -1,6 +1,7 @@
 // Tfrm_DataDebug offscreen: the counterpart proposed for each work mode, a UDP send arriving at
-// a listener with the row's bytes, and the receive pane showing what an echoing peer answers
-// over UDP and over TCP.
+// a listener with the row's bytes, the receive pane showing what an echoing peer answers over
+// UDP and over TCP, a peer closing a TCP connection, and which command file import and close
+// read and write (the file dialogs and message boxes answered by the test).
 #include "cmd_file.h"
 #include "panel_p6.h"
 #include "Unit_AppLang.h"
@@ -8,10 +9,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -25,13 +28,43 @@ class TestDataDebug final : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    struct Message {
+        QMessageBox::Icon icon;
+        QString text;
+    };
 
-    std::unique_ptr<Tfrm_DataDebug> Window(const PanelP6& panel) {
-        auto window = std::make_unique<Tfrm_DataDebug>(m_dir.path(), std::string());
+    QTemporaryDir m_dir;
+    // The messages the window showed since it was made.
+    QList<Message> m_messages;
+
+    std::unique_ptr<Tfrm_DataDebug> Window(const PanelP6& panel, QString programDir = {},
+                                           const QString& filePath = {}) {
+        auto window = std::make_unique<Tfrm_DataDebug>(
+            programDir.isEmpty() ? m_dir.path() : std::move(programDir), filePath.toStdString());
+        m_messages.clear();
+        window->setMessageShower([this](QMessageBox::Icon icon, const QString& text) {
+            m_messages.append({icon, text});
+        });
         window->FormShow(panel);
         window->show();
         return window;
+    }
+    // A command file whose first row holds `command`.
+    static bool WriteCmdFile(const QString& path, const std::string& command) {
+        CmdRows rows;
+        ClearCmdRows(rows, "Right custom name");
+        rows[0].edtCmd = command;
+        return SaveCmdFile(path.toStdString(), rows).empty();
+    }
+    static QString Row0Command(const QString& path) {
+        CmdRows rows;
+        if (LoadCmdFile(path.toStdString(), rows, "Right custom name") != CmdFileLoad::Loaded) {
+            return QStringLiteral("<no file>");
+        }
+        return QString::fromStdString(rows[0].edtCmd);
+    }
+    static QLineEdit* Row0Box(QWidget& window) {
+        return Child<QLineEdit>(*Child<QWidget>(window, "C0"), "edtCmd");
     }
     template <typename T> static T* Child(QWidget& window, const char* name) {
         auto* child = window.findChild<T*>(QString::fromLatin1(name));
@@ -191,6 +224,179 @@ private slots:
             QString("An error occurred in the connection with the server!111"), 5000);
         QCOMPARE(Child<QPushButton>(*window, "btnConnet")->text(), QString("Connect"));
         QVERIFY(Child<QLineEdit>(*window, "edtPort")->isEnabled());
+    }
+
+    void importReadsTheChosenOrTheCurrentFile_data() {
+        QTest::addColumn<QString>("filePath"); // as the window is made; empty or in the folder
+        QTest::addColumn<QString>("chosen");   // the dialog's answer; empty: cancelled
+        QTest::addColumn<QString>("row0");
+        QTest::addColumn<QString>("filePathAfter");
+        QTest::addColumn<bool>("notExistMessage");
+        QTest::newRow("cancelled, FilePath empty") << ""
+                                                   << ""
+                                                   << "typed"
+                                                   << "" << true;
+        QTest::newRow("cancelled, FilePath names a file") << "a.txt"
+                                                          << ""
+                                                          << "from A"
+                                                          << "a.txt" << false;
+        QTest::newRow("a file chosen") << ""
+                                       << "b.txt"
+                                       << "from B"
+                                       << "b.txt" << false;
+        QTest::newRow("another file chosen") << "a.txt"
+                                             << "b.txt"
+                                             << "from B"
+                                             << "b.txt" << false;
+    }
+    void importReadsTheChosenOrTheCurrentFile() {
+        QFETCH(QString, filePath);
+        QFETCH(QString, chosen);
+        QTemporaryDir dir;
+        const auto in = [&dir](const QString& name) {
+            return name.isEmpty() ? name : dir.filePath(name);
+        };
+        QVERIFY(WriteCmdFile(dir.filePath("DataSelf.txt"), "from DataSelf"));
+        QVERIFY(WriteCmdFile(dir.filePath("a.txt"), "from A"));
+        QVERIFY(WriteCmdFile(dir.filePath("b.txt"), "from B"));
+        const auto window = Window(Mode(0), dir.path(), in(filePath));
+        window->setImportFileChooser([&] { return in(chosen); });
+        QSignalSpy changed(window.get(), &Tfrm_DataDebug::FilePathChanged);
+        Row0Box(*window)->setText(QStringLiteral("typed"));
+
+        QTest::mouseClick(Child<QPushButton>(*window, "btnImport"), Qt::LeftButton);
+        QFETCH(QString, row0);
+        QFETCH(QString, filePathAfter);
+        QFETCH(bool, notExistMessage);
+        QCOMPARE(Row0Box(*window)->text(), row0);
+        QCOMPARE(QString::fromStdString(window->FilePath()), in(filePathAfter));
+        QCOMPARE(changed.size(), chosen.isEmpty() ? 0 : 1);
+        QCOMPARE(m_messages.size(), notExistMessage ? 1 : 0);
+        if (notExistMessage) {
+            QCOMPARE(m_messages.front().icon, QMessageBox::Information);
+            QCOMPARE(m_messages.front().text,
+                     QString("The file does not exist, please choose again!"));
+        }
+    }
+
+    void closeSavesToFilePathOrDataSelf_data() {
+        QTest::addColumn<QString>("filePath");      // empty or a file in the folder
+        QTest::addColumn<QString>("removedBefore"); // removed after the show, before the close
+        QTest::addColumn<QString>("savedTo");       // empty: saved nowhere
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("FilePath names a file") << "a.txt"
+                                               << ""
+                                               << "a.txt" << true;
+        QTest::newRow("FilePath names a deleted file") << "gone.txt"
+                                                       << "gone.txt"
+                                                       << "prog/DataSelf.txt" << true;
+        QTest::newRow("FilePath empty") << ""
+                                        << ""
+                                        << "prog/DataSelf.txt" << true;
+        QTest::newRow("the save fails") << ""
+                                        << "prog"
+                                        << "" << false;
+    }
+    void closeSavesToFilePathOrDataSelf() {
+        QFETCH(QString, filePath);
+        QFETCH(QString, removedBefore);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("prog"));
+        QMap<QString, QString> expected{
+            {"a.txt", "from A"}, {"gone.txt", "from gone"}, {"prog/DataSelf.txt", "from DataSelf"}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            QVERIFY(WriteCmdFile(dir.filePath(it.key()), it.value().toStdString()));
+        }
+        const QString fullFilePath = filePath.isEmpty() ? filePath : dir.filePath(filePath);
+        const auto window = Window(Mode(0), dir.filePath("prog"), fullFilePath);
+        QCOMPARE(m_messages.size(), 0);
+        Row0Box(*window)->setText(QStringLiteral("typed"));
+        if (!removedBefore.isEmpty()) {
+            QVERIFY(QFileInfo(dir.filePath(removedBefore)).isDir()
+                        ? QDir(dir.filePath(removedBefore)).removeRecursively()
+                        : QFile::remove(dir.filePath(removedBefore)));
+            for (const QString& name : expected.keys()) {
+                if (name.startsWith(removedBefore)) {
+                    expected[name] = QStringLiteral("<no file>");
+                }
+            }
+        }
+
+        QFETCH(QString, savedTo);
+        QFETCH(bool, closes);
+        QCOMPARE(window->close(), closes);
+        QCOMPARE(window->isVisible(), !closes);
+        if (!savedTo.isEmpty()) {
+            expected[savedTo] = QStringLiteral("typed");
+        }
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            QCOMPARE(Row0Command(dir.filePath(it.key())), it.value());
+        }
+        QCOMPARE(QString::fromStdString(window->FilePath()), fullFilePath);
+        QCOMPARE(m_messages.size(), closes ? 0 : 1);
+        if (!closes) {
+            QCOMPARE(m_messages.front().icon, QMessageBox::Critical);
+            QVERIFY2(m_messages.front().text.startsWith("Unable to write to "),
+                     qPrintable(m_messages.front().text));
+        }
+    }
+
+    void tcpClientSeesThePeerClose() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QPointer<QTcpSocket> accepted;
+        connect(&server, &QTcpServer::newConnection, &server,
+                [&] { accepted = server.nextPendingConnection(); });
+        PanelP6 panel = Mode(3);
+        panel.edt_LocalPort0 = std::to_string(server.serverPort());
+        const auto window = Window(panel);
+        Child<QComboBox>(*window, "cbbIP")->setEditText(QStringLiteral("127.0.0.1"));
+        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(Child<QPushButton>(*window, "btnConnet")->text(),
+                                  QString("Disconnect"), 5000);
+        QVERIFY(!Child<QLineEdit>(*window, "edtPort")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(accepted != nullptr, 5000);
+
+        accepted->disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(Child<QPushButton>(*window, "btnConnet")->text(),
+                                  QString("Connect"), 5000);
+        QCOMPARE(Child<QLabel>(*window, "stat1")->text(),
+                 QString("Has disconnected from 127.0.0.1"));
+        QVERIFY(Child<QLineEdit>(*window, "edtPort")->isEnabled());
+        QVERIFY(Child<QComboBox>(*window, "cbbIP")->isEnabled());
+        QVERIFY(Child<QComboBox>(*window, "cbbProtrolType")->isEnabled());
+    }
+
+    void tcpServerReportsOnlyTheLastClientLeaving() {
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        PanelP6 panel = Mode(1);
+        panel.edt_RemotePort0 = std::to_string(port);
+        const auto window = Window(panel);
+        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        QCOMPARE(Child<QLabel>(*window, "stat1")->text(),
+                 QString("Service has started, waiting for connection ..."));
+        QTcpSocket first;
+        QTcpSocket second;
+        for (QTcpSocket* client : {&first, &second}) {
+            client->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(client->waitForConnected(5000));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(window->Transport().ClientCount(), 2, 5000);
+        const QString connected = QStringLiteral("Client has been monitored 127.0.0.1");
+        QCOMPARE(Child<QLabel>(*window, "stat1")->text(), connected);
+
+        first.disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(window->Transport().ClientCount(), 1, 5000);
+        QCOMPARE(Child<QLabel>(*window, "stat1")->text(), connected);
+        second.disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(Child<QLabel>(*window, "stat1")->text(),
+                                  QString("The server is disconnected from the client."), 5000);
+        QCOMPARE(Child<QPushButton>(*window, "btnConnet")->text(), QString("Stop"));
     }
 };
 
