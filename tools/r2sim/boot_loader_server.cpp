@@ -1,6 +1,7 @@
 #include "boot_loader_server.h"
 
 #include "sim_module.h"
+#include "sim_poll.h"
 #include "sim_server.h"
 
 #include <arpa/inet.h>
@@ -112,20 +113,17 @@ int BootLoaderServer::run() {
                                       {m_bootFd, POLLIN, 0},
                                       {m_transferFd, POLLIN, 0}}};
         // An fd of -1 (no transfer socket yet) is skipped by poll.
-        const int n = poll(fds.data(), fds.size(), pollTimeoutMs());
-        if (n < 0 && errno != EINTR) {
-            std::perror("r2sim: poll");
+        switch (PollUntilStop(fds, pollTimeoutMs())) {
+        case PollResult::Stop:
+            return 0;
+        case PollResult::Failed:
             return 1;
-        }
-        if (n > 0 && (fds[0].revents & POLLIN) != 0) {
-            signalfd_siginfo info{};
-            if (read(m_signalFd, &info, sizeof info) > 0) {
-                return 0;
-            }
+        case PollResult::Ready:
+            break;
         }
         const std::array<std::uint16_t, 4> ports = {0, WakeUpPort, BootClientPort,
                                                     ModuleTransferPort};
-        for (std::size_t i = 1; n > 0 && i < fds.size() && !m_finished; ++i) {
+        for (std::size_t i = 1; i < fds.size() && !m_finished; ++i) {
             // A wake-up handled just now may have closed the transfer socket.
             const bool current = i < 3 || fds[i].fd == m_transferFd;
             if (current && (fds[i].revents & POLLIN) != 0 && !drain(fds[i].fd, ports[i])) {

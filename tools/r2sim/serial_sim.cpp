@@ -1,5 +1,7 @@
 #include "serial_sim.h"
 
+#include "sim_poll.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -91,26 +93,22 @@ int SerialSim::run() {
     std::array<pollfd, 3> fds = {
         {{m_signalFd, POLLIN, 0}, {m_inotify, POLLIN, 0}, {m_master, POLLIN, 0}}};
     for (;;) {
-        const int n = poll(fds.data(), fds.size(), pollTimeoutMs());
-        if (n < 0 && errno != EINTR) {
-            std::perror("r2sim: poll");
+        switch (PollUntilStop(fds, pollTimeoutMs())) {
+        case PollResult::Stop:
+            return 0;
+        case PollResult::Failed:
             return 1;
-        }
-        if (n > 0 && (fds[0].revents & POLLIN) != 0) {
-            signalfd_siginfo info{};
-            if (read(m_signalFd, &info, sizeof info) > 0) {
-                return 0;
-            }
+        case PollResult::Ready:
+            break;
         }
         // Opens and closes first: they were queued before anything the tool wrote after them.
-        if (n > 0 && (fds[1].revents & POLLIN) != 0) {
+        if ((fds[1].revents & POLLIN) != 0) {
             watchTool();
         }
-        if (n > 0 && (fds[2].revents & POLLIN) != 0 && !readLine(MonotonicMs())) {
+        if ((fds[2].revents & POLLIN) != 0 && !readLine(MonotonicMs())) {
             return 1;
         }
-        if (n > 0 && (fds[2].revents & POLLIN) == 0 &&
-            (fds[2].revents & (POLLHUP | POLLERR)) != 0) {
+        if ((fds[2].revents & POLLIN) == 0 && (fds[2].revents & (POLLHUP | POLLERR)) != 0) {
             std::fprintf(stderr, "r2sim: %s hung up\n", m_path.c_str());
             return 1;
         }

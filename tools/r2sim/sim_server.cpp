@@ -1,5 +1,7 @@
 #include "sim_server.h"
 
+#include "sim_poll.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
@@ -151,18 +153,15 @@ int SimServer::run() {
         fds.push_back({s.fd, POLLIN, 0});
     }
     for (;;) {
-        const int n = poll(fds.data(), fds.size(), pollTimeoutMs());
-        if (n < 0 && errno != EINTR) {
-            std::perror("r2sim: poll");
+        switch (PollUntilStop(fds, pollTimeoutMs())) {
+        case PollResult::Stop:
+            return 0;
+        case PollResult::Failed:
             return 1;
+        case PollResult::Ready:
+            break;
         }
-        if (n > 0 && (fds[0].revents & POLLIN) != 0) {
-            signalfd_siginfo info{};
-            if (read(m_signalFd, &info, sizeof info) > 0) {
-                return 0;
-            }
-        }
-        for (std::size_t i = 1; n > 0 && i < fds.size(); ++i) {
+        for (std::size_t i = 1; i < fds.size(); ++i) {
             if ((fds[i].revents & POLLIN) != 0 && !drain(m_sockets[i - 1])) {
                 return 1;
             }
