@@ -32,8 +32,8 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
       m_upgrade(std::make_unique<Tfrm_Upgrade>(m_main.get())),
       m_dataDebug(
           std::make_unique<Tfrm_DataDebug>(programDir, m_main->settings().FilePath, m_main.get())) {
-    const R2Settings& settings = m_main->settings();
-    m_upgrade->SetRemembered({settings.UpgradeIP, settings.UpgradeMAC, settings.UpgradeFileName});
+    const R2Settings& loaded = m_main->settings();
+    m_upgrade->SetRemembered({loaded.UpgradeIP, loaded.UpgradeMAC, loaded.UpgradeFileName});
     ApplyUpgradeTexts(*m_upgrade);
     m_main->setSettingsContributor([this](R2Settings& settings) {
         const R2UpgradeSettings fields = m_upgrade->Remembered();
