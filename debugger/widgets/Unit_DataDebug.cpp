@@ -26,6 +26,8 @@ constexpr int WheelStep = 13;
 // Receive lines waiting for the pane beyond this many are dropped (and counted), so a flood
 // never grows memory or stalls the window.
 constexpr int PendingLineLimit = 5000;
+// Lines appended to the receive pane per flush.
+constexpr qsizetype ReceiveSliceLines = 200;
 constexpr int PaneFlushMs = 50;
 
 QString Text(std::string_view key) {
@@ -588,9 +590,12 @@ void Tfrm_DataDebug::AddReceived(const QString& address, std::uint16_t port,
 }
 
 void Tfrm_DataDebug::FlushReceived() {
-    if (!m_pendingLines.isEmpty()) {
-        m_ui->mmoReceive->appendPlainText(m_pendingLines.join(QLatin1Char('\n')));
-        m_pendingLines.clear();
+    // A slice per tick: under a flood the backlog waits for the next ticks (and, once full, new
+    // lines are counted and left out) instead of one append stalling the window.
+    const qsizetype slice = std::min<qsizetype>(m_pendingLines.size(), ReceiveSliceLines);
+    if (slice > 0) {
+        m_ui->mmoReceive->appendPlainText(m_pendingLines.first(slice).join(QLatin1Char('\n')));
+        m_pendingLines.remove(0, slice);
     }
     UpdateCounters();
 }

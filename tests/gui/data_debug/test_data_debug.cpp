@@ -192,7 +192,7 @@ private slots:
         connect(&echo, &QTcpServer::newConnection, &echo, [&echo] {
             QTcpSocket* socket = echo.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, socket,
-                    [socket] { socket->write("echo:" + socket->readAll()); });
+                    [socket] { socket->write("echo:" + socket->readAll() + "\r\n"); });
         });
         PanelP6 panel = Mode(3);
         panel.edt_LocalPort0 = std::to_string(echo.serverPort());
@@ -209,7 +209,9 @@ private slots:
         Child<QLineEdit>(*row, "edtCmd")->setText(QStringLiteral("AT+CMD 1"));
         QTest::mouseClick(Child<QPushButton>(*row, "btnSend"), Qt::LeftButton);
         auto* pane = Child<QPlainTextEdit>(*window, "mmoReceive");
-        QTRY_VERIFY_WITH_TIMEOUT(pane->toPlainText().contains("echo:AT+CMD 1"), 5000);
+        // One line per chunk: its line end is shown, not obeyed.
+        QTRY_VERIFY_WITH_TIMEOUT(pane->toPlainText().contains("echo:AT+CMD 1\\r\\n"), 5000);
+        QCOMPARE(pane->blockCount(), 1);
         QVERIFY(Child<QLabel>(*window, "lblCounters")->text().contains("Sent: 8 bytes"));
     }
 
