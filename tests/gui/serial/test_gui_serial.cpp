@@ -4,6 +4,7 @@
 
 #include "app_shell.h"
 #include "main_controller.h"
+#include "p5_example.h"
 #include "Unit_Main.h"
 #include "Unit_Public.h"
 
@@ -130,26 +131,14 @@ private:
     qint64 m_logOffset = 0;
 };
 
-// The P5 settings whose frame is known byte for byte.
-PanelP5 KnownP5Panel() {
-    PanelP5 p;
-    p.edt_DeIP = "192.168.0.201";
-    p.edt_DePort = "8234";
-    p.edt_ModuleIP = "192.168.0.7";
-    p.edt_ModulePort = "20108";
-    p.edt_Gateway = "192.168.0.201";
-    p.cbb_ModuleWork.index = 1;
-    p.cbb_BaudRate.SelectText("115200");
-    p.cbb_D.index = 3;
-    p.cbb_P.index = 0;
-    p.cbb_S.index = 0;
-    p.edt_ID = "0";
-    p.edt_Mask = "255.255.255.0";
-    return p;
+// The known P5 frame as r2sim logs it: hex digits without spaces.
+QString KnownP5Frame() {
+    const Bytes& frame = test::ExampleP5Frame();
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(frame.data()),
+                                          static_cast<qsizetype>(frame.size()))
+                                   .toHex()
+                                   .toUpper());
 }
-
-const QString KnownP5Frame =
-    QStringLiteral("55BAC900A8C02A200700A8C08C4EC900A8C00100C2010300000000FFFFFFB9");
 
 } // namespace
 
@@ -293,10 +282,10 @@ private slots:
         QVERIFY(HasLine(*log(), QStringLiteral("Read OK "), Green));
 
         // Known settings go through the widgets and back into the frame.
-        m_window->controller().panelP5() = KnownP5Panel();
+        m_window->controller().panelP5() = test::ExampleP5Panel();
         m_window->ShowPanel(PanelId::P5);
         runAction("btn_ComSet");
-        QCOMPARE(m_sim->takeReceived(), QStringList{KnownP5Frame});
+        QCOMPARE(m_sim->takeReceived(), QStringList{KnownP5Frame()});
         QVERIFY(HasLine(*log(), QStringLiteral("setup success"), Green));
         runAction("btn_ComRead");
         QCOMPARE(child<QLineEdit>("edt_ModulePort")->text(), QStringLiteral("20108"));

@@ -1,4 +1,5 @@
 #include "p5_codec.h"
+#include "p5_example.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,27 +9,11 @@
 namespace r2 {
 namespace {
 
-// The settings of a P5 module as the example frame carries them.
 PanelP5 ExamplePanel() {
-    PanelP5 p;
-    p.edt_DeIP = "192.168.0.201";
-    p.edt_DePort = "8234";
-    p.edt_ModuleIP = "192.168.0.7";
-    p.edt_ModulePort = "20108";
-    p.edt_Gateway = "192.168.0.201";
-    p.cbb_ModuleWork.index = 1;
-    p.cbb_BaudRate.SelectText("115200");
-    p.cbb_D.index = 3;
-    p.cbb_P.index = 0;
-    p.cbb_S.index = 0;
-    p.edt_ID = "0";
-    p.edt_Mask = "255.255.255.0";
-    return p;
+    return test::ExampleP5Panel();
 }
 
-const Bytes ExampleFrame = {0x55, 0xBA, 0xC9, 0x00, 0xA8, 0xC0, 0x2A, 0x20, 0x07, 0x00, 0xA8,
-                            0xC0, 0x8C, 0x4E, 0xC9, 0x00, 0xA8, 0xC0, 0x01, 0x00, 0xC2, 0x01,
-                            0x03, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xB9};
+const Bytes& ExampleFrame = test::ExampleP5Frame();
 
 // A read reply carrying the parameter bytes of `frame`, with `extra` as byte 30.
 Bytes ReplyFor(const Bytes& frame, std::uint8_t extra = 0x5A) {

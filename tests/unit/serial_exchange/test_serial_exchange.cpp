@@ -5,6 +5,7 @@
 #include "block_fixtures.h"
 #include "hex_literal.h"
 #include "p5_codec.h"
+#include "p5_example.h"
 #include "pty_module.h"
 #include "Unit_Comm.h"
 
@@ -61,28 +62,6 @@ PanelP6 SavableP6() {
     p.edt_ModName = "Serial";
     return p;
 }
-
-// The P5 settings whose frame is known byte for byte.
-PanelP5 ExampleP5() {
-    PanelP5 p;
-    p.edt_DeIP = "192.168.0.201";
-    p.edt_DePort = "8234";
-    p.edt_ModuleIP = "192.168.0.7";
-    p.edt_ModulePort = "20108";
-    p.edt_Gateway = "192.168.0.201";
-    p.cbb_ModuleWork.index = 1;
-    p.cbb_BaudRate.SelectText("115200");
-    p.cbb_D.index = 3;
-    p.cbb_P.index = 0;
-    p.cbb_S.index = 0;
-    p.edt_ID = "0";
-    p.edt_Mask = "255.255.255.0";
-    return p;
-}
-
-const Bytes ExampleP5Frame =
-    test::Hex("55 BA C9 00 A8 C0 2A 20 07 00 A8 C0 8C 4E C9 00 A8 C0 01 00 "
-              "C2 01 03 00 00 00 00 FF FF FF B9");
 
 // The exchange's signals in the order they came, with what matters of their arguments.
 class Journal final {
@@ -315,11 +294,11 @@ private slots:
 
     void p5SaveSendsTheKnownFrame() {
         QSignalSpy defaultId(m_exchange.get(), &SerialExchange::p5DefaultIdApplied);
-        QCOMPARE(m_exchange->StartSaveP5(m_port, "9600", ExampleP5()), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), ExampleP5Frame, ReplyMs);
+        QCOMPARE(m_exchange->StartSaveP5(m_port, "9600", test::ExampleP5Panel()), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), test::ExampleP5Frame(), ReplyMs);
         m_pty->reply({SerAccepted});
         QTRY_VERIFY_WITH_TIMEOUT(!m_exchange->isRunning(), ActionMs);
-        QCOMPARE(m_pty->received(), ExampleP5Frame);
+        QCOMPARE(m_pty->received(), test::ExampleP5Frame());
         QVERIFY(m_exchange->outcome().accepted);
         QCOMPARE(defaultId.size(), 0);
     }
@@ -329,7 +308,7 @@ private slots:
         p6.edt_StaticIP = "10.0.7";
         const QString p6Error = m_exchange->StartSaveP6(m_port, "9600", p6);
         QVERIFY2(p6Error.contains("edt_StaticIP"), qPrintable(p6Error));
-        PanelP5 p5 = ExampleP5();
+        PanelP5 p5 = test::ExampleP5Panel();
         p5.edt_DePort = "82x4";
         const QString p5Error = m_exchange->StartSaveP5(m_port, "9600", p5);
         QVERIFY2(p5Error.contains("edt_DePort"), qPrintable(p5Error));
@@ -355,7 +334,8 @@ private slots:
         QVERIFY(m_exchange->StartRead(m_port, "9600", devFlag));
         QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), test::Hex("55 BC"), ReplyMs);
         Bytes reply = {SerHead, SerReadP5P7};
-        reply.insert(reply.end(), ExampleP5Frame.begin() + 2, ExampleP5Frame.begin() + 30);
+        reply.insert(reply.end(), test::ExampleP5Frame().begin() + 2,
+                     test::ExampleP5Frame().begin() + 30);
         reply.push_back(0x5A);
         reply.push_back(static_cast<std::uint8_t>(SumBytes(ByteView(reply).subspan(2)) + spoil));
         QSignalSpy replies(m_exchange.get(), &SerialExchange::p5Reply);
@@ -371,7 +351,7 @@ private slots:
     void aSecondActionIsRefusedWhileOneRuns() {
         QVERIFY(m_exchange->StartRead(m_port, "9600", DevFlagP6));
         QVERIFY(!m_exchange->StartRead(m_port, "9600", DevFlagP5));
-        QVERIFY(!m_exchange->StartSaveP5(m_port, "9600", ExampleP5()).isEmpty());
+        QVERIFY(!m_exchange->StartSaveP5(m_port, "9600", test::ExampleP5Panel()).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!m_exchange->isRunning(), ActionMs);
         QCOMPARE(m_pty->received(), test::Hex("55 BD"));
         QCOMPARE(m_journal->lines.filter("opened").size(), 1);
