@@ -378,6 +378,8 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Hint_DataDebug_PortRange", "端口号必须是0到65535之间的数字！",
      "The port must be a number from 0 to 65535!"},
     {"lang_Hint_DataDebug_BadIP", "不是IPv4地址: ", "Not an IPv4 address: "},
+    {"lang_Hint_SharedIP", "多个设备使用此IP地址：请先为每个设备设置各自的IP地址",
+     "Several modules answer from this address: give each its own IP address first"},
 }};
 
 } // namespace

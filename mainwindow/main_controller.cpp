@@ -134,6 +134,7 @@ void MainController::Search() {
     m_rows.clear();
     m_pendingRows.clear();
     m_listedMacs.clear();
+    m_rowsByIp.clear();
     m_udp->SearchDevices();
 }
 
@@ -160,7 +161,17 @@ void MainController::flushFoundRows() {
         return;
     }
     m_view.AddDeviceRows(m_pendingRows);
-    m_rows.insert(m_rows.end(), m_pendingRows.begin(), m_pendingRows.end());
+    for (const DeviceRow& row : m_pendingRows) {
+        QList<int>& sharing = m_rowsByIp[row.ip];
+        sharing << static_cast<int>(m_rows.size());
+        m_rows.push_back(row);
+        if (sharing.size() == 2) {
+            m_view.MarkSharedAddress(sharing.first());
+        }
+        if (sharing.size() >= 2) {
+            m_view.MarkSharedAddress(sharing.last());
+        }
+    }
     m_pendingRows.clear();
     emit rowsAdded(static_cast<int>(m_rows.size()));
 }

@@ -21,6 +21,8 @@
 
 #include <functional>
 #include <memory>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -128,7 +130,8 @@ private:
     std::unique_ptr<SerialExchange> m_serial;
     std::vector<DeviceRow> m_rows;
     std::vector<DeviceRow> m_pendingRows;
-    QSet<QString> m_listedMacs; // of m_rows and m_pendingRows: first reply per MAC wins
+    QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins
+    QHash<QString, QList<int>> m_rowsByIp; // listed rows by IP address, to mark shared ones
     bool m_flushQueued = false;
     QString m_selMac;
     int m_selIpIndex = 0;

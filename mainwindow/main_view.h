@@ -63,6 +63,9 @@ public:
 
     virtual void ClearDeviceList() = 0;
     virtual void AddDeviceRows(const std::vector<DeviceRow>& rows) = 0;
+    // The row's module shares its IP address with another listed module: marked (colour and a
+    // hint), since such modules cannot be told apart on the network.
+    virtual void MarkSharedAddress(int row) = 0;
     // Index of the selected row, -1 when none is selected.
     virtual int SelectedRow() const = 0;
 

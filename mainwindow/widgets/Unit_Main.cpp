@@ -37,6 +37,8 @@ constexpr int LayoutP6Width = 1004;
 // The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
 constexpr std::size_t HexLinesPerPass = 200;
 constexpr std::size_t MaxPendingHexLines = 20000;
+// Rows of modules that share an IP address: amber, readable with the window text.
+const QColor SharedAddressBackground(255, 224, 140);
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
@@ -395,6 +397,18 @@ void TFrm_Main::AddDeviceRows(const std::vector<DeviceRow>& rows) {
                                                  QString::number(row.ipIndex)});
     }
     m_ui->lv_Dev->addTopLevelItems(items);
+}
+
+void TFrm_Main::MarkSharedAddress(int row) {
+    QTreeWidgetItem* item = m_ui->lv_Dev->topLevelItem(row);
+    if (!item) {
+        return;
+    }
+    const QString hint = Text("lang_Hint_SharedIP");
+    for (int column = 0; column < item->columnCount(); ++column) {
+        item->setBackground(column, SharedAddressBackground);
+        item->setToolTip(column, hint);
+    }
 }
 
 int TFrm_Main::SelectedRow() const {

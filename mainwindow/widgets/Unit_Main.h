@@ -61,6 +61,7 @@ public:
     void SwitchLayout(int code) override;
     void ClearDeviceList() override;
     void AddDeviceRows(const std::vector<DeviceRow>& rows) override;
+    void MarkSharedAddress(int row) override;
     int SelectedRow() const override;
     void ShowPanel(PanelId panel) override;
     void CollectPanel(PanelId panel) override;

@@ -264,6 +264,21 @@ private slots:
         QVERIFY(rowOf(P6Mac) && rowOf(P7Mac) && rowOf(OldMac));
     }
 
+    void modulesSharingAnAddressAreMarked() {
+        const QString twinMac = QStringLiteral("02 52 32 06 00 02");
+        startSim({Module("P6", P6Mac, "192.168.0.20", "Line-P6", 4017),
+                  Module("P6", twinMac, "192.168.0.20", "Twin", 4017),
+                  Module("P7", P7Mac, "192.168.0.21", "Line-P7", 4017)});
+        search(3);
+        const QString hint = QStringLiteral(
+            "Several modules answer from this address: give each its own IP address first");
+        for (const QString& mac : {P6Mac, twinMac}) {
+            QCOMPARE(rowOf(mac)->toolTip(0), hint);
+            QVERIFY(rowOf(mac)->background(0) != rowOf(P7Mac)->background(0));
+        }
+        QCOMPARE(rowOf(P7Mac)->toolTip(0), QString());
+    }
+
     void clickOnP6RowFillsThePanel() {
         startSim(ThreeModules());
         readP6();
