@@ -231,6 +231,10 @@ ParseResult Parse(const QStringList& args) {
             o.help = true;
             continue;
         }
+        if (arg == "--version") {
+            o.version = true;
+            continue;
+        }
         if (arg == "--json") {
             o.json = true;
             continue;
@@ -258,7 +262,7 @@ ParseResult Parse(const QStringList& args) {
         }
         positionals << arg;
     }
-    if (o.help) {
+    if (o.help || o.version) {
         return ParseResult{o, QString()};
     }
     if (const QString error =
@@ -379,6 +383,7 @@ Options:
                          added, or {"error": TEXT, "exit": N} when it printed none (search
                          keeps its list of modules).
   -h, --help             This text.
+  --version              The program's name and version.
 
 Exit status:
   0  success (read: blocks came and no error status; write, restart, reset: every frame sent

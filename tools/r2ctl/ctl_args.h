@@ -25,6 +25,7 @@ struct CtlOptions {
     int waitMs = DefaultWaitMs;
     bool json = false;
     bool help = false;
+    bool version = false;
     QString command;     // search, read, write, restart, reset, fields, serial, upgrade
     QString mac;         // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given

@@ -74,6 +74,10 @@ int main(int argc, char* argv[]) {
         stdOut << HelpText();
         return exitcode::Ok;
     }
+    if (parsed.options && parsed.options->version) {
+        stdOut << "r2ctl " R2_VERSION "\n";
+        return exitcode::Ok;
+    }
     KeptStderr errors;
     QTextStream err(&errors);
     // Under --json the command's document is completed (and made safe for a terminal) only

@@ -68,6 +68,10 @@ int main(int argc, char** argv) {
         std::fputs(r2::sim::UsageText().c_str(), stdout);
         return 0;
     }
+    if (parsed.options.version) {
+        std::puts("r2sim " R2_VERSION);
+        return 0;
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> json(nullptr, &std::fclose);
     if (!parsed.options.jsonLogPath.empty()) {
         json.reset(std::fopen(parsed.options.jsonLogPath.c_str(), "w"));

@@ -414,7 +414,8 @@ SimOptions Parse(const std::vector<std::string>& args) {
             }
             return args[++i];
         };
-        const bool common = a == "--help" || a == "--json-log" || a == "--quiet";
+        const bool common =
+            a == "--help" || a == "--version" || a == "--json-log" || a == "--quiet";
         if (lanOption.empty() && a.starts_with("--") && !a.starts_with("--serial") && !common) {
             lanOption = a;
         }
@@ -430,6 +431,8 @@ SimOptions Parse(const std::vector<std::string>& args) {
         }
         if (a == "--help" || a == "-h") {
             options.help = true;
+        } else if (a == "--version") {
+            options.version = true;
         } else if (a == "--p6") {
             counts[0] = ToInt(value(), a);
         } else if (a == "--p7") {
@@ -516,7 +519,7 @@ SimOptions Parse(const std::vector<std::string>& args) {
             throw ConfigError("unknown option " + a);
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (serialModel && boot) {
@@ -700,6 +703,9 @@ Boot loader (one module's, on UDP; give one r2sim per module):
   boot reply, read request, data N, ack N, lost ack N, lost data N; module is the MAC.
 On UDP, standard output starts with one "module ..." line per module and then "ready".
 SIGTERM or SIGINT ends the simulator cleanly.
+Other:
+  -h, --help                this text
+  --version                 the program's name and version
 )";
 }
 

@@ -45,6 +45,7 @@ struct SimOptions {
     std::string jsonLogPath;
     bool quiet = false; // no per-frame text log
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {

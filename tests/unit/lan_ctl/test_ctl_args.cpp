@@ -128,10 +128,15 @@ TEST(Arguments, Ipv4Text) {
     }
 }
 
-TEST(Arguments, HelpNeedsNoCommand) {
-    const auto r = ParseArguments(Args({"--help"}));
-    ASSERT_TRUE(r.options);
-    EXPECT_TRUE(r.options->help);
+TEST(Arguments, HelpAndVersionNeedNoCommand) {
+    const auto help = ParseArguments(Args({"--help"}));
+    ASSERT_TRUE(help.options);
+    EXPECT_TRUE(help.options->help);
+    EXPECT_FALSE(help.options->version);
+    const auto version = ParseArguments(Args({"--version"}));
+    ASSERT_TRUE(version.options);
+    EXPECT_TRUE(version.options->version);
+    EXPECT_FALSE(version.options->help);
 }
 
 struct RefusedCase {
