@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev googletest
   python3 iproute2 util-linux curl
   xvfb xauth fonts-wqy-microhei
+  dpkg-dev help2man librsvg2-bin man-db desktop-file-utils appstream bash-completion lintian
+  python3-xlib
 )
 
 missing=()
