@@ -98,6 +98,8 @@ struct ControlInfo {
 struct ControlValue {
     std::string name;
     std::string value;
+
+    bool operator==(const ControlValue&) const = default;
 };
 
 // One control's rule-driven state by name, for the window to apply to its widgets and for

@@ -1,0 +1,193 @@
+#include "address_plan.h"
+
+#include "gbk_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+
+namespace r2::config {
+
+namespace {
+
+constexpr std::string_view CounterOpen = "{n";
+
+std::string IpText(std::uint32_t ip) {
+    return std::to_string(ip >> 24) + "." + std::to_string((ip >> 16) & 0xFF) + "." +
+           std::to_string((ip >> 8) & 0xFF) + "." + std::to_string(ip & 0xFF);
+}
+
+// A mask is contiguous ones then zeros.
+bool IsMask(std::uint32_t mask) {
+    const std::uint32_t hosts = ~mask;
+    return (hosts & (hosts + 1)) == 0;
+}
+
+struct Counter {
+    std::size_t begin = 0; // where "{n" starts
+    std::size_t end = 0;   // one past "}"
+    int width = 0;
+};
+
+std::optional<Counter> FindCounter(std::string_view pattern, std::string& error) {
+    const std::size_t begin = pattern.find(CounterOpen);
+    const auto braceOutside = [&](std::size_t from, std::size_t to) {
+        return pattern.substr(from, to - from).find_first_of("{}") != std::string_view::npos;
+    };
+    if (begin == std::string_view::npos) {
+        if (braceOutside(0, pattern.size())) {
+            error = "a name pattern may hold { and } only in the counter {n} or {n:0W}";
+            return std::nullopt;
+        }
+        return Counter{pattern.size(), pattern.size(), -1};
+    }
+    const std::size_t close = pattern.find('}', begin);
+    if (close == std::string_view::npos) {
+        error = "the counter in the name pattern has no closing }";
+        return std::nullopt;
+    }
+    const std::string_view spec = pattern.substr(begin + 2, close - begin - 2);
+    Counter counter{begin, close + 1, 0};
+    if (!spec.empty()) {
+        const bool form = spec.size() == 3 && spec[0] == ':' && spec[1] == '0' && spec[2] >= '1' &&
+                          spec[2] <= '9';
+        if (!form) {
+            error = "the counter must be {n} or {n:0W} with a width W from 1 to 9, not {n" +
+                    std::string(spec) + "}";
+            return std::nullopt;
+        }
+        counter.width = spec[2] - '0';
+    }
+    if (braceOutside(0, begin) || braceOutside(counter.end, pattern.size())) {
+        error = "a name pattern holds one counter, {n} or {n:0W}, and no other { or }";
+        return std::nullopt;
+    }
+    return counter;
+}
+
+bool PlanNames(const AddressPlanRequest& request, std::vector<PlannedModule>& modules,
+               std::string& error) {
+    if (request.namePattern.empty()) {
+        return true;
+    }
+    std::string problem;
+    const auto counter = FindCounter(request.namePattern, problem);
+    if (!counter) {
+        error = problem;
+        return false;
+    }
+    if (counter->width < 0 && modules.size() > 1) {
+        error = "the name pattern \"" + request.namePattern +
+                "\" has no counter {n}, so every module would get the same name";
+        return false;
+    }
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const std::uint64_t n = std::uint64_t{request.counterStart} + i;
+        if (n > 0xFFFFFFFF) {
+            error = "the name counter runs past 4294967295";
+            return false;
+        }
+        auto name = ExpandNamePattern(request.namePattern, static_cast<std::uint32_t>(n), problem);
+        auto bytes = name ? Utf8ToGbk(*name) : std::nullopt;
+        if (!bytes) {
+            error = name ? "the name \"" + *name + "\" has characters the module cannot store (GBK)"
+                         : problem;
+            return false;
+        }
+        if (bytes->size() > ModuleNameBytes) {
+            error = "the name \"" + *name + "\" takes " + std::to_string(bytes->size()) +
+                    " bytes; the module's name field holds " + std::to_string(ModuleNameBytes);
+            return false;
+        }
+        modules[i].name = std::move(*name);
+        modules[i].nameBytes = std::move(*bytes);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> ParseIpv4(std::string_view text) {
+    std::uint32_t ip = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.') {
+                return std::nullopt;
+            }
+            text.remove_prefix(1);
+        }
+        unsigned value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        const auto length = static_cast<std::size_t>(end - text.data());
+        if (ec != std::errc{} || length == 0 || length > 3 || value > 255 ||
+            (length > 1 && text.front() == '0')) {
+            return std::nullopt;
+        }
+        ip = (ip << 8) | value;
+        text.remove_prefix(length);
+    }
+    return text.empty() ? std::optional(ip) : std::nullopt;
+}
+
+std::optional<std::string> ExpandNamePattern(std::string_view pattern, std::uint32_t n,
+                                             std::string& error) {
+    const auto counter = FindCounter(pattern, error);
+    if (!counter) {
+        return std::nullopt;
+    }
+    std::string out(pattern.substr(0, counter->begin));
+    if (counter->width >= 0) {
+        const std::string digits = std::to_string(n);
+        out += std::string(static_cast<std::size_t>(counter->width) > digits.size()
+                               ? static_cast<std::size_t>(counter->width) - digits.size()
+                               : 0,
+                           '0') +
+               digits;
+    }
+    return out + std::string(pattern.substr(counter->end));
+}
+
+AddressPlan PlanAddresses(const AddressPlanRequest& request) {
+    const auto first = ParseIpv4(request.firstIp);
+    const auto mask = ParseIpv4(request.mask);
+    if (!first) {
+        return {{}, "\"" + request.firstIp + "\" is not an IPv4 address"};
+    }
+    if (!mask || !IsMask(*mask) || *mask == 0 || ~*mask < 3) {
+        return {{}, "\"" + request.mask + "\" is not a subnet mask with room for modules"};
+    }
+    const std::uint32_t network = *first & *mask;
+    const std::uint32_t broadcast = network | ~*mask;
+    if (*first == network || *first == broadcast) {
+        return {{},
+                request.firstIp + " is the " + (*first == network ? "network" : "broadcast") +
+                    " address of its subnet"};
+    }
+    std::set<std::uint32_t> taken;
+    for (const std::string& ip : request.taken) {
+        if (const auto value = ParseIpv4(ip)) {
+            taken.insert(*value);
+        }
+    }
+    AddressPlan plan;
+    std::uint32_t next = *first;
+    while (plan.modules.size() < request.count) {
+        if (next >= broadcast) {
+            return {{},
+                    "the subnet of " + request.firstIp + " with mask " + request.mask +
+                        " runs out after " + std::to_string(plan.modules.size()) + " of " +
+                        std::to_string(request.count) + " modules (" +
+                        std::to_string(taken.size()) + " address(es) already taken)"};
+        }
+        if (!taken.contains(next)) {
+            plan.modules.push_back({IpText(next), {}, {}});
+        }
+        ++next;
+    }
+    if (!PlanNames(request, plan.modules, plan.error)) {
+        plan.modules.clear();
+    }
+    return plan;
+}
+
+} // namespace r2::config

@@ -1,0 +1,55 @@
+#pragma once
+// The address plan for cloning one configuration to several modules: the static IP and the
+// name each module is to get, worked out in full before anything is sent, so that a plan that
+// cannot be kept (it would leave the subnet, a name too long for the module) sends nothing.
+//
+// Addresses: the first static IP, then one up per module, skipping every address already seen
+// in the search (another module holds it) and the subnet's network and broadcast addresses;
+// the plan fails rather than leave the subnet the mask gives.
+// Names: a pattern with at most one counter, `{n}` or `{n:0W}` (zero-padded to W digits, W
+// 1..9), counting from `counterStart`; e.g. "Line1-{n:02}" gives Line1-01, Line1-02, ...
+// Each name must fit the module's 16-byte name field as GBK bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace r2::config {
+
+// The width of the name field of the base block.
+inline constexpr std::size_t ModuleNameBytes = 16;
+
+struct PlannedModule {
+    std::string ip;
+    std::string name;      // UTF-8 text; empty when no pattern was given
+    std::string nameBytes; // the GBK bytes that go into the name field
+};
+
+struct AddressPlanRequest {
+    std::string firstIp;
+    std::string mask;
+    std::vector<std::string> taken; // addresses seen in the search
+    std::string namePattern;        // UTF-8; empty: names are not planned
+    std::uint32_t counterStart = 1;
+    std::size_t count = 0;
+};
+
+struct AddressPlan {
+    std::vector<PlannedModule> modules;
+    std::string error; // set (and modules empty) when the plan cannot be kept
+};
+
+AddressPlan PlanAddresses(const AddressPlanRequest& request);
+
+// Four dotted decimal numbers 0..255 without blanks or leading zeros beyond a single 0; the
+// address as a host-order number.
+std::optional<std::uint32_t> ParseIpv4(std::string_view text);
+
+// The name for counter value `n`, or empty with `error` set for a pattern that is not valid.
+std::optional<std::string> ExpandNamePattern(std::string_view pattern, std::uint32_t n,
+                                             std::string& error);
+
+} // namespace r2::config

@@ -1,0 +1,145 @@
+// The address plan of a clone: sequential addresses that skip taken ones and never leave the
+// subnet, and names from a counter pattern that fit the module's name field.
+#include "address_plan.h"
+
+#include <gtest/gtest.h>
+
+namespace r2::config {
+namespace {
+
+std::vector<std::string> Ips(const AddressPlan& plan) {
+    std::vector<std::string> out;
+    for (const PlannedModule& m : plan.modules) {
+        out.push_back(m.ip);
+    }
+    return out;
+}
+
+TEST(AddressPlan, AddressesCountUpSkippingTakenOnesWithinTheSubnet) {
+    const struct {
+        const char* name;
+        AddressPlanRequest request;
+        std::vector<std::string> ips;
+        const char* error;
+    } cases[] = {
+        {"plain",
+         {"192.168.0.20", "255.255.255.0", {}, "", 1, 3},
+         {"192.168.0.20", "192.168.0.21", "192.168.0.22"},
+         ""},
+        {"taken skipped",
+         {"192.168.0.20", "255.255.255.0", {"192.168.0.21", "192.168.0.20", "x"}, "", 1, 2},
+         {"192.168.0.22", "192.168.0.23"},
+         ""},
+        {"across an octet",
+         {"10.0.0.254", "255.255.0.0", {}, "", 1, 3},
+         {"10.0.0.254", "10.0.0.255", "10.0.1.0"},
+         ""},
+        {"up to the last host",
+         {"192.168.0.253", "255.255.255.0", {}, "", 1, 2},
+         {"192.168.0.253", "192.168.0.254"},
+         ""},
+        {"would reach broadcast",
+         {"192.168.0.253", "255.255.255.0", {}, "", 1, 3},
+         {},
+         "runs out after 2 of 3 modules"},
+        {"taken to the end",
+         {"192.168.0.253", "255.255.255.0", {"192.168.0.254"}, "", 1, 2},
+         {},
+         "runs out after 1 of 2"},
+        {"network address", {"192.168.0.0", "255.255.255.0", {}, "", 1, 1}, {}, "network address"},
+        {"broadcast address",
+         {"192.168.0.255", "255.255.255.0", {}, "", 1, 1},
+         {},
+         "broadcast address"},
+        {"bad first", {"192.168.0", "255.255.255.0", {}, "", 1, 1}, {}, "not an IPv4 address"},
+        {"bad mask", {"192.168.0.5", "255.0.255.0", {}, "", 1, 1}, {}, "not a subnet mask"},
+        {"mask without room",
+         {"192.168.0.5", "255.255.255.254", {}, "", 1, 1},
+         {},
+         "not a subnet mask"},
+        {"none", {"192.168.0.5", "255.255.255.0", {}, "", 1, 0}, {}, ""},
+    };
+    for (const auto& c : cases) {
+        const AddressPlan plan = PlanAddresses(c.request);
+        EXPECT_EQ(Ips(plan), c.ips) << c.name;
+        EXPECT_NE(plan.error.find(c.error), std::string::npos) << c.name << ": " << plan.error;
+        EXPECT_EQ(plan.error.empty(), std::string(c.error).empty()) << c.name;
+    }
+}
+
+TEST(AddressPlan, NamesFromTheCounterPatternFitTheNameField) {
+    const struct {
+        const char* pattern;
+        std::uint32_t start;
+        std::size_t count;
+        std::vector<std::string> names;
+        const char* error;
+    } cases[] = {
+        {"Line1-{n}", 1, 3, {"Line1-1", "Line1-2", "Line1-3"}, ""},
+        {"Line1-{n:02}", 9, 2, {"Line1-09", "Line1-10"}, ""},
+        {"{n:03}-end", 998, 3, {"998-end", "999-end", "1000-end"}, ""},
+        {"Solo", 1, 1, {"Solo"}, ""},
+        {"", 1, 2, {"", ""}, ""},
+        {"\xE8\xBD\xA6\xE9\x97\xB4{n:02}",
+         1,
+         1,
+         {"\xE8\xBD\xA6\xE9\x97\xB4"
+          "01"},
+         ""},
+        {"ABCDEFGHIJKLMN{n:02}", 1, 1, {"ABCDEFGHIJKLMN01"}, ""}, // exactly 16 bytes
+        {"ABCDEFGHIJKLMNO{n}", 9, 2, {}, "\"ABCDEFGHIJKLMNO10\" takes 17 bytes"},
+        // Eight GBK characters are 16 bytes; the ninth is too many, however short in letters.
+        {"\xE8\xBD\xA6\xE8\xBD\xA6\xE8\xBD\xA6\xE8\xBD\xA6\xE8\xBD\xA6\xE8\xBD\xA6\xE8\xBD\xA6\xE8"
+         "\xBD\xA6{n}",
+         1,
+         1,
+         {},
+         "takes 17 bytes"},
+        {"Same", 1, 2, {}, "no counter {n}"},
+        {"A{n}{n}", 1, 1, {}, "no other { or }"},
+        {"A{n:2}", 1, 1, {}, "{n} or {n:0W}"},
+        {"A{n:010}", 1, 1, {}, "{n} or {n:0W}"},
+        {"A{n", 1, 1, {}, "no closing }"},
+        {"A}{n}", 1, 1, {}, "no other { or }"},
+        {"A{x}", 1, 1, {}, "only in the counter"},
+        {"\xF0\x9F\x98\x80{n}", 1, 1, {}, "cannot store (GBK)"},
+        {"N{n}", 4294967295u, 2, {}, "runs past 4294967295"},
+    };
+    for (const auto& c : cases) {
+        const AddressPlan plan =
+            PlanAddresses({"192.168.0.20", "255.255.255.0", {}, c.pattern, c.start, c.count});
+        std::vector<std::string> names;
+        for (const PlannedModule& m : plan.modules) {
+            names.push_back(m.name);
+        }
+        EXPECT_EQ(names, c.names) << c.pattern;
+        EXPECT_NE(plan.error.find(c.error), std::string::npos) << c.pattern << ": " << plan.error;
+        EXPECT_EQ(plan.error.empty(), std::string(c.error).empty()) << c.pattern;
+    }
+    // The bytes that go into the field are GBK.
+    const AddressPlan plan =
+        PlanAddresses({"192.168.0.20", "255.255.255.0", {}, "\xE8\xBD\xA6{n}", 1, 1});
+    ASSERT_EQ(plan.modules.size(), 1u);
+    EXPECT_EQ(plan.modules[0].nameBytes, "\xB3\xB5"
+                                         "1");
+}
+
+TEST(AddressPlan, Ipv4TextIsStrict) {
+    const struct {
+        const char* text;
+        std::optional<std::uint32_t> ip;
+    } cases[] = {
+        {"192.168.0.7", 0xC0A80007},     {"0.0.0.0", 0},
+        {"255.255.255.255", 0xFFFFFFFF}, {"256.0.0.1", std::nullopt},
+        {"1.2.3", std::nullopt},         {"1.2.3.4.5", std::nullopt},
+        {"01.2.3.4", std::nullopt},      {"1.2.3.4 ", std::nullopt},
+        {" 1.2.3.4", std::nullopt},      {"1..3.4", std::nullopt},
+        {"-1.2.3.4", std::nullopt},      {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseIpv4(c.text), c.ip) << c.text;
+    }
+}
+
+} // namespace
+} // namespace r2::config
