@@ -91,4 +91,12 @@ bool ApplyModuleConfig(PanelP5& panel, const ModuleConfig& config, bool withNetw
     return ApplyTo(panel, Model::P5, config, withNetwork, error);
 }
 
+void TakeTargetAddress(PanelP7& panel, const TBaseParam& targetBase) {
+    panel.cbb_AddrTypeP7.Select(targetBase.AddrType);
+    ApplyAddressTypeRule(panel);
+    panel.edt_StaticIPP7 = targetBase.StaticIP;
+    panel.edt_SubnetMaskP7 = targetBase.SubnetMask;
+    panel.edt_GatewayIPP7 = targetBase.GatewayIP;
+}
+
 } // namespace r2::config

@@ -18,6 +18,7 @@
 #include "panel_p5.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
+#include "Unit_Public.h"
 
 #include <span>
 #include <string>
@@ -37,5 +38,10 @@ bool ApplyModuleConfig(PanelP7& panel, const ModuleConfig& config, bool withNetw
                        std::string& error);
 bool ApplyModuleConfig(PanelP5& panel, const ModuleConfig& config, bool withNetwork,
                        std::string& error);
+
+// A P7's read fills no panel, so its own address settings (address type, static IP, mask,
+// gateway) are taken from the base block it sent; a restore without withNetwork then keeps
+// them, as it keeps a P6's.
+void TakeTargetAddress(PanelP7& panel, const TBaseParam& targetBase);
 
 } // namespace r2::config

@@ -136,5 +136,22 @@ TEST(ConfigApply, P7AndP5KeepIdentityAndAddressTheSameWay) {
     EXPECT_EQ(p5.edt_ModuleIP, "10.0.0.1");
 }
 
+TEST(ConfigApply, P7TakesItsOwnAddressFromItsBaseBlock) {
+    for (const int addrType : {0, 1}) {
+        TBaseParam base;
+        base.AddrType = addrType;
+        base.StaticIP = "10.0.0.9";
+        base.SubnetMask = "255.0.0.0";
+        base.GatewayIP = "10.0.0.1";
+        PanelP7 p;
+        TakeTargetAddress(p, base);
+        EXPECT_EQ(p.cbb_AddrTypeP7.index, addrType);
+        EXPECT_EQ(p.state.edt_StaticIPP7.enabled, addrType == 1);
+        EXPECT_EQ(p.edt_StaticIPP7, "10.0.0.9");
+        EXPECT_EQ(p.edt_SubnetMaskP7, "255.0.0.0");
+        EXPECT_EQ(p.edt_GatewayIPP7, "10.0.0.1");
+    }
+}
+
 } // namespace
 } // namespace r2::config
