@@ -12,15 +12,15 @@ namespace r2::ctl {
 
 namespace {
 
-const QStringList Commands = {"search", "read",   "write",  "restart",
-                              "reset",  "fields", "serial", "upgrade"};
+const QStringList Commands = {"search", "read",   "write",   "restart", "reset",
+                              "fields", "serial", "upgrade", "backup",  "restore"};
 const QStringList Panels = {"p6", "p7", "p5"};
 const QStringList SerialActions = {"read", "write"};
 const QStringList SerialOptions = {"--port", "--model", "--baud"};
 const QStringList UpgradeOptions = {"--ip", "--mac", "--local-ip", "--file"};
-const QStringList ValueOptions = {"--user", "--password", "--wait",     "--set",
-                                  "--from", "--port",     "--model",    "--baud",
-                                  "--ip",   "--mac",      "--local-ip", "--file"};
+const QStringList ValueOptions = {"--user",     "--password", "--wait", "--set",   "--from",
+                                  "--port",     "--model",    "--baud", "--ip",    "--mac",
+                                  "--local-ip", "--file",     "-o",     "--output"};
 
 ParseResult Error(const QString& text) {
     return ParseResult{std::nullopt, text};
@@ -87,6 +87,8 @@ bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, 
         o.localIp = value;
     } else if (name == "--file") {
         o.imageFile = value;
+    } else if (name == "-o" || name == "--output") {
+        o.outputFile = value;
     } else {
         o.fromFile = value;
     }
@@ -142,17 +144,38 @@ QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
+// The files of backup and restore, and the options that belong to them alone.
+QString CheckConfigFiles(CtlOptions& o, const QStringList& rest) {
+    if (o.command != "backup" && !o.outputFile.isEmpty()) {
+        return QStringLiteral("-o belongs to backup");
+    }
+    if (o.command != "restore" && o.withNetwork) {
+        return QStringLiteral("--with-network belongs to restore");
+    }
+    if (o.command == "backup" && o.outputFile.isEmpty()) {
+        return QStringLiteral("backup needs -o FILE (the configuration file to write)");
+    }
+    if (o.command == "restore" && rest.size() == 2) {
+        o.configFile = rest[1];
+    }
+    return {};
+}
+
 QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven,
                          bool upgradeOptionGiven) {
     if (positionals.isEmpty()) {
         return QStringLiteral(
-            "no command given (search, read, write, restart, reset, fields, serial, upgrade)");
+            "no command given (search, read, write, restart, reset, fields, serial, upgrade, "
+            "backup, restore)");
     }
     o.command = positionals.first();
     if (!Commands.contains(o.command)) {
         return QStringLiteral("unknown command \"%1\"").arg(o.command);
     }
     const QStringList rest = positionals.mid(1);
+    if (const QString error = CheckConfigFiles(o, rest); !error.isEmpty()) {
+        return error;
+    }
     if (o.command == "serial") {
         return CheckSerial(o, rest);
     }
@@ -175,8 +198,10 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
         o.fieldsPanel = rest.isEmpty() ? QString() : rest.first().toLower();
         return {};
     }
-    if (rest.size() != 1) {
-        return QStringLiteral("%1 needs exactly one MAC address").arg(o.command);
+    if (rest.size() != (o.command == "restore" ? 2 : 1)) {
+        return o.command == "restore"
+                   ? QStringLiteral("restore needs a MAC address and a configuration file")
+                   : QStringLiteral("%1 needs exactly one MAC address").arg(o.command);
     }
     const auto mac = NormalizeMac(rest.first());
     if (!mac) {
@@ -237,6 +262,10 @@ ParseResult Parse(const QStringList& args) {
         }
         if (arg == "--json") {
             o.json = true;
+            continue;
+        }
+        if (arg == "--with-network") {
+            o.withNetwork = true;
             continue;
         }
         const QString name = arg.section('=', 0, 0);
@@ -336,6 +365,19 @@ Commands:
                          has that name. --set values are applied after those of FILE.json.
                          Values are checked and every block is encoded before the first frame
                          goes out: a value that does not convert sends nothing.
+  backup MAC -o FILE     Read the module (a P6) as read does and save its panel to FILE as a
+                         module configuration (JSON: format, version, model, firmware, MAC,
+                         time, and the panel by control name in the types "read --json"
+                         prints; an edit whose bytes are no GBK text as {"hex": "..."}).
+  restore MAC FILE [--with-network]
+                         Check FILE first (format, version, model, every control and value:
+                         a fault sends nothing), find the module, refuse a file of another
+                         model, read the module, apply the file's values over what it sent
+                         and save as write does. The module's MAC (edt_UserMAC) never comes
+                         from the file; its own address (address type, static IP, subnet
+                         mask, gateway, DNS) only with --with-network. A P7's read fills
+                         no panel: the file goes over the P7 panel's design state holding
+                         the module's own MAC and address (from its base block).
   restart MAC            Send the restart command (port 1500 for every model).
   reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
   fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
@@ -375,6 +417,8 @@ Options:
                          /dev such as ttyUSB0, or a pseudo-terminal's path).
   --model p6|p5|p7       serial: the model of the module on the line.
   --baud N               serial: the line speed (default 9600).
+  -o, --output FILE      backup: the configuration file to write.
+  --with-network         restore: take the module's address settings from the file too.
   --ip IP, --mac MAC, --local-ip IP, --file PATH
                          upgrade: the module's address and MAC, this computer's address on
                          its segment, the firmware image.
@@ -386,12 +430,15 @@ Options:
   --version              The program's name and version.
 
 Exit status:
-  0  success (read: blocks came and no error status; write, restart, reset: every frame sent
-     was acknowledged "ACK" by the module itself, from the address its search reply came
-     from, before the next frame went out, and no error status came; serial read: the
+  0  success (read, backup: blocks came and no error status; write, restore, restart, reset:
+     every frame sent was acknowledged "ACK" by the module itself, from the address its
+     search reply came from, before the next frame went out, and no error status came;
+     backup: the file was written; serial read: the
      model's replies came whole and right; serial write: that read, then the module's 'K')
-  1  bad arguments, or a value that does not convert (nothing is sent; the message names the
-     control)
+  1  bad arguments, or a value that does not convert, or a configuration file that is
+     refused (unreadable, another format, a newer version, another model than the module's,
+     an unknown control, a value of the wrong kind): nothing is sent; the message names the
+     file, the control and the value
   2  the module was not found by the search
   3  the module reported a user-name/password error
   4  nothing answered the commands (read: no parameter block came; write: the module sent
@@ -402,7 +449,8 @@ Exit status:
      answering a read from one address; serial: a reply with a wrong head or checksum, a P6
      that sent only part of its read replies, a port that could not be opened or written;
      upgrade: the failure ending, with its reason and what to do: a UDP port held or
-     without privilege, an image file that cannot be read or is shorter than 4 bytes)
+     without privilege, an image file that cannot be read or is shorter than 4 bytes;
+     backup: a P7, whose panel no read fills, or a file that cannot be written)
   6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
   7  upgrade: the search time ran out after the boot loader announced another hardware
      identity than the image's (a firmware for another module)

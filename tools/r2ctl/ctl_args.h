@@ -26,8 +26,9 @@ struct CtlOptions {
     bool json = false;
     bool help = false;
     bool version = false;
-    QString command;     // search, read, write, restart, reset, fields, serial, upgrade
-    QString mac;         // MAC text with single spaces, upper case
+    QString
+        command; // search, read, write, restart, reset, fields, serial, upgrade, backup, restore
+    QString mac; // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given
     QString fromFile;    // --from FILE.json
     QString fieldsPanel; // fields: p6, p7, p5 or empty for all three
@@ -40,6 +41,11 @@ struct CtlOptions {
     QString targetIp;
     QString localIp;
     QString imageFile;
+    // backup: the file to write (-o); restore: the file to read, and whether the module's own
+    // address (address type, static IP, mask, gateway, DNS) is taken from it.
+    QString outputFile;
+    QString configFile;
+    bool withNetwork = false;
 };
 
 struct ParseResult {

@@ -103,6 +103,12 @@ int CtlSession::runCommand() {
     if (m_options.command == "write") {
         return runWrite();
     }
+    if (m_options.command == "backup") {
+        return runBackup();
+    }
+    if (m_options.command == "restore") {
+        return runRestore();
+    }
     return runSingleCommand();
 }
 
@@ -361,8 +367,18 @@ int CtlSession::runWrite() {
             return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
         }
     }
+    if (const auto failed = readForSave(*row)) {
+        return *failed;
+    }
     PanelP7 p7;
-    if (!readDevice(*row)) {
+    if (!applyValues(m_panel, p7, row->flag, error)) {
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+    }
+    return saveOverRead(*row, p7);
+}
+
+std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
+    if (!readDevice(row)) {
         return exitcode::OtherError;
     }
     if (m_outcome.passwordErrors > 0) {
@@ -379,23 +395,24 @@ int CtlSession::runWrite() {
         return fail(exitcode::NoAnswer, QStringLiteral("the module did not send its parameters "
                                                        "when read; nothing was written"));
     }
-    if (row->flag == DevFlagP6 && !m_panelFilled) {
+    if (row.flag == DevFlagP6 && !m_panelFilled) {
         return fail(exitcode::OtherError,
                     QStringLiteral("the base block that came back names another MAC than %1, so "
                                    "the panel was not filled from it; nothing was written")
-                        .arg(row->mac));
+                        .arg(row.mac));
     }
-    if (!applyValues(m_panel, p7, row->flag, error)) {
-        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
-    }
-    const LanTarget target{row->ipIndex, row->mac};
-    const PlanResult planned = row->flag == DevFlagP6 ? PlanP6Save(m_panel, m_mirror, target,
-                                                                   target, row->version.toUInt())
-                                                      : PlanP7Save(p7, m_mirror, target);
+    return std::nullopt;
+}
+
+int CtlSession::saveOverRead(const DeviceRow& row, const PanelP7& p7) {
+    const LanTarget target{row.ipIndex, row.mac};
+    const PlanResult planned =
+        row.flag == DevFlagP6 ? PlanP6Save(m_panel, m_mirror, target, target, row.version.toUInt())
+                              : PlanP7Save(p7, m_mirror, target);
     if (!planned.plan) {
         return fail(exitcode::BadArguments, planned.error + QStringLiteral("; nothing was sent"));
     }
-    return finishAction(*row, runPlan(*row, *planned.plan));
+    return finishAction(row, runPlan(row, *planned.plan));
 }
 
 int CtlSession::runSingleCommand() {

@@ -47,6 +47,9 @@ private:
     int runRead();
     int runWrite();
     int runSingleCommand();
+    // backup and restore (ctl_config.cpp).
+    int runBackup();
+    int runRestore();
 
     // Searches until the module of the options answered or --wait ms passed.
     std::optional<DeviceRow> findDevice();
@@ -55,6 +58,11 @@ private:
     bool readDevice(const DeviceRow& row);
     // Takes the read's blocks from what the endpoint accepted from the module.
     void collectBlocks();
+    // Reads the module as a save needs it: its own blocks, from it alone, filling the panel
+    // (P6). Empty when the read is fit to save over; else the exit status, its reason printed.
+    std::optional<int> readForSave(const DeviceRow& row);
+    // Plans the save of the panel (P6: m_panel, P7: `p7`) over the blocks read and runs it.
+    int saveOverRead(const DeviceRow& row, const PanelP7& p7);
     // Runs a plan, then waits --wait ms after its last frame; returns what came back, the
     // acknowledgements being those of the sequence's verdict (kept in m_verdict).
     Outcome runPlan(const DeviceRow& row, const SequencePlan& plan);

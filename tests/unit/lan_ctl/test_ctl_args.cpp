@@ -118,6 +118,30 @@ TEST(Arguments, UpgradeTakesAddressesMacAndAnExistingFile) {
     EXPECT_TRUE(r.options->json);
 }
 
+TEST(Arguments, BackupAndRestoreTakeTheirFiles) {
+    const auto backup = ParseArguments(Args({"backup", "001122334455", "-o", "m.json"}));
+    ASSERT_TRUE(backup.options) << backup.error.toStdString();
+    EXPECT_EQ(backup.options->command, "backup");
+    EXPECT_EQ(backup.options->mac, "00 11 22 33 44 55");
+    EXPECT_EQ(backup.options->outputFile, "m.json");
+    EXPECT_EQ(
+        ParseArguments(Args({"--output=b.json", "backup", "001122334455"})).options->outputFile,
+        "b.json");
+
+    for (const bool network : {false, true}) {
+        QStringList args = Args({"restore", "00:11:22:33:44:55", "m.json"});
+        if (network) {
+            args.prepend(QStringLiteral("--with-network"));
+        }
+        const auto restore = ParseArguments(args);
+        ASSERT_TRUE(restore.options) << restore.error.toStdString();
+        EXPECT_EQ(restore.options->command, "restore");
+        EXPECT_EQ(restore.options->mac, "00 11 22 33 44 55");
+        EXPECT_EQ(restore.options->configFile, "m.json");
+        EXPECT_EQ(restore.options->withNetwork, network);
+    }
+}
+
 TEST(Arguments, Ipv4Text) {
     for (const char* good : {"0.0.0.0", "192.168.0.7", "255.255.255.255", "010.1.1.1"}) {
         EXPECT_TRUE(IsIpv4Text(QString::fromLatin1(good))) << good;
@@ -224,6 +248,21 @@ INSTANTIATE_TEST_SUITE_P(
                     Args({"upgrade", "001122334455", "--ip", "192.168.0.7", "--mac", "001122334455",
                           "--local-ip", "192.168.0.10", "--file", "fw.bin"}),
                     "no argument"},
+        RefusedCase{"backup without a file", Args({"backup", "001122334455"}), "-o FILE"},
+        RefusedCase{"backup of two modules",
+                    Args({"backup", "001122334455", "001122334466", "-o", "m.json"}), "one MAC"},
+        RefusedCase{"restore without a file", Args({"restore", "001122334455"}),
+                    "a MAC address and a configuration file"},
+        RefusedCase{"restore with a bad MAC", Args({"restore", "0011", "m.json"}), "not a MAC"},
+        RefusedCase{"output for a read", Args({"read", "001122334455", "-o", "m.json"}),
+                    "-o belongs to backup"},
+        RefusedCase{"output for a search", Args({"search", "--output", "m.json"}),
+                    "-o belongs to backup"},
+        RefusedCase{"network for a backup",
+                    Args({"backup", "001122334455", "-o", "m.json", "--with-network"}),
+                    "--with-network belongs to restore"},
+        RefusedCase{"set for a restore",
+                    Args({"restore", "001122334455", "m.json", "--set", "a=b"}), "belong to write"},
         RefusedCase{"upgrade options for a read",
                     Args({"read", "001122334455", "--file", "fw.bin"}), "belong to upgrade"}));
 

@@ -1,0 +1,129 @@
+#include "ctl_config.h"
+
+#include "config_apply.h"
+#include "ctl_session.h"
+
+#include <chrono>
+#include <QFile>
+#include <QSaveFile>
+
+namespace r2::ctl {
+
+namespace {
+
+std::string NameOf(const QString& path) {
+    return path.toStdString();
+}
+
+} // namespace
+
+std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray text = file.readAll();
+    config::ReadResult read = config::ReadModuleConfig(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), NameOf(path));
+    if (!read.config) {
+        error = QString::fromStdString(read.error);
+    }
+    return std::move(read.config);
+}
+
+bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, QString& error) {
+    const std::string text = config::WriteModuleConfig(config);
+    if (const config::ReadResult back = config::ReadModuleConfig(text, NameOf(path));
+        !back.config) {
+        error = QString::fromStdString(back.error) +
+                QStringLiteral(" (the module holds a value its panel does not take back); the "
+                               "file was not written");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+int CtlSession::runBackup() {
+    const auto row = findDevice();
+    if (!row) {
+        return failNotFound();
+    }
+    if (row->flag == DevFlagP7) {
+        return fail(exitcode::OtherError,
+                    QStringLiteral("%1 is a P7: its read fills no panel, so there are no panel "
+                                   "values to back up; nothing was written")
+                        .arg(row->mac));
+    }
+    if (const auto failed = readForSave(*row)) {
+        return *failed;
+    }
+    const config::ModuleConfig saved{
+        config::Model::P6, row->version.toUInt(), row->mac.toStdString(),
+        config::UtcTimeText(std::chrono::system_clock::now()), ControlValuesP6(m_panel)};
+    QString error;
+    if (!SaveModuleConfig(m_options.outputFile, saved, error)) {
+        return fail(exitcode::OtherError, error);
+    }
+    if (m_options.json) {
+        m_out << QJsonDocument(QJsonObject{{"device", DeviceJson(*row)},
+                                           {"file", m_options.outputFile},
+                                           {"model", "P6"},
+                                           {"controls", static_cast<int>(saved.values.size())}})
+                     .toJson(QJsonDocument::Indented);
+    } else {
+        m_out << "saved the P6 configuration of " << row->mac << " (firmware " << row->version
+              << ", " << saved.values.size() << " controls) to " << m_options.outputFile
+              << Qt::endl;
+    }
+    return exitcode::Ok;
+}
+
+int CtlSession::runRestore() {
+    QString error;
+    const auto file = LoadModuleConfig(m_options.configFile, error);
+    if (!file) {
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+    }
+    const auto row = findDevice();
+    if (!row) {
+        return failNotFound();
+    }
+    if (const auto model = config::ModelFromFlag(row->flag)) {
+        if (const std::string refused =
+                config::CheckTargetModel(*file, *model, NameOf(m_options.configFile));
+            !refused.empty()) {
+            return fail(exitcode::BadArguments,
+                        QString::fromStdString(refused) + QStringLiteral("; nothing was written"));
+        }
+    }
+    if (const auto failed = readForSave(*row)) {
+        return *failed;
+    }
+    // A P7's read fills no panel: its own MAC and address go in first, so that the file's
+    // values land on them as on a P6's panel read from the module.
+    PanelP7 p7;
+    p7.edt_UserMACP7 = row->mac.toStdString();
+    config::TakeTargetAddress(p7, DecodeBaseBlock(m_mirror.base));
+    std::string problem;
+    const bool applied =
+        row->flag == DevFlagP6
+            ? config::ApplyModuleConfig(m_panel, *file, m_options.withNetwork, problem)
+            : config::ApplyModuleConfig(p7, *file, m_options.withNetwork, problem);
+    if (!applied) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("%1: %2; nothing was written")
+                        .arg(m_options.configFile, QString::fromStdString(problem)));
+    }
+    return saveOverRead(*row, p7);
+}
+
+} // namespace r2::ctl
