@@ -478,7 +478,7 @@ void MainController::connectSerial() {
             [this] { logText("lang_Ts_ComSetOk", PaneColour::Green); });
     connect(serial, &SerialExchange::p5Reply, this, &MainController::onP5Reply);
     connect(serial, &SerialExchange::p5DefaultIdApplied, this, [this] {
-        m_p5.edt_ID = "0";
+        m_p5.edt_ID = PanelP5{}.edt_ID; // the default device ID the frame carried
         m_view.ShowPanel(PanelId::P5);
     });
     connect(serial, &SerialExchange::OnBaseParams, this, &MainController::onBaseParams);

@@ -114,7 +114,9 @@ expect_completion() {
   got=$(complete_words "$@" | sort | tr '\n' ' ')
   [[ $got == "$want" ]] || fail "completing '$*': got '$got', expected '$want'"
 }
-expect_completion "read reset restart " r2ctl re
+expect_completion "read reset restart restore " r2ctl re
+expect_completion "backup " r2ctl ba
+expect_completion "--with-network " r2ctl --with
 expect_completion "edt_StaticIP= edt_StaticIPP7= " r2ctl write 00:11:22:33:44:55 --set edt_Stat
 expect_completion "edt_ModuleIP= edt_ModulePort= " r2ctl serial write --model p5 --set edt_Module
 expect_completion "read write " r2ctl serial ''
