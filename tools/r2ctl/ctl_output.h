@@ -76,6 +76,7 @@ struct SetValue {
     QString control;
     QString text;
     bool jsonNumber = false;
+    bool fromFile = false; // --from: its values come in the order of their names
 };
 // The text SetControl takes for `value`: an edit's text as the module's bytes (GBK), a JSON
 // number on a list as that entry's name, anything else as typed. Empty, with `error` set, when

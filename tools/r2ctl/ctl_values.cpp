@@ -1,5 +1,6 @@
 #include "ctl_values.h"
 
+#include <algorithm>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,10 +10,39 @@ namespace r2::ctl {
 
 namespace {
 
+// A file's values come in the order of their names, so a hex box could flip after its data edit
+// was set and turn the file's text into hex digits. The file's lists and boxes therefore go
+// first, then its edits, then the --set values in the order they were given.
+std::vector<const SetValue*> ApplyOrder(std::span<const ControlInfo> table,
+                                        const std::vector<SetValue>& values) {
+    const auto isEdit = [table](const SetValue& value) {
+        const auto info = std::ranges::find(table, value.control.toStdString(), &ControlInfo::name);
+        return info != table.end() && info->kind == ControlKind::Edit;
+    };
+    std::vector<const SetValue*> order;
+    for (const SetValue& value : values) {
+        if (value.fromFile && !isEdit(value)) {
+            order.push_back(&value);
+        }
+    }
+    for (const SetValue& value : values) {
+        if (value.fromFile && isEdit(value)) {
+            order.push_back(&value);
+        }
+    }
+    for (const SetValue& value : values) {
+        if (!value.fromFile) {
+            order.push_back(&value);
+        }
+    }
+    return order;
+}
+
 template <class Panel>
 bool ApplyWith(Panel& panel, std::span<const ControlInfo> table,
                const std::vector<SetValue>& values, QString& error) {
-    for (const SetValue& value : values) {
+    for (const SetValue* ordered : ApplyOrder(table, values)) {
+        const SetValue& value = *ordered;
         const auto text = ControlText(table, value, error);
         if (!text) {
             return false;
@@ -52,7 +82,7 @@ std::optional<std::vector<SetValue>> ValuesToSet(const CtlOptions& options, QStr
                             .arg(it.key(), options.fromFile);
                 return std::nullopt;
             }
-            values.push_back({it.key(), *text, it.value().isDouble()});
+            values.push_back({it.key(), *text, it.value().isDouble(), true});
         }
     }
     for (const QString& set : options.sets) {
