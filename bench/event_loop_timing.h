@@ -116,18 +116,23 @@ public:
         return out;
     }
 
-    // The single longest dispatch: what and when.
+    // The single longest dispatch: what and when, and how many dispatches were timed in all.
     QJsonObject longest() const {
         const auto it = std::ranges::max_element(
             m_dispatches, {}, [](const auto& item) { return item.second.longestMs; });
         if (it == m_dispatches.end()) {
             return {};
         }
+        qint64 dispatches = 0;
+        for (const auto& [key, entry] : m_dispatches) {
+            dispatches += entry.count;
+        }
         return {{"what", QString::fromLatin1(it->first.first) + QLatin1Char(' ') +
                              EventName(it->first.second)},
                 {"ms", it->second.longestMs},
                 {"use", it->second.longestUse.json()},
-                {"at", it->second.longestAt}};
+                {"at", it->second.longestAt},
+                {"dispatches", dispatches}};
     }
 
 private:

@@ -8,6 +8,7 @@
 // usage: bench_flood_window MEASURE_MS
 
 #include "app_shell.h"
+#include "event_loop_timing.h"
 #include "main_controller.h"
 #include "Unit_Main.h"
 #include "Unit_Udp.h"
@@ -15,13 +16,11 @@
 #include "wdRunOnce.h"
 
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMetaEnum>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -31,12 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-double MonotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
 
 // VmHWM: the most resident memory the process has held so far.
 double PeakRssMb() {
@@ -52,94 +45,10 @@ double PeakRssMb() {
     return 0;
 }
 
-// Times every outermost event dispatch once started and keeps the longest: what ran and when.
-class TimedApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    void setRecording(bool on) { m_recording = on; }
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (!m_recording || m_depth > 0) {
-            ++m_depth;
-            const bool handled = QApplication::notify(receiver, event);
-            --m_depth;
-            return handled;
-        }
-        const char* className = receiver->metaObject()->className();
-        const QEvent::Type type = event->type();
-        const double start = MonotonicMs();
-        ++m_depth;
-        const bool handled = QApplication::notify(receiver, event);
-        --m_depth;
-        const double took = MonotonicMs() - start;
-        ++m_dispatches;
-        if (took > m_longestMs) {
-            m_longestMs = took;
-            m_longestAt = start;
-            const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
-            m_longestWhat = QString::fromLatin1(className) + QLatin1Char(' ') +
-                            (name ? QString::fromLatin1(name) : QString::number(type));
-        }
-        return handled;
-    }
-
-    QJsonObject longest() const {
-        return {{"what", m_longestWhat},
-                {"ms", m_longestMs},
-                {"at", m_longestAt},
-                {"dispatches", static_cast<qint64>(m_dispatches)}};
-    }
-
-private:
-    bool m_recording = false;
-    int m_depth = 0;
-    double m_longestMs = 0;
-    double m_longestAt = 0;
-    QString m_longestWhat;
-    quint64 m_dispatches = 0;
-};
-
-// Ticks every 2 ms on the window's thread: the longest gap between two ticks is the longest
-// time the event loop did not come round.
-class StallMonitor final : public QObject {
-public:
-    StallMonitor() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(2);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const double now = MonotonicMs();
-            if (now - m_last > m_longestMs) {
-                m_longestMs = now - m_last;
-                m_longestFrom = m_last;
-            }
-            m_last = now;
-            ++m_ticks;
-        });
-    }
-
-    void start() {
-        m_last = MonotonicMs();
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-
-    QJsonObject result() const {
-        return {{"longestMs", m_longestMs}, {"from", m_longestFrom}, {"ticks", m_ticks}};
-    }
-
-private:
-    QTimer m_timer;
-    double m_last = 0;
-    double m_longestMs = 0;
-    double m_longestFrom = 0;
-    int m_ticks = 0;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    TimedApplication app(argc, argv);
+    r2bench::TimedApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_flood_window MEASURE_MS\n");
         return 2;
@@ -166,13 +75,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    StallMonitor stalls;
+    r2bench::StallMonitor stalls;
     double searchAt = 0;
     // The search starts once the window is up and the loop runs, as a user's click would.
     QTimer::singleShot(200, &app, [&] {
         app.setRecording(true);
         stalls.start();
-        searchAt = MonotonicMs();
+        searchAt = r2bench::MonotonicMs();
         search->click();
         QTimer::singleShot(measureMs, &app, &QApplication::quit);
     });
