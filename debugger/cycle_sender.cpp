@@ -16,7 +16,19 @@ std::chrono::milliseconds PeriodOf(std::uint32_t intervalMs) {
 
 } // namespace
 
-CycleSender::CycleSender(QObject* parent) : QObject(parent) {}
+namespace {
+
+// How often the owner's thread hands failures the worker reported on to SendFailed, and how
+// many may wait for it (a send failing every millisecond while the owner is busy stays bounded).
+constexpr int FailureDeliveryMs = 20;
+constexpr std::size_t MaxWaitingFailures = 1000;
+
+} // namespace
+
+CycleSender::CycleSender(QObject* parent) : QObject(parent) {
+    m_failureTimer.setInterval(FailureDeliveryMs);
+    connect(&m_failureTimer, &QTimer::timeout, this, &CycleSender::deliverFailures);
+}
 
 CycleSender::~CycleSender() {
     Abort();
@@ -49,6 +61,18 @@ void CycleSender::Start(SendFunction send) {
         m_abort = false;
     }
     m_worker = std::thread([this, send = std::move(send)] { Run(send); });
+    m_failureTimer.start();
+}
+
+void CycleSender::deliverFailures() {
+    std::vector<SendOutcome> failures;
+    {
+        const std::lock_guard guard(m_lock);
+        failures.swap(m_failures);
+    }
+    for (const SendOutcome& failure : failures) {
+        emit SendFailed(failure);
+    }
 }
 
 void CycleSender::Stop() {
@@ -113,7 +137,10 @@ bool CycleSender::Pass(const SendFunction& send) {
         const SendOutcome outcome = send(row.payload);
         if (outcome.result != SendOutcome::Result::Sent &&
             outcome.result != SendOutcome::Result::NotRunning) {
-            emit SendFailed(outcome);
+            const std::lock_guard guard(m_lock);
+            if (m_failures.size() < MaxWaitingFailures) {
+                m_failures.push_back(outcome);
+            }
         }
         if (row.delayMs > 0 && !Wait(row.delayMs)) {
             return false;

@@ -11,7 +11,9 @@
 // under a lock whenever the user changes them; a pass takes the rows as they are when it starts.
 // Stop asks the worker to stop without waiting for it: the pass under way finishes the row it
 // is on (send and delay) and its pause, and no further pass starts. A failed send is reported
-// through SendFailed (queued to the owner's thread) and the cycle goes on.
+// through SendFailed on the owner's thread and the cycle goes on: the worker only adds it to a
+// list under the lock, and a short timer of the owner's hands the list on, so nothing crosses
+// from the worker through Qt's event queue (whose locks ThreadSanitizer cannot see).
 
 #include "cmd_rows.h"
 #include "debug_transport.h"
@@ -22,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <QObject>
+#include <QTimer>
 #include <thread>
 #include <vector>
 
@@ -71,6 +74,7 @@ private:
     // A wait that only the destructor or a restart cuts short; false when cut short.
     bool Wait(std::uint32_t ms);
     void Abort();
+    void deliverFailures();
 
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
@@ -78,6 +82,8 @@ private:
     std::uint32_t m_intervalMs = DefaultIntervalMs;
     bool m_stop = true; // CycleStop
     bool m_abort = false;
+    std::vector<SendOutcome> m_failures; // reported by the worker, not yet delivered
+    QTimer m_failureTimer;
     std::thread m_worker;
 };
 
