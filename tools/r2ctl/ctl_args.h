@@ -26,8 +26,8 @@ struct CtlOptions {
     bool json = false;
     bool help = false;
     bool version = false;
-    QString
-        command; // search, read, write, restart, reset, fields, serial, upgrade, backup, restore
+    // search, read, write, restart, reset, fields, serial, upgrade, backup, restore, clone
+    QString command;
     QString mac; // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given
     QString fromFile;    // --from FILE.json
@@ -46,6 +46,20 @@ struct CtlOptions {
     QString outputFile;
     QString configFile;
     bool withNetwork = false;
+    // Several modules (restart, upgrade, clone): every MAC in the order given, as MAC text;
+    // `mac` holds the first. upgrade: the modules' addresses, paired in order with the MACs;
+    // `targetIp` holds the first.
+    QStringList macs;
+    QStringList targetIps;
+    // clone FILE (in configFile): --to (macs) or --all-found, the address plan's first static
+    // IP and name pattern with its first counter value, and --dry-run.
+    bool allFound = false;
+    QString ipFrom;
+    QString namePattern;
+    std::uint32_t nameStart = 1;
+    bool dryRun = false;
+    // restart, upgrade, clone: the modules after the first failure are not run.
+    bool stopOnError = false;
 };
 
 struct ParseResult {
