@@ -11,7 +11,7 @@ packages=(
   python3 iproute2 util-linux curl
   xvfb xauth fonts-wqy-microhei
   dpkg-dev help2man librsvg2-bin man-db desktop-file-utils appstream bash-completion lintian
-  python3-xlib
+  python3-xlib libcli11-dev
 )
 
 missing=()
