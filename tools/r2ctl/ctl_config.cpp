@@ -1,11 +1,10 @@
 #include "ctl_config.h"
 
 #include "config_apply.h"
+#include "config_store.h"
 #include "ctl_session.h"
 
 #include <chrono>
-#include <QFile>
-#include <QSaveFile>
 
 namespace r2::ctl {
 
@@ -18,38 +17,17 @@ std::string NameOf(const QString& path) {
 } // namespace
 
 std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
+    config::LoadResult loaded = config::LoadModuleConfig(NameOf(path));
+    if (!loaded.config) {
+        error = QString::fromStdString(loaded.error);
     }
-    const QByteArray text = file.readAll();
-    config::ReadResult read = config::ReadModuleConfig(
-        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), NameOf(path));
-    if (!read.config) {
-        error = QString::fromStdString(read.error);
-    }
-    return std::move(read.config);
+    return std::move(loaded.config);
 }
 
 bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, QString& error) {
-    const std::string text = config::WriteModuleConfig(config);
-    if (const config::ReadResult back = config::ReadModuleConfig(text, NameOf(path));
-        !back.config) {
-        error = QString::fromStdString(back.error) +
-                QStringLiteral(" (the module holds a value its panel does not take back); the "
-                               "file was not written");
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    const std::string refused = config::SaveModuleConfig(NameOf(path), config);
+    error = QString::fromStdString(refused);
+    return refused.empty();
 }
 
 int CtlSession::runBackup() {

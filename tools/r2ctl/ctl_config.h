@@ -1,7 +1,8 @@
 #pragma once
 // backup and restore: a module's panel to a configuration file and back, through the same
 // read, checks and save as write. The file itself (format, validation, applying it over a
-// panel read from the target) is protocol/config; here is what touches files and the session.
+// panel read from the target, reading and writing it on disk) is protocol/config; here are its
+// QString forms and the session.
 
 #include "config_file.h"
 
@@ -14,9 +15,9 @@ namespace r2::ctl {
 // and the value when it is refused.
 std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QString& error);
 
-// Writes the configuration to FILE whole or not at all (a temporary file renamed over it).
-// False with `error` set when it cannot be written, or when the text would not read back (a
-// value the panel itself does not take, such as a baud list showing its custom prompt).
+// Writes the configuration to FILE whole or not at all (config::SaveModuleConfig). False with
+// `error` set when it cannot be written, or when the text would not read back (a value the panel
+// itself does not take, such as a baud list showing its custom prompt).
 bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, QString& error);
 
 } // namespace r2::ctl
