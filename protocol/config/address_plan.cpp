@@ -148,6 +148,14 @@ std::optional<std::string> ExpandNamePattern(std::string_view pattern, std::uint
 }
 
 AddressPlan PlanAddresses(const AddressPlanRequest& request) {
+    if (request.firstIp.empty()) {
+        AddressPlan names;
+        names.modules.resize(request.count);
+        if (!PlanNames(request, names.modules, names.error)) {
+            names.modules.clear();
+        }
+        return names;
+    }
     const auto first = ParseIpv4(request.firstIp);
     const auto mask = ParseIpv4(request.mask);
     if (!first) {

@@ -29,7 +29,7 @@ struct PlannedModule {
 };
 
 struct AddressPlanRequest {
-    std::string firstIp;
+    std::string firstIp; // empty: names only, every module keeps its address (ip empty)
     std::string mask;
     std::vector<std::string> taken; // addresses seen in the search
     std::string namePattern;        // UTF-8; empty: names are not planned

@@ -116,6 +116,11 @@ TEST(AddressPlan, NamesFromTheCounterPatternFitTheNameField) {
         EXPECT_NE(plan.error.find(c.error), std::string::npos) << c.pattern << ": " << plan.error;
         EXPECT_EQ(plan.error.empty(), std::string(c.error).empty()) << c.pattern;
     }
+    // Without a first address only names are planned; every module keeps its address.
+    const AddressPlan namesOnly = PlanAddresses({"", "", {"192.168.0.7"}, "N{n}", 7, 2});
+    ASSERT_EQ(namesOnly.modules.size(), 2u) << namesOnly.error;
+    EXPECT_EQ(Ips(namesOnly), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(namesOnly.modules[1].name, "N8");
     // The bytes that go into the field are GBK.
     const AddressPlan plan =
         PlanAddresses({"192.168.0.20", "255.255.255.0", {}, "\xE8\xBD\xA6{n}", 1, 1});
