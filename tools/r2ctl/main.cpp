@@ -2,6 +2,7 @@
 // them over a serial line, and upgrade their firmware.
 
 #include "ctl_args.h"
+#include "ctl_batch.h"
 #include "ctl_output.h"
 #include "ctl_serial.h"
 #include "ctl_session.h"
@@ -54,6 +55,10 @@ int Run(const CtlOptions& options, QTextStream& out, QTextStream& err) {
     }
     if (options.command == "upgrade") {
         UpgradeSession session(options, out, err, isatty(STDOUT_FILENO) == 1);
+        return session.run();
+    }
+    if (IsBatchCommand(options)) {
+        BatchSession session(options, out, err);
         return session.run();
     }
     CtlSession session(options, out, err);

@@ -1,0 +1,159 @@
+#pragma once
+// ModuleBatch: one job run over several modules, one module after another, over an endpoint
+// and parameter mirror the caller owns (r2ctl's, or the window's own).
+//
+// Contract:
+// - Jobs: restart every target, or apply one module configuration to every target. A
+//   configuration job reads the target as a save needs it and refuses to write when the
+//   module rejected the login, when its read cannot be trusted (several modules answered from
+//   its address), when it sent no base block, when its base block names another MAC, or when
+//   the module is of another model than the file. The file goes over what the module sent
+//   (its MAC never, its address settings only with withNetwork), then the target's planned
+//   address (static, the planned IP, the file's mask and gateway, a P6's DNS too) and name;
+//   then the ordinary all-or-nothing save runs as the window's.
+// - The verdict of a module counts only what the module itself answered: statuses from its
+//   own address, the frames the sequence's ledger saw acknowledged in their own windows, and
+//   after the last frame replyWaitMs more for late answers.
+// - A target without an address was not found by the search and fails as such.
+// - Dry run: the read goes out, the save is planned, and its frames are reported instead of
+//   sent. A restart's dry run sends nothing at all.
+// - stopOnError: after the first failure the remaining modules are reported not run.
+// - Everything waits on timers and signals: the owner's event loop keeps running. Modules are
+//   saved one after another, never in parallel, because the endpoint keeps one read check and
+//   one mirror.
+// - moduleStarted(i) and moduleFinished(i, result) come for every module that runs;
+//   moduleFinished alone for one not run; finished() after the last.
+
+#include "address_plan.h"
+#include "config_file.h"
+#include "lan_sequences.h"
+#include "panel_p6.h"
+
+#include <memory>
+#include <optional>
+#include <QByteArray>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <vector>
+
+namespace r2 {
+
+class TUdpSvr;
+
+// A module as the search listed it. `ip` empty: the search did not find it.
+struct BatchTarget {
+    QString mac; // MAC text with spaces
+    QString ip;
+    QString version;
+    int flag = DevFlagNone;
+    int ipIndex = 0;
+    std::optional<config::PlannedModule> planned; // clone --ip-from / --name
+};
+
+struct BatchSettings {
+    QString user = QStringLiteral("admin");
+    QString password = QStringLiteral("tulip");
+    int replyWaitMs = 2000; // after a read, and after a sequence's last frame
+    bool dryRun = false;
+    bool stopOnError = false;
+};
+
+// What a frame that was not sent would have been.
+struct BatchFrame {
+    quint8 command = 0;
+    quint16 port = 0;
+    QByteArray bytes;
+};
+
+struct BatchModuleResult {
+    enum class Result { Ok, Failed, NotRun, DryRun };
+    enum class Failure { None, NotFound, Password, NoAnswer, Refused, Other };
+
+    Result result = Result::NotRun;
+    Failure failure = Failure::None;
+    QString message;                       // what happened and what to do (failures)
+    QStringList skippedKeys;               // language keys of blocks a save's checks skipped
+    std::vector<BatchFrame> framesNotSent; // dry run
+};
+
+class ModuleBatch final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ModuleBatch)
+
+public:
+    ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent = nullptr);
+    ~ModuleBatch() override;
+
+    // Each starts the job and returns at once; false when a job is already running.
+    bool startRestart(std::vector<BatchTarget> targets, BatchSettings settings);
+    bool startConfig(std::vector<BatchTarget> targets, config::ModuleConfig file,
+                     BatchSettings settings, bool withNetwork = false);
+
+    bool isRunning() const { return m_running; }
+    const std::vector<BatchTarget>& targets() const { return m_targets; }
+    // One per target; complete once finished() was emitted.
+    const std::vector<BatchModuleResult>& results() const { return m_results; }
+
+signals:
+    void moduleStarted(int index);
+    void moduleFinished(int index, const r2::BatchModuleResult& result);
+    void finished();
+
+private:
+    // What the module answered while its read or save ran.
+    struct Counts {
+        int framesSent = 0;
+        int framesFailed = 0;
+        int passwordErrors = 0;
+        int otherErrors = 0;
+        int answers = 0;
+    };
+
+    bool begin(std::vector<BatchTarget> targets, BatchSettings settings);
+    void runNext();
+    void startRead(const BatchTarget& target);
+    void onReadDone();
+    // The read checks; empty when the read is fit to save over.
+    std::optional<BatchModuleResult> readRefusal(const BatchTarget& target) const;
+    void saveOverRead(const BatchTarget& target);
+    void runPlan(const BatchTarget& target, const SequencePlan& plan);
+    void onSequenceFinished();
+    void onWaitOver();
+    BatchModuleResult verdictResult() const;
+    BatchModuleResult dryRunResult(const SequencePlan& plan) const;
+    void finishModule(BatchModuleResult result);
+
+    void onStatusFrom(int code, const QString& senderIp);
+    void connectFills();
+
+    enum class Job { Restart, Config };
+    enum class Stage { Idle, Reading, Saving, Waiting };
+
+    TUdpSvr& m_udp;
+    ParamMirror& m_mirror;
+    Job m_job = Job::Restart;
+    Stage m_stage = Stage::Idle;
+    bool m_running = false;
+    std::vector<BatchTarget> m_targets;
+    std::vector<BatchModuleResult> m_results;
+    BatchSettings m_settings;
+    std::optional<config::ModuleConfig> m_file;
+    bool m_withNetwork = false;
+    std::size_t m_index = 0;
+    bool m_failedOnce = false;
+
+    QString m_moduleIp; // whose statuses count
+    Counts m_counts;
+    QStringList m_skippedKeys;
+    PanelP6 m_panel;
+    bool m_panelFilled = false;
+    std::unique_ptr<LanSequence> m_sequence;
+    QTimer m_wait;
+};
+
+} // namespace r2
+
+Q_DECLARE_METATYPE(r2::BatchModuleResult)

@@ -1,0 +1,288 @@
+#include "ctl_batch.h"
+
+#include "address_plan.h"
+#include "config_file.h"
+#include "ctl_config.h"
+
+#include <functional>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace r2::ctl {
+
+namespace {
+
+// Polling interval while the search runs; replies are handled in between.
+constexpr int PollMs = 5;
+
+using Failure = BatchModuleResult::Failure;
+using Result = BatchModuleResult::Result;
+
+// The file's value of the subnet mask, which the address plan and every planned module take.
+std::optional<std::string> FileMask(const config::ModuleConfig& file) {
+    const std::string_view control =
+        file.model == config::Model::P7 ? "edt_SubnetMaskP7" : "edt_SubnetMask";
+    for (const ControlValue& v : file.values) {
+        if (v.name == control) {
+            return v.value;
+        }
+    }
+    return std::nullopt;
+}
+
+QJsonObject FrameJson(const BatchFrame& frame) {
+    return QJsonObject{{"command", CommandName(frame.command)},
+                       {"code", frame.command},
+                       {"port", frame.port},
+                       {"length", frame.bytes.size()},
+                       {"bytes", HexText(frame.bytes)}};
+}
+
+BatchResult RowResult(Result result) {
+    switch (result) {
+    case Result::Ok:
+        return BatchResult::Ok;
+    case Result::Failed:
+        return BatchResult::Failed;
+    case Result::DryRun:
+        return BatchResult::DryRun;
+    case Result::NotRun:
+        break;
+    }
+    return BatchResult::NotRun;
+}
+
+} // namespace
+
+bool IsBatchCommand(const CtlOptions& options) {
+    return options.command == "clone" || (options.command == "restart" && options.macs.size() > 1);
+}
+
+int BatchExitCode(Failure failure) {
+    switch (failure) {
+    case Failure::None:
+        return exitcode::Ok;
+    case Failure::NotFound:
+        return exitcode::NotFound;
+    case Failure::Password:
+        return exitcode::PasswordError;
+    case Failure::NoAnswer:
+        return exitcode::NoAnswer;
+    case Failure::Refused:
+        return exitcode::BadArguments;
+    case Failure::Other:
+        break;
+    }
+    return exitcode::OtherError;
+}
+
+BatchSession::BatchSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
+    : m_options(options), m_out(out), m_err(err) {
+    connect(&m_udp, &TUdpSvr::OnDeviceFound, this,
+            [this](const QString& ip, const QString& name, int socketIndex, int flag,
+                   const QString& version, const QString& mac) {
+                if (m_devices.size() < TUdpSvr::MaxKnownModules) {
+                    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
+                }
+            });
+    connect(&m_udp, &TUdpSvr::OnStatus, this, [this](int code, const QString& text) {
+        if (code == StPortInUse) {
+            m_err << "r2ctl: the UDP sockets could not be opened (" << text << ")" << Qt::endl;
+        }
+    });
+}
+
+int BatchSession::run() {
+    return m_options.command == "clone" ? runClone() : runRestart();
+}
+
+int BatchSession::fail(int status, const QString& message) {
+    m_err << "r2ctl: " << message << Qt::endl;
+    return status;
+}
+
+void BatchSession::search(const QStringList& macs) {
+    const auto allFound = [&] {
+        return !macs.isEmpty() && std::ranges::all_of(macs, [this](const QString& mac) {
+            return foundRow(mac).has_value();
+        });
+    };
+    m_udp.SearchDevices();
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (clock.elapsed() >= m_options.waitMs || allFound()) {
+            loop.quit();
+        }
+    });
+    poll.start(PollMs);
+    loop.exec();
+}
+
+std::optional<DeviceRow> BatchSession::foundRow(const QString& mac) const {
+    const auto row = std::ranges::find(m_devices, mac, &DeviceRow::mac);
+    return row != m_devices.end() ? std::optional(*row) : std::nullopt;
+}
+
+BatchTarget BatchSession::targetFor(const QString& mac) const {
+    const auto row = foundRow(mac);
+    if (!row) {
+        return BatchTarget{mac, {}, {}, DevFlagNone, 0, std::nullopt};
+    }
+    return BatchTarget{row->mac, row->ip, row->version, row->flag, row->ipIndex, std::nullopt};
+}
+
+int BatchSession::runClone() {
+    const QString& path = m_options.configFile;
+    QString error;
+    const auto file = LoadModuleConfig(path, error);
+    if (!file) {
+        return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
+    }
+    if (m_options.allFound == !m_options.macs.isEmpty()) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("clone takes its modules from --to MAC[,MAC...] or "
+                                   "--all-found, one of the two; nothing was sent"));
+    }
+    if (!m_options.ipFrom.isEmpty() && !config::ParseIpv4(m_options.ipFrom.toStdString())) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("--ip-from: \"%1\" is not an IPv4 address; nothing was sent")
+                        .arg(m_options.ipFrom));
+    }
+    const std::string pattern = m_options.namePattern.toStdString();
+    if (std::string problem;
+        !pattern.empty() && !config::ExpandNamePattern(pattern, m_options.nameStart, problem)) {
+        return fail(
+            exitcode::BadArguments,
+            QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
+    }
+    const auto mask = FileMask(*file);
+    if (!m_options.ipFrom.isEmpty() && !mask) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
+                                   "take from it; nothing was sent")
+                        .arg(path));
+    }
+
+    search(m_options.macs);
+    if (m_options.allFound) {
+        for (const DeviceRow& row : m_devices) {
+            if (config::ModelFromFlag(row.flag) == file->model) {
+                m_targets.push_back(targetFor(row.mac));
+            } else {
+                m_err << "r2ctl: " << row.mac << " (" << ModelName(row.flag) << ") is not a "
+                      << QString::fromUtf8(config::ModelName(file->model)) << " module; left alone"
+                      << Qt::endl;
+            }
+        }
+        if (m_targets.empty()) {
+            return fail(exitcode::NotFound,
+                        QStringLiteral("no %1 module answered the search; nothing was written")
+                            .arg(QString::fromUtf8(config::ModelName(file->model))));
+        }
+    } else {
+        for (const QString& mac : m_options.macs) {
+            m_targets.push_back(targetFor(mac));
+        }
+    }
+
+    // The whole plan before anything is written: a plan that cannot be kept writes nothing.
+    m_namesPlanned = !pattern.empty();
+    if (!m_options.ipFrom.isEmpty() || m_namesPlanned) {
+        config::AddressPlanRequest request{
+            m_options.ipFrom.toStdString(), mask.value_or(""), {}, pattern, m_options.nameStart, 0};
+        for (const DeviceRow& row : m_devices) {
+            request.taken.push_back(row.ip.toStdString());
+        }
+        request.count = static_cast<std::size_t>(
+            std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));
+        const config::AddressPlan plan = config::PlanAddresses(request);
+        if (!plan.error.empty()) {
+            return fail(exitcode::BadArguments, QString::fromStdString(plan.error) +
+                                                    QStringLiteral("; nothing was written"));
+        }
+        auto planned = plan.modules.begin();
+        for (BatchTarget& target : m_targets) {
+            if (!target.ip.isEmpty()) {
+                target.planned = *planned++;
+            }
+        }
+    }
+    return runBatch([&](ModuleBatch& batch) {
+        return batch.startConfig(m_targets, *file,
+                                 BatchSettings{m_options.user, m_options.password, m_options.waitMs,
+                                               m_options.dryRun, m_options.stopOnError});
+    });
+}
+
+int BatchSession::runRestart() {
+    search(m_options.macs);
+    for (const QString& mac : m_options.macs) {
+        m_targets.push_back(targetFor(mac));
+    }
+    return runBatch([&](ModuleBatch& batch) {
+        return batch.startRestart(m_targets, BatchSettings{m_options.user, m_options.password,
+                                                           m_options.waitMs, m_options.dryRun,
+                                                           m_options.stopOnError});
+    });
+}
+
+int BatchSession::runBatch(const std::function<bool(ModuleBatch&)>& start) {
+    m_rows.clear();
+    for (const BatchTarget& target : m_targets) {
+        BatchRow row;
+        row.mac = target.mac;
+        row.oldIp = target.ip;
+        row.newIp = target.planned && !target.planned->ip.empty()
+                        ? QString::fromStdString(target.planned->ip)
+                        : target.ip;
+        row.nameGiven = m_namesPlanned;
+        if (target.planned) {
+            row.name = QString::fromStdString(target.planned->name);
+        }
+        m_rows.push_back(row);
+    }
+    ModuleBatch batch(m_udp, m_mirror);
+    QEventLoop loop;
+    connect(&batch, &ModuleBatch::moduleFinished, this, &BatchSession::onModuleFinished);
+    connect(&batch, &ModuleBatch::finished, &loop, &QEventLoop::quit);
+    if (!start(batch)) {
+        return fail(exitcode::OtherError, QStringLiteral("the batch could not be started"));
+    }
+    loop.exec();
+    if (m_options.json) {
+        m_out << QJsonDocument(BatchJson(m_rows)).toJson(QJsonDocument::Indented);
+    } else {
+        m_out << BatchSummary(m_rows) << Qt::endl;
+    }
+    return BatchExitStatus(m_rows);
+}
+
+void BatchSession::onModuleFinished(int index, const BatchModuleResult& result) {
+    BatchRow& row = m_rows[static_cast<std::size_t>(index)];
+    row.result = RowResult(result.result);
+    row.exit = result.result == Result::Failed ? BatchExitCode(result.failure) : exitcode::Ok;
+    row.error = result.message;
+    for (const BatchFrame& frame : result.framesNotSent) {
+        row.frames.append(FrameJson(frame));
+    }
+    for (const QString& key : result.skippedKeys) {
+        m_err << "r2ctl: " << row.mac << ": " << EnglishText(key) << " (" << key
+              << "); that block was skipped" << Qt::endl;
+    }
+    if (m_options.json) {
+        return;
+    }
+    for (const auto& frame : row.frames) {
+        m_out << WouldSendLine(frame.toObject()) << '\n';
+    }
+    m_out << BatchLine(row) << Qt::endl;
+}
+
+} // namespace r2::ctl

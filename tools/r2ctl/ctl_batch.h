@@ -1,0 +1,61 @@
+#pragma once
+// clone, and restart with several MACs: a search, then ModuleBatch over every module, one
+// after another, reported as ctl_batch_report prints it (a line per module and a summary, or
+// one JSON array) with the first failure's exit status.
+//
+// clone checks everything it can before the search (the file in full, --ip-from, the name
+// pattern) and makes the whole address plan after it, before anything is written: a refusal
+// at either point sends nothing the modules would keep.
+
+#include "ctl_args.h"
+#include "ctl_batch_report.h"
+#include "ctl_output.h"
+#include "module_batch.h"
+#include "Unit_Udp.h"
+
+#include <optional>
+#include <QObject>
+#include <QTextStream>
+#include <vector>
+
+namespace r2::ctl {
+
+// True for the commands BatchSession runs: every clone, and a restart of several MACs.
+bool IsBatchCommand(const CtlOptions& options);
+
+// The exit status a module's failure gives, as the same command on that module alone would.
+int BatchExitCode(BatchModuleResult::Failure failure);
+
+class BatchSession final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BatchSession)
+
+public:
+    BatchSession(const CtlOptions& options, QTextStream& out, QTextStream& err);
+
+    int run();
+
+private:
+    int runClone();
+    int runRestart();
+    // Searches until every MAC asked for answered (every MAC of `macs`; none: the whole wait).
+    void search(const QStringList& macs);
+    std::optional<DeviceRow> foundRow(const QString& mac) const;
+    BatchTarget targetFor(const QString& mac) const;
+    // Runs the job, printing each module's line as it ends; returns the exit status.
+    int runBatch(const std::function<bool(ModuleBatch&)>& start);
+    void onModuleFinished(int index, const BatchModuleResult& result);
+    int fail(int status, const QString& message);
+
+    const CtlOptions m_options;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    ParamMirror m_mirror;
+    TUdpSvr m_udp{m_mirror};
+    std::vector<DeviceRow> m_devices;
+    std::vector<BatchTarget> m_targets;
+    std::vector<BatchRow> m_rows;
+    bool m_namesPlanned = false;
+};
+
+} // namespace r2::ctl
