@@ -1,9 +1,11 @@
 #include "ctl_args.h"
 
+#include "address_plan.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
 #include <array>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -12,15 +14,18 @@ namespace r2::ctl {
 
 namespace {
 
-const QStringList Commands = {"search", "read",   "write",   "restart", "reset",
-                              "fields", "serial", "upgrade", "backup",  "restore"};
+const QStringList Commands = {"search", "read",    "write",  "restart", "reset", "fields",
+                              "serial", "upgrade", "backup", "restore", "clone"};
 const QStringList Panels = {"p6", "p7", "p5"};
 const QStringList SerialActions = {"read", "write"};
 const QStringList SerialOptions = {"--port", "--model", "--baud"};
 const QStringList UpgradeOptions = {"--ip", "--mac", "--local-ip", "--file"};
-const QStringList ValueOptions = {"--user",     "--password", "--wait", "--set",   "--from",
-                                  "--port",     "--model",    "--baud", "--ip",    "--mac",
-                                  "--local-ip", "--file",     "-o",     "--output"};
+const QStringList CloneOptions = {"--to", "--ip-from", "--name", "--name-start"};
+const QStringList ValueOptions = {"--user",    "--password", "--password-file", "--wait",
+                                  "--set",     "--from",     "--port",          "--model",
+                                  "--baud",    "--ip",       "--mac",           "--local-ip",
+                                  "--file",    "-o",         "--output",        "--to",
+                                  "--ip-from", "--name",     "--name-start"};
 
 ParseResult Error(const QString& text) {
     return ParseResult{std::nullopt, text};
@@ -50,6 +55,23 @@ bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, 
         o.user = value;
     } else if (name == "--password") {
         o.password = value;
+    } else if (name == "--password-file") {
+        o.passwordFile = value;
+    } else if (name == "--to") {
+        o.macs << value.split(',');
+    } else if (name == "--ip-from") {
+        o.ipFrom = value;
+    } else if (name == "--name") {
+        o.namePattern = value;
+    } else if (name == "--name-start") {
+        bool ok = false;
+        o.nameStart = value.toUInt(&ok, 10);
+        if (!ok) {
+            error = QStringLiteral("--name-start needs a whole number (the name counter's first "
+                                   "value), not \"%1\"")
+                        .arg(value);
+            return false;
+        }
     } else if (name == "--wait") {
         bool ok = false;
         o.waitMs = value.toInt(&ok);
@@ -113,6 +135,23 @@ QString CheckSerial(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
+// Every MAC of `texts` as MAC text into o.macs, the first into o.mac.
+QString NormalizeMacs(CtlOptions& o, const QStringList& texts) {
+    o.macs.clear();
+    for (const QString& text : texts) {
+        const auto mac = NormalizeMac(text);
+        if (!mac) {
+            return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(text);
+        }
+        if (o.macs.contains(*mac)) {
+            return QStringLiteral("the MAC %1 is given twice").arg(*mac);
+        }
+        o.macs << *mac;
+    }
+    o.mac = o.macs.value(0);
+    return {};
+}
+
 QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
     if (!rest.isEmpty()) {
         return QStringLiteral("upgrade takes no argument but its options");
@@ -120,24 +159,33 @@ QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
     if (o.targetIp.isEmpty() || o.mac.isEmpty() || o.localIp.isEmpty() || o.imageFile.isEmpty()) {
         return QStringLiteral("upgrade needs --ip IP --mac MAC --local-ip IP --file PATH");
     }
-    for (const auto& [option, ip] : {std::pair{"--ip", o.targetIp}, {"--local-ip", o.localIp}}) {
-        if (!IsIpv4Text(ip)) {
-            return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), not "
-                                  "\"%2\"")
-                .arg(QLatin1String(option), ip);
+    const QStringList ips = o.targetIp.split(',');
+    if (const QString error = NormalizeMacs(o, o.mac.split(',')); !error.isEmpty()) {
+        return error;
+    }
+    if (ips.size() != o.macs.size()) {
+        return QStringLiteral("upgrade pairs each --ip with a --mac in order: %1 address(es) were "
+                              "given for %2 MAC(s)")
+            .arg(ips.size())
+            .arg(o.macs.size());
+    }
+    for (const QString& ip : ips) {
+        for (const auto& [option, address] : {std::pair{"--ip", ip}, {"--local-ip", o.localIp}}) {
+            if (!IsIpv4Text(address)) {
+                return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), "
+                                      "not \"%2\"")
+                    .arg(QLatin1String(option), address);
+            }
+        }
+        // The module takes the target address in the boot reply and answers on its own segment.
+        if (!SameSubnet(ip.toStdString(), o.localIp.toStdString(), "255.255.255.0")) {
+            return QStringLiteral("the module (%1) and this computer (%2) must be on the same "
+                                  "network segment (the first three numbers equal)")
+                .arg(ip, o.localIp);
         }
     }
-    // The module takes the target address in the boot reply and answers on its own segment.
-    if (!SameSubnet(o.targetIp.toStdString(), o.localIp.toStdString(), "255.255.255.0")) {
-        return QStringLiteral("the module (%1) and this computer (%2) must be on the same network "
-                              "segment (the first three numbers equal)")
-            .arg(o.targetIp, o.localIp);
-    }
-    const auto mac = NormalizeMac(o.mac);
-    if (!mac) {
-        return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(o.mac);
-    }
-    o.mac = *mac;
+    o.targetIps = ips;
+    o.targetIp = ips.first();
     if (!QFileInfo(o.imageFile).isFile()) {
         return QStringLiteral("--file: no image file \"%1\"").arg(o.imageFile);
     }
@@ -161,8 +209,59 @@ QString CheckConfigFiles(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
+QString CheckValuesBelongToWrite(const CtlOptions& o) {
+    if (o.command != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
+        return QStringLiteral("--set and --from belong to write");
+    }
+    return {};
+}
+
+// clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]: the plan's
+// form is checked here, so that a typing error sends nothing.
+QString CheckClone(CtlOptions& o, const QStringList& rest) {
+    if (rest.size() != 1) {
+        return QStringLiteral("clone needs one configuration file (clone FILE --to MAC[,MAC...] "
+                              "or --all-found)");
+    }
+    o.configFile = rest.first();
+    if (o.allFound == !o.macs.isEmpty()) {
+        return QStringLiteral("clone needs either --to MAC[,MAC...] or --all-found");
+    }
+    if (const QString error = NormalizeMacs(o, QStringList(o.macs)); !error.isEmpty()) {
+        return error;
+    }
+    if (!o.ipFrom.isEmpty() && !IsIpv4Text(o.ipFrom)) {
+        return QStringLiteral("--ip-from needs an IPv4 address (four numbers 0-255 with dots), "
+                              "not \"%1\"")
+            .arg(o.ipFrom);
+    }
+    if (const QString error = CheckValuesBelongToWrite(o); !error.isEmpty()) {
+        return error;
+    }
+    if (!o.namePattern.isEmpty()) {
+        std::string error;
+        if (!config::ExpandNamePattern(o.namePattern.toStdString(), o.nameStart, error)) {
+            return QStringLiteral("--name \"%1\": %2")
+                .arg(o.namePattern, QString::fromStdString(error));
+        }
+    }
+    return {};
+}
+
+// Options that belong to one command alone, given to another.
+QString CheckCommandOptions(const CtlOptions& o, bool cloneOptionGiven) {
+    if (o.command != "clone" && (cloneOptionGiven || o.allFound || o.dryRun)) {
+        return QStringLiteral("--to, --all-found, --ip-from, --name, --name-start and --dry-run "
+                              "belong to clone");
+    }
+    if (o.stopOnError && o.command != "clone" && o.command != "restart" && o.command != "upgrade") {
+        return QStringLiteral("--stop-on-error belongs to restart, upgrade and clone");
+    }
+    return {};
+}
+
 QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven,
-                         bool upgradeOptionGiven) {
+                         bool upgradeOptionGiven, bool cloneOptionGiven) {
     if (positionals.isEmpty()) {
         return QStringLiteral(
             "no command given (search, read, write, restart, reset, fields, serial, upgrade, "
@@ -176,6 +275,9 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
     if (const QString error = CheckConfigFiles(o, rest); !error.isEmpty()) {
         return error;
     }
+    if (const QString error = CheckCommandOptions(o, cloneOptionGiven); !error.isEmpty()) {
+        return error;
+    }
     if (o.command == "serial") {
         return CheckSerial(o, rest);
     }
@@ -187,6 +289,19 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
     }
     if (upgradeOptionGiven) {
         return QStringLiteral("--ip, --mac, --local-ip and --file belong to upgrade");
+    }
+    if (o.command == "clone") {
+        return CheckClone(o, rest);
+    }
+    if (o.command == "restart" && !rest.isEmpty()) {
+        QStringList macs;
+        for (const QString& argument : rest) {
+            macs << argument.split(',');
+        }
+        if (const QString error = NormalizeMacs(o, macs); !error.isEmpty()) {
+            return error;
+        }
+        return CheckValuesBelongToWrite(o);
     }
     if (o.command == "search") {
         return rest.isEmpty() ? QString() : QStringLiteral("search takes no argument");
@@ -208,10 +323,7 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
         return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(rest.first());
     }
     o.mac = *mac;
-    if (o.command != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
-        return QStringLiteral("--set and --from belong to write");
-    }
-    return {};
+    return CheckValuesBelongToWrite(o);
 }
 
 } // namespace
@@ -245,11 +357,43 @@ std::optional<QString> NormalizeMac(const QString& text) {
 
 namespace {
 
-ParseResult Parse(const QStringList& args) {
+// The password: --password, or the first line of --password-file, or R2_PASSWORD, or the
+// default. A password typed on the command line is visible to every user of the machine in
+// the process list; the file and the environment are not.
+QString ResolvePassword(CtlOptions& o, bool passwordGiven,
+                        const std::optional<QString>& envPassword) {
+    if (passwordGiven && !o.passwordFile.isEmpty()) {
+        return QStringLiteral("give the password once: --password or --password-file");
+    }
+    if (!o.passwordFile.isEmpty()) {
+        QFile file(o.passwordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return QStringLiteral("--password-file: cannot read \"%1\" (%2)")
+                .arg(o.passwordFile, file.errorString());
+        }
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r')) {
+            line.chop(1);
+        }
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        o.password = utf8.decode(line);
+        if (utf8.hasError()) {
+            return QStringLiteral("--password-file: the first line of \"%1\" is not UTF-8 text")
+                .arg(o.passwordFile);
+        }
+    } else if (!passwordGiven && envPassword) {
+        o.password = *envPassword;
+    }
+    return {};
+}
+
+ParseResult Parse(const QStringList& args, const std::optional<QString>& envPassword) {
     CtlOptions o;
     QStringList positionals;
     bool serialOptionGiven = false;
     bool upgradeOptionGiven = false;
+    bool cloneOptionGiven = false;
+    bool passwordGiven = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -268,10 +412,24 @@ ParseResult Parse(const QStringList& args) {
             o.withNetwork = true;
             continue;
         }
+        if (arg == "--all-found") {
+            o.allFound = true;
+            continue;
+        }
+        if (arg == "--dry-run") {
+            o.dryRun = true;
+            continue;
+        }
+        if (arg == "--stop-on-error") {
+            o.stopOnError = true;
+            continue;
+        }
         const QString name = arg.section('=', 0, 0);
         if (ValueOptions.contains(name)) {
             serialOptionGiven = serialOptionGiven || SerialOptions.contains(name);
             upgradeOptionGiven = upgradeOptionGiven || UpgradeOptions.contains(name);
+            cloneOptionGiven = cloneOptionGiven || CloneOptions.contains(name);
+            passwordGiven = passwordGiven || name == "--password";
             QString value;
             if (arg.contains('=')) {
                 value = arg.section('=', 1);
@@ -294,9 +452,12 @@ ParseResult Parse(const QStringList& args) {
     if (o.help || o.version) {
         return ParseResult{o, QString()};
     }
-    if (const QString error =
-            CheckPositionals(o, positionals, serialOptionGiven, upgradeOptionGiven);
+    if (const QString error = CheckPositionals(o, positionals, serialOptionGiven,
+                                               upgradeOptionGiven, cloneOptionGiven);
         !error.isEmpty()) {
+        return Error(error);
+    }
+    if (const QString error = ResolvePassword(o, passwordGiven, envPassword); !error.isEmpty()) {
         return Error(error);
     }
     return ParseResult{o, QString()};
@@ -304,8 +465,8 @@ ParseResult Parse(const QStringList& args) {
 
 } // namespace
 
-ParseResult ParseArguments(const QStringList& args) {
-    ParseResult result = Parse(args);
+ParseResult ParseArguments(const QStringList& args, const std::optional<QString>& envPassword) {
+    ParseResult result = Parse(args, envPassword);
     // A line that does not parse has no reliable option set; "--json" anywhere asks for JSON.
     result.json = result.options ? result.options->json : args.contains(QStringLiteral("--json"));
     return result;
@@ -323,7 +484,11 @@ ParseResult ParseCommandLine(const QByteArrayList& rawArgs) {
         }
     }
     if (undecodable.isEmpty()) {
-        return ParseArguments(args);
+        std::optional<QString> envPassword;
+        if (qEnvironmentVariableIsSet("R2_PASSWORD")) {
+            envPassword = qEnvironmentVariable("R2_PASSWORD");
+        }
+        return ParseArguments(args, envPassword);
     }
     const QString owner = OwnerOf(args, undecodable.first());
     const QString what = owner.isEmpty()
@@ -339,9 +504,10 @@ ParseResult ParseCommandLine(const QByteArrayList& rawArgs) {
 
 QString HelpText() {
     return QStringLiteral(
-        R"(Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...
+        R"(Usage: r2ctl [--user NAME] [--password PW | --password-file FILE] [--wait MS] [--json]
+             COMMAND ...
        r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...
-       r2ctl upgrade --ip IP --mac MAC --local-ip IP --file PATH [--json]
+       r2ctl upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH [--json]
 
 Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on a
 serial line, as the r2config window does, and upgrades a module's firmware as its upgrade
@@ -378,7 +544,26 @@ Commands:
                          mask, gateway, DNS) only with --with-network. A P7's read fills
                          no panel: the file goes over the P7 panel's design state holding
                          the module's own MAC and address (from its base block).
-  restart MAC            Send the restart command (port 1500 for every model).
+  clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]
+             [--name-start N] [--dry-run] [--stop-on-error]
+                         Apply one configuration file to several modules, one after another:
+                         FILE is checked in full first, then a search finds the modules (--to:
+                         those MACs; --all-found: every module listed of the file's model) and
+                         the whole address plan is made before anything is written. Each
+                         module is read, gets the file's values over what it sent (never its
+                         MAC; its address settings stay its own unless --ip-from), and is
+                         saved as write does. --ip-from IP: the modules get static addresses
+                         from IP up, one per module, skipping addresses the search saw and
+                         never leaving the subnet (mask and gateway from the file). --name:
+                         the module name from a pattern with a counter, {n} or {n:0W} (W
+                         digits), counting from --name-start (default 1), e.g. Line1-{n:02};
+                         every name must fit the module's 16-byte name field. --dry-run: read
+                         and plan, print every frame that would be sent, send no write.
+                         Prints a line per module (MAC, old and new IP, result) and a summary;
+                         --json prints the same as an array.
+  restart MAC [MAC...]   Send the restart command (port 1500 for every model). Several MACs
+                         (also as A,B,...) are restarted one after another, with a line per
+                         module and a summary.
   reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
   fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
                          accepted values.
@@ -405,13 +590,20 @@ Commands:
                          sysctl net.ipv4.ip_unprivileged_port_start=0. Shows a progress bar on
                          a terminal, status lines otherwise; --json prints one object (ending,
                          blocks, retransmissions, bytes, seconds, detail).
+                         Several modules: --ip and --mac take lists paired in order
+                         (--ip IP1,IP2 --mac MAC1,MAC2); they are upgraded one after another
+                         (the boot server's ports are fixed), with a line per module and a
+                         summary, or one JSON array.
 
 MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
 00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
 
 Options:
   --user NAME            User name the commands carry (default admin).
-  --password PW          Password the commands carry (default tulip).
+  --password PW          Password the commands carry (default tulip). A password typed here
+                         is visible to every user of the machine in the process list: prefer
+                         --password-file or R2_PASSWORD.
+  --password-file FILE   Take the password from the first line of FILE.
   --wait MS              How long to collect replies, in milliseconds (default 2000).
   --port PATH            serial: the serial port (/dev/ttyUSB0, /dev/ttyACM0, a name under
                          /dev such as ttyUSB0, or a pseudo-terminal's path).
@@ -422,12 +614,18 @@ Options:
   --ip IP, --mac MAC, --local-ip IP, --file PATH
                          upgrade: the module's address and MAC, this computer's address on
                          its segment, the firmware image.
+  --stop-on-error        restart, upgrade, clone with several modules: leave the modules after
+                         the first failure not run (without it, one failure never stops the
+                         others).
   --json                 Machine-readable output on standard output. A failure still
                          leaves JSON there: the command's document with "error" and "exit"
                          added, or {"error": TEXT, "exit": N} when it printed none (search
                          keeps its list of modules).
   -h, --help             This text.
   --version              The program's name and version.
+
+Environment:
+  R2_PASSWORD            The password, when neither --password nor --password-file is given.
 
 Exit status:
   0  success (read, backup: blocks came and no error status; write, restore, restart, reset:
@@ -454,6 +652,8 @@ Exit status:
   6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
   7  upgrade: the search time ran out after the boot loader announced another hardware
      identity than the image's (a firmware for another module)
+A command over several modules (clone; restart and upgrade with several MACs) exits 0 only
+when every module succeeded, otherwise with the status of the first module that failed.
 
 Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
 characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.

@@ -22,13 +22,14 @@ inline constexpr std::uint32_t DefaultSerialBaud = 9600;
 struct CtlOptions {
     QString user = QStringLiteral("admin");
     QString password = QStringLiteral("tulip");
+    QString passwordFile; // --password-file: the password is its first line
     int waitMs = DefaultWaitMs;
     bool json = false;
     bool help = false;
     bool version = false;
     // search, read, write, restart, reset, fields, serial, upgrade, backup, restore, clone
     QString command;
-    QString mac; // MAC text with single spaces, upper case
+    QString mac;         // MAC text with single spaces, upper case
     QStringList sets;    // "CONTROL=VALUE", in the order given
     QString fromFile;    // --from FILE.json
     QString fieldsPanel; // fields: p6, p7, p5 or empty for all three
@@ -68,10 +69,13 @@ struct ParseResult {
     bool json = false; // --json was given, so a refusal is printed as JSON too
 };
 
-ParseResult ParseArguments(const QStringList& args);
-// The command line as the process got it. Every argument must be UTF-8: an undecodable byte
-// would otherwise become U+FFFD and, in a user name or password, be sent in place of what
-// was typed.
+// `envPassword`: the R2_PASSWORD environment variable, used when neither --password nor
+// --password-file is given.
+ParseResult ParseArguments(const QStringList& args,
+                           const std::optional<QString>& envPassword = std::nullopt);
+// The command line as the process got it, with R2_PASSWORD from the environment. Every argument
+// must be UTF-8: an undecodable byte would otherwise become U+FFFD and, in a user name or password,
+// be sent in place of what was typed.
 ParseResult ParseCommandLine(const QByteArrayList& rawArgs);
 
 // A MAC typed with or without spaces, colons or dashes, in any letter case, as the MAC text

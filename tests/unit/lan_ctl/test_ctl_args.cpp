@@ -142,6 +142,91 @@ TEST(Arguments, BackupAndRestoreTakeTheirFiles) {
     }
 }
 
+TEST(Arguments, RestartTakesSeveralMacsInOrder) {
+    const auto one = ParseArguments(Args({"restart", "001122334455"}));
+    ASSERT_TRUE(one.options) << one.error.toStdString();
+    EXPECT_EQ(one.options->macs, QStringList{"00 11 22 33 44 55"});
+    EXPECT_FALSE(one.options->stopOnError);
+
+    const auto several = ParseArguments(Args(
+        {"restart", "00:11:22:33:44:55,001122334466", "00-11-22-33-44-77", "--stop-on-error"}));
+    ASSERT_TRUE(several.options) << several.error.toStdString();
+    EXPECT_EQ(several.options->macs,
+              Args({"00 11 22 33 44 55", "00 11 22 33 44 66", "00 11 22 33 44 77"}));
+    EXPECT_EQ(several.options->mac, "00 11 22 33 44 55");
+    EXPECT_TRUE(several.options->stopOnError);
+}
+
+TEST(Arguments, UpgradePairsAddressesWithMacs) {
+    QTemporaryFile image;
+    ASSERT_TRUE(image.open());
+    const auto r = ParseArguments(QStringList{"upgrade", "--ip", "192.168.0.7,192.168.0.8", "--mac",
+                                              "001122334455,00:11:22:33:44:66", "--local-ip",
+                                              "192.168.0.10", "--file", image.fileName()});
+    ASSERT_TRUE(r.options) << r.error.toStdString();
+    EXPECT_EQ(r.options->targetIps, Args({"192.168.0.7", "192.168.0.8"}));
+    EXPECT_EQ(r.options->macs, Args({"00 11 22 33 44 55", "00 11 22 33 44 66"}));
+    EXPECT_EQ(r.options->targetIp, "192.168.0.7");
+    EXPECT_EQ(r.options->mac, "00 11 22 33 44 55");
+}
+
+TEST(Arguments, CloneTakesFileTargetsAndPlan) {
+    const auto to = ParseArguments(Args({"clone", "line.json", "--to", "001122334455,001122334466",
+                                         "--to=001122334477", "--ip-from", "10.0.0.20", "--name",
+                                         "Line1-{n:02}", "--name-start", "5", "--dry-run"}));
+    ASSERT_TRUE(to.options) << to.error.toStdString();
+    EXPECT_EQ(to.options->command, "clone");
+    EXPECT_EQ(to.options->configFile, "line.json");
+    EXPECT_EQ(to.options->macs,
+              Args({"00 11 22 33 44 55", "00 11 22 33 44 66", "00 11 22 33 44 77"}));
+    EXPECT_FALSE(to.options->allFound);
+    EXPECT_EQ(to.options->ipFrom, "10.0.0.20");
+    EXPECT_EQ(to.options->namePattern, "Line1-{n:02}");
+    EXPECT_EQ(to.options->nameStart, 5U);
+    EXPECT_TRUE(to.options->dryRun);
+
+    const auto all = ParseArguments(Args({"--all-found", "clone", "line.json"}));
+    ASSERT_TRUE(all.options) << all.error.toStdString();
+    EXPECT_TRUE(all.options->allFound);
+    EXPECT_TRUE(all.options->macs.isEmpty());
+    EXPECT_EQ(all.options->nameStart, 1U);
+    EXPECT_FALSE(all.options->dryRun);
+}
+
+TEST(Arguments, PasswordComesFromTheLineTheFileOrTheEnvironment) {
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write("s3cret pw\r\nsecond line\n");
+    file.close();
+    const QString env = QStringLiteral("from-env");
+    struct Case {
+        const char* what;
+        QStringList args;
+        std::optional<QString> env;
+        const char* password;
+    };
+    const Case cases[] = {
+        {"default", Args({"search"}), std::nullopt, "tulip"},
+        {"environment", Args({"search"}), env, "from-env"},
+        {"option beats environment", Args({"--password", "typed", "search"}), env, "typed"},
+        {"file beats environment", QStringList{"--password-file", file.fileName(), "search"}, env,
+         "s3cret pw"},
+        {"empty environment", Args({"search"}), QString(), ""},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseArguments(c.args, c.env);
+        ASSERT_TRUE(r.options) << c.what << ": " << r.error.toStdString();
+        EXPECT_EQ(r.options->password, QString::fromUtf8(c.password)) << c.what;
+    }
+    const auto both = ParseArguments(
+        QStringList{"--password", "x", "--password-file", file.fileName(), "search"});
+    EXPECT_FALSE(both.options);
+    EXPECT_TRUE(both.error.contains("once")) << both.error.toStdString();
+    const auto missing = ParseArguments(Args({"--password-file", "/nonexistent/pw", "search"}));
+    EXPECT_FALSE(missing.options);
+    EXPECT_TRUE(missing.error.contains("/nonexistent/pw")) << missing.error.toStdString();
+}
+
 TEST(Arguments, Ipv4Text) {
     for (const char* good : {"0.0.0.0", "192.168.0.7", "255.255.255.255", "010.1.1.1"}) {
         EXPECT_TRUE(IsIpv4Text(QString::fromLatin1(good))) << good;
@@ -264,7 +349,44 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"set for a restore",
                     Args({"restore", "001122334455", "m.json", "--set", "a=b"}), "belong to write"},
         RefusedCase{"upgrade options for a read",
-                    Args({"read", "001122334455", "--file", "fw.bin"}), "belong to upgrade"}));
+                    Args({"read", "001122334455", "--file", "fw.bin"}), "belong to upgrade"},
+        RefusedCase{"restart with one bad MAC of two", Args({"restart", "001122334455,0011"}),
+                    "\"0011\" is not a MAC"},
+        RefusedCase{"restart of one module twice",
+                    Args({"restart", "001122334455", "00:11:22:33:44:55"}), "given twice"},
+        RefusedCase{"upgrade with more MACs than addresses",
+                    Args({"upgrade", "--ip", "192.168.0.7", "--mac", "001122334455,001122334466",
+                          "--local-ip", "192.168.0.10", "--file", "fw.bin"}),
+                    "1 address(es) were given for 2 MAC(s)"},
+        RefusedCase{
+            "upgrade with a second address on another segment",
+            Args({"upgrade", "--ip", "192.168.0.7,192.168.1.8", "--mac",
+                  "001122334455,001122334466", "--local-ip", "192.168.0.10", "--file", "fw.bin"}),
+            "same network segment"},
+        RefusedCase{"clone without targets", Args({"clone", "line.json"}), "--to MAC"},
+        RefusedCase{"clone with both target choices",
+                    Args({"clone", "line.json", "--to", "001122334455", "--all-found"}),
+                    "either --to"},
+        RefusedCase{"clone without a file", Args({"clone", "--all-found"}),
+                    "one configuration file"},
+        RefusedCase{"clone with a bad target", Args({"clone", "f.json", "--to", "0011"}),
+                    "not a MAC"},
+        RefusedCase{"clone from a bad address",
+                    Args({"clone", "f.json", "--all-found", "--ip-from", "10.0.0.300"}),
+                    "--ip-from needs an IPv4 address"},
+        RefusedCase{"clone with a bad name pattern",
+                    Args({"clone", "f.json", "--all-found", "--name", "L-{x}"}), "--name"},
+        RefusedCase{"clone counting from a word",
+                    Args({"clone", "f.json", "--all-found", "--name-start", "one"}),
+                    "--name-start"},
+        RefusedCase{"clone with values", Args({"clone", "f.json", "--all-found", "--set", "a=b"}),
+                    "belong to write"},
+        RefusedCase{"targets for a restart", Args({"restart", "001122334455", "--all-found"}),
+                    "belong to clone"},
+        RefusedCase{"dry run of a write", Args({"write", "001122334455", "--dry-run"}),
+                    "belong to clone"},
+        RefusedCase{"stop-on-error for a read", Args({"read", "001122334455", "--stop-on-error"}),
+                    "--stop-on-error belongs to"}));
 
 TEST(CommandLine, NonUtf8BytesAreRefusedNamingTheOption) {
     struct Case {
