@@ -239,7 +239,8 @@ void UpgradeEngine::UDPRead(int endpoint, const LanDatagram& datagram) {
 }
 
 void UpgradeEngine::onBootRequest(const QByteArray& bytes) {
-    if (!IsBootRequest(bytes)) {
+    if (!IsBootRequest(bytes) ||
+        (m_request.onlyTargetMac && !RequestFromMac(bytes, m_request.targetMac))) {
         return;
     }
     m_bootBuf = bytes;
@@ -375,6 +376,36 @@ void UpgradeEngine::endMismatch() {
     emit statusChanged(QStringLiteral("lang_Hint_BinNotMatch"), {});
     emit buttonsEnabled(true);
     emit ended(UpgradeEnding::Mismatch, {});
+}
+
+QString ExplainUpgradeOutcome(const UpgradeOutcome& outcome) {
+    switch (outcome.ending) {
+    case UpgradeEnding::Success:
+        return {};
+    case UpgradeEnding::Failure:
+        return QStringLiteral("upgrade failed: %1").arg(outcome.failureDetail);
+    case UpgradeEnding::Mismatch:
+    case UpgradeEnding::Timeout:
+        break;
+    }
+    if (outcome.mismatchSeen || outcome.ending == UpgradeEnding::Mismatch) {
+        return QStringLiteral("the module's boot loader announced another hardware identity than "
+                              "the image's first 4 bytes, and no module took the image within "
+                              "%1 s; choose the image built for this module")
+            .arg(UpgradeEngine::SearchTimeMs / 1000);
+    }
+    if (outcome.blocksSent == 0) {
+        return QStringLiteral("no read request came from %1 within %2 s: check the MAC, that "
+                              "the module is on the segment of %3, and that no firewall blocks "
+                              "UDP ports 67, 69 and 40300 here")
+            .arg(outcome.targetIp)
+            .arg(UpgradeEngine::SearchTimeMs / 1000)
+            .arg(outcome.localIp);
+    }
+    return QStringLiteral("the module stopped acknowledging at block %1 (%2 retransmissions in "
+                          "all); the upgrade did not complete")
+        .arg(outcome.currentBlock)
+        .arg(outcome.retransmissions);
 }
 
 void UpgradeEngine::finish(UpgradeEnding ending, const char* key, const QString& detail) {

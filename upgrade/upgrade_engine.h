@@ -12,7 +12,8 @@
 //   been read, the upgrade fails or times out, or the next start; broadcasts the wake-up
 //   packet once; and waits 10000 ms for the read request. Boot requests with the image's
 //   identity are answered (each of them); one with another identity and byte 26 set ends in the
-//   mismatch ending, which leaves the endpoints open and the search running.
+//   mismatch ending, which leaves the endpoints open and the search running. With
+//   onlyTargetMac, boot requests of other MACs are ignored.
 // - The read request (from the target's address only) starts the transfer at block 1; each
 //   acknowledgement from the target's address asks for the block after the one it names. One
 //   block is in flight: each send re-arms a 2000 ms reply timer; each expiry sends the current
@@ -50,11 +51,29 @@ struct LanDatagram;
 
 enum class UpgradeEnding { Success, Timeout, Failure, Mismatch };
 
+// What an upgrade that did not succeed came to, and what to do about it (English), for a
+// terminal or a window; empty for a success.
+struct UpgradeOutcome {
+    UpgradeEnding ending = UpgradeEnding::Failure;
+    QString failureDetail;     // the engine's detail of a failure ending
+    bool mismatchSeen = false; // a boot loader announced another hardware identity
+    int blocksSent = 0;        // data blocks sent, 0 when no read request came
+    int currentBlock = 0;
+    int retransmissions = 0;
+    QString targetIp;
+    QString localIp;
+};
+QString ExplainUpgradeOutcome(const UpgradeOutcome& outcome);
+
 struct UpgradeRequest {
     QString targetIp;  // the module's address as typed; the read request and acks must come from it
     QString targetMac; // 12 hex digits, spaces allowed
     QString localIp;   // this computer's address to work from
     QString imagePath;
+    // Boot requests from other MACs (chaddr) are ignored: neither answered nor reported as a
+    // mismatch. A batch sets it, since a module woken in an earlier turn may still be asking
+    // and would otherwise take this module's address and image.
+    bool onlyTargetMac = false;
 };
 
 class UpgradeEngine final : public QObject {

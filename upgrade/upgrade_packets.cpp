@@ -18,6 +18,7 @@ constexpr int FlagsOffset = 10;
 constexpr int YiaddrOffset = 16;
 constexpr int SiaddrOffset = 20;
 constexpr int MismatchFlagOffset = 26;
+constexpr int ChaddrOffset = 28;
 constexpr int IdentityOffset = 44;
 constexpr int FileOffset = 108;
 
@@ -76,6 +77,16 @@ Identity AnnouncedIdentity(const QByteArray& request) {
         identity[static_cast<std::size_t>(i)] = At(request, IdentityOffset + i);
     }
     return identity;
+}
+
+bool RequestFromMac(const QByteArray& request, const QString& mac) {
+    std::array<std::uint8_t, 6> macBytes{};
+    if (request.size() < ChaddrOffset + static_cast<int>(macBytes.size()) ||
+        !MacTextToBytes(mac.toStdString(), macBytes)) {
+        return false;
+    }
+    return std::equal(macBytes.begin(), macBytes.end(), request.begin() + ChaddrOffset,
+                      [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
 }
 
 bool AsksForMismatchReport(const QByteArray& request) {

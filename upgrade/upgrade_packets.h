@@ -52,6 +52,8 @@ std::optional<Ipv4Bytes> DottedBytes(const QString& ip);
 bool IsBootRequest(const QByteArray& datagram);
 // The hardware identity the module announces in its boot request (bytes 44-47).
 Identity AnnouncedIdentity(const QByteArray& request);
+// Whether the boot request comes from the module with that MAC (its chaddr, bytes 28-33).
+bool RequestFromMac(const QByteArray& request, const QString& mac);
 // Byte 26 of a boot request: when the identity differs and this is set, the module says it is
 // waiting for us, so the user must hear about the mismatch.
 bool AsksForMismatchReport(const QByteArray& request);

@@ -12,6 +12,20 @@ namespace {
 
 constexpr int BarWidth = 40;
 
+int ExitStatus(UpgradeEnding ending) {
+    switch (ending) {
+    case UpgradeEnding::Success:
+        return exitcode::Ok;
+    case UpgradeEnding::Timeout:
+        return exitcode::UpgradeTimeout;
+    case UpgradeEnding::Mismatch:
+        return exitcode::UpgradeMismatch;
+    case UpgradeEnding::Failure:
+        break;
+    }
+    return exitcode::OtherError;
+}
+
 QString EndingName(UpgradeEnding ending) {
     switch (ending) {
     case UpgradeEnding::Success:
@@ -35,6 +49,14 @@ UpgradeSession::UpgradeSession(const CtlOptions& options, QTextStream& out, QTex
 }
 
 int UpgradeSession::run() {
+    if (m_options.macs.size() > 1) {
+        UpgradeBatchSession batch(m_options, m_out);
+        return batch.run();
+    }
+    return runOne();
+}
+
+int UpgradeSession::runOne() {
     QEventLoop loop;
     UpgradeEnding ending = UpgradeEnding::Failure;
     QString detail;
@@ -123,38 +145,15 @@ void UpgradeSession::endBar() {
 }
 
 int UpgradeSession::statusOf(UpgradeEnding ending) const {
-    switch (ending) {
-    case UpgradeEnding::Success:
-        return exitcode::Ok;
-    case UpgradeEnding::Timeout:
-        return m_mismatchSeen ? exitcode::UpgradeMismatch : exitcode::UpgradeTimeout;
-    default:
-        return exitcode::OtherError;
-    }
+    // The search ran out after a boot loader of other hardware asked: the mismatch.
+    return ExitStatus(ending == UpgradeEnding::Timeout && m_mismatchSeen ? UpgradeEnding::Mismatch
+                                                                         : ending);
 }
 
 QString UpgradeSession::explain(UpgradeEnding ending, const QString& detail) const {
-    if (ending == UpgradeEnding::Failure) {
-        return QStringLiteral("upgrade failed: %1").arg(detail);
-    }
-    if (m_mismatchSeen) {
-        return QStringLiteral("the module's boot loader announced another hardware identity than "
-                              "the image's first 4 bytes, and no module took the image within "
-                              "%1 s; choose the image built for this module")
-            .arg(UpgradeEngine::SearchTimeMs / 1000);
-    }
-    if (m_highestBlock == 0) {
-        return QStringLiteral("no read request came from %1 within %2 s: check the MAC, that "
-                              "the module is on the segment of %3, and that no firewall blocks "
-                              "UDP ports 67, 69 and 40300 here")
-            .arg(m_options.targetIp)
-            .arg(UpgradeEngine::SearchTimeMs / 1000)
-            .arg(m_options.localIp);
-    }
-    return QStringLiteral("the module stopped acknowledging at block %1 (%2 retransmissions in "
-                          "all); the upgrade did not complete")
-        .arg(m_engine.currentBlock())
-        .arg(m_retransmissions);
+    return ExplainUpgradeOutcome({ending, detail, m_mismatchSeen, m_highestBlock,
+                                  m_engine.currentBlock(), m_retransmissions, m_options.targetIp,
+                                  m_options.localIp});
 }
 
 void UpgradeSession::printSummary(UpgradeEnding ending, const QString& detail, int status) {
@@ -174,6 +173,51 @@ void UpgradeSession::printSummary(UpgradeEnding ending, const QString& detail, i
     m_out << endingName << ": " << m_highestBlock << " blocks, " << m_bytes << " bytes, "
           << m_retransmissions << " retransmissions in " << QString::number(seconds, 'f', 2) << " s"
           << Qt::endl;
+}
+
+UpgradeBatchSession::UpgradeBatchSession(const CtlOptions& options, QTextStream& out)
+    : m_options(options), m_out(out) {
+    for (qsizetype i = 0; i < options.macs.size(); ++i) {
+        const QString ip = options.targetIps.value(i);
+        BatchRow row;
+        row.mac = options.macs.at(i);
+        row.oldIp = ip;
+        row.newIp = ip;
+        m_rows.push_back(row);
+    }
+    connect(&m_batch, &UpgradeBatch::moduleFinished, this, &UpgradeBatchSession::onModuleFinished);
+}
+
+int UpgradeBatchSession::run() {
+    QList<UpgradeTarget> targets;
+    for (const BatchRow& row : m_rows) {
+        targets.append(UpgradeTarget{row.oldIp, row.mac});
+    }
+    QEventLoop loop;
+    connect(&m_batch, &UpgradeBatch::finished, &loop, &QEventLoop::quit);
+    m_batch.Start(targets, m_options.localIp, m_options.imageFile, m_options.stopOnError);
+    loop.exec();
+    if (m_options.json) {
+        m_out << QJsonDocument(BatchJson(m_rows)).toJson(QJsonDocument::Indented);
+    } else {
+        for (auto row = m_rows.begin() + m_printed; row != m_rows.end(); ++row) {
+            m_out << BatchLine(*row) << Qt::endl;
+        }
+        m_out << BatchSummary(m_rows) << Qt::endl;
+    }
+    return BatchExitStatus(m_rows);
+}
+
+// Each module's line goes out as it ends, so a long batch shows where it is.
+void UpgradeBatchSession::onModuleFinished(int index, UpgradeEnding ending, const QString& detail) {
+    BatchRow& row = m_rows.at(static_cast<std::size_t>(index));
+    row.exit = ExitStatus(ending);
+    row.result = ending == UpgradeEnding::Success ? BatchResult::Ok : BatchResult::Failed;
+    row.error = detail;
+    if (!m_options.json) {
+        m_out << BatchLine(row) << Qt::endl;
+        m_printed = index + 1;
+    }
 }
 
 } // namespace r2::ctl

@@ -9,14 +9,22 @@
 //
 // Exit status: 0 success, 6 timeout, 7 when the search ran out after a boot loader announced
 // another hardware identity (the mismatch the dialog shows), 5 failure with its reason.
+//
+// With several MACs (paired in order with the --ip entries) the modules are upgraded one after
+// another by UpgradeBatch, and the output is the batch report (ctl_batch_report.h): a line per
+// module as it ends, the modules not run after it, the summary; or the JSON array. A module's
+// old and new address are both its --ip entry. The exit status is the first failed module's.
 
 #include "ctl_args.h"
+#include "ctl_batch_report.h"
+#include "upgrade_batch.h"
 #include "upgrade_engine.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QTextStream>
+#include <vector>
 
 namespace r2::ctl {
 
@@ -27,10 +35,12 @@ class UpgradeSession final : public QObject {
 public:
     UpgradeSession(const CtlOptions& options, QTextStream& out, QTextStream& err, bool terminal);
 
-    // Runs the upgrade to its ending; returns the exit status.
+    // Runs the upgrade (or each module's, one after another) to its ending; returns the exit
+    // status.
     int run();
 
 private:
+    int runOne();
     void onStatus(const QString& key, const QString& suffix);
     void onBlockSent(int block, int length, bool retransmission);
     void drawBar(int percent);
@@ -54,6 +64,26 @@ private:
     int m_retransmissions = 0;
     qint64 m_bytes = 0;
     QSet<int> m_blocksSeen;
+};
+
+// The upgrade of several modules: their lines and summary, or the JSON array.
+class UpgradeBatchSession final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpgradeBatchSession)
+
+public:
+    UpgradeBatchSession(const CtlOptions& options, QTextStream& out);
+
+    int run();
+
+private:
+    void onModuleFinished(int index, UpgradeEnding ending, const QString& detail);
+
+    const CtlOptions m_options;
+    QTextStream& m_out;
+    UpgradeBatch m_batch;
+    std::vector<BatchRow> m_rows;
+    int m_printed = 0; // the rows whose lines are out
 };
 
 } // namespace r2::ctl

@@ -76,6 +76,22 @@ TEST(BootRequest, IdentityAndMismatchFlag) {
     EXPECT_TRUE(AsksForMismatchReport(request));
 }
 
+TEST(BootRequest, SenderMacIsTheChaddrField) {
+    QByteArray request = BootRequest();
+    request.replace(28, 6, Hex("0252320600AB"));
+    // MAC as typed, whether it is this request's sender
+    struct Case {
+        const char* mac;
+        bool from;
+    };
+    for (const Case& c : {Case{"02 52 32 06 00 ab", true}, Case{"0252320600AB", true},
+                          Case{"02 52 32 06 00 AC", false}, Case{"AB 00 06 32 52 02", false},
+                          Case{"not a mac", false}, Case{"", false}}) {
+        EXPECT_EQ(RequestFromMac(request, QString::fromLatin1(c.mac)), c.from) << c.mac;
+    }
+    EXPECT_FALSE(RequestFromMac(request.left(33), QStringLiteral("0252320600AB")));
+}
+
 TEST(BootReply, ChangesOpAddressesAndFileNameOnly) {
     const QByteArray request = BootRequest();
     const QByteArray reply = BootReply(request, {192, 168, 0, 7}, {192, 168, 0, 10});
