@@ -16,6 +16,8 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -42,6 +44,13 @@ const QColor SharedAddressBackground(255, 224, 140);
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
+}
+
+// A button's caption as a dialog's title: without its trailing ellipsis.
+QString DialogTitle(std::string_view key) {
+    QString title = Text(key);
+    title.remove(QChar(0x2026));
+    return title;
 }
 
 QColor ColourOf(PaneColour colour, const QWidget& pane) {
@@ -93,6 +102,8 @@ TFrm_Main::TFrm_Main(const QString& programDir, const QString& version, QWidget*
       m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     m_ui->setupUi(this);
     m_controller = std::make_unique<MainController>(*this);
+    m_panelFiles = std::make_unique<PanelFiles>(*this, m_controller->panelP6(),
+                                                m_controller->panelP7(), m_controller->rows());
     buildPanels();
 
     const std::string languageError = InitLanguage(m_programDir.toStdString());
@@ -192,6 +203,14 @@ void TFrm_Main::connectControls() {
             &MainController::SerialSaveP6);
     connect(m_p5, &PanelP5Widget::serialSaveClicked, m_controller.get(),
             &MainController::SerialSaveP5);
+    connect(m_p6, &PanelP6Widget::saveToFileClicked, this,
+            [this] { askSavePanelFile(PanelId::P6); });
+    connect(m_p6, &PanelP6Widget::loadFromFileClicked, this,
+            [this] { askLoadPanelFile(PanelId::P6); });
+    connect(m_p7, &PanelP7Widget::saveToFileClicked, this,
+            [this] { askSavePanelFile(PanelId::P7); });
+    connect(m_p7, &PanelP7Widget::loadFromFileClicked, this,
+            [this] { askLoadPanelFile(PanelId::P7); });
     connect(m_p6, &PanelP6Widget::dataDebugClicked, this, [this] {
         CollectPanel(PanelId::P6);
         emit dataDebugRequested();
@@ -456,6 +475,36 @@ void TFrm_Main::FocusControl(const QString& name) {
         }
     }
     control->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- Panel files ---------------------------------------------------------------------------
+
+// A name typed without an extension gets ".json", so the load dialog's filter shows the file;
+// the dialog itself asks before it replaces a file.
+void TFrm_Main::askSavePanelFile(PanelId panel) {
+    QFileDialog dialog(this, DialogTitle("lang_btn_SaveToFile"),
+                       m_panelFileDir.isEmpty() ? m_programDir : m_panelFileDir,
+                       Text("lang_ConfigFileFilter"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.selectFile(m_panelFiles->SuggestedFileName(panel));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    m_panelFileDir = QFileInfo(path).absolutePath();
+    m_panelFiles->SaveToFile(panel, path);
+}
+
+void TFrm_Main::askLoadPanelFile(PanelId panel) {
+    const QString path = QFileDialog::getOpenFileName(
+        this, DialogTitle("lang_btn_LoadFromFile"),
+        m_panelFileDir.isEmpty() ? m_programDir : m_panelFileDir, Text("lang_ConfigFileFilter"));
+    if (path.isEmpty()) {
+        return;
+    }
+    m_panelFileDir = QFileInfo(path).absolutePath();
+    m_panelFiles->LoadFromFile(panel, path);
 }
 
 void TFrm_Main::onSoftBitRateChosen(int index) {

@@ -12,6 +12,7 @@
 #include "main_controller.h"
 #include "main_view.h"
 #include "panel_controls.h"
+#include "panel_files.h"
 #include "Unit_Ini.h"
 
 #include <deque>
@@ -44,6 +45,8 @@ public:
     ~TFrm_Main() override;
 
     MainController& controller() { return *m_controller; }
+    // The P6 and P7 panels' files; the buttons' file dialogs end in its calls.
+    PanelFiles& panelFiles() { return *m_panelFiles; }
     int layoutCode() const { return m_layout; }
     const R2Settings& settings() const { return m_settings; }
     // How addresses are opened (the system's default handler; tests record them instead).
@@ -108,6 +111,8 @@ private:
     void onSearchTabClicked(int index);
     void onDeviceContextMenu(const QPoint& pos);
     void onSoftBitRateChosen(int index);
+    void askSavePanelFile(PanelId panel);
+    void askLoadPanelFile(PanelId panel);
     void flushHexLines();
     int parameterAreaWidth() const;
 
@@ -116,6 +121,8 @@ private:
     QString m_version;
     R2Settings m_settings;
     std::unique_ptr<MainController> m_controller;
+    std::unique_ptr<PanelFiles> m_panelFiles;
+    QString m_panelFileDir; // where the last panel file was saved or loaded, for this session
     PanelP5Widget* m_p5 = nullptr;
     PanelP6Widget* m_p6 = nullptr;
     PanelP7Widget* m_p7 = nullptr;

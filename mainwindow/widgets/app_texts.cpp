@@ -93,6 +93,8 @@ const std::vector<TextRow>& MainCaptions() {
         {"lang_btn_ComRead", {"btn_ComRead"}},
         {"lang_btn_ComSet",
          {"btn_ComSet", "btn_P5Set", "btn_P6NetSet", "btn_P6ComSet", "btn_P7NetSet"}},
+        {"lang_btn_SaveToFile", {"btnSaveToFile", "btnSaveToFileP7"}},
+        {"lang_btn_LoadFromFile", {"btnLoadFromFile", "btnLoadFromFileP7"}},
         {"lang_rztbsht_Net", {"rztbsht_Net"}},
         {"lang_rztbsht_Com", {"rztbsht_Com"}},
         {"lang_rztbsht_Log", {"rztbsht_Log"}},
@@ -209,6 +211,8 @@ const std::vector<TextRow>& MainHints() {
     static const std::vector<TextRow> rows{
         {"lang_H_btn_Search", {"btn_Search"}},
         {"lang_H_btn_ComRead", {"btn_ComRead"}},
+        {"lang_H_btn_SaveToFile", {"btnSaveToFile", "btnSaveToFileP7"}},
+        {"lang_H_btn_LoadFromFile", {"btnLoadFromFile", "btnLoadFromFileP7"}},
         {"lang_H_lv_Dev", {"lv_Dev"}},
         {"lang_Hint_ModuleWork", {"cbb_ModuleWork"}},
         {"lang_Hint_ModuleIP", {"edt_ModuleIP"}},

@@ -17,6 +17,9 @@ PanelP6Widget::PanelP6Widget(PanelP6& model, QWidget* parent)
     connect(m_ui->btn_P6NetSet, &QPushButton::clicked, this, &PanelP6Widget::saveClicked);
     connect(m_ui->btn_P6ComSet, &QPushButton::clicked, this, &PanelP6Widget::serialSaveClicked);
     connect(m_ui->btnDataDebug, &QPushButton::clicked, this, &PanelP6Widget::dataDebugClicked);
+    connect(m_ui->btnSaveToFile, &QPushButton::clicked, this, &PanelP6Widget::saveToFileClicked);
+    connect(m_ui->btnLoadFromFile, &QPushButton::clicked, this,
+            &PanelP6Widget::loadFromFileClicked);
 }
 
 PanelP6Widget::~PanelP6Widget() = default;

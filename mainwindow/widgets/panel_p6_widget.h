@@ -32,6 +32,10 @@ signals:
     void serialSaveClicked();
     // btnDataDebug: the data debugger for this module's socket.
     void dataDebugClicked();
+    // btnSaveToFile / btnLoadFromFile: the panel to a module configuration file
+    // and back (the window asks for the file).
+    void saveToFileClicked();
+    void loadFromFileClicked();
 
 private:
     void hideNeverShownControls();

@@ -12,6 +12,9 @@ PanelP7Widget::PanelP7Widget(PanelP7& model, QWidget* parent)
     m_binder = new PanelBinder<PanelP7>(*this, model, &ControlBindingsP7, &ControlStatesP7);
     m_binder->toWidgets();
     connect(m_ui->btn_P7NetSet, &QPushButton::clicked, this, &PanelP7Widget::saveClicked);
+    connect(m_ui->btnSaveToFileP7, &QPushButton::clicked, this, &PanelP7Widget::saveToFileClicked);
+    connect(m_ui->btnLoadFromFileP7, &QPushButton::clicked, this,
+            &PanelP7Widget::loadFromFileClicked);
 }
 
 PanelP7Widget::~PanelP7Widget() = default;

@@ -27,6 +27,10 @@ public:
 signals:
     // btn_P7NetSet: the LAN save of this panel.
     void saveClicked();
+    // btnSaveToFileP7 / btnLoadFromFileP7: the panel to a module configuration file
+    // and back (the window asks for the file).
+    void saveToFileClicked();
+    void loadFromFileClicked();
 
 private:
     std::unique_ptr<Ui::PanelP7Widget> m_ui;

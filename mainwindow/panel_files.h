@@ -1,0 +1,57 @@
+#pragma once
+// PanelFiles: the P6 and P7 panels' "Save to file…" and "Load from file…" below the widgets.
+//
+// Save writes the panel as it shows (what the module sent plus the user's edits) to a module
+// configuration file, with the model, firmware version and MAC of the module the panel belongs
+// to and the time. Load reads and checks the whole file first: a file of another model, an
+// unknown control, a value the panel does not take or a newer format is refused in a message
+// that names the file (and the control and value), and the panel stays as it was. Only then is
+// the panel filled for the user to look at; nothing is sent until they save it as usual.
+//
+// The module the panel belongs to is the selected device-list row when it is of the panel's
+// model; a P6 panel read over the serial line has no row, and then its own MAC (the one the
+// module sent) stands for it, with firmware 0 (unknown).
+//
+// Every outcome goes to the log; a refusal is also shown as a message.
+
+#include "main_view.h"
+#include "panel_p6.h"
+#include "panel_p7.h"
+
+#include <optional>
+#include <QString>
+#include <vector>
+
+namespace r2 {
+
+class PanelFiles final {
+    Q_DISABLE_COPY_MOVE(PanelFiles)
+
+public:
+    // `rows` is the controller's device list, read at each call.
+    PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const std::vector<DeviceRow>& rows);
+
+    // False when nothing was written (no module to name, a value that would not read back, a
+    // file that cannot be written). P5 is not a panel of this kind: false.
+    bool SaveToFile(PanelId panel, const QString& path);
+    // False when the panel was left untouched.
+    bool LoadFromFile(PanelId panel, const QString& path);
+    // The file name a save offers: model and MAC, e.g. "P6-025232060001.json"; empty when the
+    // panel belongs to no module.
+    QString SuggestedFileName(PanelId panel) const;
+
+private:
+    struct Source {
+        QString mac; // six hex pairs separated by spaces
+        unsigned firmware = 0;
+    };
+    std::optional<Source> sourceOf(PanelId panel) const;
+    void refuse(const QString& text);
+
+    MainView& m_view;
+    PanelP6& m_p6;
+    PanelP7& m_p7;
+    const std::vector<DeviceRow>& m_rows;
+};
+
+} // namespace r2
