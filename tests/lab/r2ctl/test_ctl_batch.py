@@ -1,0 +1,250 @@
+"""r2ctl clone and restart of several modules against simulated modules: the address plan and
+names land on each module while its own unshown bytes stay, one module's failure neither hides
+nor stops the others (unless --stop-on-error), refused files and models send nothing, and a dry
+run writes nothing. Checked on r2sim's log, the blocks read back and r2ctl's output."""
+
+import json
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from labenv import Lab  # noqa: E402
+
+WAIT = "500"
+BASE, RESTART = 0x05, 0x02
+UNKNOWN_MAC = "02 52 32 06 0F FF"
+# Base block bytes no panel control shows: a save must send back the module's own.
+UNSHOWN_BASE = (0, 1, 2, 8, 49, 50, 51)
+NAME = slice(21, 37)
+
+
+def frame_block(data):
+    return data[21:-1]
+
+
+class BatchTest(unittest.TestCase):
+    CLONE_TARGETS = [f"c{i}" for i in range(1, 6)]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lab = Lab().__enter__()
+        try:
+            cls._start()
+        except BaseException:
+            cls.lab.close()
+            raise
+
+    @classmethod
+    def _start(cls):
+        names = (["src"] + cls.CLONE_TARGETS + ["y1", "y2", "s1", "s2", "d1", "d2"])
+        modules = [{"name": n} for n in names]
+        modules.append({"name": "pw", "password": "other"})
+        modules.append({"name": "p7", "model": "P7"})
+        # A first run only to learn each clone target's factory base block, so that the second
+        # can give every target unshown bytes of its own.
+        probe = cls.lab.start_sim(config={"modules": modules}, name="probe")
+        bases = {}
+        for m in probe.modules:
+            if m["name"] in cls.CLONE_TARGETS:
+                doc = cls.read_json(m["mac"])
+                bases[m["name"]] = bytearray.fromhex(doc["blocks"]["base"])
+        probe.stop()
+        cls.lab.sims.remove(probe)
+        for i, m in enumerate(modules):
+            if m["name"] in bases:
+                base = bases[m["name"]]
+                for k, position in enumerate(UNSHOWN_BASE):
+                    base[position] = (0x11 * (i + 1) + k) & 0xFF
+                m["blocks"] = {"base": base.hex()}
+        cls.sim = cls.lab.start_sim(config={"modules": modules})
+        cls.macs = {m["name"]: m["mac"] for m in cls.sim.modules}
+        cls.ips = {m["name"]: m["ip"] for m in cls.sim.modules}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    @classmethod
+    def read_json(cls, mac):
+        doc, done = cls.lab.r2ctl_json("--wait", WAIT, "read", mac)
+        if done.returncode != 0:
+            raise AssertionError(done.stderr)
+        return doc
+
+    def r2ctl(self, *args):
+        done = self.lab.r2ctl("--wait", WAIT, *args, timeout=180)
+        return done, done.stdout + done.stderr
+
+    def write_file(self, name, doc):
+        path = self.lab.path(name)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(json.dumps(doc))
+        return path
+
+    def source_file(self):
+        """A backup of the source module after a few changes away from the defaults."""
+        path = self.lab.path("src.json")
+        if not os.path.exists(path):
+            done, said = self.r2ctl("write", self.macs["src"], "--set", "cbb_WorkMode0=2",
+                                    "--set", "edt_RemotePort0=4321", "--set", "cbb_S0=1")
+            self.assertEqual(done.returncode, 0, said)
+            done, said = self.r2ctl("backup", self.macs["src"], "-o", path)
+            self.assertEqual(done.returncode, 0, said)
+        return path
+
+    def written(self, mark, mac):
+        """The frames other than reads a module took after `mark` log entries."""
+        return [e for e in self.sim.log()[mark:]
+                if e["dir"] == "rx" and e["module"] == mac and e["action"] != "read"]
+
+    def lines(self, stdout):
+        return [l for l in stdout.splitlines() if not l.startswith("would send")]
+
+    def test_clone_plans_addresses_and_names_and_keeps_each_modules_own_bytes(self):
+        path = self.source_file()
+        source = self.read_json(self.macs["src"])
+        macs = [self.macs[n] for n in self.CLONE_TARGETS]
+        before = {mac: self.read_json(mac) for mac in macs}
+        done, said = self.r2ctl("clone", path, "--to", ",".join(macs[:2]), "--to",
+                                ",".join(macs[2:]), "--ip-from", "192.168.0.100",
+                                "--name", "Line-{n:02}", "--name-start", "7")
+        self.assertEqual(done.returncode, 0, said)
+        want_ips = [f"192.168.0.{100 + i}" for i in range(5)]
+        expected = [f"{mac}  {self.ips[n]} -> {ip}  ok"
+                    for mac, n, ip in zip(macs, self.CLONE_TARGETS, want_ips)]
+        self.assertEqual(self.lines(done.stdout),
+                         expected + ["5 module(s): 5 succeeded, 0 failed"], said)
+        for i, mac in enumerate(macs):
+            with self.subTest(mac):
+                after = self.read_json(mac)
+                panel = after["panel"]
+                self.assertEqual((panel["cbb_AddrType"], panel["edt_StaticIP"]),
+                                 (1, want_ips[i]))
+                self.assertEqual(panel["edt_ModName"], f"Line-{7 + i:02}")
+                for control in ("edt_SubnetMask", "edt_GatewayIP", "edtDns", "cbb_WorkMode0",
+                                "edt_RemotePort0", "cbb_S0"):
+                    self.assertEqual(panel[control], source["panel"][control], control)
+                self.assertEqual(panel["edt_UserMAC"], mac, "its own MAC")
+                base_before = bytes.fromhex(before[mac]["blocks"]["base"])
+                base_after = bytes.fromhex(after["blocks"]["base"])
+                for position in UNSHOWN_BASE:
+                    self.assertEqual(base_after[position], base_before[position], position)
+                self.assertEqual(base_after[53:59], bytes.fromhex(mac.replace(" ", "")))
+
+    def test_json_and_dry_run_send_no_write(self):
+        path = self.source_file()
+        macs = [self.macs["d1"], self.macs["d2"]]
+        mark = len(self.sim.log())
+        doc, done = self.lab.r2ctl_json("--wait", WAIT, "clone", path, "--to", ",".join(macs),
+                                        "--ip-from", "192.168.0.150", "--name", "Dry{n}",
+                                        "--dry-run", timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual([(r["mac"], r["oldIp"], r["newIp"], r["name"], r["result"], r["exit"])
+                          for r in doc],
+                         [(macs[0], self.ips["d1"], "192.168.0.150", "Dry1", "dry run", 0),
+                          (macs[1], self.ips["d2"], "192.168.0.151", "Dry2", "dry run", 0)])
+        for row, name in zip(doc, ("Dry1", "Dry2")):
+            codes = [f["code"] for f in row["frames"]]
+            self.assertEqual((codes[0], codes[-1]), (BASE, RESTART))
+            base = frame_block(bytes.fromhex(row["frames"][0]["bytes"]))
+            self.assertEqual(base[NAME], name.encode().ljust(16, b"\0"), "the planned name")
+            first = row["frames"][0]
+            self.assertEqual(first["length"], len(bytes.fromhex(first["bytes"])))
+        for mac in macs:
+            self.assertTrue(any(e["action"] == "read" for e in self.sim.log()[mark:]
+                                if e["dir"] == "rx" and e["module"] == mac), "read as usual")
+            self.assertEqual(self.written(mark, mac), [], "no write")
+        # The text form: the frames before the module's line.
+        done, said = self.r2ctl("clone", path, "--to", macs[0], "--dry-run")
+        self.assertEqual(done.returncode, 0, said)
+        out = done.stdout.splitlines()
+        self.assertRegex(out[0], r"^would send  \S.* to port 1500, \d+ bytes: [0-9A-F]+$")
+        count = sum(1 for l in out if l.startswith("would send"))
+        self.assertEqual(out[count:], [
+            f"{macs[0]}  {self.ips['d1']} -> {self.ips['d1']}  dry run: {count} frame(s) not sent",
+            "1 module(s): 1 succeeded, 0 failed"])
+        self.assertEqual(self.written(mark, macs[0]), [])
+
+    def test_one_wrong_password_fails_alone_or_stops_the_rest(self):
+        path = self.source_file()
+        y1, pw, y2 = self.macs["y1"], self.macs["pw"], self.macs["y2"]
+        mark = len(self.sim.log())
+        done, said = self.r2ctl("clone", path, "--to", f"{y1},{pw},{y2}")
+        self.assertEqual(done.returncode, 3, said)
+        out = self.lines(done.stdout)
+        self.assertEqual(out[0], f"{y1}  {self.ips['y1']} -> {self.ips['y1']}  ok")
+        self.assertRegex(out[1], rf"^{pw}  \S+ -> \S+  failed \(exit 3\): .*user name or password")
+        self.assertEqual(out[2:], [f"{y2}  {self.ips['y2']} -> {self.ips['y2']}  ok",
+                                   "3 module(s): 2 succeeded, 1 failed"])
+        self.assertEqual(self.written(mark, pw), [], "read only")
+        self.assertTrue(self.written(mark, y2), "the module after the failure was saved")
+
+        s1, s2 = self.macs["s1"], self.macs["s2"]
+        mark = len(self.sim.log())
+        done, said = self.r2ctl("clone", path, "--to", f"{pw},{s1},{s2}", "--stop-on-error")
+        self.assertEqual(done.returncode, 3, said)
+        self.assertEqual(self.lines(done.stdout)[1:], [
+            f"{s1}  {self.ips['s1']} -> {self.ips['s1']}  not run",
+            f"{s2}  {self.ips['s2']} -> {self.ips['s2']}  not run",
+            "3 module(s): 0 succeeded, 1 failed, 2 not run"])
+        for mac in (s1, s2):
+            self.assertEqual([e for e in self.sim.log()[mark:]
+                              if e["dir"] == "rx" and e["module"] == mac], [], "not even read")
+
+    def test_refused_before_writing(self):
+        p7_file = self.write_file("p7.json", {
+            "format": "r2config-module", "version": 1, "model": "P7", "firmware": 5002,
+            "mac": self.macs["p7"], "time": "2026-12-10T07:54:24Z",
+            "panel": {"edt_ModNameP7": "never"}})
+        unknown = self.write_file("unknown.json", {
+            "format": "r2config-module", "version": 1, "model": "P6", "firmware": 4017,
+            "mac": self.macs["src"], "time": "2026-12-10T07:54:24Z",
+            "panel": {"edt_ModName": "never", "edt_Bogus": "x"}})
+        target = self.macs["s2"]
+        # name, arguments, where the reason is told, whether the search may run. A module
+        # refused fails on its own line; a refusal of the whole command goes to standard error.
+        cases = [
+            ("P7 file for a P6", [p7_file, "--to", target], "stdout",
+             "holds a P7 configuration", True),
+            ("unknown control", [unknown, "--to", target], "stderr", "edt_Bogus", False),
+            ("bad --ip-from", [p7_file, "--to", target, "--ip-from", "192.168.0"], "stderr",
+             "192.168.0", False),
+            ("plan leaves the subnet", [self.source_file(), "--to", f"{target},{self.macs['s1']}",
+                                        "--ip-from", "192.168.0.254"], "stderr", "runs out", True),
+        ]
+        for what, args, stream, message, searched in cases:
+            with self.subTest(what):
+                mark = len(self.sim.log())
+                done, said = self.r2ctl("clone", *args)
+                self.assertEqual(done.returncode, 1, said)
+                self.assertIn(message, getattr(done, stream))
+                got = [e for e in self.sim.log()[mark:] if e["dir"] == "rx"]
+                if searched:
+                    self.assertEqual([e for e in got if e["module"] == target
+                                      and e["action"] != "search"], [], "never read")
+                else:
+                    self.assertEqual(got, [], "not even a search")
+        self.assertEqual(self.read_json(target)["panel"]["edt_ModName"], "s2")
+
+    def test_restart_of_several_modules_with_one_unknown(self):
+        a, b = self.macs["y1"], self.macs["d2"]
+        mark = len(self.sim.log())
+        done, said = self.r2ctl("restart", a, f"{UNKNOWN_MAC.replace(' ', ':')},{b}")
+        self.assertEqual(done.returncode, 2, said)
+        self.assertEqual(done.stdout.splitlines(), [
+            f"{a}  {self.ips['y1']} -> {self.ips['y1']}  ok",
+            f"{UNKNOWN_MAC}  - -> -  failed (exit 2): no module with the MAC {UNKNOWN_MAC} "
+            "answered the search; check that it is powered and on this network",
+            f"{b}  {self.ips['d2']} -> {self.ips['d2']}  ok",
+            "3 module(s): 2 succeeded, 1 failed"])
+        for mac in (a, b):
+            self.assertEqual([e["cmd"] for e in self.written(mark, mac)], [RESTART])
+        # One MAC keeps the single command's output.
+        done, said = self.r2ctl("restart", a)
+        self.assertEqual(done.returncode, 0, said)
+        self.assertTrue(done.stdout.startswith("sent  "), said)
+
+
+if __name__ == "__main__":
+    unittest.main()
