@@ -10,6 +10,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from labenv import Lab  # noqa: E402
+from test_ctl_config import P7_PANEL  # noqa: E402
 
 WAIT = "500"
 BASE, RESTART = 0x05, 0x02
@@ -244,6 +245,61 @@ class BatchTest(unittest.TestCase):
         done, said = self.r2ctl("restart", a)
         self.assertEqual(done.returncode, 0, said)
         self.assertTrue(done.stdout.startswith("sent  "), said)
+
+
+class AllFoundTest(unittest.TestCase):
+    """--all-found takes the modules of the file's model and names the others; a P7 takes its
+    planned address and name on its own port."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lab = Lab().__enter__()
+        try:
+            cls.sim = cls.lab.start_sim(config={"modules": [
+                {"name": "a"}, {"name": "b"}, {"name": "p7", "model": "P7"}]})
+        except BaseException:
+            cls.lab.close()
+            raise
+        cls.macs = {m["name"]: m["mac"] for m in cls.sim.modules}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    def file(self, model, panel):
+        path = self.lab.path(f"{model}.json")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump({"format": "r2config-module", "version": 1, "model": model,
+                       "firmware": 4017, "mac": "02 52 32 06 00 99",
+                       "time": "2026-12-10T07:54:24Z", "panel": panel}, f)
+        return path
+
+    def test_all_found_takes_the_files_model_only(self):
+        path = self.file("P6", {"edt_ModName": "all", "edt_SubnetMask": "255.255.255.0"})
+        doc, done = self.lab.r2ctl_json("--wait", WAIT, "clone", path, "--all-found",
+                                        "--dry-run", "--ip-from", "192.168.0.200")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(sorted((r["mac"], r["newIp"], r["result"]) for r in doc),
+                         [(self.macs["a"], "192.168.0.200", "dry run"),
+                          (self.macs["b"], "192.168.0.201", "dry run")])
+        self.assertIn(f"{self.macs['p7']} (P7) is not a P6 module; left alone", done.stderr)
+
+    def test_p7_takes_its_planned_address_and_name(self):
+        mac = self.macs["p7"]
+        path = self.file("P7", dict(P7_PANEL, edt_UserMACP7="02 52 32 06 00 99"))
+        mark = len(self.sim.log())
+        done = self.lab.r2ctl("--wait", WAIT, "clone", path, "--to", mac, "--ip-from",
+                              "192.168.0.120", "--name", "Seven-{n}")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        frames = [e for e in self.sim.log()[mark:]
+                  if e["dir"] == "rx" and e["module"] == mac and e["cmd"] == BASE]
+        self.assertEqual([f["port"] for f in frames], [1901])
+        base = frame_block(bytes.fromhex(frames[0]["hex"]))
+        self.assertEqual(base[3] & 0x80, 0x80, "a static address")
+        self.assertEqual(base[9:13], bytes([120, 0, 168, 192]), "the planned IP")
+        self.assertEqual(base[17:21], bytes([0, 255, 255, 255]), "the file's mask")
+        self.assertEqual(base[NAME], b"Seven-1".ljust(16, b"\0"))
+        self.assertEqual(base[53:59], bytes.fromhex(mac.replace(" ", "")), "its own MAC")
 
 
 if __name__ == "__main__":
