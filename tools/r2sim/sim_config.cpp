@@ -1,9 +1,11 @@
 #include "sim_config.h"
 
+#include "cli_support.h"
 #include "default_blocks.h"
 #include "Unit_ProFun.h"
 
 #include <charconv>
+#include <functional>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -108,36 +110,18 @@ std::string CheckedIp(const std::string& ip, std::string_view option) {
 }
 
 // COUNT:MS, both above 0.
-std::pair<int, int> ToFlood(const std::string& text) {
+std::pair<int, int> ToFlood(const std::string& text, std::string_view option) {
+    const std::string name(option);
     const auto colon = text.find(':');
     if (colon == std::string::npos) {
-        throw ConfigError("--flood needs COUNT:MS, not \"" + text + "\"");
+        throw ConfigError(name + " needs COUNT:MS, not \"" + text + "\"");
     }
-    const int count = ToInt(std::string_view(text).substr(0, colon), "--flood COUNT");
-    const int ms = ToInt(std::string_view(text).substr(colon + 1), "--flood MS");
+    const int count = ToInt(std::string_view(text).substr(0, colon), name + " COUNT");
+    const int ms = ToInt(std::string_view(text).substr(colon + 1), name + " MS");
     if (count == 0 || ms == 0) {
-        throw ConfigError("--flood needs a COUNT and MS above 0");
+        throw ConfigError(name + " needs a COUNT and MS above 0");
     }
     return {count, ms};
-}
-
-// Options only the boot loader takes; --silent it shares with the simulated modules.
-constexpr std::array<std::string_view, 13> BootLoaderOnly = {"--bootloader",
-                                                             "--identity",
-                                                             "--giaddr-byte26",
-                                                             "--lose-acks",
-                                                             "--duplicate-acks",
-                                                             "--no-final-ack",
-                                                             "--stop-before-read",
-                                                             "--read-from-other-address",
-                                                             "--loss",
-                                                             "--seed",
-                                                             "--retry-ms",
-                                                             "--image-out",
-                                                             "--exit-after-transfer"};
-
-bool IsBootLoaderOnly(std::string_view option) {
-    return std::find(BootLoaderOnly.begin(), BootLoaderOnly.end(), option) != BootLoaderOnly.end();
 }
 
 int ToIntAtMost(std::string_view text, std::string_view option, int most) {
@@ -169,10 +153,11 @@ std::vector<std::uint16_t> ToBlockList(const std::string& text, std::string_view
     }
 }
 
-std::array<std::uint8_t, 4> ToIdentity(const std::string& text) {
+std::array<std::uint8_t, 4> ToIdentity(const std::string& text, std::string_view option) {
     const auto bytes = ParseHexBytes(text);
     if (!bytes || bytes->size() != 4) {
-        throw ConfigError("--identity needs 4 bytes as 8 hex digits, not \"" + text + "\"");
+        throw ConfigError(std::string(option) + " needs 4 bytes as 8 hex digits, not \"" + text +
+                          "\"");
     }
     return {(*bytes)[0], (*bytes)[1], (*bytes)[2], (*bytes)[3]};
 }
@@ -391,138 +376,307 @@ void CheckUniqueMacs(const std::vector<ModuleConfig>& modules) {
     }
 }
 
-SimOptions Parse(const std::vector<std::string>& args) {
-    SimOptions options;
-    Shared shared;
-    std::string configPath;
-    std::array<int, 3> counts{};
-    std::string lanOption;    // the first option that only simulated LAN modules take
-    std::string serialOption; // the first --serial-* option
-    std::string bootOption;   // the first option that only the boot loader takes
-    std::string moduleOption; // the first option that neither serial nor boot loader takes
-    bool boot = false;
-    BootLoaderOptions bootOptions;
-    BootLoaderConfig& bootConfig = bootOptions.config;
-    std::optional<SerialModel> serialModel;
-    SerialSimOptions serial;
-    std::string serialStatePath;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) {
-                throw ConfigError(a + " needs a value");
-            }
-            return args[++i];
-        };
-        const bool common =
-            a == "--help" || a == "--version" || a == "--json-log" || a == "--quiet";
-        if (lanOption.empty() && a.starts_with("--") && !a.starts_with("--serial") && !common) {
-            lanOption = a;
+// The option groups of --help; the modes are told apart by them too.
+const std::string ModulesGroup = "Modules";
+const std::string SharedGroup = "Shared settings (a module's own settings win)";
+const std::string HostileGroup = "Hostile modules (for testing what a tool must withstand)";
+const std::string LoggingGroup = "Logging";
+const std::string SerialGroup =
+    "Serial (one module on a pseudo-terminal, as if its CFG pin were grounded; no network)";
+const std::string BootLoaderGroup = "Boot loader (one module's, on UDP; give one r2sim per module)";
+const std::string OtherGroup = "Other";
+
+// A check for CLI11 from a converter: what it would throw, less the option's name, which CLI11
+// puts in front of a complaint.
+template <typename Convert> CLI::Validator CheckedBy(Convert convert) {
+    return cli::Check([convert](const std::string& text) -> std::string {
+        try {
+            convert(text, std::string_view());
+        } catch (const ConfigError& e) {
+            return std::string(e.what()).substr(1);
         }
-        if (bootOption.empty() && IsBootLoaderOnly(a)) {
-            bootOption = a;
-        }
-        if (moduleOption.empty() && a.starts_with("--") && !a.starts_with("--serial") && !common &&
-            !IsBootLoaderOnly(a) && a != "--silent") {
-            moduleOption = a;
-        }
-        if (serialOption.empty() && a.starts_with("--serial-")) {
-            serialOption = a;
-        }
-        if (a == "--help" || a == "-h") {
-            options.help = true;
-        } else if (a == "--version") {
-            options.version = true;
-        } else if (a == "--p6") {
-            counts[0] = ToInt(value(), a);
-        } else if (a == "--p7") {
-            counts[1] = ToInt(value(), a);
-        } else if (a == "--old") {
-            counts[2] = ToInt(value(), a);
-        } else if (a == "--config") {
-            configPath = value();
-        } else if (a == "--first-ip") {
-            shared.firstIp = value();
-        } else if (a == "--reply") {
-            const std::string& r = value();
-            if (r != "unicast" && r != "broadcast") {
-                throw ConfigError("--reply takes unicast or broadcast");
-            }
-            shared.broadcast = r == "broadcast";
-        } else if (a == "--delay") {
-            shared.delayMs = ToInt(value(), a);
-        } else if (a == "--copies") {
-            shared.copies = ToInt(value(), a);
-        } else if (a == "--duplicate") {
-            shared.copies = 2;
-        } else if (a == "--silent") {
-            shared.silent = true;
-        } else if (a == "--user") {
-            shared.user = value();
-        } else if (a == "--password") {
-            shared.password = value();
-        } else if (a == "--hostile") {
-            shared.hostileSeed = ToSeed(value(), a);
-        } else if (a == "--second-ip") {
-            shared.secondIp = CheckedIp(value(), a);
-        } else if (a == "--flood") {
-            std::tie(shared.floodCount, shared.floodMs) = ToFlood(value());
-        } else if (a == "--json-log") {
-            options.jsonLogPath = value();
-        } else if (a == "--quiet") {
-            options.quiet = true;
-        } else if (a == "--serial") {
-            const std::string& name = value();
-            serialModel = SerialModelFromName(name);
-            if (!serialModel) {
-                throw ConfigError("--serial takes p5, p6 or p7, not \"" + name + "\"");
-            }
-        } else if (a == "--serial-bad-checksum") {
-            serial.behaviour.badChecksum = true;
-        } else if (a == "--serial-split") {
-            serial.splitMs = ToInt(value(), a);
-        } else if (a == "--serial-silent") {
-            serial.behaviour.silent = true;
-        } else if (a == "--serial-state") {
-            serialStatePath = value();
-        } else if (a == "--bootloader") {
-            bootConfig.mac = ToMac(value(), a);
-            boot = true;
-        } else if (a == "--identity") {
-            bootConfig.identity = ToIdentity(value());
-        } else if (a == "--giaddr-byte26") {
-            bootConfig.giaddrByte26 = static_cast<std::uint8_t>(ToIntAtMost(value(), a, 0xFF));
-        } else if (a == "--lose-acks") {
-            bootConfig.loseAcks = ToBlockList(value(), a);
-        } else if (a == "--duplicate-acks") {
-            bootConfig.duplicateAcks = ToBlockList(value(), a);
-        } else if (a == "--no-final-ack") {
-            bootConfig.noFinalAck = true;
-        } else if (a == "--stop-before-read") {
-            bootConfig.stopBeforeRead = true;
-        } else if (a == "--read-from-other-address") {
-            bootConfig.readFromIp = *IPTextToInt(CheckedIp(value(), a));
-        } else if (a == "--loss") {
-            bootConfig.lossPercent = ToIntAtMost(value(), a, 100);
-        } else if (a == "--seed") {
-            bootConfig.seed = ToSeed(value(), a);
-        } else if (a == "--retry-ms") {
-            bootConfig.retryMs = ToInt(value(), a);
-            if (bootConfig.retryMs == 0) {
-                throw ConfigError("--retry-ms needs a number above 0");
-            }
-        } else if (a == "--image-out") {
-            bootOptions.imagePath = value();
-        } else if (a == "--exit-after-transfer") {
-            bootOptions.exitAfterTransfer = true;
-        } else {
-            throw ConfigError("unknown option " + a);
+        return {};
+    });
+}
+
+bool ToBroadcast(const std::string& text, std::string_view option) {
+    if (text != "unicast" && text != "broadcast") {
+        throw ConfigError(std::string(option) + " takes unicast or broadcast");
+    }
+    return text == "broadcast";
+}
+
+SerialModel ToSerialModel(const std::string& text, std::string_view option) {
+    const auto model = SerialModelFromName(text);
+    if (!model) {
+        throw ConfigError(std::string(option) + " takes p5, p6 or p7, not \"" + text + "\"");
+    }
+    return *model;
+}
+
+std::uint8_t ToByte(const std::string& text, std::string_view option) {
+    return static_cast<std::uint8_t>(ToIntAtMost(text, option, 0xFF));
+}
+
+std::uint32_t ToIpNumber(const std::string& text, std::string_view option) {
+    return *IPTextToInt(CheckedIp(text, option));
+}
+
+int ToPercent(const std::string& text, std::string_view option) {
+    return ToIntAtMost(text, option, 100);
+}
+
+int ToPositive(const std::string& text, std::string_view option) {
+    const int value = ToInt(text, option);
+    if (value == 0) {
+        throw ConfigError(std::string(option) + " needs a number above 0");
+    }
+    return value;
+}
+
+// The command line's options, bound to what they set; the modes' rules and the modules come
+// after the parse.
+class CommandLine final {
+public:
+    CommandLine();
+
+    SimOptions parse(const std::vector<std::string>& args);
+    std::string help() const { return m_app.help(); }
+
+private:
+    // An option with a value `convert` turns into `target` (or refuses); the last one given wins.
+    template <typename T, typename Convert>
+    CLI::Option* addValue(const std::string& name, const std::string& valueText, T& target,
+                          Convert convert, const std::string& description) {
+        return m_app
+            .add_option_function<std::string>(
+                name, [&target, convert, name](const std::string& v) { target = convert(v, name); },
+                description)
+            ->option_text(valueText)
+            ->check(CheckedBy(convert));
+    }
+    CLI::Option* addText(const std::string& name, const std::string& valueText, std::string& target,
+                         const std::string& description) {
+        return m_app.add_option(name, target, description)->option_text(valueText);
+    }
+    // The first option given, in the order of the line, that `belongs` says yes to.
+    std::string firstGiven(const std::function<bool(const CLI::Option&)>& belongs) const;
+    void declare();
+    SimOptions modules();
+
+    CLI::App m_app{"", "r2sim"};
+    SimOptions m_options;
+    Shared m_shared;
+    std::string m_configPath;
+    std::array<int, 3> m_counts{};
+    std::pair<int, int> m_flood{};
+    int m_copies = 1;
+    std::optional<SerialModel> m_serialModel;
+    SerialSimOptions m_serial;
+    std::string m_serialStatePath;
+    BootLoaderOptions m_boot;
+    CLI::Option* m_serialOption = nullptr;
+    CLI::Option* m_bootLoaderOption = nullptr;
+    CLI::Option* m_copiesOption = nullptr;
+    CLI::Option* m_duplicateOption = nullptr;
+};
+
+CommandLine::CommandLine() {
+    m_app.formatter(std::make_shared<cli::HelpFormatter>(
+        "usage: r2sim [OPTIONS]\n"
+        "       r2sim --serial p5|p6|p7 [--serial-... OPTIONS] [--json-log FILE] [--quiet]\n"
+        "       r2sim --bootloader MAC [BOOT LOADER OPTIONS] [--json-log FILE] [--quiet]\n",
+        28));
+    m_app.description(
+        "Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module "
+        "uses),\none module on a pseudo-terminal, or one module's boot loader fetching new "
+        "firmware.\nRun it only inside a private network namespace (see tests/lab/labenv.py).");
+    m_app.footer("On UDP, standard output starts with one \"module ...\" line per module and then "
+                 "\"ready\".\nSIGTERM or SIGINT ends the simulator cleanly.");
+    m_app.set_help_flag();
+    m_app.allow_extras();
+    m_app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    declare();
+}
+
+void CommandLine::declare() {
+    BootLoaderConfig& boot = m_boot.config;
+    m_app.option_defaults()->group(ModulesGroup);
+    addValue("--p6", "N", m_counts[0], ToInt, "N P6 modules");
+    addValue("--p7", "N", m_counts[1], ToInt, "N P7 modules");
+    addValue("--old", "N", m_counts[2], ToInt, "N old modules (firmware 2001, no known model)");
+    addText("--config", "FILE.json", m_configPath,
+            "modules from a file: {\"modules\": [ {...}, ... ]} or a bare array\n"
+            "with, per module (all optional): model (\"P6\", \"P7\", \"old\"), mac,\n"
+            "ip, name, version, user, password, searchPort, reply (\"unicast\" or\n"
+            "\"broadcast\"), delayMs, copies, silent, hostile (seed), secondIp,\n"
+            "floodCount, floodMs, blocks {NAME: HEX | false}\n"
+            "(NAME: base, port, cloud, heartReg, httpd, modbusPack, modbus of 1\n"
+            "or 4 bytes; false leaves the block out), raw {KIND: [HEX, ...]}\n"
+            "(KIND: search, read, write, restart, reset; these datagrams are sent\n"
+            "instead of the normal answer, \"\" is an empty datagram)");
+    addText("--first-ip", "A.B.C.D", m_shared.firstIp,
+            "first default address (192.168.0.7), counting up");
+
+    m_app.option_defaults()->group(SharedGroup);
+    addValue("--reply", "unicast|broadcast", m_shared.broadcast, ToBroadcast,
+             "reply to the sender, or to 255.255.255.255 at the sender's port");
+    addValue("--delay", "MS", m_shared.delayMs, ToInt, "wait before answering");
+    m_copiesOption = addValue("--copies", "N", m_copies, ToInt, "send every answer N times");
+    m_duplicateOption = m_app.add_flag("--duplicate")->description("send every answer twice");
+    m_app.add_flag("--silent", m_shared.silent,
+                   "never answer (with --bootloader: log what arrives, send nothing)");
+    addText("--user", "NAME", m_shared.user, "the modules' login name (admin)");
+    addText("--password", "PW", m_shared.password, "the modules' login password (tulip)");
+
+    m_app.option_defaults()->group(HostileGroup);
+    addValue("--hostile", "SEED", m_shared.hostileSeed, ToSeed,
+             "spoil every answer, decided by a pseudo-random sequence from SEED\n"
+             "and the module's MAC (the same seed and requests give the same\n"
+             "datagrams): answers kept, dropped, repeated, reordered; blocks and\n"
+             "acknowledgements also or only from the second address; a second,\n"
+             "different base block; acknowledgements with another command byte\n"
+             "or result; added datagrams of every length around the reply\n"
+             "classifier's thresholds (0-5, 35-37, 39-41, 49-51, 84-88, 129-131,\n"
+             "192-194, 255-257, 301-303, 65507) with random content; search\n"
+             "replies with random name bytes. Raw replies are sent as configured.");
+    addValue("--second-ip", "A.B.C.D", m_shared.secondIp, CheckedIp,
+             "the address \"another host\" sends from (default: the system's choice\n"
+             "of source, in the lab the lab side's own address; also when this\n"
+             "host lacks the address given)");
+    addValue("--flood", "COUNT:MS", m_flood, ToFlood,
+             "with every search reply, COUNT more datagrams to the searcher, as\n"
+             "fast as the socket takes them, ending after MS ms at the latest\n"
+             "(copies of the search reply; a hostile module mixes in junk)");
+
+    m_app.option_defaults()->group(LoggingGroup);
+    addText("--json-log", "FILE", m_options.jsonLogPath,
+            "one JSON object per frame received (\"rx\") and sent (\"tx\"):\n"
+            "t (monotonic ms; for rx the kernel's arrival time, for tx just\n"
+            "after the send), t0 (tx: just before the send), dir, peer\n"
+            "(ip:port), port (local), src (tx: the address it left from, \"\"\n"
+            "for the system's choice), hex, len, cmd, module (MAC text or\n"
+            "null), action, result; a flood logs its first datagram and a\n"
+            "summary");
+    m_app.add_flag("--quiet", m_options.quiet, "no per-frame text on standard output");
+
+    m_app.option_defaults()->group(SerialGroup);
+    m_serialOption =
+        addValue("--serial", "p5|p6|p7", m_serialModel, ToSerialModel,
+                 "open a pseudo-terminal and answer on it: a P6 the read 55 BD\n"
+                 "(137 bytes: 55 BD, base, port, 5 further bytes), the follow-up\n"
+                 "55 C1 (115 bytes: 55 C1, device ID, password, heartReg) and the\n"
+                 "save 55 BE/55 BF/55 B1 5A ('K'); a P5 or P7 the read 55 BC\n"
+                 "(32 bytes) and the write 55 BA ('K'). A later read returns what\n"
+                 "was saved; a write with a wrong sum is not stored and its save\n"
+                 "gets no 'K'. Frames may arrive split or joined; bytes that start\n"
+                 "no frame are dropped up to the next 55, and the start of a frame\n"
+                 "that stays unfinished for 500 ms is dropped.\n"
+                 "Standard output starts with \"serial MODEL PATH\" (the path a tool\n"
+                 "opens) and \"ready\". The logs name the peer \"serial\" and port 0;\n"
+                 "actions: read p6, follow-up, write base, write port, save p6,\n"
+                 "read p5, write p5, garbage, and open/close when a tool opens or\n"
+                 "closes the port. A close releases the tool's exclusive claim and\n"
+                 "drops what it left unread; replies due while no tool has the port\n"
+                 "open are lost, as on a real line");
+    m_app.add_flag("--serial-bad-checksum", m_serial.behaviour.badChecksum,
+                   "the 32-byte P5/P7 reply carries a wrong sum (the P6 replies and\n"
+                   "'K' carry none and are unchanged)");
+    addValue("--serial-split", "MS", m_serial.splitMs, ToInt,
+             "write every reply longer than one byte in two parts, MS ms apart");
+    m_app.add_flag("--serial-silent", m_serial.behaviour.silent,
+                   "log what arrives, never answer or store");
+    addText("--serial-state", "FILE.json", m_serialStatePath,
+            "start from these bytes instead of the factory ones: {\"base\": HEX,\n"
+            "\"port\": HEX, \"cloud\": HEX, \"heartReg\": HEX, \"p5\": HEX (28 bytes),\n"
+            "\"p5Extra\": HEX (1), \"p6Tail\": HEX (5)}, each optional");
+
+    m_app.option_defaults()->group(BootLoaderGroup);
+    m_bootLoaderOption =
+        addValue("--bootloader", "MAC", boot.mac, ToMac,
+                 "wait on UDP 9 for a 30-byte wake-up (six AA, then MAC four\n"
+                 "times); then broadcast a 300-byte BOOTP boot request from port 68\n"
+                 "to 255.255.255.255:67 until a boot reply comes to port 68 (op 2,\n"
+                 "our transaction id and MAC, yiaddr and siaddr set, \"firmware.bin\"\n"
+                 "at offset 108); then send the TFTP read request for\n"
+                 "\"firmware.bin\" (octet) from yiaddr:13633 to siaddr:69, take the\n"
+                 "data blocks on 13633 and acknowledge each to the address and port\n"
+                 "it came from. The final block (under 512 bytes) ends the transfer:\n"
+                 "\"received BYTES PATH\" on standard output. A block that comes again\n"
+                 "is acknowledged again, not written twice. A wake-up starts afresh.\n"
+                 "Standard output starts with \"bootloader MAC ready\". Log actions:\n"
+                 "wake-up, boot request, boot reply, read request, data N, ack N,\n"
+                 "lost ack N, lost data N; module is the MAC. --silent: log what\n"
+                 "arrives, send nothing");
+    addValue("--identity", "HEX8", boot.identity, ToIdentity,
+             "the hardware identity in bytes 44-47 (default 52325036, \"R2P6\")");
+    addValue("--giaddr-byte26", "N", boot.giaddrByte26, ToByte,
+             "byte 26 of the boot request (default 0)");
+    addValue("--retry-ms", "MS", boot.retryMs, ToPositive,
+             "repeat the boot request this often until a reply (default 1000)");
+    addText("--image-out", "FILE", m_boot.imagePath,
+            "write the received image there (emptied when a transfer starts)");
+    m_app.add_flag("--exit-after-transfer", m_boot.exitAfterTransfer,
+                   "end after the first completed transfer");
+    m_app.add_flag("--stop-before-read", boot.stopBeforeRead,
+                   "send no read request after the boot reply (another TFTP client\n"
+                   "may then fetch the image from the module's address)");
+    addValue("--read-from-other-address", "A.B.C.D", boot.readFromIp, ToIpNumber,
+             "send the read request from this address, not yiaddr");
+    addValue("--lose-acks", "N,N,...", boot.loseAcks, ToBlockList,
+             "withhold one acknowledgement of block N per listed N");
+    addValue("--duplicate-acks", "N,N,...", boot.duplicateAcks, ToBlockList,
+             "send one acknowledgement of block N twice per listed N");
+    m_app.add_flag("--no-final-ack", boot.noFinalAck, "never acknowledge the final block");
+    addValue("--loss", "PERCENT", boot.lossPercent, ToPercent,
+             "drop that share of incoming data blocks and outgoing\n"
+             "acknowledgements, decided by a sequence from --seed");
+    addValue("--seed", "N", boot.seed, ToSeed, "the seed of --loss's sequence (default 1)");
+
+    m_app.option_defaults()->group(OtherGroup);
+    m_app.add_flag("-h,--help", m_options.help, "this text");
+    m_app.add_flag("--version", m_options.version, "the program's name and version");
+}
+
+std::string CommandLine::firstGiven(const std::function<bool(const CLI::Option&)>& belongs) const {
+    for (const CLI::Option* option : m_app.parse_order()) {
+        if (belongs(*option)) {
+            return option->get_name();
         }
     }
-    if (options.help || options.version) {
-        return options;
+    return {};
+}
+
+SimOptions CommandLine::parse(const std::vector<std::string>& args) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes the line backwards
+    try {
+        m_app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        throw ConfigError(cli::ErrorText(e));
     }
-    if (serialModel && boot) {
+    if (const std::string unknown = cli::UnknownArgumentText(m_app.remaining()); !unknown.empty()) {
+        throw ConfigError(unknown);
+    }
+    if (m_options.help || m_options.version) {
+        return m_options;
+    }
+    const auto modeFree = [](const CLI::Option& o) {
+        return o.get_group() == LoggingGroup || o.get_group() == OtherGroup;
+    };
+    const auto lan = [&modeFree](const CLI::Option& o) {
+        return !modeFree(o) && o.get_group() != SerialGroup;
+    };
+    const std::string lanOption = firstGiven(lan);
+    const std::string bootOption =
+        firstGiven([](const CLI::Option& o) { return o.get_group() == BootLoaderGroup; });
+    const std::string moduleOption = firstGiven([&lan](const CLI::Option& o) {
+        return lan(o) && o.get_group() != BootLoaderGroup && o.get_name() != "--silent";
+    });
+    const std::string serialOption = firstGiven([this](const CLI::Option& o) {
+        return o.get_group() == SerialGroup && &o != m_serialOption;
+    });
+    const bool boot = m_bootLoaderOption->count() > 0;
+    if (m_serialModel && boot) {
         throw ConfigError("--bootloader and --serial cannot be combined: r2sim plays either a "
                           "boot loader on UDP or a module on a pseudo-terminal");
     }
@@ -534,40 +688,54 @@ SimOptions Parse(const std::vector<std::string>& args) {
             throw ConfigError("--bootloader plays one boot loader; " + moduleOption +
                               " is for simulated modules");
         }
-        bootConfig.silent = shared.silent;
-        options.bootLoader = std::move(bootOptions);
-        return options;
+        m_boot.config.silent = m_shared.silent;
+        m_options.bootLoader = m_boot;
+        return m_options;
     }
     if (!bootOption.empty()) {
         throw ConfigError(bootOption + " needs --bootloader MAC");
     }
-    if (serialModel) {
+    if (m_serialModel) {
         if (!lanOption.empty()) {
             throw ConfigError("--serial runs one module on a pseudo-terminal; " + lanOption +
                               " is for modules on UDP");
         }
-        serial.model = *serialModel;
-        if (!serialStatePath.empty()) {
-            LoadSerialState(serialStatePath, serial.state);
+        m_serial.model = *m_serialModel;
+        if (!m_serialStatePath.empty()) {
+            LoadSerialState(m_serialStatePath, m_serial.state);
         }
-        options.serial = std::move(serial);
-        return options;
+        m_options.serial = m_serial;
+        return m_options;
     }
     if (!serialOption.empty()) {
         throw ConfigError(serialOption + " needs --serial p5|p6|p7");
     }
-    const auto first = IPTextToInt(shared.firstIp);
-    if (!first) {
-        throw ConfigError("bad --first-ip " + shared.firstIp);
+    return modules();
+}
+
+SimOptions CommandLine::modules() {
+    // --copies N and --duplicate: the later one on the line wins.
+    for (const CLI::Option* option : m_app.parse_order()) {
+        if (option == m_copiesOption) {
+            m_shared.copies = m_copies;
+        } else if (option == m_duplicateOption) {
+            m_shared.copies = 2;
+        }
     }
+    std::tie(m_shared.floodCount, m_shared.floodMs) = m_flood;
+    const auto first = IPTextToInt(m_shared.firstIp);
+    if (!first) {
+        throw ConfigError("bad --first-ip " + m_shared.firstIp);
+    }
+    SimOptions options = m_options;
     Allocator alloc(*first);
-    if (!configPath.empty()) {
-        LoadConfigFile(configPath, shared, alloc, options.modules);
+    if (!m_configPath.empty()) {
+        LoadConfigFile(m_configPath, m_shared, alloc, options.modules);
     }
     const std::array<Model, 3> models = {Model::P6, Model::P7, Model::Old};
     for (std::size_t k = 0; k < models.size(); ++k) {
-        for (int n = 0; n < counts[k]; ++n) {
-            options.modules.push_back(MakeModule(models[k], shared, alloc));
+        for (int n = 0; n < m_counts[k]; ++n) {
+            options.modules.push_back(MakeModule(models[k], m_shared, alloc));
             FinishBlocks(options.modules.back(), nullptr);
         }
     }
@@ -594,119 +762,14 @@ std::optional<Bytes> ParseHexBytes(std::string_view text) {
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     try {
-        return {Parse(args), {}};
+        return {CommandLine().parse(args), {}};
     } catch (const ConfigError& e) {
         return {{}, e.what()};
     }
 }
 
 std::string UsageText() {
-    return R"(usage: r2sim [OPTIONS]
-       r2sim --serial p5|p6|p7 [--serial-... OPTIONS] [--json-log FILE] [--quiet]
-       r2sim --bootloader MAC [BOOT LOADER OPTIONS] [--json-log FILE] [--quiet]
-Simulates R2 modules on UDP ports 1500 and 1901 (and any other search port a module uses),
-one module on a pseudo-terminal, or one module's boot loader fetching new firmware.
-Run it only inside a private network namespace (see tests/lab/labenv.py).
-
-Modules:
-  --p6 N, --p7 N, --old N   N modules of that model (old = firmware 2001, no known model)
-  --config FILE.json        modules from a file: {"modules": [ {...}, ... ]} or a bare array
-                            with, per module (all optional): model ("P6", "P7", "old"), mac,
-                            ip, name, version, user, password, searchPort, reply ("unicast" or
-                            "broadcast"), delayMs, copies, silent, hostile (seed), secondIp,
-                            floodCount, floodMs, blocks {NAME: HEX | false}
-                            (NAME: base, port, cloud, heartReg, httpd, modbusPack, modbus of 1
-                            or 4 bytes; false leaves the block out), raw {KIND: [HEX, ...]}
-                            (KIND: search, read, write, restart, reset; these datagrams are sent
-                            instead of the normal answer, "" is an empty datagram)
-  --first-ip A.B.C.D        first default address (192.168.0.7), counting up
-Shared settings (a module's own settings win):
-  --reply unicast|broadcast reply to the sender, or to 255.255.255.255 at the sender's port
-  --delay MS                wait before answering
-  --copies N, --duplicate   send every answer N times (--duplicate: twice)
-  --silent                  never answer
-  --user NAME, --password PW  the modules' login (admin / tulip)
-Hostile modules (for testing what a tool must withstand):
-  --hostile SEED            spoil every answer, decided by a pseudo-random sequence from SEED
-                            and the module's MAC (the same seed and requests give the same
-                            datagrams): answers kept, dropped, repeated, reordered; blocks and
-                            acknowledgements also or only from the second address; a second,
-                            different base block; acknowledgements with another command byte
-                            or result; added datagrams of every length around the reply
-                            classifier's thresholds (0-5, 35-37, 39-41, 49-51, 84-88, 129-131,
-                            192-194, 255-257, 301-303, 65507) with random content; search
-                            replies with random name bytes. Raw replies are sent as configured.
-  --second-ip A.B.C.D       the address "another host" sends from (default: the system's choice
-                            of source, in the lab the lab side's own address; also when this
-                            host lacks the address given)
-  --flood COUNT:MS          with every search reply, COUNT more datagrams to the searcher, as
-                            fast as the socket takes them, ending after MS ms at the latest
-                            (copies of the search reply; a hostile module mixes in junk)
-Logging:
-  --json-log FILE           one JSON object per frame received ("rx") and sent ("tx"):
-                            t (monotonic ms; for rx the kernel's arrival time, for tx just
-                            after the send), t0 (tx: just before the send), dir, peer
-                            (ip:port), port (local), src (tx: the address it left from, ""
-                            for the system's choice), hex, len, cmd, module (MAC text or
-                            null), action, result; a flood logs its first datagram and a
-                            summary
-  --quiet                   no per-frame text on standard output
-Serial (one module on a pseudo-terminal, as if its CFG pin were grounded; no network):
-  --serial p5|p6|p7         open a pseudo-terminal and answer on it: a P6 the read 55 BD
-                            (137 bytes: 55 BD, base, port, 5 further bytes), the follow-up
-                            55 C1 (115 bytes: 55 C1, device ID, password, heartReg) and the
-                            save 55 BE/55 BF/55 B1 5A ('K'); a P5 or P7 the read 55 BC
-                            (32 bytes) and the write 55 BA ('K'). A later read returns what
-                            was saved; a write with a wrong sum is not stored and its save
-                            gets no 'K'. Frames may arrive split or joined; bytes that start
-                            no frame are dropped up to the next 55, and the start of a frame
-                            that stays unfinished for 500 ms is dropped
-  --serial-bad-checksum     the 32-byte P5/P7 reply carries a wrong sum (the P6 replies and
-                            'K' carry none and are unchanged)
-  --serial-split MS         write every reply longer than one byte in two parts, MS ms apart
-  --serial-silent           log what arrives, never answer or store
-  --serial-state FILE.json  start from these bytes instead of the factory ones: {"base": HEX,
-                            "port": HEX, "cloud": HEX, "heartReg": HEX, "p5": HEX (28 bytes),
-                            "p5Extra": HEX (1), "p6Tail": HEX (5)}, each optional
-  Standard output starts with "serial MODEL PATH" (the path a tool opens) and "ready". The
-  logs name the peer "serial" and port 0; actions: read p6, follow-up, write base, write
-  port, save p6, read p5, write p5, garbage, and open/close when a tool opens or closes the
-  port. A close releases the tool's exclusive claim and drops what it left unread; replies
-  due while no tool has the port open are lost, as on a real line.
-Boot loader (one module's, on UDP; give one r2sim per module):
-  --bootloader MAC          wait on UDP 9 for a 30-byte wake-up (six AA, then MAC four
-                            times); then broadcast a 300-byte BOOTP boot request from port 68
-                            to 255.255.255.255:67 until a boot reply comes to port 68 (op 2,
-                            our transaction id and MAC, yiaddr and siaddr set, "firmware.bin"
-                            at offset 108); then send the TFTP read request for
-                            "firmware.bin" (octet) from yiaddr:13633 to siaddr:69, take the
-                            data blocks on 13633 and acknowledge each to the address and port
-                            it came from. The final block (under 512 bytes) ends the transfer:
-                            "received BYTES PATH" on standard output. A block that comes again
-                            is acknowledged again, not written twice. A wake-up starts afresh
-  --identity HEX8           the hardware identity in bytes 44-47 (default 52325036, "R2P6")
-  --giaddr-byte26 N         byte 26 of the boot request (default 0)
-  --retry-ms MS             repeat the boot request this often until a reply (default 1000)
-  --image-out FILE          write the received image there (emptied when a transfer starts)
-  --exit-after-transfer     end after the first completed transfer
-  --stop-before-read        send no read request after the boot reply (another TFTP client
-                            may then fetch the image from the module's address)
-  --read-from-other-address A.B.C.D  send the read request from this address, not yiaddr
-  --lose-acks N,N,...       withhold one acknowledgement of block N per listed N
-  --duplicate-acks N,N,...  send one acknowledgement of block N twice per listed N
-  --no-final-ack            never acknowledge the final block
-  --loss PERCENT            drop that share of incoming data blocks and outgoing
-                            acknowledgements, decided by a sequence from --seed (default 1)
-  --seed N
-  --silent                  log what arrives, send nothing
-  Standard output starts with "bootloader MAC ready". Log actions: wake-up, boot request,
-  boot reply, read request, data N, ack N, lost ack N, lost data N; module is the MAC.
-On UDP, standard output starts with one "module ..." line per module and then "ready".
-SIGTERM or SIGINT ends the simulator cleanly.
-Other:
-  -h, --help                this text
-  --version                 the program's name and version
-)";
+    return CommandLine().help();
 }
 
 } // namespace r2::sim
