@@ -35,6 +35,19 @@ PanelFiles::PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const std::vect
     : m_view(view), m_p6(p6), m_p7(p7), m_rows(rows) {}
 
 std::optional<PanelFiles::Source> PanelFiles::sourceOf(PanelId panel) const {
+    // A P6 panel holds the MAC its module sent with the values: after a read over the serial
+    // line the list's selection may name another module.
+    if (panel == PanelId::P6 && !m_p6.edt_UserMAC.empty()) {
+        Source source{QString::fromStdString(m_p6.edt_UserMAC), 0};
+        const QString key = MacKey(source.mac);
+        for (const DeviceRow& row : m_rows) {
+            if (row.flag == DevFlagP6 && MacKey(row.mac) == key) {
+                source.firmware = row.version.toUInt();
+                break;
+            }
+        }
+        return source;
+    }
     const int flag = panel == PanelId::P7 ? DevFlagP7 : DevFlagP6;
     const int index = m_view.SelectedRow();
     if (index >= 0 && index < static_cast<int>(m_rows.size())) {
@@ -42,9 +55,6 @@ std::optional<PanelFiles::Source> PanelFiles::sourceOf(PanelId panel) const {
         if (row.flag == flag) {
             return Source{row.mac, row.version.toUInt()};
         }
-    }
-    if (panel == PanelId::P6 && !m_p6.edt_UserMAC.empty()) {
-        return Source{QString::fromStdString(m_p6.edt_UserMAC), 0};
     }
     return std::nullopt;
 }

@@ -8,9 +8,9 @@
 // that names the file (and the control and value), and the panel stays as it was. Only then is
 // the panel filled for the user to look at; nothing is sent until they save it as usual.
 //
-// The module the panel belongs to is the selected device-list row when it is of the panel's
-// model; a P6 panel read over the serial line has no row, and then its own MAC (the one the
-// module sent) stands for it, with firmware 0 (unknown).
+// The module the panel belongs to: for a P6 panel the MAC its module sent with the values (also
+// after a read over the serial line), with the firmware of the listed module of that MAC, else 0
+// (unknown); for a P7 panel, which no read fills, the selected device-list row of a P7.
 //
 // Every outcome goes to the log; a refusal is also shown as a message.
 

@@ -284,6 +284,22 @@ private slots:
         QCOMPARE(edit(QStringLiteral("edt_ModName")), QStringLiteral("typed"));
     }
 
+    // A P6 read over the serial line: the file names the module that sent the values, not the
+    // one selected in the device list, and its firmware is unknown.
+    void serialReadIsSavedUnderItsOwnMac() {
+        listAndSelect(DevFlagP6, "02 52 32 06 00 05");
+        p6().edt_UserMAC = P6Mac;
+        m_window->SwitchLayout(LayoutP6);
+        m_window->ShowPanel(PanelId::P6);
+        const QString file = path("serial.json");
+        QVERIFY(m_window->panelFiles().SaveToFile(PanelId::P6, file));
+        const config::ReadResult read =
+            config::ReadModuleConfig(ReadText(file).toStdString(), "serial.json");
+        QVERIFY2(read.config, read.error.c_str());
+        QCOMPARE(read.config->mac, std::string(P6Mac));
+        QCOMPARE(read.config->firmware, 0u);
+    }
+
     // Without a module to name the file after there is nothing to save.
     void saveWithoutAModuleWritesNothing() {
         ModalCloser closer;
