@@ -21,8 +21,9 @@
 //   carry the target's index; finished() comes once, after the last module.
 // - detail: for every ending but success, what happened and what to do (English).
 // - Abort() ends the batch at once: the running module is closed without a moduleFinished,
-//   the rest are not started, and finished() follows from the event loop. Destruction closes
-//   everything.
+//   the rest are not started, and finished() follows from the event loop. A Start() during a
+//   batch, or before an aborted one has reported finished(), replaces it: the old batch
+//   reports nothing more. Destruction closes everything.
 
 #include "upgrade_engine.h"
 
