@@ -1,14 +1,18 @@
 #include "main_controller.h"
 
+#include "apply_plan.h"
 #include "p5_codec.h"
+#include "selection_batch.h"
 #include "serial_ports.h"
 #include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
+#include <algorithm>
 #include <QTimer>
 #include <span>
+#include <utility>
 
 namespace r2 {
 
@@ -68,10 +72,16 @@ QString ControlOfError(const QString& error) {
 MainController::MainController(MainView& view, QObject* parent)
     : QObject(parent), m_view(view), m_udp(std::make_unique<TUdpSvr>(m_mirror)),
       m_comm(std::make_unique<TComm>()),
-      m_serial(std::make_unique<SerialExchange>(*m_comm, m_mirror)), m_user(Lit(DefaultUserName)),
+      m_serial(std::make_unique<SerialExchange>(*m_comm, m_mirror)),
+      m_batch(std::make_unique<SelectionBatch>(*m_udp, m_mirror)), m_user(Lit(DefaultUserName)),
       m_password(Lit(DefaultPassword)) {
     connectEndpoint();
     connectSerial();
+    connect(m_batch.get(), &SelectionBatch::outcome, this,
+            [this](int index, const BatchOutcome& outcome) {
+                m_view.ShowBatchOutcome(index, outcome);
+            });
+    connect(m_batch.get(), &SelectionBatch::finished, this, [this] { m_view.BatchFinished(); });
 }
 
 MainController::~MainController() = default;
@@ -83,6 +93,10 @@ void MainController::setCredentials(const QString& user, const QString& password
 
 bool MainController::saveRunning() const {
     return m_sequence && m_sequence->isRunning();
+}
+
+bool MainController::batchRunning() const {
+    return m_batch->isRunning() || m_whenLanIdle;
 }
 
 void MainController::connectEndpoint() {
@@ -129,6 +143,9 @@ void MainController::onReceived(const QByteArray& frame, const QString& senderIp
 // ---- Device list -------------------------------------------------------------------------
 
 void MainController::Search() {
+    if (batchRunning()) {
+        return;
+    }
     m_view.ClearPanes();
     m_view.ClearDeviceList();
     m_rows.clear();
@@ -217,6 +234,10 @@ void MainController::DeviceClicked() {
 }
 
 void MainController::DeviceMenuAction(const QString& itemName) {
+    if (itemName.startsWith(QLatin1String("mni_Sel"))) {
+        selectionMenuAction(itemName);
+        return;
+    }
     if (itemName == QLatin1String("mni_CopeAllMac")) {
         if (!m_rows.empty()) {
             QStringList macs;
@@ -263,6 +284,9 @@ void MainController::DeviceMenuAction(const QString& itemName) {
 
 void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
                                   bool fromSerial) {
+    if (batchRunning() && !fromSerial) {
+        return; // a module of the job answering its read: the job fills its own panel
+    }
     std::optional<std::string> selectedMac;
     const int index = m_view.SelectedRow();
     if (index >= 0 && index < static_cast<int>(m_rows.size())) {
@@ -314,6 +338,9 @@ void MainController::onModbusPack(const TModbusPackParam& param, int) {
 }
 
 void MainController::refillP6(const std::function<bool(PanelP6&)>& fill) {
+    if (batchRunning()) {
+        return;
+    }
     // The user may have typed since the panel was last shown: keep that, then fill over it.
     m_view.CollectPanel(PanelId::P6);
     if (fill(m_p6)) {
@@ -339,7 +366,9 @@ void MainController::onStatus(int code, const QString& text) {
         return;
     case StPswdErr:
         logText("lang_Hint_PswdErr", PaneColour::Red);
-        m_view.ShowCredentialsDialog();
+        if (!batchRunning()) { // a job reports the module's refusal in its own row
+            m_view.ShowCredentialsDialog();
+        }
         return;
     case StPortInUse: {
         const QString message = QString::number(CfgPortP6) + Text("lang_Hint_UDPPortInUse");
@@ -420,7 +449,15 @@ void MainController::runSequence(SequencePlan plan) {
             sequence->deleteLater();
         });
     }
+    ++m_sequencesRunning;
+    connect(sequence, &LanSequence::finished, this, &MainController::sequenceOver);
     sequence->start();
+}
+
+void MainController::sequenceOver() {
+    if (--m_sequencesRunning == 0 && m_whenLanIdle) {
+        std::exchange(m_whenLanIdle, {})();
+    }
 }
 
 // Every acknowledgement has already been logged as it came; a frame the module did not answer,
@@ -435,6 +472,150 @@ void MainController::reportVerdict(const LanSequence& sequence) {
 
 void MainController::onSequenceMessage(const QString& key) {
     m_view.ShowMessage(Text(key.toStdString()));
+}
+
+// ---- Jobs over the selection -------------------------------------------------------------
+
+void MainController::selectionMenuAction(const QString& itemName) {
+    if (batchRunning()) {
+        return;
+    }
+    if (itemName == QLatin1String("mni_SelCopyMacs")) {
+        QStringList macs;
+        for (const DeviceRow& row : selectedTargets()) {
+            macs << row.mac;
+        }
+        if (!macs.isEmpty()) {
+            m_view.SetClipboardText(macs.join(QLatin1Char('\n')));
+        }
+    } else if (itemName == QLatin1String("mni_SelRestart")) {
+        restartSelection();
+    } else if (itemName == QLatin1String("mni_SelApplyFile")) {
+        const QString path = m_view.ChooseConfigFile();
+        if (!path.isEmpty()) {
+            ApplyFileToSelection(path);
+        }
+    } else if (itemName == QLatin1String("mni_SelUpgrade")) {
+        const QString path = m_view.ChooseFirmwareFile();
+        if (!path.isEmpty()) {
+            upgradeSelection(path);
+        }
+    }
+}
+
+std::vector<DeviceRow> MainController::selectedTargets() const {
+    std::vector<DeviceRow> targets;
+    for (const int index : m_view.SelectedRows()) {
+        if (index >= 0 && index < static_cast<int>(m_rows.size())) {
+            targets.push_back(m_rows[static_cast<std::size_t>(index)]);
+        }
+    }
+    return targets;
+}
+
+QStringList MainController::addressesOutside(const std::vector<int>& selected) const {
+    QStringList taken;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!std::ranges::binary_search(selected, static_cast<int>(i)) && !m_rows[i].ip.isEmpty()) {
+            taken << m_rows[i].ip;
+        }
+    }
+    return taken;
+}
+
+std::vector<BatchTarget> MainController::batchTargets(const std::vector<DeviceRow>& rows) const {
+    std::vector<BatchTarget> targets;
+    for (const DeviceRow& row : rows) {
+        targets.push_back({row.mac, row.ip, row.version, row.flag, row.ipIndex, std::nullopt});
+    }
+    return targets;
+}
+
+BatchSettings MainController::batchSettings() const {
+    BatchSettings settings;
+    settings.user = m_user;
+    settings.password = m_password;
+    return settings;
+}
+
+// The job reads and writes through the window's endpoint and mirror: the panel shown would no
+// longer match what a save sends, so the window goes back to the search layout until a module
+// is clicked again. A read or save of the window's own that is still under way (a click just
+// before) goes to its end first, so that their frames and replies never interleave.
+void MainController::startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
+                                std::function<void()> start) {
+    m_view.SwitchLayout(LayoutSearch);
+    m_view.ShowBatchProgress(kind, targets);
+    if (m_sequencesRunning == 0) {
+        start();
+    } else {
+        m_whenLanIdle = std::move(start);
+    }
+}
+
+void MainController::restartSelection() {
+    const std::vector<DeviceRow> targets = selectedTargets();
+    if (targets.empty()) {
+        logText("lang_Hint_NoTarget", PaneColour::Red);
+        return;
+    }
+    startBatch(BatchKind::Restart, targets, [this, jobTargets = batchTargets(targets)] {
+        m_batch->startRestart(jobTargets, batchSettings());
+    });
+}
+
+void MainController::ApplyFileToSelection(const QString& path) {
+    if (batchRunning()) {
+        return;
+    }
+    const std::vector<int> selected = m_view.SelectedRows();
+    const std::vector<DeviceRow> targets = selectedTargets();
+    if (targets.empty()) {
+        logText("lang_Hint_NoTarget", PaneColour::Red);
+        return;
+    }
+    const ApplyFile file = ReadApplyFile(path, targets);
+    if (!file.config) {
+        m_view.AddLogLine(file.error, PaneColour::Red);
+        m_view.ShowMessage(file.error);
+        return;
+    }
+    const auto plan = m_view.AskApplyPlan(path, *file.config, targets, addressesOutside(selected));
+    if (!plan || plan->size() != targets.size()) {
+        return;
+    }
+    std::vector<BatchTarget> jobTargets = batchTargets(targets);
+    for (std::size_t i = 0; i < jobTargets.size(); ++i) {
+        const config::PlannedModule& planned = (*plan)[i];
+        if (!planned.ip.empty() || !planned.name.empty()) {
+            jobTargets[i].planned = planned;
+        }
+    }
+    startBatch(BatchKind::ApplyFile, targets,
+               [this, jobTargets = std::move(jobTargets), config = *file.config] {
+                   m_batch->startConfig(jobTargets, config, batchSettings());
+               });
+}
+
+void MainController::upgradeSelection(const QString& imagePath) {
+    const std::vector<DeviceRow> targets = selectedTargets();
+    if (targets.empty()) {
+        logText("lang_Hint_NoTarget", PaneColour::Red);
+        return;
+    }
+    QList<UpgradeTarget> upgradeTargets;
+    QStringList localIps;
+    for (const DeviceRow& row : targets) {
+        upgradeTargets.push_back({row.ip, MacWithoutSpaces(row.mac)});
+        localIps << m_udp->socketLocalIp(row.ipIndex);
+    }
+    startBatch(BatchKind::Upgrade, targets, [this, upgradeTargets, localIps, imagePath] {
+        m_batch->startUpgrade(upgradeTargets, localIps, imagePath);
+    });
+}
+
+void MainController::StopBatch() {
+    m_batch->stop();
 }
 
 // ---- Tabs --------------------------------------------------------------------------------

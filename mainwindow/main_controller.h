@@ -13,6 +13,7 @@
 #include "block_codec.h"
 #include "lan_sequences.h"
 #include "main_view.h"
+#include "module_batch.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
@@ -30,6 +31,7 @@
 
 namespace r2 {
 
+class SelectionBatch;
 class TUdpSvr;
 
 class MainController final : public QObject {
@@ -56,6 +58,12 @@ public:
     void DeviceClicked();
     // mni_LvRightMmClick, by the item's objectName.
     void DeviceMenuAction(const QString& itemName);
+    // The selection's items of that menu. A file that is not fit for every selected module
+    // (another model, an unknown control, a wrong value) is refused in the log and a message
+    // naming the file, the control and the value, and nothing is sent.
+    void ApplyFileToSelection(const QString& path);
+    // The job over the selection stops after the module it is on; the rest are not run.
+    void StopBatch();
     // The LAN save buttons: btn_P6NetSet, btn_P7NetSet, btn_P5Set.
     void SaveP6();
     void SaveP7();
@@ -66,6 +74,7 @@ public:
     std::vector<DeviceRow> exportRows() const { return m_rows; }
 
     bool saveRunning() const;
+    bool batchRunning() const;
 
     // The serial sheet: cbb_SelectCom's drop-down opening, btn_ComRead, btn_P6ComSet,
     // btn_ComSet. One serial action runs at a time.
@@ -118,6 +127,17 @@ private:
     void reportVerdict(const LanSequence& sequence);
     void reportPlanError(const QString& error);
     void logText(std::string_view key, PaneColour colour);
+    // The jobs over the selected rows.
+    void selectionMenuAction(const QString& itemName);
+    std::vector<DeviceRow> selectedTargets() const;
+    QStringList addressesOutside(const std::vector<int>& selected) const;
+    std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
+    BatchSettings batchSettings() const;
+    void startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
+                    std::function<void()> start);
+    void sequenceOver();
+    void restartSelection();
+    void upgradeSelection(const QString& imagePath);
 
     MainView& m_view;
     ParamMirror m_mirror;
@@ -128,6 +148,9 @@ private:
     std::unique_ptr<LanSequence> m_sequence;
     std::unique_ptr<TComm> m_comm; // cm1; before the exchange that uses it
     std::unique_ptr<SerialExchange> m_serial;
+    std::unique_ptr<SelectionBatch> m_batch; // after the endpoint and mirror it uses
+    int m_sequencesRunning = 0;              // the window's own reads, saves and commands
+    std::function<void()> m_whenLanIdle;     // a job's start, waiting for them
     std::vector<DeviceRow> m_rows;
     std::vector<DeviceRow> m_pendingRows;
     QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins

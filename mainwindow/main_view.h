@@ -3,6 +3,10 @@
 // the main window. The window implements it with widgets; a controller test can implement it
 // with plain lists. Nothing here knows a widget type.
 
+#include "address_plan.h"
+#include "config_file.h"
+
+#include <optional>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -49,6 +53,17 @@ struct SerialChoice {
 // Which model panel a call is about.
 enum class PanelId { P5, P6, P7 };
 
+// A job run over the selected modules, one module after another.
+enum class BatchKind { Restart, ApplyFile, Upgrade };
+
+// Where one module of such a job stands.
+struct BatchOutcome {
+    enum class State { Waiting, Running, Ok, Failed, NotRun };
+    State state = State::Waiting;
+    QString reason;   // Failed: what happened and what to do
+    int percent = -1; // Running: how far, where the job says (an upgrade)
+};
+
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -66,8 +81,11 @@ public:
     // The row's module shares its IP address with another listed module: marked (colour and a
     // hint), since such modules cannot be told apart on the network.
     virtual void MarkSharedAddress(int row) = 0;
-    // Index of the selected row, -1 when none is selected.
+    // Index of the selected row, -1 when none is selected; with several selected, the one the
+    // user selected first.
     virtual int SelectedRow() const = 0;
+    // Every selected row, in list order.
+    virtual std::vector<int> SelectedRows() const = 0;
 
     // The panel's struct has changed: show it. / The user may have typed: read the widgets.
     virtual void ShowPanel(PanelId panel) = 0;
@@ -83,6 +101,20 @@ public:
     virtual void ShowUpgradeDialog(const QString& ip, const QString& mac) = 0;
     // While a LAN save runs its save buttons cannot start another.
     virtual void SetSaveRunning(bool running) = 0;
+
+    // A module configuration file or a firmware image to open; empty when the user cancelled.
+    virtual QString ChooseConfigFile() = 0;
+    virtual QString ChooseFirmwareFile() = 0;
+    // The address plan for applying `file` (read from `path`) to `targets`, of which the user
+    // may cancel; else one planned module per target. `taken`: the other listed addresses.
+    virtual std::optional<std::vector<config::PlannedModule>>
+    AskApplyPlan(const QString& path, const config::ModuleConfig& file,
+                 const std::vector<DeviceRow>& targets, const QStringList& taken) = 0;
+    // The progress of a job over `targets`: nothing else may reach the modules over the LAN
+    // until BatchFinished. Its Stop calls MainController::StopBatch.
+    virtual void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) = 0;
+    virtual void ShowBatchOutcome(int index, const BatchOutcome& outcome) = 0;
+    virtual void BatchFinished() = 0;
 
     virtual SerialChoice SerialSettings() const = 0;
     // New entries for cbb_SelectCom; the chosen port stays chosen when it is still listed.

@@ -1,6 +1,8 @@
 #include "Unit_Main.h"
 
 #include "app_texts.h"
+#include "apply_plan_dialog.h"
+#include "batch_progress_dialog.h"
 #include "device_export.h"
 #include "drop_down_box.h"
 #include "panel_p5_widget.h"
@@ -146,6 +148,9 @@ void TFrm_Main::buildPanels() {
     menu->addActions({m_ui->mni_OpenWeb, m_ui->mni_Restart, m_ui->mni_FirmwareUp, m_ui->mni_Reset});
     menu->addSeparator()->setObjectName(QStringLiteral("mniN5"));
     menu->addActions({m_ui->mni_CopyTheMac, m_ui->mni_CopeAllMac});
+    menu->addSeparator()->setObjectName(QStringLiteral("mniN6"));
+    menu->addActions({m_ui->mni_SelRestart, m_ui->mni_SelCopyMacs, m_ui->mni_SelApplyFile,
+                      m_ui->mni_SelUpgrade});
 
     auto* languages = new QActionGroup(this);
     languages->addAction(m_ui->mni_Cn);
@@ -184,6 +189,12 @@ void TFrm_Main::loadStartSettings() {
 void TFrm_Main::applyTexts() {
     ApplyMainTexts(*this, m_version,
                    [this] { m_p6->binder().rerunRule(QStringLiteral("cbbModbusType")); });
+    if (m_applyPlan) {
+        m_applyPlan->retranslate();
+    }
+    if (m_batchProgress) {
+        m_batchProgress->retranslate();
+    }
 }
 
 void TFrm_Main::connectControls() {
@@ -192,6 +203,8 @@ void TFrm_Main::connectControls() {
             &MainController::DeviceClicked);
     connect(m_ui->lv_Dev, &QTreeWidget::customContextMenuRequested, this,
             &TFrm_Main::onDeviceContextMenu);
+    connect(m_ui->lv_Dev, &QTreeWidget::itemSelectionChanged, this,
+            &TFrm_Main::enableSelectionItems);
     connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, &TFrm_Main::onSearchTabClicked);
     connect(m_ui->cbbSoftBitRate, &QComboBox::activated, this, &TFrm_Main::onSoftBitRateChosen);
     connect(m_p6, &PanelP6Widget::saveClicked, m_controller.get(), &MainController::SaveP6);
@@ -287,6 +300,16 @@ void TFrm_Main::EnableDeviceMenu(bool enabled) {
     }
     m_ui->mni_CopyTheMac->setEnabled(true);
     m_ui->mni_CopeAllMac->setEnabled(true);
+    enableSelectionItems();
+}
+
+// The items for the selection follow the selection, whatever the layout.
+void TFrm_Main::enableSelectionItems() {
+    const bool selected = !m_ui->lv_Dev->selectedItems().isEmpty();
+    for (QAction* item : {m_ui->mni_SelRestart, m_ui->mni_SelCopyMacs, m_ui->mni_SelApplyFile,
+                          m_ui->mni_SelUpgrade}) {
+        item->setEnabled(selected);
+    }
 }
 
 // ---- Layouts -----------------------------------------------------------------------------
@@ -432,13 +455,79 @@ void TFrm_Main::MarkSharedAddress(int row) {
 
 int TFrm_Main::SelectedRow() const {
     const auto selected = m_ui->lv_Dev->selectedItems();
-    return selected.isEmpty() ? -1 : m_ui->lv_Dev->indexOfTopLevelItem(selected.first());
+    return selected.size() == 1 ? m_ui->lv_Dev->indexOfTopLevelItem(selected.first()) : -1;
+}
+
+std::vector<int> TFrm_Main::SelectedRows() const {
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : m_ui->lv_Dev->selectedItems()) {
+        rows.push_back(m_ui->lv_Dev->indexOfTopLevelItem(item));
+    }
+    std::ranges::sort(rows);
+    return rows;
 }
 
 void TFrm_Main::onDeviceContextMenu(const QPoint& pos) {
     // Opening the menu reads the selected module again, as a click does.
     m_controller->DeviceClicked();
     m_deviceMenu->popup(m_ui->lv_Dev->viewport()->mapToGlobal(pos));
+}
+
+// ---- Jobs over the selection -----------------------------------------------------------------
+
+Tfrm_ApplyPlan* TFrm_Main::applyPlanDialog() const {
+    return m_applyPlan;
+}
+
+Tfrm_BatchProgress* TFrm_Main::batchProgressDialog() const {
+    return m_batchProgress;
+}
+
+QString TFrm_Main::ChooseConfigFile() {
+    return QFileDialog::getOpenFileName(this, m_ui->mni_SelApplyFile->text(), m_programDir,
+                                        Text("lang_ApplyPlan_FileFilter"));
+}
+
+QString TFrm_Main::ChooseFirmwareFile() {
+    return QFileDialog::getOpenFileName(this, m_ui->mni_SelUpgrade->text(), m_programDir,
+                                        QStringLiteral("*.bin (*.bin)"));
+}
+
+std::optional<std::vector<config::PlannedModule>>
+TFrm_Main::AskApplyPlan(const QString& path, const config::ModuleConfig& file,
+                        const std::vector<DeviceRow>& targets, const QStringList& taken) {
+    Tfrm_ApplyPlan dialog(path, file, targets, taken, this);
+    m_applyPlan = &dialog;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    m_applyPlan = nullptr;
+    if (!accepted) {
+        return std::nullopt;
+    }
+    return dialog.preview().planned;
+}
+
+void TFrm_Main::ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) {
+    delete m_batchProgress;
+    m_batchProgress = new Tfrm_BatchProgress(kind, targets, this);
+    m_batchProgress->setAttribute(Qt::WA_DeleteOnClose);
+    // Window-modal: the rest of this window, whose LAN actions would interleave with the job,
+    // takes no input until the job is over, while it keeps repainting.
+    m_batchProgress->setWindowModality(Qt::WindowModal);
+    connect(m_batchProgress, &Tfrm_BatchProgress::stopRequested, m_controller.get(),
+            &MainController::StopBatch);
+    m_batchProgress->show();
+}
+
+void TFrm_Main::ShowBatchOutcome(int index, const BatchOutcome& outcome) {
+    if (m_batchProgress) {
+        m_batchProgress->setOutcome(index, outcome);
+    }
+}
+
+void TFrm_Main::BatchFinished() {
+    if (m_batchProgress) {
+        m_batchProgress->setFinished();
+    }
 }
 
 // ---- Panels --------------------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
@@ -34,6 +35,8 @@ class PanelBinderBase;
 class PanelP5Widget;
 class PanelP6Widget;
 class PanelP7Widget;
+class Tfrm_ApplyPlan;
+class Tfrm_BatchProgress;
 
 class TFrm_Main final : public QMainWindow, public MainView {
     Q_OBJECT
@@ -66,6 +69,7 @@ public:
     void AddDeviceRows(const std::vector<DeviceRow>& rows) override;
     void MarkSharedAddress(int row) override;
     int SelectedRow() const override;
+    std::vector<int> SelectedRows() const override;
     void ShowPanel(PanelId panel) override;
     void CollectPanel(PanelId panel) override;
     void FocusControl(const QString& name) override;
@@ -74,6 +78,17 @@ public:
     void OpenUrl(const QString& url) override;
     void SetClipboardText(const QString& text) override;
     void SetSaveRunning(bool running) override;
+    QString ChooseConfigFile() override;
+    QString ChooseFirmwareFile() override;
+    std::optional<std::vector<config::PlannedModule>>
+    AskApplyPlan(const QString& path, const config::ModuleConfig& file,
+                 const std::vector<DeviceRow>& targets, const QStringList& taken) override;
+    void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) override;
+    void ShowBatchOutcome(int index, const BatchOutcome& outcome) override;
+    void BatchFinished() override;
+    // The open dialogs of a job over the selection (tests drive them).
+    Tfrm_ApplyPlan* applyPlanDialog() const;
+    Tfrm_BatchProgress* batchProgressDialog() const;
     SerialChoice SerialSettings() const override;
     void SetSerialPorts(const QStringList& ports) override;
     void SetSerialRunning(bool running) override;
@@ -110,6 +125,7 @@ private:
     void setHintsOn(bool on);
     void onSearchTabClicked(int index);
     void onDeviceContextMenu(const QPoint& pos);
+    void enableSelectionItems();
     void onSoftBitRateChosen(int index);
     void askSavePanelFile(PanelId panel);
     void askLoadPanelFile(PanelId panel);
@@ -127,6 +143,8 @@ private:
     PanelP6Widget* m_p6 = nullptr;
     PanelP7Widget* m_p7 = nullptr;
     QMenu* m_deviceMenu = nullptr; // pm_NetDev
+    QPointer<Tfrm_ApplyPlan> m_applyPlan;
+    QPointer<Tfrm_BatchProgress> m_batchProgress;
     BaudRateList m_softBitRate;
     int m_layout = LayoutSearch;
     bool m_hintsOn = true;

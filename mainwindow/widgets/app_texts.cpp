@@ -80,9 +80,16 @@ const std::vector<TextRow>& SerialSheetCaptions() {
 // The device list's context menu. Its first item, hidden, keeps its designed text.
 const std::vector<TextRow>& DeviceMenuCaptions() {
     static const std::vector<TextRow> rows{
-        {"lang_mni_OpenWeb", {"mni_OpenWeb"}},       {"lang_mni_Restart", {"mni_Restart"}},
-        {"lang_mni_FirmwareUp", {"mni_FirmwareUp"}}, {"lang_mni_Reset", {"mni_Reset"}},
-        {"lang_mni_CopyTheMac", {"mni_CopyTheMac"}}, {"lang_mni_CopeAllMac", {"mni_CopeAllMac"}},
+        {"lang_mni_OpenWeb", {"mni_OpenWeb"}},
+        {"lang_mni_Restart", {"mni_Restart"}},
+        {"lang_mni_FirmwareUp", {"mni_FirmwareUp"}},
+        {"lang_mni_Reset", {"mni_Reset"}},
+        {"lang_mni_CopyTheMac", {"mni_CopyTheMac"}},
+        {"lang_mni_CopeAllMac", {"mni_CopeAllMac"}},
+        {"lang_mni_SelRestart", {"mni_SelRestart"}},
+        {"lang_mni_SelCopyMacs", {"mni_SelCopyMacs"}},
+        {"lang_mni_SelApplyFile", {"mni_SelApplyFile"}},
+        {"lang_mni_SelUpgrade", {"mni_SelUpgrade"}},
     };
     return rows;
 }
@@ -292,6 +299,27 @@ const std::vector<TextRow>& UpgradeCaptions() {
     return rows;
 }
 
+const std::vector<TextRow>& ApplyPlanCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_ApplyPlan_lblFile", {"lbl_File"}},
+        {"lang_ApplyPlan_lblMask", {"lbl_Mask"}},
+        {"lang_ApplyPlan_lblFirstIP", {"lbl_FirstIP"}},
+        {"lang_ApplyPlan_lblNamePattern", {"lbl_NamePattern"}},
+        {"lang_ApplyPlan_lblCounterStart", {"lbl_CounterStart"}},
+        {"lang_ApplyPlan_btnApply", {"btn_Apply"}},
+        {"lang_Log_Cancel", {"btn_Cancel"}},
+    };
+    return rows;
+}
+
+const std::vector<TextRow>& BatchProgressCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_Batch_btnStop", {"btn_Stop"}},
+        {"lang_Batch_btnClose", {"btn_Close"}},
+    };
+    return rows;
+}
+
 // The built-in texts store line breaks as CR LF; Qt's widgets break lines at LF and would show
 // the CR.
 QString Text(std::string_view key) {
@@ -495,6 +523,15 @@ void ApplyPswdTexts(QWidget& pswd) {
 void ApplyUpgradeTexts(QWidget& upgrade) {
     upgrade.setWindowTitle(Text("lang_Upgrade_Title"));
     ApplyCaptions(upgrade, UpgradeCaptions());
+}
+
+void ApplyApplyPlanTexts(QWidget& dialog) {
+    dialog.setWindowTitle(Text("lang_ApplyPlan_Title"));
+    ApplyCaptions(dialog, ApplyPlanCaptions());
+}
+
+void ApplyBatchProgressTexts(QWidget& dialog) {
+    ApplyCaptions(dialog, BatchProgressCaptions());
 }
 
 QStringList MissingMainTextControls(const QWidget& mainWindow) {

@@ -38,6 +38,12 @@ void ApplyPswdTexts(QWidget& pswd);
 // dialog's own (Tfrm_Upgrade::RetranslateStatus).
 void ApplyUpgradeTexts(QWidget& upgrade);
 
+// Tfrm_ApplyPlan: its caption, labels and buttons. The preview's column titles and the
+// placeholders are the dialog's own (Tfrm_ApplyPlan::retranslate).
+void ApplyApplyPlanTexts(QWidget& dialog);
+// Tfrm_BatchProgress: its buttons. Its caption and the rows' states are the dialog's own.
+void ApplyBatchProgressTexts(QWidget& dialog);
+
 // The controls ApplyMainTexts addresses that have no widget under mainWindow; a labelled edit
 // whose label is missing is listed as "<edit name> (label)".
 QStringList MissingMainTextControls(const QWidget& mainWindow);

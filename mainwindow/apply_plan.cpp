@@ -1,0 +1,114 @@
+#include "apply_plan.h"
+
+#include "gbk_text.h"
+#include "Unit_Baselang.h"
+
+#include <QFile>
+#include <string_view>
+
+namespace r2 {
+
+namespace {
+
+QString Text(std::string_view key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+std::string_view MaskControl(config::Model model) {
+    return model == config::Model::P7 ? "edt_SubnetMaskP7" : "edt_SubnetMask";
+}
+
+std::string_view NameControl(config::Model model) {
+    return model == config::Model::P7 ? "edt_ModNameP7" : "edt_ModName";
+}
+
+const std::string* FileValue(const config::ModuleConfig& file, std::string_view control) {
+    for (const ControlValue& value : file.values) {
+        if (value.name == control) {
+            return &value.value;
+        }
+    }
+    return nullptr;
+}
+
+// The name a module gets when no pattern is given: the file's, else its own.
+QString UnplannedName(const config::ModuleConfig& file, const DeviceRow& target) {
+    const std::string* bytes = FileValue(file, NameControl(file.model));
+    if (!bytes) {
+        return target.name;
+    }
+    const auto text = GbkToUtf8(*bytes);
+    return text ? QString::fromStdString(*text)
+                : QString::fromLatin1(QByteArray::fromStdString(*bytes).toHex(' '));
+}
+
+} // namespace
+
+ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targets) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {std::nullopt, path + QStringLiteral(": ") + file.errorString()};
+    }
+    const QByteArray bytes = file.readAll();
+    const std::string fileName = path.toStdString();
+    config::ReadResult read = config::ReadModuleConfig(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), fileName);
+    if (!read.config) {
+        return {std::nullopt, QString::fromStdString(read.error)};
+    }
+    for (const DeviceRow& target : targets) {
+        const auto model = config::ModelFromFlag(target.flag);
+        if (!model) {
+            return {std::nullopt, Text("lang_Batch_NotR2") + target.mac};
+        }
+        const std::string problem = config::CheckTargetModel(*read.config, *model, fileName);
+        if (!problem.empty()) {
+            return {std::nullopt, QString::fromStdString(problem) + QStringLiteral(" (") +
+                                      target.mac + QStringLiteral(")")};
+        }
+    }
+    return {std::move(read.config), {}};
+}
+
+QString FileSubnetMask(const config::ModuleConfig& file) {
+    const std::string* mask = FileValue(file, MaskControl(file.model));
+    return mask ? QString::fromStdString(*mask) : QString();
+}
+
+PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
+                        const QStringList& taken, const PlanFields& fields) {
+    PlanPreview preview;
+    for (const DeviceRow& target : targets) {
+        preview.rows.push_back({target.mac, target.ip, {}, {}});
+    }
+    config::AddressPlanRequest request;
+    request.firstIp = fields.firstIp.trimmed().toStdString();
+    request.mask = FileSubnetMask(file).toStdString();
+    for (const QString& ip : taken) {
+        request.taken.push_back(ip.toStdString());
+    }
+    request.namePattern = fields.namePattern.toStdString();
+    request.counterStart = fields.counterStart;
+    request.count = targets.size();
+
+    if (!request.firstIp.empty() && request.mask.empty()) {
+        preview.error = Text("lang_ApplyPlan_NoMask");
+        return preview;
+    }
+    config::AddressPlan plan = config::PlanAddresses(request);
+    if (!plan.error.empty()) {
+        preview.error = QString::fromStdString(plan.error);
+        return preview;
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const config::PlannedModule& module = plan.modules[i];
+        PlanRow& row = preview.rows[i];
+        row.plannedIp = module.ip.empty() ? targets[i].ip : QString::fromStdString(module.ip);
+        row.plannedName = module.name.empty() ? UnplannedName(file, targets[i])
+                                              : QString::fromStdString(module.name);
+    }
+    preview.planned = std::move(plan.modules);
+    return preview;
+}
+
+} // namespace r2

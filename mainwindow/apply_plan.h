@@ -1,0 +1,61 @@
+#pragma once
+// Applying one module configuration file to several modules of the device list: the file read
+// and checked in full before anything else (its model against every chosen module), and the
+// address plan the apply dialog previews while the user types. Both run before a single frame
+// goes out, so a file or plan that cannot be kept sends nothing.
+//
+// The plan: with a first static IP, the modules get sequential addresses in the subnet of the
+// file's mask, skipping the addresses of the other listed modules (config::PlanAddresses);
+// without one, each keeps its own. A name pattern with a counter names them; without one they
+// take the file's name.
+
+#include "address_plan.h"
+#include "config_file.h"
+#include "main_view.h"
+
+#include <optional>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace r2 {
+
+struct ApplyFile {
+    std::optional<config::ModuleConfig> config;
+    QString error; // set when config is empty; names the file, the control and the value
+};
+
+// Reads `path` and checks it for every module of `targets`: a module that is no P6 or P7, or
+// one of another model than the file, refuses the whole file.
+ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targets);
+
+// The subnet mask the file holds for its model; empty when it holds none.
+QString FileSubnetMask(const config::ModuleConfig& file);
+
+// What the user typed into the apply dialog.
+struct PlanFields {
+    QString firstIp; // empty: each module keeps its address
+    QString namePattern;
+    quint32 counterStart = 1;
+};
+
+struct PlanRow {
+    QString mac;
+    QString currentIp;
+    QString plannedIp;   // empty while the plan cannot be kept
+    QString plannedName; // empty while the plan cannot be kept
+};
+
+struct PlanPreview {
+    std::vector<PlanRow> rows; // one per target, in order, also when the plan fails
+    // One per target when the plan can be kept; an empty module changes neither address nor
+    // name.
+    std::vector<config::PlannedModule> planned;
+    QString error; // why the plan cannot be kept (the English words of the address plan)
+};
+
+// `taken`: the addresses of the listed modules that are not among `targets`.
+PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
+                        const QStringList& taken, const PlanFields& fields);
+
+} // namespace r2

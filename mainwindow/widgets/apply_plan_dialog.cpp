@@ -1,0 +1,88 @@
+#include "apply_plan_dialog.h"
+
+#include "app_texts.h"
+#include "ui_apply_plan_dialog.h"
+#include "Unit_Baselang.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+
+namespace r2 {
+
+namespace {
+
+QString Text(std::string_view key) {
+    return QString::fromStdString(GetLangText(key));
+}
+
+} // namespace
+
+Tfrm_ApplyPlan::Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
+                               std::vector<DeviceRow> targets, QStringList taken, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_ApplyPlan>()), m_file(std::move(file)),
+      m_targets(std::move(targets)), m_taken(std::move(taken)) {
+    m_ui->setupUi(this);
+    m_ui->lbl_FileName->setText(fileName);
+    m_ui->lbl_MaskValue->setText(FileSubnetMask(m_file));
+    m_ui->tbl_Preview->setRowCount(static_cast<int>(m_targets.size()));
+    m_ui->tbl_Preview->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_ui->tbl_Preview->horizontalHeader()->setStretchLastSection(true);
+    connect(m_ui->edt_FirstIP, &QLineEdit::textChanged, this, &Tfrm_ApplyPlan::updatePreview);
+    connect(m_ui->edt_NamePattern, &QLineEdit::textChanged, this, &Tfrm_ApplyPlan::updatePreview);
+    connect(m_ui->spn_CounterStart, &QSpinBox::valueChanged, this, &Tfrm_ApplyPlan::updatePreview);
+    connect(m_ui->btn_Apply, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    retranslate();
+    updatePreview();
+}
+
+Tfrm_ApplyPlan::~Tfrm_ApplyPlan() = default;
+
+PlanFields Tfrm_ApplyPlan::fields() const {
+    return {m_ui->edt_FirstIP->text(), m_ui->edt_NamePattern->text(),
+            static_cast<quint32>(m_ui->spn_CounterStart->value())};
+}
+
+void Tfrm_ApplyPlan::setFields(const PlanFields& fields) {
+    m_ui->edt_FirstIP->setText(fields.firstIp);
+    m_ui->edt_NamePattern->setText(fields.namePattern);
+    m_ui->spn_CounterStart->setValue(static_cast<int>(fields.counterStart));
+}
+
+void Tfrm_ApplyPlan::retranslate() {
+    ApplyApplyPlanTexts(*this);
+    m_ui->tbl_Preview->setHorizontalHeaderLabels(
+        {Text("lang_Lv_MAC"), Text("lang_ApplyPlan_colCurrentIP"),
+         Text("lang_ApplyPlan_colPlannedIP"), Text("lang_ApplyPlan_colPlannedName")});
+    m_ui->edt_FirstIP->setPlaceholderText(Text("lang_ApplyPlan_FirstIPEmpty"));
+    m_ui->edt_NamePattern->setPlaceholderText(Text("lang_ApplyPlan_NamePatternEmpty"));
+    showPlanError();
+}
+
+void Tfrm_ApplyPlan::updatePreview() {
+    m_preview = PreviewPlan(m_file, m_targets, m_taken, fields());
+    QTableWidget* table = m_ui->tbl_Preview;
+    for (int row = 0; row < static_cast<int>(m_preview.rows.size()); ++row) {
+        const PlanRow& plan = m_preview.rows[static_cast<std::size_t>(row)];
+        const QString cells[] = {plan.mac, plan.currentIp, plan.plannedIp, plan.plannedName};
+        for (int column = 0; column < 4; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            // A module whose address changes stands out from one that keeps it.
+            if (column == 2 && plan.plannedIp != plan.currentIp) {
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            table->setItem(row, column, item);
+        }
+    }
+    showPlanError();
+    m_ui->btn_Apply->setEnabled(m_preview.error.isEmpty());
+}
+
+void Tfrm_ApplyPlan::showPlanError() {
+    m_ui->lbl_PlanError->setText(
+        m_preview.error.isEmpty() ? QString() : Text("lang_ApplyPlan_PlanError") + m_preview.error);
+}
+
+} // namespace r2
