@@ -1,8 +1,9 @@
 """r2ctl upgrade with several MACs against three r2sim boot loaders side by side in the lab,
 the middle one silent: the others take the image one after another on the same four ports,
 the silent one ends in its timeout (exit 6) without stopping the rest, --stop-on-error
-leaves the modules after it not run, and a port held by another program fails each module
-that runs."""
+leaves the modules after it not run, a boot loader of other hardware still asking after its
+turn (exit 7) does not turn the next module's timeout into a mismatch, and a port held by
+another program fails each module that runs."""
 
 import os
 import socket
@@ -83,6 +84,27 @@ class BatchTest(unittest.TestCase):
         self.assertEqual(wake_ups_for(self.boots[2], MODULES[2][0]), [],
                          "the third was never woken")
         self.assertEqual(data_blocks(self.boots[2]), [])
+
+    def test_a_mismatched_module_still_asking_does_not_answer_for_the_next(self):
+        # A boot loader of other hardware keeps broadcasting boot requests after its turn;
+        # during the silent module's search they are not its own and must not turn its
+        # timeout into a mismatch.
+        mac, ip = "02 52 32 06 00 04", "192.168.0.23"
+        other = start_bootloader(self.lab, mac, "--identity", "52325037", "--giaddr-byte26", "1",
+                                 address=ip, name="other")
+        silent_mac, silent_ip, _ = MODULES[1]
+        result, done = self.lab.r2ctl_json(
+            "upgrade", "--ip", f"{ip},{silent_ip}", "--mac", f"{mac},{silent_mac}",
+            "--local-ip", labenv.PC_IP, "--file", self.image, timeout=120)
+        self.assertEqual(done.returncode, 7, done.stdout + done.stderr)
+        self.assertEqual([(r["result"], r["exit"]) for r in result], [("failed", 7), ("failed", 6)])
+        self.assertIn("another hardware identity", result[0]["error"])
+        self.assertIn(SILENT_ERROR, result[1]["error"])
+        silent_woken = wake_ups_for(self.boots[1], silent_mac)[0]["t"]
+        asked_later = [e for e in other.log()
+                       if e["action"] == "boot request" and e["dir"] == "tx" and
+                       e["t"] > silent_woken]
+        self.assertGreater(len(asked_later), 3, "it kept asking during the next module's turn")
 
     def test_a_port_held_fails_every_module_it_runs(self):
         # --stop-on-error, the results after the first module
