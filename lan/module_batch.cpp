@@ -71,6 +71,34 @@ config::ModuleConfig PlannedConfig(const config::ModuleConfig& file,
 
 } // namespace
 
+std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
+                                              int devFlag, bool panelFilled, const QString& mac) {
+    if (passwordErrors > 0) {
+        return ReadRefusal{Failure::Password,
+                           QStringLiteral("the module rejected the user name or password while "
+                                          "being read; nothing was written")};
+    }
+    // Blocks of several modules mixed in one mirror must not go back to any of them.
+    if (!check.trustworthy()) {
+        return ReadRefusal{Failure::Other,
+                           check.conflict + QStringLiteral("; nothing was written")};
+    }
+    // Saving without the module's own blocks would overwrite it with the panel's defaults.
+    if (!check.replies.contains(static_cast<int>(BasePortReplyLen))) {
+        return ReadRefusal{Failure::NoAnswer,
+                           QStringLiteral("the module did not send its parameters when read; "
+                                          "nothing was written")};
+    }
+    if (devFlag == DevFlagP6 && !panelFilled) {
+        return ReadRefusal{Failure::Other,
+                           QStringLiteral("the base block that came back names another MAC than "
+                                          "%1, so the panel was not filled from it; nothing was "
+                                          "written")
+                               .arg(mac)};
+    }
+    return std::nullopt;
+}
+
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
     : QObject(parent), m_udp(udp), m_mirror(mirror) {
     m_wait.setSingleShot(true);
@@ -230,35 +258,18 @@ void ModuleBatch::startRead(const BatchTarget& target) {
     m_wait.start(m_settings.replyWaitMs);
 }
 
-std::optional<BatchModuleResult> ModuleBatch::readRefusal(const BatchTarget& target) const {
-    if (m_counts.passwordErrors > 0) {
-        return Failed(Failure::Password,
-                      QStringLiteral("the module rejected the user name or password while being "
-                                     "read; nothing was written; give its own login"));
-    }
-    // Blocks of several modules mixed in one mirror must not go back to any of them.
-    if (const ReadCheck& check = m_udp.readCheck(); !check.trustworthy()) {
-        return Failed(Failure::Other, check.conflict + QStringLiteral("; nothing was written"));
-    }
-    // Saving without the module's own blocks would overwrite it with the panel's defaults.
-    if (!m_udp.readCheck().replies.contains(static_cast<int>(BasePortReplyLen))) {
-        return Failed(Failure::NoAnswer,
-                      QStringLiteral("the module did not send its parameters when read; nothing "
-                                     "was written; check the network and try again"));
-    }
-    if (target.flag == DevFlagP6 && !m_panelFilled) {
-        return Failed(Failure::Other,
-                      QStringLiteral("the base block that came back names another MAC than %1, "
-                                     "so the panel was not filled from it; nothing was written")
-                          .arg(target.mac));
-    }
-    return std::nullopt;
-}
-
 void ModuleBatch::onReadDone() {
     const BatchTarget& target = m_targets[m_index];
-    if (auto refused = readRefusal(target)) {
-        finishModule(std::move(*refused));
+    if (auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_counts.passwordErrors, target.flag,
+                                          m_panelFilled, target.mac)) {
+        // What to do next, where the check's own words do not say it.
+        if (refused->failure == Failure::Password) {
+            refused->message += QStringLiteral("; give the module's own user name and password");
+        } else if (refused->failure == Failure::NoAnswer) {
+            refused->message += QStringLiteral("; check that it is powered and reachable, then "
+                                               "try again");
+        }
+        finishModule(Failed(refused->failure, refused->message));
         return;
     }
     saveOverRead(target);

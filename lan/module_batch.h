@@ -42,6 +42,7 @@
 namespace r2 {
 
 class TUdpSvr;
+struct ReadCheck;
 
 // A module as the search listed it. `ip` empty: the search did not find it.
 struct BatchTarget {
@@ -78,6 +79,17 @@ struct BatchModuleResult {
     QStringList skippedKeys;               // language keys of blocks a save's checks skipped
     std::vector<BatchFrame> framesNotSent; // dry run
 };
+
+// Why a read is not fit to save over, in the order a save checks it: the module rejected the
+// login, several modules answered from its address, it sent no base block, or (P6) its base
+// block named another MAC so the panel was not filled. Empty when the read is fit. r2ctl's
+// write, backup and restore run the same checks on their own reads.
+struct ReadRefusal {
+    BatchModuleResult::Failure failure = BatchModuleResult::Failure::Other;
+    QString message;
+};
+std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
+                                              int devFlag, bool panelFilled, const QString& mac);
 
 class ModuleBatch final : public QObject {
     Q_OBJECT
@@ -116,8 +128,6 @@ private:
     void runNext();
     void startRead(const BatchTarget& target);
     void onReadDone();
-    // The read checks; empty when the read is fit to save over.
-    std::optional<BatchModuleResult> readRefusal(const BatchTarget& target) const;
     void saveOverRead(const BatchTarget& target);
     void runPlan(const BatchTarget& target, const SequencePlan& plan);
     void onSequenceFinished();

@@ -1,5 +1,6 @@
 #include "ctl_session.h"
 
+#include "ctl_batch.h"
 #include "ctl_values.h"
 
 #include <algorithm>
@@ -381,25 +382,10 @@ std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
     if (!readDevice(row)) {
         return exitcode::OtherError;
     }
-    if (m_outcome.passwordErrors > 0) {
-        return fail(exitcode::PasswordError,
-                    QStringLiteral("the module rejected the user name or password while being "
-                                   "read; nothing was written"));
-    }
-    // Blocks of several modules mixed in one mirror must not go back to any of them.
-    if (const ReadCheck& check = m_udp.readCheck(); !check.trustworthy()) {
-        return fail(exitcode::OtherError, check.conflict + QStringLiteral("; nothing was written"));
-    }
-    // Saving without the module's own blocks would overwrite it with the panel's defaults.
-    if (!m_blocks.contains(QStringLiteral("base"))) {
-        return fail(exitcode::NoAnswer, QStringLiteral("the module did not send its parameters "
-                                                       "when read; nothing was written"));
-    }
-    if (row.flag == DevFlagP6 && !m_panelFilled) {
-        return fail(exitcode::OtherError,
-                    QStringLiteral("the base block that came back names another MAC than %1, so "
-                                   "the panel was not filled from it; nothing was written")
-                        .arg(row.mac));
+    // The window's batch runs the same checks (ModuleBatch).
+    if (const auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_outcome.passwordErrors,
+                                                row.flag, m_panelFilled, row.mac)) {
+        return fail(BatchExitCode(refused->failure), refused->message);
     }
     return std::nullopt;
 }
