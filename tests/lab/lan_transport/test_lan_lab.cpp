@@ -5,6 +5,7 @@
 #include "ctl_output.h"
 #include "fake_module.h"
 #include "lan_sequences.h"
+#include "module_batch.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
@@ -401,6 +402,108 @@ TEST_F(Sequences, P7SaveGoesToPort1901AndRestartTo1500) {
         EXPECT_EQ(r.sent[i].port, ports[i]);
         EXPECT_GE(r.sent[i].msSincePrevious, i == 0 ? 0.0 : 500.0);
     }
+}
+
+// ---- ModuleBatch -------------------------------------------------------------------------
+
+// Two modules behind one fake, each acknowledging every command.
+std::vector<Reply> TwoModulesAcking(const Arrival& a) {
+    if (IsSearch(a)) {
+        return {Reply{1500, SearchReplyFor("00 11 22 33 44 01", 4017), false},
+                Reply{1500, SearchReplyFor("00 11 22 33 44 02", 4017), false}};
+    }
+    return AckEverything(a);
+}
+
+class Batches : public LanLab {
+protected:
+    // Searches, then runs the batch over the MACs given (a MAC not found has no address) and
+    // records its signals, and the ticks of a 20 ms timer while each module ran.
+    std::vector<BatchModuleResult> run(const QStringList& macs, const BatchSettings& settings) {
+        onlyAddress("192.168.0.10");
+        udp.SearchDevices();
+        Pump(2000, [this] { return found.size() >= 2; });
+        std::vector<BatchTarget> targets;
+        for (const QString& mac : macs) {
+            const auto row = std::ranges::find(found, mac, &Found::mac);
+            targets.push_back(row == found.end()
+                                  ? BatchTarget{mac, {}, {}, DevFlagNone, 0, std::nullopt}
+                                  : BatchTarget{mac, QStringLiteral("192.168.0.7"), "4017",
+                                                row->flag, row->socketIndex, std::nullopt});
+        }
+        ModuleBatch batch(udp, mirror);
+        QTimer tick;
+        int ticks = 0;
+        QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+        tick.start(20);
+        bool done = false;
+        QObject::connect(&batch, &ModuleBatch::moduleStarted, [&](int index) {
+            events.push_back("started " + std::to_string(index));
+            ticks = 0;
+        });
+        QObject::connect(&batch, &ModuleBatch::moduleFinished,
+                         [&](int index, const BatchModuleResult&) {
+                             events.push_back("finished " + std::to_string(index));
+                             ticksWhileRunning.push_back(ticks);
+                         });
+        QObject::connect(&batch, &ModuleBatch::finished, [&] {
+            events.emplace_back("all");
+            done = true;
+        });
+        EXPECT_TRUE(batch.startRestart(targets, settings));
+        EXPECT_FALSE(batch.startRestart(targets, settings)) << "one job at a time";
+        Pump(30000, [&done] { return done; });
+        EXPECT_TRUE(done);
+        return batch.results();
+    }
+
+    std::vector<std::string> events;
+    std::vector<int> ticksWhileRunning;
+};
+
+TEST_F(Batches, RestartRunsModulesInTurnWithTheEventLoopGoingAndStopsAfterAFailure) {
+    FakeModule module(LabNetns(), TwoModulesAcking);
+    BatchSettings settings;
+    settings.replyWaitMs = 200;
+    settings.stopOnError = true;
+    const auto results =
+        run({"00 11 22 33 44 01", "00 11 22 33 44 09", "00 11 22 33 44 02"}, settings);
+    using Result = BatchModuleResult::Result;
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].result, Result::Ok) << results[0].message.toStdString();
+    EXPECT_EQ(results[1].result, Result::Failed);
+    EXPECT_EQ(results[1].failure, BatchModuleResult::Failure::NotFound);
+    EXPECT_EQ(results[2].result, Result::NotRun);
+    EXPECT_EQ(events, (std::vector<std::string>{"started 0", "finished 0", "started 1",
+                                                "finished 1", "finished 2", "all"}))
+        << "a module not run is only reported finished";
+    // The restart waits for its acknowledgement and late answers on timers, never asleep.
+    ASSERT_FALSE(ticksWhileRunning.empty());
+    EXPECT_GT(ticksWhileRunning[0], 0);
+    std::vector<std::uint8_t> restarts;
+    for (const Sent& s : CommandsReceived(module)) {
+        restarts.push_back(s.code);
+    }
+    EXPECT_EQ(restarts, std::vector<std::uint8_t>{CmdRestart}) << "the third was not run";
+}
+
+TEST_F(Batches, DryRunReportsTheFramesAndSendsNone) {
+    FakeModule module(LabNetns(), TwoModulesAcking);
+    BatchSettings settings;
+    settings.dryRun = true;
+    const auto results = run({"00 11 22 33 44 01", "00 11 22 33 44 02"}, settings);
+    ASSERT_EQ(results.size(), 2u);
+    for (const BatchModuleResult& r : results) {
+        EXPECT_EQ(r.result, BatchModuleResult::Result::DryRun);
+        ASSERT_EQ(r.framesNotSent.size(), 1u);
+        EXPECT_EQ(r.framesNotSent[0].command, CmdRestart);
+        EXPECT_EQ(r.framesNotSent[0].port, CfgPortP6);
+    }
+    const Bytes expected = BuildCommandFrame(CmdRestart, "00 11 22 33 44 02", "admin", "tulip", {});
+    EXPECT_EQ(results[1].framesNotSent[0].bytes,
+              QByteArray(reinterpret_cast<const char*>(expected.data()),
+                         static_cast<qsizetype>(expected.size())));
+    EXPECT_TRUE(CommandsReceived(module).empty());
 }
 
 } // namespace
