@@ -241,6 +241,26 @@ TEST(SimConfigTest, SerialStateFileReplacesWhatItNames) {
     }
 }
 
+TEST(SimConfigTest, ValuesAfterEqualsSignsAndTheLaterOfRepeatedOptions) {
+    const struct {
+        std::vector<std::string> args;
+        std::size_t modules;
+        int copies;
+    } cases[] = {
+        {{"--p6=2", "--first-ip=10.0.0.1"}, 2, 1},
+        {{"--p6", "3", "--p6", "1"}, 1, 1},
+        {{"--p6", "1", "--copies", "3", "--duplicate"}, 1, 2},
+        {{"--p6", "1", "--duplicate", "--copies", "3"}, 1, 3},
+    };
+    for (const auto& c : cases) {
+        const ParseResult r = ParseArguments(c.args);
+        ASSERT_EQ(r.error, "");
+        ASSERT_EQ(r.options.modules.size(), c.modules);
+        EXPECT_EQ(r.options.modules[0].copies, c.copies);
+    }
+    EXPECT_EQ(ParseArguments({"--p6=2", "--first-ip=10.0.0.1"}).options.modules[1].ip, "10.0.0.2");
+}
+
 TEST(SimConfigTest, HexAcceptsSpacesAndRefusesHalfBytes) {
     EXPECT_EQ(ParseHexBytes("ff 01 0a"), (Bytes{0xFF, 0x01, 0x0A}));
     EXPECT_EQ(ParseHexBytes(""), Bytes{});
