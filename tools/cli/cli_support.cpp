@@ -1,5 +1,6 @@
 #include "cli_support.h"
 
+#include <sstream>
 #include <string_view>
 #include <utility>
 
@@ -13,9 +14,12 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string /*name*/,
                                      CLI::AppFormatMode mode) const {
     std::string text = m_usage;
     if (const std::string description = app->get_description(); !description.empty()) {
-        text.append(description).append("\n\n");
+        text.append(description).append("\n");
     }
-    text.append(make_groups(app, mode));
+    text.append(make_subcommands(app, mode));
+    if (const std::string groups = make_groups(app, mode); !groups.empty()) {
+        text.append("\n").append(groups);
+    }
     if (const std::string footer = app->get_footer(); !footer.empty()) {
         text.append("\n").append(footer).append("\n");
     }
@@ -30,6 +34,35 @@ std::string HelpFormatter::make_group(std::string group, bool is_positional,
         text.append(make_option(option, is_positional));
     }
     return text;
+}
+
+std::string HelpFormatter::make_subcommand(const CLI::App* sub) const {
+    const std::string description = sub->get_description();
+    std::string_view rest = description;
+    std::vector<std::string_view> synopsis;
+    while (rest.starts_with(sub->get_name()) || rest.starts_with(' ')) {
+        const auto end = rest.find('\n');
+        synopsis.push_back(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    std::ostringstream out;
+    for (std::size_t i = 0; i + 1 < synopsis.size(); ++i) {
+        out << "  " << synopsis[i] << "\n";
+    }
+    // The last synopsis line shares its line with the description when it fits.
+    CLI::detail::format_help(out, synopsis.empty() ? std::string() : std::string(synopsis.back()),
+                             std::string(rest), get_column_width());
+    // The command's own options, two spaces further in, their descriptions in the same column.
+    HelpFormatter options(*this);
+    options.column_width(get_column_width() - 2);
+    for (const CLI::Option* option :
+         sub->get_options([](const CLI::Option* o) { return o->nonpositional(); })) {
+        std::istringstream lines(options.make_option(option, false));
+        for (std::string line; std::getline(lines, line);) {
+            out << "  " << line << "\n";
+        }
+    }
+    return out.str();
 }
 
 CLI::Validator Check(std::function<std::string(const std::string&)> complaint) {

@@ -6,7 +6,9 @@
 // ("--p6 needs a number, not \"x\""). A value missing at the end of the line reads
 // "--p6 needs a value", an argument nobody takes "unknown option --p8".
 // HelpFormatter lays --help out as the tools always did: the usage lines, a description, the
-// options by group in a column, then the footer.
+// commands (subcommands), the options by group in a column, then the footer. A command's
+// description starts with its synopsis: the lines that start with the command's name or a
+// space; its own options follow it, indented.
 
 #include <CLI/CLI.hpp>
 #include <functional>
@@ -25,6 +27,7 @@ public:
                           CLI::AppFormatMode mode) const override;
     std::string make_group(std::string group, bool is_positional,
                            std::vector<const CLI::Option*> opts) const override;
+    std::string make_subcommand(const CLI::App* sub) const override;
 
 private:
     std::string m_usage;

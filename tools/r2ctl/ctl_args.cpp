@@ -1,120 +1,118 @@
 #include "ctl_args.h"
 
 #include "address_plan.h"
+#include "cli_support.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
+#include <algorithm>
 #include <array>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <string>
+#include <vector>
 
 namespace r2::ctl {
 
 namespace {
 
-const QStringList Commands = {"search", "read",    "write",  "restart", "reset", "fields",
-                              "serial", "upgrade", "backup", "restore", "clone"};
 const QStringList Panels = {"p6", "p7", "p5"};
 const QStringList SerialActions = {"read", "write"};
-const QStringList SerialOptions = {"--port", "--model", "--baud"};
-const QStringList UpgradeOptions = {"--ip", "--mac", "--local-ip", "--file"};
-const QStringList CloneOptions = {"--to", "--ip-from", "--name", "--name-start"};
-const QStringList ValueOptions = {"--user",    "--password", "--password-file", "--wait",
-                                  "--set",     "--from",     "--port",          "--model",
-                                  "--baud",    "--ip",       "--mac",           "--local-ip",
-                                  "--file",    "-o",         "--output",        "--to",
-                                  "--ip-from", "--name",     "--name-start"};
 
-ParseResult Error(const QString& text) {
-    return ParseResult{std::nullopt, text};
+// Options given to a command that does not take them are refused naming the options of their
+// family and the commands they belong to.
+struct Family {
+    std::vector<std::string> options;
+    const char* refusal;
+};
+const std::array<Family, 7> Families = {{
+    {{"-o", "--output"}, "-o belongs to backup"},
+    {{"--with-network"}, "--with-network belongs to restore"},
+    {{"--to", "--all-found", "--ip-from", "--name", "--name-start", "--dry-run"},
+     "--to, --all-found, --ip-from, --name, --name-start and --dry-run belong to clone"},
+    {{"--stop-on-error"}, "--stop-on-error belongs to restart, upgrade and clone"},
+    {{"--port", "--model", "--baud"}, "--port, --model and --baud belong to serial"},
+    {{"--ip", "--mac", "--local-ip", "--file"},
+     "--ip, --mac, --local-ip and --file belong to upgrade"},
+    {{"--set", "--from"}, "--set and --from belong to write"},
+}};
+
+const Family* FamilyOf(const std::string& option) {
+    for (const Family& family : Families) {
+        if (std::find(family.options.begin(), family.options.end(), option) !=
+            family.options.end()) {
+            return &family;
+        }
+    }
+    return nullptr;
 }
 
-// The option whose value argument `index` is ("--password" for "--password X" and for
-// "--password=X"), or empty when it is an option name, a command or a MAC.
-QString OwnerOf(const QStringList& args, qsizetype index) {
-    for (qsizetype i = 0; i <= index && i < args.size(); ++i) {
-        const QString name = args[i].section('=', 0, 0);
-        if (!ValueOptions.contains(name)) {
-            continue;
-        }
-        if (args[i].contains('=')) {
-            if (i == index) {
-                return name;
-            }
-        } else if (++i == index) {
-            return name;
-        }
+// An argument or value as CLI11 holds it (UTF-8) back as text, a leading byte-order mark
+// included: QString::fromUtf8 would drop it, and it may be part of a password.
+QString Text(const std::string& utf8) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+// The option name of an argument ("--wait" of "--wait=5"), or empty when it is no option.
+std::string OptionName(const std::string& arg) {
+    if (arg.size() < 2 || arg[0] != '-') {
+        return {};
+    }
+    return arg.substr(0, arg.find('='));
+}
+
+// Converters of option values: the complaint that follows the option's name, or nothing.
+QString ToText(const QString& value, QString& out) {
+    out = value;
+    return {};
+}
+
+QString ToWait(const QString& value, int& out) {
+    bool ok = false;
+    out = value.toInt(&ok);
+    if (!ok || out < 0) {
+        return QStringLiteral("needs a number of milliseconds, not \"%1\"").arg(value);
     }
     return {};
 }
 
-bool ApplyValueOption(CtlOptions& o, const QString& name, const QString& value, QString& error) {
-    if (name == "--user") {
-        o.user = value;
-    } else if (name == "--password") {
-        o.password = value;
-    } else if (name == "--password-file") {
-        o.passwordFile = value;
-    } else if (name == "--to") {
-        o.macs << value.split(',');
-    } else if (name == "--ip-from") {
-        o.ipFrom = value;
-    } else if (name == "--name") {
-        o.namePattern = value;
-    } else if (name == "--name-start") {
-        bool ok = false;
-        o.nameStart = value.toUInt(&ok, 10);
-        if (!ok) {
-            error = QStringLiteral("--name-start needs a whole number (the name counter's first "
-                                   "value), not \"%1\"")
-                        .arg(value);
-            return false;
-        }
-    } else if (name == "--wait") {
-        bool ok = false;
-        o.waitMs = value.toInt(&ok);
-        if (!ok || o.waitMs < 0) {
-            error = QStringLiteral("--wait needs a number of milliseconds, not \"%1\"").arg(value);
-            return false;
-        }
-    } else if (name == "--set") {
-        if (!value.contains('=') || value.startsWith('=')) {
-            error = QStringLiteral("--set needs CONTROL=VALUE, not \"%1\"").arg(value);
-            return false;
-        }
-        o.sets << value;
-    } else if (name == "--port") {
-        o.port = value;
-    } else if (name == "--model") {
-        o.model = value.toLower();
-        if (!Panels.contains(o.model)) {
-            error = QStringLiteral("--model takes p6, p5 or p7, not \"%1\"").arg(value);
-            return false;
-        }
-    } else if (name == "--baud") {
-        bool ok = false;
-        o.baud = value.toUInt(&ok, 10);
-        if (!ok || o.baud == 0) {
-            error = QStringLiteral("--baud needs a speed in baud (a whole number), not \"%1\"")
-                        .arg(value);
-            return false;
-        }
-    } else if (name == "--ip") {
-        o.targetIp = value;
-    } else if (name == "--mac") {
-        o.mac = value;
-    } else if (name == "--local-ip") {
-        o.localIp = value;
-    } else if (name == "--file") {
-        o.imageFile = value;
-    } else if (name == "-o" || name == "--output") {
-        o.outputFile = value;
-    } else {
-        o.fromFile = value;
+QString ToModel(const QString& value, QString& out) {
+    out = value.toLower();
+    if (!Panels.contains(out)) {
+        return QStringLiteral("takes p6, p5 or p7, not \"%1\"").arg(value);
     }
-    return true;
+    return {};
+}
+
+QString ToBaud(const QString& value, std::uint32_t& out) {
+    bool ok = false;
+    out = value.toUInt(&ok, 10);
+    if (!ok || out == 0) {
+        return QStringLiteral("needs a speed in baud (a whole number), not \"%1\"").arg(value);
+    }
+    return {};
+}
+
+QString ToNameStart(const QString& value, std::uint32_t& out) {
+    bool ok = false;
+    out = value.toUInt(&ok, 10);
+    if (!ok) {
+        return QStringLiteral("needs a whole number (the name counter's first value), not \"%1\"")
+            .arg(value);
+    }
+    return {};
+}
+
+QString ToSetting(const QString& value, QString& out) {
+    out = value;
+    if (!value.contains('=') || value.startsWith('=')) {
+        return QStringLiteral("needs CONTROL=VALUE, not \"%1\"").arg(value);
+    }
+    return {};
 }
 
 QString CheckSerial(CtlOptions& o, const QStringList& rest) {
@@ -192,30 +190,6 @@ QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
-// The files of backup and restore, and the options that belong to them alone.
-QString CheckConfigFiles(CtlOptions& o, const QStringList& rest) {
-    if (o.command != "backup" && !o.outputFile.isEmpty()) {
-        return QStringLiteral("-o belongs to backup");
-    }
-    if (o.command != "restore" && o.withNetwork) {
-        return QStringLiteral("--with-network belongs to restore");
-    }
-    if (o.command == "backup" && o.outputFile.isEmpty()) {
-        return QStringLiteral("backup needs -o FILE (the configuration file to write)");
-    }
-    if (o.command == "restore" && rest.size() == 2) {
-        o.configFile = rest[1];
-    }
-    return {};
-}
-
-QString CheckValuesBelongToWrite(const CtlOptions& o) {
-    if (o.command != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
-        return QStringLiteral("--set and --from belong to write");
-    }
-    return {};
-}
-
 // clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]: the plan's
 // form is checked here, so that a typing error sends nothing.
 QString CheckClone(CtlOptions& o, const QStringList& rest) {
@@ -235,9 +209,6 @@ QString CheckClone(CtlOptions& o, const QStringList& rest) {
                               "not \"%1\"")
             .arg(o.ipFrom);
     }
-    if (const QString error = CheckValuesBelongToWrite(o); !error.isEmpty()) {
-        return error;
-    }
     if (!o.namePattern.isEmpty()) {
         std::string error;
         if (!config::ExpandNamePattern(o.namePattern.toStdString(), o.nameStart, error)) {
@@ -248,47 +219,27 @@ QString CheckClone(CtlOptions& o, const QStringList& rest) {
     return {};
 }
 
-// Options that belong to one command alone, given to another.
-QString CheckCommandOptions(const CtlOptions& o, bool cloneOptionGiven) {
-    if (o.command != "clone" && (cloneOptionGiven || o.allFound || o.dryRun)) {
-        return QStringLiteral("--to, --all-found, --ip-from, --name, --name-start and --dry-run "
-                              "belong to clone");
+// The files of backup and restore.
+QString CheckConfigFiles(CtlOptions& o, const QStringList& rest) {
+    if (o.command == "backup" && o.outputFile.isEmpty()) {
+        return QStringLiteral("backup needs -o FILE (the configuration file to write)");
     }
-    if (o.stopOnError && o.command != "clone" && o.command != "restart" && o.command != "upgrade") {
-        return QStringLiteral("--stop-on-error belongs to restart, upgrade and clone");
+    if (o.command == "restore" && rest.size() == 2) {
+        o.configFile = rest[1];
     }
     return {};
 }
 
-QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool serialOptionGiven,
-                         bool upgradeOptionGiven, bool cloneOptionGiven) {
-    if (positionals.isEmpty()) {
-        return QStringLiteral(
-            "no command given (search, read, write, restart, reset, fields, serial, upgrade, "
-            "backup, restore)");
-    }
-    o.command = positionals.first();
-    if (!Commands.contains(o.command)) {
-        return QStringLiteral("unknown command \"%1\"").arg(o.command);
-    }
-    const QStringList rest = positionals.mid(1);
+// A command's arguments; its options' families were checked by the parse.
+QString CheckCommand(CtlOptions& o, const QStringList& rest) {
     if (const QString error = CheckConfigFiles(o, rest); !error.isEmpty()) {
-        return error;
-    }
-    if (const QString error = CheckCommandOptions(o, cloneOptionGiven); !error.isEmpty()) {
         return error;
     }
     if (o.command == "serial") {
         return CheckSerial(o, rest);
     }
-    if (serialOptionGiven) {
-        return QStringLiteral("--port, --model and --baud belong to serial");
-    }
     if (o.command == "upgrade") {
         return CheckUpgrade(o, rest);
-    }
-    if (upgradeOptionGiven) {
-        return QStringLiteral("--ip, --mac, --local-ip and --file belong to upgrade");
     }
     if (o.command == "clone") {
         return CheckClone(o, rest);
@@ -298,10 +249,7 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
         for (const QString& argument : rest) {
             macs << argument.split(',');
         }
-        if (const QString error = NormalizeMacs(o, macs); !error.isEmpty()) {
-            return error;
-        }
-        return CheckValuesBelongToWrite(o);
+        return NormalizeMacs(o, macs);
     }
     if (o.command == "search") {
         return rest.isEmpty() ? QString() : QStringLiteral("search takes no argument");
@@ -323,39 +271,8 @@ QString CheckPositionals(CtlOptions& o, const QStringList& positionals, bool ser
         return QStringLiteral("\"%1\" is not a MAC address (12 hex digits)").arg(rest.first());
     }
     o.mac = *mac;
-    return CheckValuesBelongToWrite(o);
+    return {};
 }
-
-} // namespace
-
-bool IsIpv4Text(const QString& text) {
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    for (int i = 1; i <= 4; ++i) {
-        if (match.captured(i).toInt() > 255) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<QString> NormalizeMac(const QString& text) {
-    QString digits = text;
-    digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
-    std::array<std::uint8_t, MacWidth> mac{};
-    // MacTextToBytes reads the first 12 digits and ignores the rest, as the window's MAC
-    // boxes do; a MAC argument with more digits is a typing error.
-    if (digits.size() != 2 * MacWidth || !MacTextToBytes(digits.toStdString(), mac)) {
-        return std::nullopt;
-    }
-    return QString::fromStdString(MacToText(mac));
-}
-
-namespace {
 
 // The password: --password, or the first line of --password-file, or R2_PASSWORD, or the
 // default. A password typed on the command line is visible to every user of the machine in
@@ -387,86 +304,404 @@ QString ResolvePassword(CtlOptions& o, bool passwordGiven,
     return {};
 }
 
-ParseResult Parse(const QStringList& args, const std::optional<QString>& envPassword) {
-    CtlOptions o;
-    QStringList positionals;
-    bool serialOptionGiven = false;
-    bool upgradeOptionGiven = false;
-    bool cloneOptionGiven = false;
-    bool passwordGiven = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (arg == "--version") {
-            o.version = true;
-            continue;
-        }
-        if (arg == "--json") {
-            o.json = true;
-            continue;
-        }
-        if (arg == "--with-network") {
-            o.withNetwork = true;
-            continue;
-        }
-        if (arg == "--all-found") {
-            o.allFound = true;
-            continue;
-        }
-        if (arg == "--dry-run") {
-            o.dryRun = true;
-            continue;
-        }
-        if (arg == "--stop-on-error") {
-            o.stopOnError = true;
-            continue;
-        }
-        const QString name = arg.section('=', 0, 0);
-        if (ValueOptions.contains(name)) {
-            serialOptionGiven = serialOptionGiven || SerialOptions.contains(name);
-            upgradeOptionGiven = upgradeOptionGiven || UpgradeOptions.contains(name);
-            cloneOptionGiven = cloneOptionGiven || CloneOptions.contains(name);
-            passwordGiven = passwordGiven || name == "--password";
-            QString value;
-            if (arg.contains('=')) {
-                value = arg.section('=', 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return Error(QStringLiteral("%1 needs a value").arg(name));
-            }
-            QString error;
-            if (!ApplyValueOption(o, name, value, error)) {
-                return Error(error);
-            }
-            continue;
-        }
-        if (arg.startsWith("--")) {
-            return Error(QStringLiteral("unknown option %1").arg(arg));
-        }
-        positionals << arg;
+// The command line's declarations: the shared options on the program, each command with its
+// own options and its arguments. Options may stand anywhere on the line; parse() moves the
+// command to the front, so that every option reaches the command, which hands the shared ones
+// on to the program.
+class CommandLine final {
+public:
+    CommandLine();
+
+    ParseResult parse(const QStringList& args, const std::optional<QString>& envPassword);
+    std::string help() const { return m_app.help(); }
+    // Whether `name` is an option that takes a value ("--wait", not "--json").
+    bool takesValue(const std::string& name) const;
+
+private:
+    template <typename T>
+    CLI::Option* addValue(CLI::App& app, const std::string& name, const std::string& valueText,
+                          T& target, QString (*convert)(const QString&, T&),
+                          const std::string& description) {
+        return app
+            .add_option_function<std::string>(
+                name, [&target, convert](const std::string& v) { convert(Text(v), target); },
+                description)
+            ->option_text(valueText)
+            ->check(cli::Check([convert](const std::string& v) {
+                T scratch{};
+                return convert(Text(v), scratch).toStdString();
+            }));
     }
-    if (o.help || o.version) {
-        return ParseResult{o, QString()};
+    CLI::Option* addList(CLI::App& app, const std::string& name, const std::string& valueText,
+                         const std::string& description);
+    CLI::App* addCommand(const std::string& name, const std::string& synopsis,
+                         const std::string& description);
+    void declareCommands();
+    std::vector<std::string> commandFirst(const QStringList& args) const;
+    QString refusal() const;
+
+    CLI::App m_app{"", "r2ctl"};
+    CtlOptions m_o;
+    std::vector<std::string> m_arguments; // the command's arguments
+    CLI::Option* m_password = nullptr;
+    std::vector<CLI::Option*> m_sets;
+    CLI::Option* m_to = nullptr;
+};
+
+CommandLine::CommandLine() {
+    m_app.formatter(std::make_shared<cli::HelpFormatter>(
+        "Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...\n"
+        "       r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...\n"
+        "       r2ctl upgrade --ip IP --mac MAC --local-ip IP --file PATH [--json]\n\n",
+        25));
+    m_app.description(
+        "Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on "
+        "a\nserial line, as the r2config window does, and upgrades a module's firmware as its "
+        "upgrade\ndialog does.");
+    m_app.set_help_flag();
+    m_app.allow_extras();
+    m_app.require_subcommand(0, 1);
+    m_app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    declareCommands();
+
+    m_app.option_defaults()->group("Options");
+    addValue(m_app, "--user", "NAME", m_o.user, ToText,
+             "User name the commands carry (default admin).");
+    m_password = addValue(m_app, "--password", "PW", m_o.password, ToText,
+                          "Password the commands carry. Without it: the first line of\n"
+                          "--password-file, else R2_PASSWORD, else tulip. A password on the\n"
+                          "command line shows in the process list; a file or R2_PASSWORD do not.");
+    addValue(m_app, "--password-file", "FILE", m_o.passwordFile, ToText,
+             "The password is the first line of FILE (not with --password).");
+    addValue(m_app, "--wait", "MS", m_o.waitMs, ToWait,
+             "How long to collect replies, in milliseconds (default 2000).");
+    m_app.add_flag("--json", m_o.json,
+                   "Machine-readable output on standard output. A failure still\n"
+                   "leaves JSON there: the command's document with \"error\" and \"exit\"\n"
+                   "added, or {\"error\": TEXT, \"exit\": N} when it printed none (search\n"
+                   "keeps its list of modules).");
+    m_app.add_flag("-h,--help", m_o.help, "This text.");
+    m_app.add_flag("--version", m_o.version, "The program's name and version.");
+    m_app.footer(
+        R"(MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
+00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
+
+Exit status:
+  0  success (read, backup: blocks came and no error status; write, restore, restart, reset:
+     every frame sent was acknowledged "ACK" by the module itself, from the address its
+     search reply came from, before the next frame went out, and no error status came;
+     backup: the file was written; serial read: the
+     model's replies came whole and right; serial write: that read, then the module's 'K';
+     several modules: every one of them succeeded, a dry run when its plan was made)
+  1  bad arguments, or a value that does not convert, or a configuration file that is
+     refused (unreadable, another format, a newer version, another model than the module's,
+     an unknown control, a value of the wrong kind): nothing is sent; the message names the
+     file, the control and the value
+  2  the module was not found by the search
+  3  the module reported a user-name/password error
+  4  nothing answered the commands (read: no parameter block came; write: the module sent
+     no parameters when read, so nothing was written over it; serial: nothing answered on
+     the line, or no 'K' came for the save)
+  5  any other error status (check error, other error, a frame not acknowledged, a module of
+     another series, an unknown reply, a socket that could not be opened, several modules
+     answering a read from one address; serial: a reply with a wrong head or checksum, a P6
+     that sent only part of its read replies, a port that could not be opened or written;
+     upgrade: the failure ending, with its reason and what to do: a UDP port held or
+     without privilege, an image file that cannot be read or is shorter than 4 bytes;
+     backup: a P7, whose panel no read fills, or a file that cannot be written)
+  6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
+  7  upgrade: the search time ran out after the boot loader announced another hardware
+     identity than the image's (a firmware for another module)
+  Several modules (restart, upgrade, clone): the status of the first module that failed.
+
+Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
+characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.
+
+Errors go to standard error. Run the LAN commands only on a network where broadcasting to
+the modules' segment is wanted: each of them is a broadcast to 255.255.255.255.)");
+}
+
+CLI::Option* CommandLine::addList(CLI::App& app, const std::string& name,
+                                  const std::string& valueText, const std::string& description) {
+    return app.add_option(name, description)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->option_text(valueText);
+}
+
+CLI::App* CommandLine::addCommand(const std::string& name, const std::string& synopsis,
+                                  const std::string& description) {
+    CLI::App* command = m_app.add_subcommand(name, synopsis + "\n" + description);
+    command->group("Commands");
+    command->fallthrough();
+    command->add_option("arguments", m_arguments);
+    return command;
+}
+
+void CommandLine::declareCommands() {
+    addCommand("search", "search",
+               "Broadcast the search on every local IPv4 address, collect replies\n"
+               "for --wait ms and list the modules (one row per MAC, first reply\n"
+               "wins, in arrival order).");
+    addCommand("read", "read MAC",
+               "Find the module by a search, read it as a click on its row does, and\n"
+               "collect the replies for --wait ms. Prints the blocks received and, for\n"
+               "a P6, the P6 panel filled from them and the Modbus controls' visibility.");
+    CLI::App* write =
+        addCommand("write", "write MAC [--set CONTROL=VALUE]... [--from FILE.json]",
+                   "Read the module, apply the values to its panel (P6: the panel as read;\n"
+                   "P7: the P7 panel's design state), then save: every frame sent and every\n"
+                   "status received is printed; waits --wait ms after the last frame.\n"
+                   "FILE.json is an object {\"CONTROL\": value} in the types \"read --json\"\n"
+                   "prints: an edit takes a string, a list its entry index as a number (or\n"
+                   "an entry name as a string), a check box true/false, a baud list the\n"
+                   "rate. With --set a list takes an entry name, or an index when no entry\n"
+                   "has that name. --set values are applied after those of FILE.json.\n"
+                   "Values are checked and every block is encoded before the first frame\n"
+                   "goes out: a value that does not convert sends nothing.");
+    CLI::App* backup =
+        addCommand("backup", "backup MAC -o FILE",
+                   "Read the module (a P6) as read does and save its panel to FILE as a\n"
+                   "module configuration (JSON: format, version, model, firmware, MAC,\n"
+                   "time, and the panel by control name in the types \"read --json\"\n"
+                   "prints; an edit whose bytes are no GBK text as {\"hex\": \"...\"}).");
+    addValue(*backup, "-o,--output", "FILE", m_o.outputFile, ToText,
+             "The configuration file to write.");
+    CLI::App* restore =
+        addCommand("restore", "restore MAC FILE [--with-network]",
+                   "Check FILE first (format, version, model, every control and value:\n"
+                   "a fault sends nothing), find the module, refuse a file of another\n"
+                   "model, read the module, apply the file's values over what it sent\n"
+                   "and save as write does. The module's MAC (edt_UserMAC) never comes\n"
+                   "from the file; its own address (address type, static IP, subnet\n"
+                   "mask, gateway, DNS) only with --with-network. A P7's read fills\n"
+                   "no panel: the file goes over the P7 panel's design state holding\n"
+                   "the module's own MAC and address (from its base block).");
+    restore->add_flag("--with-network", m_o.withNetwork,
+                      "Take the module's address settings from the file too.");
+    CLI::App* clone =
+        addCommand("clone",
+                   "clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]\n"
+                   "      [--name-start N] [--dry-run] [--stop-on-error]",
+                   "Check FILE as restore does, search, plan every module's address and\n"
+                   "name before anything is written, then per module: read it as write\n"
+                   "does, apply the file over what it sent (never its MAC; its address\n"
+                   "only from the plan) and save. One line per module and a summary\n"
+                   "(--json: an array of one object per module).");
+    m_to = addList(*clone, "--to", "MAC[,MAC...]", "The modules to write (may be repeated).");
+    clone->add_flag("--all-found", m_o.allFound,
+                    "Every module the search lists whose model is the file's.");
+    addValue(*clone, "--ip-from", "IP", m_o.ipFrom, ToText,
+             "Static addresses from IP on, skipping the taken ones.");
+    addValue(*clone, "--name", "PATTERN", m_o.namePattern, ToText,
+             "Module names by a pattern with a counter: {n} or {n:0W}.");
+    addValue(*clone, "--name-start", "N", m_o.nameStart, ToNameStart,
+             "The counter's first value (default 1).");
+    clone->add_flag("--dry-run", m_o.dryRun,
+                    "Search, read and plan as usual, print every frame the save would\n"
+                    "send, send none.");
+    CLI::App* restart = addCommand("restart", "restart MAC[,MAC...] [MAC...]",
+                                   "Send the restart command (port 1500 for every model).");
+    addCommand("reset", "reset MAC",
+               "Restore the module's factory settings (P6: port 1500, P7: port 1901).");
+    addCommand("fields", "fields [p6|p7|p5]",
+               "List the panel controls usable with --set: name, kind, meaning,\n"
+               "accepted values.");
+    CLI::App* serial =
+        addCommand("serial",
+                   "serial read --port PATH --model p6|p5|p7 [--baud N]\n"
+                   "serial write --port PATH --model p6|p5|p7 [--baud N] [--set CONTROL=VALUE]...\n"
+                   "             [--from FILE.json]",
+                   "read: read a module on a serial line (its CFG pin tied to ground) as the\n"
+                   "window's serial sheet does: send the read request, handle the replies\n"
+                   "for 2000 ms and print the panel they filled (the P6 panel for p6, the\n"
+                   "P5 panel for p5 and p7) and every frame sent and received.\n"
+                   "write: read the module as above, apply the values to the panel read (as\n"
+                   "write does), then save over the serial line (p6: base, port and the\n"
+                   "closing frame, 500 ms apart; p5, p7: the 31-byte parameter frame) and\n"
+                   "wait 2000 ms for the module's acceptance 'K'. A value that does not\n"
+                   "convert writes nothing.");
+    addValue(*serial, "--port", "PATH", m_o.port, ToText,
+             "The serial port (/dev/ttyUSB0, /dev/ttyACM0, a name under\n"
+             "/dev such as ttyUSB0, or a pseudo-terminal's path).");
+    addValue(*serial, "--model", "p6|p5|p7", m_o.model, ToModel,
+             "The model of the module on the line.");
+    addValue(*serial, "--baud", "N", m_o.baud, ToBaud, "The line speed (default 9600).");
+    CLI::App* upgrade = addCommand(
+        "upgrade", "upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH",
+        "Upgrade the firmware of the module with that MAC: wake it into its boot\n"
+        "loader, answer its boot request (IP becomes its address), and serve\n"
+        "the image file from offset 4 in 512-byte blocks, each acknowledged\n"
+        "(2 s per block, 9 retransmissions per transfer). Works from UDP ports\n"
+        "9, 67, 69 and 40300 on LOCAL-IP, on the module's segment (the first\n"
+        "three numbers of both addresses equal). Ports below 1024 need\n"
+        "privilege: root, `setcap cap_net_bind_service=+ep` on r2ctl, or the\n"
+        "sysctl net.ipv4.ip_unprivileged_port_start=0. Shows a progress bar on\n"
+        "a terminal, status lines otherwise; --json prints one object (ending,\n"
+        "blocks, retransmissions, bytes, seconds, detail). Several MACs are\n"
+        "paired in order with the addresses and upgraded one after another.");
+    addValue(*upgrade, "--ip", "IP[,IP...]", m_o.targetIp, ToText, "The module's address.");
+    addValue(*upgrade, "--mac", "MAC[,MAC...]", m_o.mac, ToText, "The module's MAC.");
+    addValue(*upgrade, "--local-ip", "IP", m_o.localIp, ToText,
+             "This computer's address on the module's segment.");
+    addValue(*upgrade, "--file", "PATH", m_o.imageFile, ToText, "The firmware image.");
+    for (CLI::App* command : {write, serial}) {
+        m_sets.push_back(
+            addList(*command, "--set", "CONTROL=VALUE", "A control's value (may be repeated).")
+                ->check(cli::Check([](const std::string& v) {
+                    QString scratch;
+                    return ToSetting(Text(v), scratch).toStdString();
+                })));
+        addValue(*command, "--from", "FILE.json", m_o.fromFile, ToText,
+                 "The controls' values from a file.");
     }
-    if (const QString error = CheckPositionals(o, positionals, serialOptionGiven,
-                                               upgradeOptionGiven, cloneOptionGiven);
+    for (CLI::App* command : {restart, upgrade, clone}) {
+        command->add_flag("--stop-on-error", m_o.stopOnError,
+                          "After the first module that failed, run no more.");
+    }
+}
+
+bool CommandLine::takesValue(const std::string& name) const {
+    const auto takes = [&name](const CLI::App& app) {
+        const CLI::Option* option = app.get_option_no_throw(name);
+        return option != nullptr && option->get_items_expected_min() > 0;
+    };
+    if (takes(m_app)) {
+        return true;
+    }
+    const auto commands = m_app.get_subcommands([](const CLI::App*) { return true; });
+    return std::any_of(commands.begin(), commands.end(),
+                       [&takes](const CLI::App* command) { return takes(*command); });
+}
+
+std::vector<std::string> CommandLine::commandFirst(const QStringList& args) const {
+    std::vector<std::string> line;
+    std::size_t command = 0;
+    bool found = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const std::string arg = args[i].toStdString();
+        const std::string name = OptionName(arg);
+        // "-o=FILE", as "--output=FILE" is written; CLI11 reads a short option's "=" as part
+        // of the value.
+        if (name.size() == 2 && arg.size() > 2 && arg[2] == '=') {
+            line.push_back(name);
+            line.push_back(arg.substr(3));
+            continue;
+        }
+        line.push_back(arg);
+        if (name.empty() && !found) {
+            command = line.size() - 1;
+            found = true;
+        } else if (!name.empty() && arg == name && takesValue(name) && i + 1 < args.size()) {
+            line.push_back(args[++i].toStdString());
+        }
+    }
+    if (found) {
+        std::rotate(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(command),
+                    line.begin() + static_cast<std::ptrdiff_t>(command) + 1);
+    }
+    return line;
+}
+
+// What the parse left over: an unknown option, an option of another command, no or an
+// unknown command; empty when nothing is left over.
+QString CommandLine::refusal() const {
+    const std::vector<std::string> left = m_app.remaining(true);
+    for (const std::string& arg : left) {
+        const std::string name = OptionName(arg);
+        if (!name.empty() && FamilyOf(name) == nullptr) {
+            return QStringLiteral("unknown option %1").arg(Text(arg));
+        }
+    }
+    if (m_o.help || m_o.version) {
+        return {};
+    }
+    if (m_app.get_subcommands().empty()) {
+        for (const std::string& arg : left) {
+            if (OptionName(arg).empty()) {
+                return QStringLiteral("unknown command \"%1\"").arg(Text(arg));
+            }
+        }
+        return QStringLiteral(
+            "no command given (search, read, write, restart, reset, fields, serial, upgrade, "
+            "backup, restore)");
+    }
+    for (const std::string& arg : left) {
+        if (const Family* family = FamilyOf(OptionName(arg))) {
+            return QString::fromLatin1(family->refusal);
+        }
+    }
+    return {};
+}
+
+ParseResult CommandLine::parse(const QStringList& args, const std::optional<QString>& envPassword) {
+    std::vector<std::string> line = commandFirst(args);
+    std::reverse(line.begin(), line.end()); // CLI11 takes the line backwards
+    try {
+        m_app.parse(line);
+    } catch (const CLI::ParseError& e) {
+        return {std::nullopt, Text(cli::ErrorText(e))};
+    }
+    if (const QString error = refusal(); !error.isEmpty()) {
+        return {std::nullopt, error};
+    }
+    if (m_o.help || m_o.version) {
+        return {m_o, QString()};
+    }
+    m_o.command = QString::fromStdString(m_app.get_subcommands().front()->get_name());
+    for (const CLI::Option* set : m_sets) {
+        for (const std::string& value : set->results()) {
+            m_o.sets << Text(value);
+        }
+    }
+    for (const std::string& value : m_to->results()) {
+        m_o.macs << Text(value).split(',');
+    }
+    QStringList rest;
+    for (const std::string& argument : m_arguments) {
+        rest << Text(argument);
+    }
+    if (const QString error = CheckCommand(m_o, rest); !error.isEmpty()) {
+        return {std::nullopt, error};
+    }
+    if (const QString error = ResolvePassword(m_o, m_password->count() > 0, envPassword);
         !error.isEmpty()) {
-        return Error(error);
+        return {std::nullopt, error};
     }
-    if (const QString error = ResolvePassword(o, passwordGiven, envPassword); !error.isEmpty()) {
-        return Error(error);
-    }
-    return ParseResult{o, QString()};
+    return {m_o, QString()};
 }
 
 } // namespace
 
+bool IsIpv4Text(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) {
+        return false;
+    }
+    for (int i = 1; i <= 4; ++i) {
+        if (match.captured(i).toInt() > 255) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QString> NormalizeMac(const QString& text) {
+    QString digits = text;
+    digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
+    std::array<std::uint8_t, MacWidth> mac{};
+    // MacTextToBytes reads the first 12 digits and ignores the rest, as the window's MAC
+    // boxes do; a MAC argument with more digits is a typing error.
+    if (digits.size() != 2 * MacWidth || !MacTextToBytes(digits.toStdString(), mac)) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(MacToText(mac));
+}
+
 ParseResult ParseArguments(const QStringList& args, const std::optional<QString>& envPassword) {
-    ParseResult result = Parse(args, envPassword);
+    ParseResult result = CommandLine().parse(args, envPassword);
     // A line that does not parse has no reliable option set; "--json" anywhere asks for JSON.
     result.json = result.options ? result.options->json : args.contains(QStringLiteral("--json"));
     return result;
@@ -490,177 +725,37 @@ ParseResult ParseCommandLine(const QByteArrayList& rawArgs) {
         }
         return ParseArguments(args, envPassword);
     }
-    const QString owner = OwnerOf(args, undecodable.first());
+    // The option whose value the first undecodable argument is ("--password" for
+    // "--password X" and for "--password=X"), or none when it is an option, a command or a MAC.
+    const CommandLine declarations;
+    QString owner;
+    for (qsizetype i = 0; i <= undecodable.first() && i < args.size(); ++i) {
+        const std::string name = OptionName(args[i].toStdString());
+        if (name.empty() || !declarations.takesValue(name)) {
+            continue;
+        }
+        if (args[i].contains('=')) {
+            if (i == undecodable.first()) {
+                owner = QString::fromStdString(name);
+            }
+        } else if (++i == undecodable.first()) {
+            owner = QString::fromStdString(name);
+        }
+    }
     const QString what = owner.isEmpty()
                              ? QStringLiteral("argument %1").arg(undecodable.first() + 1)
                              : QStringLiteral("the value of %1").arg(owner);
-    ParseResult result = Error(QStringLiteral("%1 is not UTF-8 text; r2ctl reads its arguments "
-                                              "as UTF-8 and would send other bytes than were "
-                                              "typed: give it in a UTF-8 terminal or locale")
-                                   .arg(what));
+    ParseResult result{std::nullopt,
+                       QStringLiteral("%1 is not UTF-8 text; r2ctl reads its arguments as UTF-8 "
+                                      "and would send other bytes than were typed: give it in a "
+                                      "UTF-8 terminal or locale")
+                           .arg(what)};
     result.json = args.contains(QStringLiteral("--json"));
     return result;
 }
 
 QString HelpText() {
-    return QStringLiteral(
-        R"(Usage: r2ctl [--user NAME] [--password PW | --password-file FILE] [--wait MS] [--json]
-             COMMAND ...
-       r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...
-       r2ctl upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH [--json]
-
-Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on a
-serial line, as the r2config window does, and upgrades a module's firmware as its upgrade
-dialog does.
-
-Commands:
-  search                 Broadcast the search on every local IPv4 address, collect replies
-                         for --wait ms and list the modules (one row per MAC, first reply
-                         wins, in arrival order).
-  read MAC               Find the module by a search, read it as a click on its row does, and
-                         collect the replies for --wait ms. Prints the blocks received and, for
-                         a P6, the P6 panel filled from them and the Modbus controls' visibility.
-  write MAC [--set CONTROL=VALUE]... [--from FILE.json]
-                         Read the module, apply the values to its panel (P6: the panel as read;
-                         P7: the P7 panel's design state), then save: every frame sent and every
-                         status received is printed; waits --wait ms after the last frame.
-                         FILE.json is an object {"CONTROL": value} in the types "read --json"
-                         prints: an edit takes a string, a list its entry index as a number (or
-                         an entry name as a string), a check box true/false, a baud list the
-                         rate. With --set a list takes an entry name, or an index when no entry
-                         has that name. --set values are applied after those of FILE.json.
-                         Values are checked and every block is encoded before the first frame
-                         goes out: a value that does not convert sends nothing.
-  backup MAC -o FILE     Read the module (a P6) as read does and save its panel to FILE as a
-                         module configuration (JSON: format, version, model, firmware, MAC,
-                         time, and the panel by control name in the types "read --json"
-                         prints; an edit whose bytes are no GBK text as {"hex": "..."}).
-  restore MAC FILE [--with-network]
-                         Check FILE first (format, version, model, every control and value:
-                         a fault sends nothing), find the module, refuse a file of another
-                         model, read the module, apply the file's values over what it sent
-                         and save as write does. The module's MAC (edt_UserMAC) never comes
-                         from the file; its own address (address type, static IP, subnet
-                         mask, gateway, DNS) only with --with-network. A P7's read fills
-                         no panel: the file goes over the P7 panel's design state holding
-                         the module's own MAC and address (from its base block).
-  clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]
-             [--name-start N] [--dry-run] [--stop-on-error]
-                         Apply one configuration file to several modules, one after another:
-                         FILE is checked in full first, then a search finds the modules (--to:
-                         those MACs; --all-found: every module listed of the file's model) and
-                         the whole address plan is made before anything is written. Each
-                         module is read, gets the file's values over what it sent (never its
-                         MAC; its address settings stay its own unless --ip-from), and is
-                         saved as write does. --ip-from IP: the modules get static addresses
-                         from IP up, one per module, skipping addresses the search saw and
-                         never leaving the subnet (mask and gateway from the file). --name:
-                         the module name from a pattern with a counter, {n} or {n:0W} (W
-                         digits), counting from --name-start (default 1), e.g. Line1-{n:02};
-                         every name must fit the module's 16-byte name field. --dry-run: read
-                         and plan, print every frame that would be sent, send no write.
-                         Prints a line per module (MAC, old and new IP, result) and a summary;
-                         --json prints the same as an array.
-  restart MAC [MAC...]   Send the restart command (port 1500 for every model). Several MACs
-                         (also as A,B,...) are restarted one after another, with a line per
-                         module and a summary.
-  reset MAC              Restore the module's factory settings (P6: port 1500, P7: port 1901).
-  fields [p6|p7|p5]      List the panel controls usable with --set: name, kind, meaning,
-                         accepted values.
-  serial read --port PATH --model p6|p5|p7 [--baud N]
-                         Read a module on a serial line (its CFG pin tied to ground) as the
-                         window's serial sheet does: send the read request, handle the replies
-                         for 2000 ms and print the panel they filled (the P6 panel for p6, the
-                         P5 panel for p5 and p7) and every frame sent and received.
-  serial write --port PATH --model p6|p5|p7 [--baud N] [--set CONTROL=VALUE]...
-               [--from FILE.json]
-                         Read the module as above, apply the values to the panel read (as write
-                         does), then save over the serial line (p6: base, port and the closing
-                         frame, 500 ms apart; p5, p7: the 31-byte parameter frame) and wait
-                         2000 ms for the module's acceptance 'K'. A value that does not
-                         convert writes nothing.
-  upgrade --ip IP --mac MAC --local-ip IP --file PATH
-                         Upgrade the firmware of the module with that MAC: wake it into its boot
-                         loader, answer its boot request (IP becomes its address), and serve
-                         the image file from offset 4 in 512-byte blocks, each acknowledged
-                         (2 s per block, 9 retransmissions per transfer). Works from UDP ports
-                         9, 67, 69 and 40300 on LOCAL-IP, on the module's segment (the first
-                         three numbers of both addresses equal). Ports below 1024 need
-                         privilege: root, `setcap cap_net_bind_service=+ep` on r2ctl, or the
-                         sysctl net.ipv4.ip_unprivileged_port_start=0. Shows a progress bar on
-                         a terminal, status lines otherwise; --json prints one object (ending,
-                         blocks, retransmissions, bytes, seconds, detail).
-                         Several modules: --ip and --mac take lists paired in order
-                         (--ip IP1,IP2 --mac MAC1,MAC2); they are upgraded one after another
-                         (the boot server's ports are fixed), with a line per module and a
-                         summary, or one JSON array.
-
-MAC addresses are accepted with or without spaces, colons or dashes (001122334455,
-00:11:22:33:44:55, "00 11 22 33 44 55", 00-11-22-33-44-55).
-
-Options:
-  --user NAME            User name the commands carry (default admin).
-  --password PW          Password the commands carry (default tulip). A password typed here
-                         is visible to every user of the machine in the process list: prefer
-                         --password-file or R2_PASSWORD.
-  --password-file FILE   Take the password from the first line of FILE.
-  --wait MS              How long to collect replies, in milliseconds (default 2000).
-  --port PATH            serial: the serial port (/dev/ttyUSB0, /dev/ttyACM0, a name under
-                         /dev such as ttyUSB0, or a pseudo-terminal's path).
-  --model p6|p5|p7       serial: the model of the module on the line.
-  --baud N               serial: the line speed (default 9600).
-  -o, --output FILE      backup: the configuration file to write.
-  --with-network         restore: take the module's address settings from the file too.
-  --ip IP, --mac MAC, --local-ip IP, --file PATH
-                         upgrade: the module's address and MAC, this computer's address on
-                         its segment, the firmware image.
-  --stop-on-error        restart, upgrade, clone with several modules: leave the modules after
-                         the first failure not run (without it, one failure never stops the
-                         others).
-  --json                 Machine-readable output on standard output. A failure still
-                         leaves JSON there: the command's document with "error" and "exit"
-                         added, or {"error": TEXT, "exit": N} when it printed none (search
-                         keeps its list of modules).
-  -h, --help             This text.
-  --version              The program's name and version.
-
-Environment:
-  R2_PASSWORD            The password, when neither --password nor --password-file is given.
-
-Exit status:
-  0  success (read, backup: blocks came and no error status; write, restore, restart, reset:
-     every frame sent was acknowledged "ACK" by the module itself, from the address its
-     search reply came from, before the next frame went out, and no error status came;
-     backup: the file was written; serial read: the
-     model's replies came whole and right; serial write: that read, then the module's 'K')
-  1  bad arguments, or a value that does not convert, or a configuration file that is
-     refused (unreadable, another format, a newer version, another model than the module's,
-     an unknown control, a value of the wrong kind): nothing is sent; the message names the
-     file, the control and the value
-  2  the module was not found by the search
-  3  the module reported a user-name/password error
-  4  nothing answered the commands (read: no parameter block came; write: the module sent
-     no parameters when read, so nothing was written over it; serial: nothing answered on
-     the line, or no 'K' came for the save)
-  5  any other error status (check error, other error, a frame not acknowledged, a module of
-     another series, an unknown reply, a socket that could not be opened, several modules
-     answering a read from one address; serial: a reply with a wrong head or checksum, a P6
-     that sent only part of its read replies, a port that could not be opened or written;
-     upgrade: the failure ending, with its reason and what to do: a UDP port held or
-     without privilege, an image file that cannot be read or is shorter than 4 bytes;
-     backup: a P7, whose panel no read fills, or a file that cannot be written)
-  6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
-  7  upgrade: the search time ran out after the boot loader announced another hardware
-     identity than the image's (a firmware for another module)
-A command over several modules (clone; restart and upgrade with several MACs) exits 0 only
-when every module succeeded, otherwise with the status of the first module that failed.
-
-Texts from the modules (names, URLs, ...) are shown in tables and panel lines with control
-characters as escapes (\n, \t, \x1b, \u202e) and a backslash as \\. Arguments must be UTF-8.
-
-Errors go to standard error. Run the LAN commands only on a network where broadcasting to
-the modules' segment is wanted: each of them is a broadcast to 255.255.255.255.
-)");
+    return QString::fromStdString(CommandLine().help());
 }
 
 } // namespace r2::ctl

@@ -388,6 +388,36 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"stop-on-error for a read", Args({"read", "001122334455", "--stop-on-error"}),
                     "--stop-on-error belongs to"}));
 
+TEST(Arguments, TheCommandIsFoundAmongOptionsAndTheirValues) {
+    struct Case {
+        const char* what;
+        QStringList args;
+        const char* command;
+        const char* user;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"a command word as a value", Args({"--user", "read", "search"}), "search", "read", ""},
+        {"a short option with =", Args({"-o=m.json", "backup", "001122334455"}), "backup", "admin",
+         "m.json"},
+        {"a short option's value before the command",
+         Args({"-o", "backup", "backup", "001122334455"}), "backup", "admin", "backup"},
+        {"a command option after a shared one",
+         Args({"--wait", "10", "--output", "x.json", "backup", "001122334455", "--user=u"}),
+         "backup", "u", "x.json"},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseArguments(c.args);
+        ASSERT_TRUE(r.options) << c.what << ": " << r.error.toStdString();
+        EXPECT_EQ(r.options->command, c.command) << c.what;
+        EXPECT_EQ(r.options->user, c.user) << c.what;
+        EXPECT_EQ(r.options->outputFile, c.output) << c.what;
+    }
+    const auto other = ParseArguments(Args({"--port", "read", "read", "001122334455"}));
+    EXPECT_FALSE(other.options);
+    EXPECT_TRUE(other.error.contains("belong to serial")) << other.error.toStdString();
+}
+
 TEST(CommandLine, NonUtf8BytesAreRefusedNamingTheOption) {
     struct Case {
         QByteArrayList args;
