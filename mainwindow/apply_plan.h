@@ -5,9 +5,11 @@
 // goes out, so a file or plan that cannot be kept sends nothing.
 //
 // The plan: with a first static IP, the modules get sequential addresses in the subnet of the
-// file's mask, skipping the addresses of the other listed modules (config::PlanAddresses);
-// without one, each keeps its own. A name pattern with a counter names them; without one they
-// take the file's name.
+// file's mask, skipping every address the device list shows (config::PlanAddresses); without
+// one, each keeps its own. The chosen modules' own addresses are skipped too: they are changed
+// one after another, and a module given the address of one not yet changed (or whose change
+// fails) would share it with that module. A name pattern with a counter names them; without one
+// they take the file's name.
 
 #include "address_plan.h"
 #include "config_file.h"
@@ -54,7 +56,7 @@ struct PlanPreview {
     QString error; // why the plan cannot be kept (the English words of the address plan)
 };
 
-// `taken`: the addresses of the listed modules that are not among `targets`.
+// `taken`: the addresses of every listed module, `targets` included.
 PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
                         const QStringList& taken, const PlanFields& fields);
 

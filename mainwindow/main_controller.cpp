@@ -9,7 +9,6 @@
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
-#include <algorithm>
 #include <QTimer>
 #include <span>
 #include <utility>
@@ -513,11 +512,11 @@ std::vector<DeviceRow> MainController::selectedTargets() const {
     return targets;
 }
 
-QStringList MainController::addressesOutside(const std::vector<int>& selected) const {
+QStringList MainController::listedAddresses() const {
     QStringList taken;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (!std::ranges::binary_search(selected, static_cast<int>(i)) && !m_rows[i].ip.isEmpty()) {
-            taken << m_rows[i].ip;
+    for (const DeviceRow& row : m_rows) {
+        if (!row.ip.isEmpty()) {
+            taken << row.ip;
         }
     }
     return taken;
@@ -568,7 +567,6 @@ void MainController::ApplyFileToSelection(const QString& path) {
     if (batchRunning()) {
         return;
     }
-    const std::vector<int> selected = m_view.SelectedRows();
     const std::vector<DeviceRow> targets = selectedTargets();
     if (targets.empty()) {
         logText("lang_Hint_NoTarget", PaneColour::Red);
@@ -580,7 +578,7 @@ void MainController::ApplyFileToSelection(const QString& path) {
         m_view.ShowMessage(file.error);
         return;
     }
-    const auto plan = m_view.AskApplyPlan(path, *file.config, targets, addressesOutside(selected));
+    const auto plan = m_view.AskApplyPlan(path, *file.config, targets, listedAddresses());
     if (!plan || plan->size() != targets.size()) {
         return;
     }

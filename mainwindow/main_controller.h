@@ -130,7 +130,7 @@ private:
     // The jobs over the selected rows.
     void selectionMenuAction(const QString& itemName);
     std::vector<DeviceRow> selectedTargets() const;
-    QStringList addressesOutside(const std::vector<int>& selected) const;
+    QStringList listedAddresses() const;
     std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
     BatchSettings batchSettings() const;
     void startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,

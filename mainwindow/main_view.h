@@ -106,7 +106,7 @@ public:
     virtual QString ChooseConfigFile() = 0;
     virtual QString ChooseFirmwareFile() = 0;
     // The address plan for applying `file` (read from `path`) to `targets`, of which the user
-    // may cancel; else one planned module per target. `taken`: the other listed addresses.
+    // may cancel; else one planned module per target. `taken`: the listed addresses.
     virtual std::optional<std::vector<config::PlannedModule>>
     AskApplyPlan(const QString& path, const config::ModuleConfig& file,
                  const std::vector<DeviceRow>& targets, const QStringList& taken) = 0;

@@ -4,6 +4,7 @@
 #include "ui_apply_plan_dialog.h"
 #include "Unit_Baselang.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
 
@@ -22,7 +23,8 @@ Tfrm_ApplyPlan::Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig fil
     : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_ApplyPlan>()), m_file(std::move(file)),
       m_targets(std::move(targets)), m_taken(std::move(taken)) {
     m_ui->setupUi(this);
-    m_ui->lbl_FileName->setText(fileName);
+    m_ui->lbl_FileName->setText(QFileInfo(fileName).fileName());
+    m_ui->lbl_FileName->setToolTip(fileName);
     m_ui->lbl_MaskValue->setText(FileSubnetMask(m_file));
     m_ui->tbl_Preview->setRowCount(static_cast<int>(m_targets.size()));
     m_ui->tbl_Preview->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -3,7 +3,7 @@
 // modules. The user gives the first static IP (empty: every module keeps its address), a name
 // pattern with a counter ({n}, {n:02}) and the counter's start; a table previews, for every
 // module, its MAC, current IP, planned IP and planned name as PreviewPlan works them out (the
-// file's mask; the addresses of the other listed modules are taken) on every keystroke. While
+// file's mask; every listed module's address is taken) on every keystroke. While
 // the plan cannot be kept its reason shows in red and btn_Apply stays disabled, so an accepted
 // dialog always holds a plan with one module per target.
 

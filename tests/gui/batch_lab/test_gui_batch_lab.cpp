@@ -196,9 +196,9 @@ private slots:
             dialog->findChild<QPushButton*>(QStringLiteral("btn_Apply"))->click();
         });
         m_window->controller().ApplyFileToSelection(path);
-        // The P7's .23 is taken; the selected modules' own addresses are theirs to give up.
-        QCOMPARE(previewed, (QStringList{"192.168.0.22 Line-1", "192.168.0.24 Line-2",
-                                         "192.168.0.25 Line-3"}));
+        // Every listed address is taken: the modules' own (.20 to .22) and the P7's (.23).
+        QCOMPARE(previewed, (QStringList{"192.168.0.24 Line-1", "192.168.0.25 Line-2",
+                                         "192.168.0.26 Line-3"}));
         QVERIFY(m_window->batchProgressDialog());
         QVERIFY(m_window->batchProgressDialog()->isModal() ||
                 m_window->batchProgressDialog()->windowModality() != Qt::NonModal);
@@ -215,7 +215,7 @@ private slots:
         // Each module got its own address (in the block's reversed byte order) and name; the
         // refusing one no write.
         const std::pair<QString, QByteArray> planned[] = {
-            {Mac(1), QByteArray::fromHex("1600A8C0")}, {Mac(2), QByteArray::fromHex("1800A8C0")}};
+            {Mac(1), QByteArray::fromHex("1800A8C0")}, {Mac(2), QByteArray::fromHex("1900A8C0")}};
         for (int i = 0; i < 2; ++i) {
             const auto frames = m_sim->received(planned[i].first);
             const auto base = std::ranges::find_if(
