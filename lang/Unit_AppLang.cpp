@@ -429,6 +429,8 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Batch_Stopping", "当前设备完成后停止...", "Stopping after the current module..."},
     {"lang_Batch_Summary", "完成：%1 个成功，%2 个失败，%3 个未执行",
      "Done: %1 ok, %2 failed, %3 not run"},
+    {"lang_ApplyPlan_TakenHint", "设备列表中已使用的地址（包括选中设备自己的地址）会被跳过。",
+     "Addresses the device list shows, the chosen modules' own included, are skipped."},
     {"lang_Hint_SharedIP", "多个设备使用此IP地址：请先为每个设备设置各自的IP地址",
      "Several modules answer from this address: give each its own IP address first"},
 }};
