@@ -306,6 +306,7 @@ const std::vector<TextRow>& ApplyPlanCaptions() {
         {"lang_ApplyPlan_lblFirstIP", {"lbl_FirstIP"}},
         {"lang_ApplyPlan_lblNamePattern", {"lbl_NamePattern"}},
         {"lang_ApplyPlan_lblCounterStart", {"lbl_CounterStart"}},
+        {"lang_ApplyPlan_TakenHint", {"lbl_TakenHint"}},
         {"lang_ApplyPlan_btnApply", {"btn_Apply"}},
         {"lang_Log_Cancel", {"btn_Cancel"}},
     };

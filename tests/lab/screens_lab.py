@@ -18,6 +18,9 @@ MODULES = {"modules": [
     {"model": "P7", "name": "Boiler-P7", "version": 4017},
     {"model": "P7", "name": "Gate-P7", "version": 4017},
     {"model": "old", "name": "Old-R1", "version": 2001},
+    # Five P6 modules in all, for the apply dialog's plan over a selection.
+    {"model": "P6", "name": "Line2-Pump", "version": 4017},
+    {"model": "P6", "name": "Line2-Valve", "version": 4017},
 ]}
 
 

@@ -9,9 +9,12 @@
 // --upgrade-mac adds the upgrade dialog in the middle of a transfer to the boot loader of MAC at
 // 192.168.0.7 (identity 52325036; one of its acknowledgements withheld, so the transfer pauses).
 // The data debugger is pictured in both languages as a TCP client of an echoing peer on
-// loopback, with ticked rows and the peer's answers in its receive pane.
+// loopback, with ticked rows and the peer's answers in its receive pane. The apply dialog is
+// pictured in both languages with every P6 module listed selected and a plan that skips the
+// other modules' addresses.
 #include "app_shell.h"
 #include "app_texts.h"
+#include "apply_plan_dialog.h"
 #include "cmd_file.h"
 #include "frmUpgrade.h"
 #include "main_controller.h"
@@ -39,6 +42,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -194,6 +198,55 @@ bool DataDebugPicture(r2::AppShell& shell, const QString& programDir, bool chine
     return ok;
 }
 
+// A module configuration file as a technician keeps one for a production line's pumps.
+QString WriteLineFile(const QString& programDir) {
+    const QString path = QDir(programDir).filePath(QStringLiteral("line1-pump.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {};
+    }
+    file.write(R"({"format": "r2config-module", "version": 1, "model": "P6", "firmware": 4017,
+ "mac": "02 52 32 06 00 01", "time": "2026-12-10T07:54:24Z",
+ "panel": {"edt_SubnetMask": "255.255.255.0", "edt_GatewayIP": "192.168.0.1",
+  "edt_ModName": "Line1-Pump", "edt_LocalPort0": "4001"}}
+)");
+    return path;
+}
+
+// The apply dialog for every listed P6 module, planned from 192.168.0.18 with counted names.
+bool ApplyPlanPicture(r2::TFrm_Main& window, const QString& programDir, bool chinese,
+                      const QDir& out, const QString& name) {
+    window.SwitchLanguage(chinese);
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("lv_Dev"));
+    list->clearSelection();
+    int selected = 0;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(4).toInt() == r2::DevFlagP6) {
+            list->topLevelItem(i)->setSelected(true);
+            ++selected;
+        }
+    }
+    const QString path = WriteLineFile(programDir);
+    bool ok = selected == 5 && !path.isEmpty();
+    if (!ok) {
+        std::fprintf(stderr, "r2screens: %d P6 modules listed, the picture wants 5\n", selected);
+    }
+    QTimer::singleShot(0, &window, [&] {
+        WaitFor([&] { return window.applyPlanDialog() != nullptr; }, 3000);
+        r2::Tfrm_ApplyPlan* dialog = window.applyPlanDialog();
+        if (!dialog) {
+            ok = false;
+            return;
+        }
+        dialog->setFields({QStringLiteral("192.168.0.18"), QStringLiteral("Line1-{n:02}"), 1});
+        ok = ok && Save(*dialog, out, name);
+        dialog->reject();
+    });
+    window.controller().ApplyFileToSelection(path);
+    window.SwitchLanguage(false);
+    return ok;
+}
+
 void ShowSheet(r2::TFrm_Main& window, int index) {
     window.findChild<QTabWidget*>(QStringLiteral("rzpgcntrl_Param"))->setCurrentIndex(index);
 }
@@ -233,7 +286,7 @@ int main(int argc, char** argv) {
     }
     bool ok = Save(window, out, QStringLiteral("startup.png"));
     window.controller().Search();
-    WaitFor([&] { return window.controller().rows().size() >= 6; }, 3000);
+    WaitFor([&] { return window.controller().rows().size() >= 8; }, 3000);
     ok = Save(window, out, QStringLiteral("device-list.png")) && ok;
     ok = SearchAndReadP6(window) && ok;
     ok = Save(window, out, QStringLiteral("p6-panel-en.png")) && ok;
@@ -257,6 +310,12 @@ int main(int argc, char** argv) {
     ok = DataDebugPicture(shell, programDir.path(), true, out,
                           QStringLiteral("data-debug-zh.png")) &&
          ok;
+    for (const bool chinese : {false, true}) {
+        ok = ApplyPlanPicture(window, programDir.path(), chinese, out,
+                              chinese ? QStringLiteral("apply-plan-zh.png")
+                                      : QStringLiteral("apply-plan-en.png")) &&
+             ok;
+    }
     shell.ShowCredentialsDialog();
     ok = Save(shell.credentials(), out, QStringLiteral("credentials.png")) && ok;
     shell.credentials().reject();
