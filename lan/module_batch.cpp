@@ -99,6 +99,23 @@ std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwo
     return std::nullopt;
 }
 
+bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
+                   const config::ModuleConfig& file, bool withNetwork,
+                   const config::PlannedModule* planned, PanelP6& p6, PanelP7& p7,
+                   std::string& problem) {
+    // A P7's read fills no panel: its own MAC and address go in first, so that the file's
+    // values land on them as on a P6's panel read from the module.
+    if (devFlag != DevFlagP6) {
+        p7.edt_UserMACP7 = mac.toStdString();
+        config::TakeTargetAddress(p7, DecodeBaseBlock(mirror.base));
+    }
+    const auto apply = [&](const config::ModuleConfig& values, bool network) {
+        return devFlag == DevFlagP6 ? config::ApplyModuleConfig(p6, values, network, problem)
+                                    : config::ApplyModuleConfig(p7, values, network, problem);
+    };
+    return apply(file, withNetwork) && (!planned || apply(PlannedConfig(file, *planned), true));
+}
+
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
     : QObject(parent), m_udp(udp), m_mirror(mirror) {
     m_wait.setSingleShot(true);
@@ -276,24 +293,12 @@ void ModuleBatch::onReadDone() {
 }
 
 void ModuleBatch::saveOverRead(const BatchTarget& target) {
-    // A P7's read fills no panel: its own MAC and address go in first, so that the file's
-    // values land on them as on a P6's panel read from the module.
-    PanelP7 p7;
-    p7.edt_UserMACP7 = target.mac.toStdString();
-    config::TakeTargetAddress(p7, DecodeBaseBlock(m_mirror.base));
     const bool p6 = target.flag == DevFlagP6;
     PanelP6 p6Panel = m_panel;
-    const auto apply = [&](const config::ModuleConfig& file, bool withNetwork,
-                           std::string& problem) {
-        return p6 ? config::ApplyModuleConfig(p6Panel, file, withNetwork, problem)
-                  : config::ApplyModuleConfig(p7, file, withNetwork, problem);
-    };
-    std::string problem;
-    bool applied = apply(*m_file, m_withNetwork, problem);
-    if (applied && target.planned) {
-        applied = apply(PlannedConfig(*m_file, *target.planned), true, problem);
-    }
-    if (!applied) {
+    PanelP7 p7;
+    if (std::string problem;
+        !ApplyOverRead(target.flag, target.mac, m_mirror, *m_file, m_withNetwork,
+                       target.planned ? &*target.planned : nullptr, p6Panel, p7, problem)) {
         finishModule(Failed(Failure::Refused, QString::fromStdString(problem) +
                                                   QStringLiteral("; nothing was written")));
         return;

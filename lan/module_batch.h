@@ -28,6 +28,7 @@
 #include "config_file.h"
 #include "lan_sequences.h"
 #include "panel_p6.h"
+#include "panel_p7.h"
 
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <string>
 #include <vector>
 
 namespace r2 {
@@ -90,6 +92,16 @@ struct ReadRefusal {
 };
 std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
                                               int devFlag, bool panelFilled, const QString& mac);
+
+// The panel a save of `file` over the target's read sends, made in place: a P6's panel as its
+// read filled it (`p6`); for a P7, whose read fills no panel, its own MAC and the address of
+// the base block it sent (`p7`). Then the file (the MAC never, the address only withNetwork),
+// then the planned address and name when given. False with `problem` when a value is refused.
+// r2ctl's restore makes its panel the same way.
+bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
+                   const config::ModuleConfig& file, bool withNetwork,
+                   const config::PlannedModule* planned, PanelP6& p6, PanelP7& p7,
+                   std::string& problem);
 
 class ModuleBatch final : public QObject {
     Q_OBJECT

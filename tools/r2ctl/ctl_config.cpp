@@ -1,8 +1,8 @@
 #include "ctl_config.h"
 
-#include "config_apply.h"
 #include "config_store.h"
 #include "ctl_session.h"
+#include "module_batch.h"
 
 #include <chrono>
 
@@ -86,17 +86,9 @@ int CtlSession::runRestore() {
     if (const auto failed = readForSave(*row)) {
         return *failed;
     }
-    // A P7's read fills no panel: its own MAC and address go in first, so that the file's
-    // values land on them as on a P6's panel read from the module.
     PanelP7 p7;
-    p7.edt_UserMACP7 = row->mac.toStdString();
-    config::TakeTargetAddress(p7, DecodeBaseBlock(m_mirror.base));
-    std::string problem;
-    const bool applied =
-        row->flag == DevFlagP6
-            ? config::ApplyModuleConfig(m_panel, *file, m_options.withNetwork, problem)
-            : config::ApplyModuleConfig(p7, *file, m_options.withNetwork, problem);
-    if (!applied) {
+    if (std::string problem; !ApplyOverRead(row->flag, row->mac, m_mirror, *file,
+                                            m_options.withNetwork, nullptr, m_panel, p7, problem)) {
         return fail(exitcode::BadArguments,
                     QStringLiteral("%1: %2; nothing was written")
                         .arg(m_options.configFile, QString::fromStdString(problem)));
