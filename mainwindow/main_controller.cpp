@@ -497,7 +497,7 @@ void MainController::selectionMenuAction(const QString& itemName) {
     } else if (itemName == QLatin1String("mni_SelUpgrade")) {
         const QString path = m_view.ChooseFirmwareFile();
         if (!path.isEmpty()) {
-            upgradeSelection(path);
+            UpgradeSelection(path);
         }
     }
 }
@@ -595,7 +595,10 @@ void MainController::ApplyFileToSelection(const QString& path) {
                });
 }
 
-void MainController::upgradeSelection(const QString& imagePath) {
+void MainController::UpgradeSelection(const QString& imagePath) {
+    if (batchRunning()) {
+        return;
+    }
     const std::vector<DeviceRow> targets = selectedTargets();
     if (targets.empty()) {
         logText("lang_Hint_NoTarget", PaneColour::Red);

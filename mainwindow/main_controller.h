@@ -62,6 +62,9 @@ public:
     // (another model, an unknown control, a wrong value) is refused in the log and a message
     // naming the file, the control and the value, and nothing is sent.
     void ApplyFileToSelection(const QString& path);
+    // The firmware image at `path` into every selected module, each told to fetch it from the
+    // computer's address on its own network.
+    void UpgradeSelection(const QString& imagePath);
     // The job over the selection stops after the module it is on; the rest are not run.
     void StopBatch();
     // The LAN save buttons: btn_P6NetSet, btn_P7NetSet, btn_P5Set.
@@ -137,7 +140,6 @@ private:
                     std::function<void()> start);
     void sequenceOver();
     void restartSelection();
-    void upgradeSelection(const QString& imagePath);
 
     MainView& m_view;
     ParamMirror m_mirror;

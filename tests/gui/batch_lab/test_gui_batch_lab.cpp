@@ -255,6 +255,19 @@ private slots:
         QVERIFY(m_sim->received().empty());
     }
 
+    void upgradeOfAnImageThatCannotBeOpenedFailsEachRowWithTheReason() {
+        startAndSearch(Modules());
+        select({Mac(1), Mac(2)});
+        const QString image = m_dir->filePath(QStringLiteral("missing.bin"));
+        m_window->controller().UpgradeSelection(image);
+        waitForTheJob();
+        for (const BatchOutcome& outcome : m_window->batchProgressDialog()->outcomes()) {
+            QCOMPARE(outcome.state, BatchOutcome::State::Failed);
+            QVERIFY2(outcome.reason.contains(image), qPrintable(outcome.reason));
+        }
+        QCOMPARE(m_window->batchProgressDialog()->windowTitle(), Text("lang_Batch_TitleUpgrade"));
+    }
+
     void restartStoppedAfterTheFirstModule() {
         startAndSearch(Modules());
         // The click's read is still going when the job is asked for: the job waits for it.
