@@ -81,8 +81,8 @@ public:
     // The row's module shares its IP address with another listed module: marked (colour and a
     // hint), since such modules cannot be told apart on the network.
     virtual void MarkSharedAddress(int row) = 0;
-    // Index of the selected row, -1 when none is selected; with several selected, the one the
-    // user selected first.
+    // Index of the selected row; -1 when none or several are selected, since the one-module
+    // actions (the click's read, the panel's saves, open web, reset) are then about no module.
     virtual int SelectedRow() const = 0;
     // Every selected row, in list order.
     virtual std::vector<int> SelectedRows() const = 0;
