@@ -395,7 +395,6 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_mni_SelCopyMacs", "复制选中设备的MAC", "Copy the selected MACs"},
     {"lang_mni_SelApplyFile", "应用配置文件...", "Apply a configuration file..."},
     {"lang_mni_SelUpgrade", "升级选中的设备...", "Upgrade the selected modules..."},
-    {"lang_ApplyPlan_FileFilter", "设备配置文件 (*.json)", "Module configuration files (*.json)"},
     {"lang_ApplyPlan_Title", "应用配置文件", "Apply a configuration file"},
     {"lang_ApplyPlan_lblFile", "配置文件：", "Configuration file:"},
     {"lang_ApplyPlan_lblFirstIP", "起始静态IP：", "First static IP:"},

@@ -1,9 +1,9 @@
 #include "apply_plan.h"
 
+#include "config_store.h"
 #include "gbk_text.h"
 #include "Unit_Baselang.h"
 
-#include <QFile>
 #include <string_view>
 
 namespace r2 {
@@ -45,14 +45,8 @@ QString UnplannedName(const config::ModuleConfig& file, const DeviceRow& target)
 } // namespace
 
 ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targets) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {std::nullopt, path + QStringLiteral(": ") + file.errorString()};
-    }
-    const QByteArray bytes = file.readAll();
     const std::string fileName = path.toStdString();
-    config::ReadResult read = config::ReadModuleConfig(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), fileName);
+    config::LoadResult read = config::LoadModuleConfig(fileName);
     if (!read.config) {
         return {std::nullopt, QString::fromStdString(read.error)};
     }

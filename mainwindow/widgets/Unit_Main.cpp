@@ -485,7 +485,7 @@ Tfrm_BatchProgress* TFrm_Main::batchProgressDialog() const {
 
 QString TFrm_Main::ChooseConfigFile() {
     return QFileDialog::getOpenFileName(this, m_ui->mni_SelApplyFile->text(), m_programDir,
-                                        Text("lang_ApplyPlan_FileFilter"));
+                                        Text("lang_ConfigFileFilter"));
 }
 
 QString TFrm_Main::ChooseFirmwareFile() {

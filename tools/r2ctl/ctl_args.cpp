@@ -350,9 +350,11 @@ private:
 
 CommandLine::CommandLine() {
     m_app.formatter(std::make_shared<cli::HelpFormatter>(
-        "Usage: r2ctl [--user NAME] [--password PW] [--wait MS] [--json] COMMAND ...\n"
+        "Usage: r2ctl [--user NAME] [--password PW | --password-file FILE] [--wait MS] [--json]\n"
+        "             COMMAND ...\n"
         "       r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...\n"
-        "       r2ctl upgrade --ip IP --mac MAC --local-ip IP --file PATH [--json]\n\n",
+        "       r2ctl upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH "
+        "[--json]\n\n",
         25));
     m_app.description(
         "Works with R2 modules (P6, P7) on the local network, and with P6, P5 and P7 modules on "
