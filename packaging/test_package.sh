@@ -122,6 +122,9 @@ expect_completion "edt_ModuleIP= edt_ModulePort= " r2ctl serial write --model p5
 expect_completion "read write " r2ctl serial ''
 expect_completion "p5 p6 p7 " r2ctl serial read --model ''
 expect_completion "--version " r2ctl --vers
+expect_completion "clone " r2ctl cl
+expect_completion "--password --password-file " r2ctl --passw
+expect_completion "--stop-on-error " r2ctl clone line.json --stop
 
 if ((failures > 0)); then
   echo "$failures check(s) failed"
