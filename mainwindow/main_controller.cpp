@@ -552,10 +552,20 @@ void MainController::startBatch(BatchKind kind, const std::vector<DeviceRow>& ta
     }
 }
 
-void MainController::restartSelection() {
-    const std::vector<DeviceRow> targets = selectedTargets();
+std::vector<DeviceRow> MainController::selectionForJob() {
+    if (batchRunning()) {
+        return {};
+    }
+    std::vector<DeviceRow> targets = selectedTargets();
     if (targets.empty()) {
         logText("lang_Hint_NoTarget", PaneColour::Red);
+    }
+    return targets;
+}
+
+void MainController::restartSelection() {
+    const std::vector<DeviceRow> targets = selectionForJob();
+    if (targets.empty()) {
         return;
     }
     startBatch(BatchKind::Restart, targets, [this, jobTargets = batchTargets(targets)] {
@@ -564,12 +574,8 @@ void MainController::restartSelection() {
 }
 
 void MainController::ApplyFileToSelection(const QString& path) {
-    if (batchRunning()) {
-        return;
-    }
-    const std::vector<DeviceRow> targets = selectedTargets();
+    const std::vector<DeviceRow> targets = selectionForJob();
     if (targets.empty()) {
-        logText("lang_Hint_NoTarget", PaneColour::Red);
         return;
     }
     const ApplyFile file = ReadApplyFile(path, targets);
@@ -596,12 +602,8 @@ void MainController::ApplyFileToSelection(const QString& path) {
 }
 
 void MainController::UpgradeSelection(const QString& imagePath) {
-    if (batchRunning()) {
-        return;
-    }
-    const std::vector<DeviceRow> targets = selectedTargets();
+    const std::vector<DeviceRow> targets = selectionForJob();
     if (targets.empty()) {
-        logText("lang_Hint_NoTarget", PaneColour::Red);
         return;
     }
     QList<UpgradeTarget> upgradeTargets;

@@ -133,6 +133,9 @@ private:
     // The jobs over the selected rows.
     void selectionMenuAction(const QString& itemName);
     std::vector<DeviceRow> selectedTargets() const;
+    // The selected rows a new job takes; empty while a job runs (its dialog is open), or when
+    // nothing is selected (which the log says).
+    std::vector<DeviceRow> selectionForJob();
     QStringList listedAddresses() const;
     std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
     BatchSettings batchSettings() const;
