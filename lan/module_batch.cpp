@@ -3,6 +3,7 @@
 #include "config_apply.h"
 #include "Unit_Udp.h"
 
+#include <algorithm>
 #include <span>
 
 namespace r2 {
@@ -118,18 +119,27 @@ bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
 
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
     : QObject(parent), m_udp(udp), m_mirror(mirror) {
-    m_wait.setSingleShot(true);
-    m_wait.setTimerType(Qt::PreciseTimer);
-    connect(&m_wait, &QTimer::timeout, this, &ModuleBatch::onWaitOver);
+    m_readWait.setSingleShot(true);
+    m_readWait.setTimerType(Qt::PreciseTimer);
+    connect(&m_readWait, &QTimer::timeout, this, &ModuleBatch::onReadDone);
     connect(&m_udp, &TUdpSvr::statusFrom, this,
             [this](int code, const QString&, const QString& senderIp, qint64) {
                 onStatusFrom(code, senderIp);
             });
     connect(&m_udp, &TUdpSvr::OnStatus, this, [this](int code, const QString&) {
         // A socket that could not be opened sends nothing; it has no sender to come from.
-        if (code == StPortInUse && m_stage != Stage::Idle) {
-            ++m_counts.otherErrors;
-            ++m_counts.answers;
+        if (code != StPortInUse) {
+            return;
+        }
+        const auto count = [](Counts& c) {
+            ++c.otherErrors;
+            ++c.answers;
+        };
+        if (reading()) {
+            count(m_readCounts);
+        }
+        for (const auto& flight : m_flights) {
+            count(flight->counts);
         }
     });
     connectFills();
@@ -142,21 +152,21 @@ void ModuleBatch::connectFills() {
     // (the endpoint passes no other address's parameter replies during a read).
     connect(&m_udp, &TUdpSvr::OnBaseParams, this,
             [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
-                if (m_stage != Stage::Reading) {
+                if (!reading()) {
                     return;
                 }
-                const std::string mac = m_targets[m_index].mac.toStdString();
+                const std::string mac = m_targets[*m_current].mac.toStdString();
                 m_panelFilled = FillFromBaseReply(m_panel, base, ports, flag, serial, mac) ==
                                     BaseFillResult::FilledP6 ||
                                 m_panelFilled;
             });
     connect(&m_udp, &TUdpSvr::OnCloudParams, this, [this](const TarrCloudParam& clouds) {
-        if (m_stage == Stage::Reading) {
+        if (reading()) {
             FillFromCloud(m_panel, clouds);
         }
     });
     connect(&m_udp, &TUdpSvr::OnHeartReg, this, [this](const QByteArray& block, bool, int flag) {
-        if (m_stage == Stage::Reading) {
+        if (reading()) {
             FillFromHeartReg(m_panel,
                              std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
                                        static_cast<std::size_t>(block.size())),
@@ -164,17 +174,17 @@ void ModuleBatch::connectFills() {
         }
     });
     connect(&m_udp, &TUdpSvr::OnHttpd, this, [this](const QByteArray& url, const QByteArray& head) {
-        if (m_stage == Stage::Reading) {
+        if (reading()) {
             FillFromHttpd(m_panel, url.toStdString(), head.toStdString());
         }
     });
     connect(&m_udp, &TUdpSvr::OnModbusParam, this, [this](const TModbusParam& p, int length) {
-        if (m_stage == Stage::Reading) {
+        if (reading()) {
             FillFromModbusParam(m_panel, p, length);
         }
     });
     connect(&m_udp, &TUdpSvr::OnModbusPack, this, [this](const TModbusPackParam& p) {
-        if (m_stage == Stage::Reading) {
+        if (reading()) {
             FillFromModbusPack(m_panel, p);
         }
     });
@@ -205,7 +215,8 @@ bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings
     m_targets = std::move(targets);
     m_settings = std::move(settings);
     m_results.assign(m_targets.size(), BatchModuleResult{});
-    m_index = 0;
+    m_next = 0;
+    m_current.reset();
     m_failedOnce = false;
     // The first module starts from the event loop, so that the caller's start returns first.
     QTimer::singleShot(0, this, &ModuleBatch::runNext);
@@ -213,26 +224,52 @@ bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings
 }
 
 void ModuleBatch::runNext() {
-    // The last module's sequence ends here, outside its own signals.
-    m_sequence.reset();
-    if (m_index >= m_targets.size()) {
-        m_running = false;
-        m_stage = Stage::Idle;
-        emit finished();
+    // Sequences that ended are dropped here, outside their own signals.
+    m_ended.clear();
+    if (!m_running || m_current) {
+        return;
+    }
+    if (m_next >= m_targets.size()) {
+        if (m_flights.empty()) {
+            m_running = false;
+            emit finished();
+        }
         return;
     }
     if (m_failedOnce && m_settings.stopOnError) {
         // Reported as not run, one by one, so that a listener sees every module's end.
-        finishModule(BatchModuleResult{});
+        const std::size_t index = m_next++;
+        finishModule(index, BatchModuleResult{});
         return;
     }
-    const BatchTarget& target = m_targets[m_index];
-    emit moduleStarted(static_cast<int>(m_index));
+    if (mayStart(m_targets[m_next])) {
+        startModule();
+    }
+}
+
+bool ModuleBatch::mayStart(const BatchTarget& target) const {
+    if (m_flights.empty()) {
+        return true;
+    }
+    if (!m_settings.overlapSaves || m_job != Job::Config) {
+        return false;
+    }
+    // A module that answers from the address of a save under way could not be told from it.
+    const QString ip = m_udp.moduleAddress(target.mac);
+    return std::ranges::none_of(m_flights,
+                                [&ip](const auto& flight) { return flight->moduleIp == ip; });
+}
+
+void ModuleBatch::startModule() {
+    m_current = m_next++;
+    const std::size_t index = *m_current;
+    const BatchTarget& target = m_targets[index];
+    emit moduleStarted(static_cast<int>(index));
     if (target.ip.isEmpty()) {
-        finishModule(Failed(Failure::NotFound,
-                            QStringLiteral("no module with the MAC %1 answered the search; check "
-                                           "that it is powered and on this network")
-                                .arg(target.mac)));
+        finishModule(index, Failed(Failure::NotFound,
+                                   QStringLiteral("no module with the MAC %1 answered the search; "
+                                                  "check that it is powered and on this network")
+                                       .arg(target.mac)));
         return;
     }
     if (m_job == Job::Restart) {
@@ -241,7 +278,8 @@ void ModuleBatch::runNext() {
     }
     const auto model = config::ModelFromFlag(target.flag);
     if (!model) {
-        finishModule(Failed(Failure::Refused,
+        finishModule(index,
+                     Failed(Failure::Refused,
                             QStringLiteral("the module's firmware (version %1) is of no model a "
                                            "configuration file is made for; nothing was written")
                                 .arg(target.version)));
@@ -249,36 +287,35 @@ void ModuleBatch::runNext() {
     }
     if (const std::string refused = config::CheckTargetModel(*m_file, *model, "the file");
         !refused.empty()) {
-        finishModule(
-            Failed(Failure::Refused, QString::fromStdString(refused) +
-                                         QStringLiteral("; nothing was written to this module")));
+        finishModule(index, Failed(Failure::Refused,
+                                   QString::fromStdString(refused) +
+                                       QStringLiteral("; nothing was written to this module")));
         return;
     }
     startRead(target);
 }
 
 void ModuleBatch::startRead(const BatchTarget& target) {
-    m_stage = Stage::Reading;
-    m_counts = Counts{};
-    m_skippedKeys.clear();
+    m_readCounts = Counts{};
     m_panel = PanelP6{};
     if (target.flag == DevFlagP6) {
         HideModbusGroups(m_panel);
     }
     m_panelFilled = false;
-    m_moduleIp = m_udp.moduleAddress(target.mac);
-    m_sequence = std::make_unique<LanSequence>(
+    m_readIp = m_udp.moduleAddress(target.mac);
+    m_readSequence = std::make_unique<LanSequence>(
         m_udp, m_mirror, PlanRead(target.flag, LanTarget{target.ipIndex, target.mac}),
         m_settings.user, m_settings.password);
-    m_sequence->start();
+    m_readSequence->start();
     // The module sends its blocks one reply after another; none says it was the last.
-    m_wait.start(m_settings.replyWaitMs);
+    m_readWait.start(m_settings.replyWaitMs);
 }
 
 void ModuleBatch::onReadDone() {
-    const BatchTarget& target = m_targets[m_index];
-    if (auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_counts.passwordErrors, target.flag,
-                                          m_panelFilled, target.mac)) {
+    m_readSequence.reset();
+    const BatchTarget& target = m_targets[*m_current];
+    if (auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_readCounts.passwordErrors,
+                                          target.flag, m_panelFilled, target.mac)) {
         // What to do next, where the check's own words do not say it.
         if (refused->failure == Failure::Password) {
             refused->message += QStringLiteral("; give the module's own user name and password");
@@ -286,7 +323,7 @@ void ModuleBatch::onReadDone() {
             refused->message += QStringLiteral("; check that it is powered and reachable, then "
                                                "try again");
         }
-        finishModule(Failed(refused->failure, refused->message));
+        finishModule(*m_current, Failed(refused->failure, refused->message));
         return;
     }
     saveOverRead(target);
@@ -299,7 +336,8 @@ void ModuleBatch::saveOverRead(const BatchTarget& target) {
     if (std::string problem;
         !ApplyOverRead(target.flag, target.mac, m_mirror, *m_file, m_withNetwork,
                        target.planned ? &*target.planned : nullptr, p6Panel, p7, problem)) {
-        finishModule(Failed(Failure::Refused, QString::fromStdString(problem) +
+        finishModule(*m_current,
+                     Failed(Failure::Refused, QString::fromStdString(problem) +
                                                   QStringLiteral("; nothing was written")));
         return;
     }
@@ -308,8 +346,8 @@ void ModuleBatch::saveOverRead(const BatchTarget& target) {
         p6 ? PlanP6Save(p6Panel, m_mirror, lanTarget, lanTarget, target.version.toUInt())
            : PlanP7Save(p7, m_mirror, lanTarget);
     if (!planned.plan) {
-        finishModule(
-            Failed(Failure::Refused, planned.error + QStringLiteral("; nothing was sent")));
+        finishModule(*m_current, Failed(Failure::Refused,
+                                        planned.error + QStringLiteral("; nothing was sent")));
         return;
     }
     runPlan(target, *planned.plan);
@@ -335,49 +373,62 @@ BatchModuleResult ModuleBatch::dryRunResult(const SequencePlan& plan) const {
 }
 
 void ModuleBatch::runPlan(const BatchTarget& target, const SequencePlan& plan) {
+    const std::size_t index = *m_current;
     if (m_settings.dryRun) {
-        finishModule(dryRunResult(plan));
+        finishModule(index, dryRunResult(plan));
         return;
     }
-    m_stage = Stage::Saving;
-    m_counts = Counts{};
-    m_moduleIp = m_udp.moduleAddress(target.mac);
-    m_sequence =
+    auto owned = std::make_unique<Flight>();
+    Flight& flight = *owned;
+    flight.index = index;
+    flight.moduleIp = m_udp.moduleAddress(target.mac);
+    flight.wait.setSingleShot(true);
+    flight.wait.setTimerType(Qt::PreciseTimer);
+    connect(&flight.wait, &QTimer::timeout, this, [this, &flight] { endFlight(flight); });
+    flight.sequence =
         std::make_unique<LanSequence>(m_udp, m_mirror, plan, m_settings.user, m_settings.password);
-    connect(m_sequence.get(), &LanSequence::stepSent, this, [this](int, const LanFrame&, bool ok) {
-        ++(ok ? m_counts.framesSent : m_counts.framesFailed);
-    });
-    connect(m_sequence.get(), &LanSequence::message, this,
-            [this](const QString& key) { m_skippedKeys << key; });
-    connect(m_sequence.get(), &LanSequence::finished, this, &ModuleBatch::onSequenceFinished);
-    m_sequence->start();
+    connect(flight.sequence.get(), &LanSequence::stepSent, this,
+            [&flight](int, const LanFrame&, bool ok) {
+                ++(ok ? flight.counts.framesSent : flight.counts.framesFailed);
+            });
+    connect(flight.sequence.get(), &LanSequence::message, this,
+            [&flight](const QString& key) { flight.skippedKeys << key; });
+    connect(flight.sequence.get(), &LanSequence::finished, this,
+            [this, &flight] { onSequenceFinished(flight); });
+    m_flights.push_back(std::move(owned));
+    // The module is no longer the one being started: its frames carry their blocks and the
+    // sequence commits its mirror as it starts, so the next read may fill the mirror.
+    m_current.reset();
+    flight.sequence->start();
+    QTimer::singleShot(0, this, &ModuleBatch::runNext);
 }
 
-void ModuleBatch::onSequenceFinished() {
-    if (!m_sequence->verdict().refused.isEmpty() ||
-        m_counts.framesSent + m_counts.framesFailed == 0) {
-        finishModule(verdictResult());
+void ModuleBatch::onSequenceFinished(Flight& flight) {
+    if (!flight.sequence->verdict().refused.isEmpty() ||
+        flight.counts.framesSent + flight.counts.framesFailed == 0) {
+        endFlight(flight);
         return;
     }
     // Late answers still speak for the module (an error status after its acknowledgement).
-    m_stage = Stage::Waiting;
-    m_wait.start(m_settings.replyWaitMs);
+    flight.wait.start(m_settings.replyWaitMs);
 }
 
-void ModuleBatch::onWaitOver() {
-    if (m_stage == Stage::Reading) {
-        onReadDone();
-    } else if (m_stage == Stage::Waiting) {
-        finishModule(verdictResult());
-    }
+void ModuleBatch::endFlight(Flight& flight) {
+    BatchModuleResult result = verdictResult(flight);
+    const std::size_t index = flight.index;
+    const auto it =
+        std::ranges::find_if(m_flights, [&flight](const auto& f) { return f.get() == &flight; });
+    m_ended.push_back(std::move(*it));
+    m_flights.erase(it);
+    finishModule(index, std::move(result));
 }
 
-BatchModuleResult ModuleBatch::verdictResult() const {
-    const SequenceVerdict& verdict = m_sequence->verdict();
+BatchModuleResult ModuleBatch::verdictResult(const Flight& flight) const {
+    const SequenceVerdict& verdict = flight.sequence->verdict();
     if (!verdict.refused.isEmpty()) {
         return Failed(Failure::Other, verdict.refused + QStringLiteral("; nothing was sent"));
     }
-    const Counts& c = m_counts;
+    const Counts& c = flight.counts;
     const int acks = verdict.acknowledgedCount();
     const QString unacknowledged = verdict.text();
     const auto withVerdict = [&unacknowledged](QString text) {
@@ -412,37 +463,43 @@ BatchModuleResult ModuleBatch::verdictResult() const {
     } else {
         result.result = Result::Ok;
     }
-    result.skippedKeys = m_skippedKeys;
+    result.skippedKeys = flight.skippedKeys;
     return result;
 }
 
-void ModuleBatch::finishModule(BatchModuleResult result) {
-    m_stage = Stage::Idle;
-    m_wait.stop();
+void ModuleBatch::finishModule(std::size_t index, BatchModuleResult result) {
+    if (m_current == index) {
+        m_current.reset();
+        m_readWait.stop();
+    }
     if (result.result == Result::Failed) {
         m_failedOnce = true;
     }
-    if (result.skippedKeys.isEmpty()) {
-        result.skippedKeys = m_skippedKeys;
-    }
-    m_skippedKeys.clear();
-    m_results[m_index] = result;
-    const int index = static_cast<int>(m_index);
-    ++m_index;
-    emit moduleFinished(index, m_results[static_cast<std::size_t>(index)]);
+    m_results[index] = std::move(result);
+    emit moduleFinished(static_cast<int>(index), m_results[index]);
     QTimer::singleShot(0, this, &ModuleBatch::runNext);
 }
 
 void ModuleBatch::onStatusFrom(int code, const QString& senderIp) {
     // Only the module's own answers speak for it.
-    if (m_stage == Stage::Idle || code == StSearchSent || senderIp != m_moduleIp) {
+    if (code == StSearchSent) {
         return;
     }
-    ++m_counts.answers;
-    if (code == StPswdErr) {
-        ++m_counts.passwordErrors;
-    } else if (code != StAck) {
-        ++m_counts.otherErrors;
+    const auto count = [code](Counts& c) {
+        ++c.answers;
+        if (code == StPswdErr) {
+            ++c.passwordErrors;
+        } else if (code != StAck) {
+            ++c.otherErrors;
+        }
+    };
+    if (reading() && senderIp == m_readIp) {
+        count(m_readCounts);
+    }
+    for (const auto& flight : m_flights) {
+        if (senderIp == flight->moduleIp) {
+            count(flight->counts);
+        }
     }
 }
 

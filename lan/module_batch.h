@@ -1,6 +1,6 @@
 #pragma once
-// ModuleBatch: one job run over several modules, one module after another, over an endpoint
-// and parameter mirror the caller owns (r2ctl's, or the window's own).
+// ModuleBatch: one job run over several modules over an endpoint and parameter mirror the
+// caller owns (r2ctl's, or the window's own).
 //
 // Contract:
 // - Jobs: restart every target, or apply one module configuration to every target. A
@@ -17,12 +17,19 @@
 // - A target without an address was not found by the search and fails as such.
 // - Dry run: the read goes out, the save is planned, and its frames are reported instead of
 //   sent. A restart's dry run sends nothing at all.
-// - stopOnError: after the first failure the remaining modules are reported not run.
+// - stopOnError: after the first failure the modules not yet started are reported not run;
+//   those under way finish.
 // - Everything waits on timers and signals: the owner's event loop keeps running. Modules are
-//   saved one after another, never in parallel, because the endpoint keeps one read check and
-//   one mirror.
+//   started in target order and read one at a time, because the endpoint keeps one read check
+//   and one mirror. Without overlapSaves a module starts when the one before has finished.
+//   With overlapSaves (configuration jobs that send) the next module is read as soon as the
+//   save before has started, its blocks already encoded into its frames and its mirror
+//   committed, unless a save still under way goes to the same address: answers are told apart
+//   by their sender only, so modules sharing an address are saved one after another. Every
+//   save keeps its own sequence, counts and verdict; moduleFinished may then come out of
+//   target order.
 // - moduleStarted(i) and moduleFinished(i, result) come for every module that runs;
-//   moduleFinished alone for one not run; finished() after the last.
+//   moduleFinished alone for one not run; finished() after the last has finished.
 
 #include "address_plan.h"
 #include "config_file.h"
@@ -62,6 +69,8 @@ struct BatchSettings {
     int replyWaitMs = 2000; // after a read, and after a sequence's last frame
     bool dryRun = false;
     bool stopOnError = false;
+    // Configuration jobs: read the next module while saves to other addresses go on.
+    bool overlapSaves = false;
 };
 
 // What a frame that was not sent would have been.
@@ -135,45 +144,61 @@ private:
         int otherErrors = 0;
         int answers = 0;
     };
+    // A module's sequence (a save or restart), from its start to the end of the wait for its
+    // late answers.
+    struct Flight {
+        std::size_t index = 0;
+        QString moduleIp; // whose statuses count
+        Counts counts;
+        QStringList skippedKeys;
+        std::unique_ptr<LanSequence> sequence;
+        QTimer wait;
+    };
 
     bool begin(std::vector<BatchTarget> targets, BatchSettings settings);
     void runNext();
+    bool mayStart(const BatchTarget& target) const;
+    void startModule();
     void startRead(const BatchTarget& target);
     void onReadDone();
     void saveOverRead(const BatchTarget& target);
     void runPlan(const BatchTarget& target, const SequencePlan& plan);
-    void onSequenceFinished();
-    void onWaitOver();
-    BatchModuleResult verdictResult() const;
+    void onSequenceFinished(Flight& flight);
+    BatchModuleResult verdictResult(const Flight& flight) const;
     BatchModuleResult dryRunResult(const SequencePlan& plan) const;
-    void finishModule(BatchModuleResult result);
+    void endFlight(Flight& flight);
+    void finishModule(std::size_t index, BatchModuleResult result);
 
     void onStatusFrom(int code, const QString& senderIp);
     void connectFills();
+    bool reading() const { return m_current && m_readSequence; }
 
     enum class Job { Restart, Config };
-    enum class Stage { Idle, Reading, Saving, Waiting };
 
     TUdpSvr& m_udp;
     ParamMirror& m_mirror;
     Job m_job = Job::Restart;
-    Stage m_stage = Stage::Idle;
     bool m_running = false;
     std::vector<BatchTarget> m_targets;
     std::vector<BatchModuleResult> m_results;
     BatchSettings m_settings;
     std::optional<config::ModuleConfig> m_file;
     bool m_withNetwork = false;
-    std::size_t m_index = 0;
+    std::size_t m_next = 0; // the first module not started
     bool m_failedOnce = false;
 
-    QString m_moduleIp; // whose statuses count
-    Counts m_counts;
-    QStringList m_skippedKeys;
+    // The module started and not yet handed to a flight nor finished, and its read.
+    std::optional<std::size_t> m_current;
+    QString m_readIp; // whose statuses count during the read
+    Counts m_readCounts;
     PanelP6 m_panel;
     bool m_panelFilled = false;
-    std::unique_ptr<LanSequence> m_sequence;
-    QTimer m_wait;
+    std::unique_ptr<LanSequence> m_readSequence;
+    QTimer m_readWait;
+
+    std::vector<std::unique_ptr<Flight>> m_flights;
+    // Ended flights, dropped outside their own signals.
+    std::vector<std::unique_ptr<Flight>> m_ended;
 };
 
 } // namespace r2

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The time `r2ctl clone` takes to give one configuration to 50 simulated P6 modules, and the
-# time per module next to the pauses a P6 save itself must keep. Runs r2sim and r2ctl in a
-# private network namespace made here.
+# The time `r2ctl clone` takes to give one configuration to 50 simulated P6 modules, whose saves
+# overlap, and the time per module next to the pauses a P6 save itself must keep. Runs r2sim and
+# r2ctl in a private network namespace made here.
 #
 # usage: bash bench/batch/run.sh [BUILD_DIR]   (default: build/, or $R2_BUILD_DIR)
 set -euo pipefail

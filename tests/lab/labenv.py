@@ -288,8 +288,9 @@ class Lab:
         have = set(self.lab("ip", "-o", "-4", "addr", "show").stdout.split())
         have = {a.split("/")[0] for a in have if "/" in a}
         pc = {PC_IP, PC_IP2, PC_IP_B}
-        batch = [f"addr add {m['ip']}/32 dev {LAB_IF}" for m in modules
-                 if m["ip"] not in have and m["ip"] not in pc and _is_ipv4(m["ip"])]
+        # Modules may share an address; each is added once.
+        batch = sorted({f"addr add {m['ip']}/32 dev {LAB_IF}" for m in modules
+                        if m["ip"] not in have and m["ip"] not in pc and _is_ipv4(m["ip"])})
         if batch:
             subprocess.run(self.lab_prefix() + ["ip", "-batch", "-"], input="\n".join(batch) + "\n",
                            text=True, check=True, capture_output=True)

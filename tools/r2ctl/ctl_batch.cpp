@@ -217,7 +217,7 @@ int BatchSession::runClone() {
     return runBatch([&](ModuleBatch& batch) {
         return batch.startConfig(m_targets, *file,
                                  BatchSettings{m_options.user, m_options.password, m_options.waitMs,
-                                               m_options.dryRun, m_options.stopOnError});
+                                               m_options.dryRun, m_options.stopOnError, true});
     });
 }
 
@@ -229,7 +229,7 @@ int BatchSession::runRestart() {
     return runBatch([&](ModuleBatch& batch) {
         return batch.startRestart(m_targets, BatchSettings{m_options.user, m_options.password,
                                                            m_options.waitMs, m_options.dryRun,
-                                                           m_options.stopOnError});
+                                                           m_options.stopOnError, false});
     });
 }
 
@@ -248,6 +248,8 @@ int BatchSession::runBatch(const std::function<bool(ModuleBatch&)>& start) {
         }
         m_rows.push_back(row);
     }
+    m_ended.assign(m_rows.size(), std::nullopt);
+    m_printed = 0;
     ModuleBatch batch(m_udp, m_mirror);
     QEventLoop loop;
     connect(&batch, &ModuleBatch::moduleFinished, this, &BatchSession::onModuleFinished);
@@ -265,7 +267,15 @@ int BatchSession::runBatch(const std::function<bool(ModuleBatch&)>& start) {
 }
 
 void BatchSession::onModuleFinished(int index, const BatchModuleResult& result) {
-    BatchRow& row = m_rows[static_cast<std::size_t>(index)];
+    // Saves overlap and may end out of order; the lines keep the order of the targets.
+    m_ended[static_cast<std::size_t>(index)] = result;
+    while (m_printed < m_ended.size() && m_ended[m_printed]) {
+        report(m_rows[m_printed], *m_ended[m_printed]);
+        ++m_printed;
+    }
+}
+
+void BatchSession::report(BatchRow& row, const BatchModuleResult& result) {
     row.result = RowResult(result.result);
     row.exit = result.result == Result::Failed ? BatchExitCode(result.failure) : exitcode::Ok;
     row.error = result.message;

@@ -1,7 +1,8 @@
 #pragma once
-// clone, and restart with several MACs: a search, then ModuleBatch over every module, one
-// after another, reported as ctl_batch_report prints it (a line per module and a summary, or
-// one JSON array) with the first failure's exit status.
+// clone, and restart with several MACs: a search, then ModuleBatch over every module (clone
+// saves modules at distinct addresses overlapping, restart one after another), reported in the
+// order of the modules as ctl_batch_report prints it (a line per module and a summary, or one
+// JSON array) with the first failure's exit status.
 //
 // clone checks everything it can before the search (the file in full, --ip-from, the name
 // pattern) and makes the whole address plan after it, before anything is written: a refusal
@@ -42,9 +43,12 @@ private:
     void search(const QStringList& macs);
     std::optional<DeviceRow> foundRow(const QString& mac) const;
     BatchTarget targetFor(const QString& mac) const;
-    // Runs the job, printing each module's line as it ends; returns the exit status.
+    // Runs the job, printing each module's line once it and every module before it ended;
+    // returns the exit status.
     int runBatch(const std::function<bool(ModuleBatch&)>& start);
     void onModuleFinished(int index, const BatchModuleResult& result);
+    // Fills a module's row from its result and prints its lines.
+    void report(BatchRow& row, const BatchModuleResult& result);
     int fail(int status, const QString& message);
 
     const CtlOptions m_options;
@@ -55,6 +59,8 @@ private:
     std::vector<DeviceRow> m_devices;
     std::vector<BatchTarget> m_targets;
     std::vector<BatchRow> m_rows;
+    std::vector<std::optional<BatchModuleResult>> m_ended; // by target, until printed
+    std::size_t m_printed = 0;                             // rows printed so far
     bool m_namesPlanned = false;
 };
 

@@ -13,7 +13,7 @@ from labenv import Lab  # noqa: E402
 from test_ctl_config import P7_PANEL  # noqa: E402
 
 WAIT = "500"
-BASE, RESTART = 0x05, 0x02
+BASE, RESTART, CMD_READ = 0x05, 0x02, 0x03
 UNKNOWN_MAC = "02 52 32 06 0F FF"
 # Base block bytes no panel control shows: a save must send back the module's own.
 UNSHOWN_BASE = (0, 1, 2, 8, 49, 50, 51)
@@ -245,6 +245,79 @@ class BatchTest(unittest.TestCase):
         done, said = self.r2ctl("restart", a)
         self.assertEqual(done.returncode, 0, said)
         self.assertTrue(done.stdout.startswith("sent  "), said)
+
+
+class OverlapTest(unittest.TestCase):
+    """clone reads the next module while the save before goes on, where the modules answer
+    from distinct addresses, and saves modules sharing an address one after another; every
+    module's verdict stays its own, and a module that fails while the save before it still goes
+    on is reported in its place."""
+
+    SHARED_IP = "192.168.0.230"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lab = Lab().__enter__()
+        try:
+            cls.sim = cls.lab.start_sim(config={"modules": [
+                {"name": "o1"}, {"name": "pw", "password": "other"}, {"name": "o2"},
+                {"name": "o3"}, {"name": "sh1", "ip": cls.SHARED_IP},
+                {"name": "sh2", "ip": cls.SHARED_IP}]})
+        except BaseException:
+            cls.lab.close()
+            raise
+        cls.macs = {m["name"]: m["mac"] for m in cls.sim.modules}
+        cls.ips = {m["name"]: m["ip"] for m in cls.sim.modules}
+        path = cls.lab.path("overlap.json")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump({"format": "r2config-module", "version": 1, "model": "P6",
+                       "firmware": 4017, "mac": "02 52 32 06 00 99",
+                       "time": "2026-12-10T07:54:24Z",
+                       "panel": {"edt_RemotePort0": "4321"}}, f)
+        cls.path = path
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    def clone(self, *names):
+        mark = len(self.sim.log())
+        done = self.lab.r2ctl("--wait", WAIT, "clone", self.path, "--to",
+                              ",".join(self.macs[n] for n in names), timeout=180)
+        return done, done.stdout + done.stderr, self.sim.log()[mark:]
+
+    def times(self, log, name, skip=("search",)):
+        """Arrival times (ms) and commands of the frames a module took."""
+        return [(e["t"], e["cmd"]) for e in log if e["dir"] == "rx"
+                and e["module"] == self.macs[name] and e["action"] not in skip]
+
+    def test_distinct_addresses_overlap_and_a_wrong_password_fails_alone(self):
+        done, said, log = self.clone("o1", "pw", "o2", "o3")
+        self.assertEqual(done.returncode, 3, said)
+        ok = [f"{self.macs[n]}  {self.ips[n]} -> {self.ips[n]}  ok" for n in ("o1", "o2", "o3")]
+        lines = done.stdout.splitlines()
+        self.assertEqual(lines[0], ok[0], said)
+        self.assertRegex(lines[1], rf"^{self.macs['pw']}  \S+ -> \S+  failed \(exit 3\): "
+                                   r".*user name or password")
+        self.assertEqual(lines[2:], ok[1:] + ["4 module(s): 3 succeeded, 1 failed"])
+        self.assertEqual({c for _, c in self.times(log, "pw")}, {CMD_READ}, "read only")
+        o1, o2, o3 = (self.times(log, n, skip=("search", "read")) for n in ("o1", "o2", "o3"))
+        for name, frames in (("o1", o1), ("o2", o2), ("o3", o3)):
+            self.assertEqual((frames[0][1], frames[-1][1]), (BASE, RESTART), name)
+        # The next module was read and saved while the save before still went on.
+        self.assertLess(o2[0][0], o1[-1][0], "o2's first write before o1's restart")
+        self.assertLess(o3[0][0], o2[-1][0], "o3's first write before o2's restart")
+
+    def test_a_shared_address_is_saved_one_module_after_another(self):
+        done, said, log = self.clone("sh1", "sh2")
+        self.assertEqual(done.returncode, 0, said)
+        self.assertEqual(done.stdout.splitlines(), [
+            f"{self.macs[n]}  {self.SHARED_IP} -> {self.SHARED_IP}  ok" for n in ("sh1", "sh2")]
+            + ["2 module(s): 2 succeeded, 0 failed"])
+        sh1, sh2 = self.times(log, "sh1"), self.times(log, "sh2")
+        self.assertEqual(sh1[-1][1], RESTART)
+        self.assertEqual(sh2[0][1], CMD_READ)
+        self.assertGreater(sh2[0][0], sh1[-1][0], "sh2 read only after sh1's restart")
 
 
 class AllFoundTest(unittest.TestCase):
