@@ -326,6 +326,11 @@ void ModuleBatch::onReadDone() {
         finishModule(*m_current, Failed(refused->failure, refused->message));
         return;
     }
+    if (m_failedOnce && m_settings.stopOnError) {
+        // A save under way failed while this module was read: nothing more is written.
+        finishModule(*m_current, BatchModuleResult{});
+        return;
+    }
     saveOverRead(target);
 }
 

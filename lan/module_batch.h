@@ -18,7 +18,7 @@
 // - Dry run: the read goes out, the save is planned, and its frames are reported instead of
 //   sent. A restart's dry run sends nothing at all.
 // - stopOnError: after the first failure the modules not yet started are reported not run;
-//   those under way finish.
+//   saves under way finish, and a module whose read was under way is not written (not run).
 // - Everything waits on timers and signals: the owner's event loop keeps running. Modules are
 //   started in target order and read one at a time, because the endpoint keeps one read check
 //   and one mirror. Without overlapSaves a module starts when the one before has finished.
