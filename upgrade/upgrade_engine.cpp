@@ -378,6 +378,20 @@ void UpgradeEngine::endMismatch() {
     emit ended(UpgradeEnding::Mismatch, {});
 }
 
+QString UpgradeEndingName(UpgradeEnding ending) {
+    switch (ending) {
+    case UpgradeEnding::Success:
+        return QStringLiteral("success");
+    case UpgradeEnding::Timeout:
+        return QStringLiteral("timeout");
+    case UpgradeEnding::Mismatch:
+        return QStringLiteral("mismatch");
+    case UpgradeEnding::Failure:
+        break;
+    }
+    return QStringLiteral("failure");
+}
+
 QString ExplainUpgradeOutcome(const UpgradeOutcome& outcome) {
     switch (outcome.ending) {
     case UpgradeEnding::Success:

@@ -50,6 +50,8 @@ class LanSocket;
 struct LanDatagram;
 
 enum class UpgradeEnding { Success, Timeout, Failure, Mismatch };
+// The ending as one lower-case word ("success", "timeout", "failure", "mismatch").
+QString UpgradeEndingName(UpgradeEnding ending);
 
 // What an upgrade that did not succeed came to, and what to do about it (English), for a
 // terminal or a window; empty for a success.

@@ -26,19 +26,6 @@ int ExitStatus(UpgradeEnding ending) {
     return exitcode::OtherError;
 }
 
-QString EndingName(UpgradeEnding ending) {
-    switch (ending) {
-    case UpgradeEnding::Success:
-        return QStringLiteral("success");
-    case UpgradeEnding::Timeout:
-        return QStringLiteral("timeout");
-    case UpgradeEnding::Mismatch:
-        return QStringLiteral("mismatch");
-    default:
-        return QStringLiteral("failure");
-    }
-}
-
 } // namespace
 
 UpgradeSession::UpgradeSession(const CtlOptions& options, QTextStream& out, QTextStream& err,
@@ -158,8 +145,8 @@ QString UpgradeSession::explain(UpgradeEnding ending, const QString& detail) con
 
 void UpgradeSession::printSummary(UpgradeEnding ending, const QString& detail, int status) {
     const double seconds = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
-    const QString endingName =
-        status == exitcode::UpgradeMismatch ? QStringLiteral("mismatch") : EndingName(ending);
+    const QString endingName = status == exitcode::UpgradeMismatch ? QStringLiteral("mismatch")
+                                                                   : UpgradeEndingName(ending);
     if (m_options.json) {
         const QJsonObject result{{"ending", endingName},
                                  {"blocks", m_highestBlock},

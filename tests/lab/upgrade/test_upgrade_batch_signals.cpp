@@ -24,31 +24,19 @@ const QList<UpgradeTarget> Targets = {
     {QStringLiteral("127.0.0.3"), QStringLiteral("025232060002")},
     {QStringLiteral("127.0.0.4"), QStringLiteral("025232060003")}};
 
-QString EndingName(UpgradeEnding ending) {
-    switch (ending) {
-    case UpgradeEnding::Success:
-        return QStringLiteral("success");
-    case UpgradeEnding::Timeout:
-        return QStringLiteral("timeout");
-    case UpgradeEnding::Mismatch:
-        return QStringLiteral("mismatch");
-    case UpgradeEnding::Failure:
-        break;
-    }
-    return QStringLiteral("failure");
-}
-
 // Every signal of the batch as a line, in the order they came.
 class Recorder final : public QObject {
 public:
     explicit Recorder(UpgradeBatch& batch) {
         connect(&batch, &UpgradeBatch::moduleStarted, this,
                 [this](int index) { events << QStringLiteral("started %1").arg(index); });
-        connect(&batch, &UpgradeBatch::moduleFinished, this,
-                [this](int index, UpgradeEnding ending, const QString& detail) {
-                    events << QStringLiteral("finished %1 %2").arg(index).arg(EndingName(ending));
-                    details << detail;
-                });
+        connect(
+            &batch, &UpgradeBatch::moduleFinished, this,
+            [this](int index, UpgradeEnding ending, const QString& detail) {
+                events
+                    << QStringLiteral("finished %1 %2").arg(index).arg(UpgradeEndingName(ending));
+                details << detail;
+            });
         connect(&batch, &UpgradeBatch::finished, this,
                 [this] { events << QStringLiteral("done"); });
     }
