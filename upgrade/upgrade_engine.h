@@ -9,11 +9,11 @@
 //   address yet when it asks for a boot server. Sends carry the local address as their source.
 //   Ports are never shared: a port another program holds ends the start in the failure ending.
 // - Start() then opens the image file and holds it exclusively (flock) until the final block has
-//   been read, the upgrade fails or times out, or the next start; broadcasts the wake-up
-//   packet once; and waits 10000 ms for the read request. Boot requests with the image's
-//   identity are answered (each of them); one with another identity and byte 26 set ends in the
-//   mismatch ending, which leaves the endpoints open and the search running. With
-//   onlyTargetMac, boot requests of other MACs are ignored.
+//   been read (a restart opens it again), the upgrade fails or times out, or the next start;
+//   broadcasts the wake-up packet once; and waits 10000 ms for the read request. Boot
+//   requests with the image's identity are answered (each of them); one with another identity
+//   and byte 26 set ends in the mismatch ending, which leaves the endpoints open and the search
+//   running. With onlyTargetMac, boot requests of other MACs are ignored.
 // - The read request (from the target's address only) starts the transfer at block 1. One
 //   block is in flight: each send re-arms a 2000 ms reply timer; each expiry sends the current
 //   block again, at most 9 times per upgrade, and the 10th expiry is the timeout ending.
