@@ -207,11 +207,12 @@ BootStep BootLoader::bootReply(const Bytes& bytes) {
 }
 
 BootDatagram BootLoader::readRequest() const {
-    Bytes b = {0, 1};
-    b.insert(b.end(), ImageName.begin(), ImageName.end());
-    b.push_back(0);
-    b.insert(b.end(), Mode.begin(), Mode.end());
-    b.push_back(0);
+    // Opcode 1, then the name and the mode, each ending in a zero byte. Filled in place: g++ 12
+    // takes a push_back after an insert for an overflow.
+    Bytes b(2 + ImageName.size() + 1 + Mode.size() + 1, 0);
+    b[1] = 1;
+    std::copy(ImageName.begin(), ImageName.end(), b.begin() + 2);
+    std::copy(Mode.begin(), Mode.end(), b.begin() + static_cast<long>(3 + ImageName.size()));
     const std::uint32_t source = m_config.readFromIp != 0 ? m_config.readFromIp : m_yiaddr;
     return {ModuleTransferPort,
             m_siaddr,
@@ -293,9 +294,10 @@ void BootLoader::startOver(const char* why, BootStep& step) {
 
 void BootLoader::abortWithError(std::uint32_t toIp, std::uint16_t toPort, BootStep& step) {
     m_phase = Phase::Aborted;
-    Bytes error = {0, OpError, 0, FlashErrorCode};
-    error.insert(error.end(), FlashErrorText.begin(), FlashErrorText.end());
-    error.push_back(0);
+    Bytes error(TftpHeadLen + FlashErrorText.size() + 1, 0); // the text ends in a zero byte
+    error[1] = OpError;
+    error[3] = FlashErrorCode;
+    std::copy(FlashErrorText.begin(), FlashErrorText.end(), error.begin() + TftpHeadLen);
     step.result += "; not acknowledged (--error-after-block)";
     step.out.push_back({ModuleTransferPort, toIp, toPort, m_yiaddr, std::move(error),
                         "error " + std::to_string(FlashErrorCode), std::string(FlashErrorText),
