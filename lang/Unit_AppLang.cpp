@@ -432,6 +432,9 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
      "Addresses the device list shows, the chosen modules' own included, are skipped."},
     {"lang_Hint_SharedIP", "多个设备使用此IP地址：请先为每个设备设置各自的IP地址",
      "Several modules answer from this address: give each its own IP address first"},
+    {"lang_Hint_UpModuleError", " 模块报告错误：", " The module reported an error:"},
+    {"lang_Hint_UpRestarted", " 模块反复重新开始传输，升级未完成！",
+     " The module kept restarting the transfer!"},
 }};
 
 } // namespace

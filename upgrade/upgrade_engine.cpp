@@ -78,9 +78,11 @@ bool UpgradeEngine::endpointsOpen() const {
 void UpgradeEngine::Start(const UpgradeRequest& request) {
     emit buttonsEnabled(false);
     m_request = request;
+    m_phase = Phase::Searching;
     m_lastBlockSent = false;
     m_curBlock = 0;
     m_retryCount = -1;
+    m_restarts = 0;
     m_timer.start(SearchTimeMs);
     emit statusChanged(QStringLiteral("lang_Hint_UpSearching"), {});
     closeImage();
@@ -139,6 +141,7 @@ bool UpgradeEngine::openEndpoints(QString& detail) {
 }
 
 void UpgradeEngine::CloseEndpoints() {
+    m_phase = Phase::Idle;
     m_timer.stop();
     closeImage();
     closeSockets();
@@ -230,7 +233,7 @@ void UpgradeEngine::UDPRead(int endpoint, const LanDatagram& datagram) {
         onReadRequest(datagram);
         break;
     case Transfer:
-        onAcknowledgement(datagram);
+        onTransferReply(datagram);
         break;
     default:
         // The wake-up endpoint hears our own wake-up and nothing else of interest.
@@ -264,33 +267,91 @@ void UpgradeEngine::onReadRequest(const LanDatagram& datagram) {
         !IsReadRequest(datagram.bytes)) {
         return;
     }
-    m_timer.stop();
-    m_retryCount = 0;
+    switch (m_phase) {
+    case Phase::Searching:
+        m_phase = Phase::Transferring;
+        m_retryCount = 0;
+        SendUpgradeData(1);
+        break;
+    case Phase::Transferring:
+        restartTransfer();
+        break;
+    case Phase::Idle:
+        // The upgrade has ended; a boot loader starting over afterwards is served no more.
+        break;
+    }
+}
+
+// The module asks for the image again in mid-transfer, as a boot loader that starts over does.
+// It gets block 1 again, but the retransmission budget is not renewed and the restarts are
+// counted, so a loader that keeps starting over cannot hold the upgrade open for ever.
+void UpgradeEngine::restartTransfer() {
+    if (m_restarts >= RestartsAllowed) {
+        endFailure(QStringLiteral("the module restarted the transfer %1 times (the last time at "
+                                  "block %2); its boot loader keeps starting over, so the image "
+                                  "never completes: switch the module off and on, then try again")
+                       .arg(m_restarts + 1)
+                       .arg(m_curBlock),
+                   "lang_Hint_UpRestarted");
+        return;
+    }
+    ++m_restarts;
+    QString detail;
+    if (!m_image.isOpen() && !reopenImage(detail)) {
+        endFailure(detail);
+        return;
+    }
+    m_lastBlockSent = false;
     SendUpgradeData(1);
 }
 
-void UpgradeEngine::onAcknowledgement(const LanDatagram& datagram) {
-    if (datagram.bytes.size() != AckLength || datagram.senderIp != m_request.targetIp) {
+// The image was closed after its final block was read; a restart reads it again, and it must
+// still be the image the module was offered.
+bool UpgradeEngine::reopenImage(QString& detail) {
+    const qint64 size = m_imageSize;
+    const upgrade::Identity identity = m_binHead;
+    if (!openImage(detail)) {
+        return false;
+    }
+    if (m_imageSize != size || m_binHead != identity) {
+        detail = QStringLiteral("the image file \"%1\" changed during the upgrade; start the "
+                                "upgrade again")
+                     .arg(m_request.imagePath);
+        closeImage();
+        return false;
+    }
+    return true;
+}
+
+void UpgradeEngine::onTransferReply(const LanDatagram& datagram) {
+    // Before the read request nothing is in flight: an acknowledgement then is left over from an
+    // earlier transfer and must not start this one in mid-image.
+    if (m_phase != Phase::Transferring || datagram.senderIp != m_request.targetIp) {
         return;
     }
-    // Another 4-byte datagram from the module is no acknowledgement; the timer keeps running.
+    if (const auto error = ErrorPacket(datagram.bytes)) {
+        endFailure(QStringLiteral("the module's boot loader stopped the transfer at block %1 with "
+                                  "error %2 \"%3\"; the image was not taken: mend what the "
+                                  "module names, then try again")
+                       .arg(m_curBlock)
+                       .arg(error->code)
+                       .arg(error->text),
+                   "lang_Hint_UpModuleError",
+                   QStringLiteral(" %1 \"%2\"").arg(error->code).arg(error->text));
+        return;
+    }
+    // Only the block in flight may be acknowledged. Any other number (a late duplicate, a
+    // number never sent) is ignored and the reply timer keeps running: it neither moves the
+    // transfer nor passes for the final block's acknowledgement.
     const auto acked = AcknowledgedBlock(datagram.bytes);
-    if (!acked) {
+    if (!acked || *acked != m_curBlock) {
         return;
     }
     if (m_lastBlockSent) {
-        // Only the final block's own acknowledgement means the module has the whole image. A
-        // late duplicate of an earlier one (a boot loader acknowledges a repeated block again)
-        // must not end in success while the final block may still be lost.
-        if (*acked != (m_curBlock & 0xFFFF)) {
-            return;
-        }
-        m_timer.stop();
         endSuccess();
         return;
     }
-    m_timer.stop();
-    SendUpgradeData(*acked + 1);
+    SendUpgradeData(m_curBlock + 1);
 }
 
 void UpgradeEngine::tmr_TmrOutTimer() {
@@ -367,9 +428,9 @@ void UpgradeEngine::endTimeout() {
     finish(UpgradeEnding::Timeout, "lang_Hint_UpTimeOut", {});
 }
 
-void UpgradeEngine::endFailure(const QString& detail) {
+void UpgradeEngine::endFailure(const QString& detail, const char* key, const QString& suffix) {
     CloseEndpoints();
-    finish(UpgradeEnding::Failure, "lang_Hint_Upfailed", detail);
+    finish(UpgradeEnding::Failure, key, detail, suffix);
 }
 
 void UpgradeEngine::endMismatch() {
@@ -422,8 +483,11 @@ QString ExplainUpgradeOutcome(const UpgradeOutcome& outcome) {
         .arg(outcome.retransmissions);
 }
 
-void UpgradeEngine::finish(UpgradeEnding ending, const char* key, const QString& detail) {
-    emit statusChanged(QString::fromLatin1(key), {});
+void UpgradeEngine::finish(UpgradeEnding ending, const char* key, const QString& detail,
+                           const QString& suffix) {
+    // Before the signals: a handler may start the next upgrade from them.
+    m_phase = Phase::Idle;
+    emit statusChanged(QString::fromLatin1(key), suffix);
     emit progressChanged(0);
     emit buttonsEnabled(true);
     emit ended(ending, detail);

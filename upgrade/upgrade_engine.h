@@ -9,18 +9,27 @@
 //   address yet when it asks for a boot server. Sends carry the local address as their source.
 //   Ports are never shared: a port another program holds ends the start in the failure ending.
 // - Start() then opens the image file and holds it exclusively (flock) until the final block has
-//   been read, the upgrade fails or times out, or the next start; broadcasts the wake-up
-//   packet once; and waits 10000 ms for the read request. Boot requests with the image's
-//   identity are answered (each of them); one with another identity and byte 26 set ends in the
-//   mismatch ending, which leaves the endpoints open and the search running. With
-//   onlyTargetMac, boot requests of other MACs are ignored.
-// - The read request (from the target's address only) starts the transfer at block 1; each
-//   acknowledgement from the target's address asks for the block after the one it names. One
+//   been read (a restart opens it again), the upgrade fails or times out, or the next start;
+//   broadcasts the wake-up packet once; and waits 10000 ms for the read request. Boot
+//   requests with the image's identity are answered (each of them); one with another identity
+//   and byte 26 set ends in the mismatch ending, which leaves the endpoints open and the search
+//   running. With onlyTargetMac, boot requests of other MACs are ignored.
+// - The read request (from the target's address only) starts the transfer at block 1. One
 //   block is in flight: each send re-arms a 2000 ms reply timer; each expiry sends the current
-//   block again, at most 9 times per transfer, and the 10th expiry is the timeout ending. The
-//   acknowledgement of the final block is the success ending; once the final block has gone
-//   out, an acknowledgement of any other block is a late duplicate and is ignored (the timer
-//   keeps running), so a lost final block never passes for a success.
+//   block again, at most 9 times per upgrade, and the 10th expiry is the timeout ending.
+// - Acknowledgements count only from the target's address, only once a read request has
+//   started the transfer (a stale one left from an earlier transfer starts nothing), and only
+//   when they name the block in flight: that one brings the next block, or, for the final
+//   block, the success ending. Any other number is ignored and the timer keeps running, so no
+//   acknowledgement moves the transfer forward or back, and a lost final block never passes for
+//   a success.
+// - A TFTP error packet from the target during the transfer is the failure ending at once,
+//   with the module's code and text (status lang_Hint_UpModuleError).
+// - A read request during the transfer, also after the final block, restarts it at block 1
+//   (the image is opened again if it was closed; it must not have changed). The retransmission
+//   budget is not renewed, and at most 9 restarts are served: the 10th read request after the
+//   first is the failure ending with status lang_Hint_UpRestarted. After an ending, read
+//   requests and acknowledgements are ignored.
 // - Everything runs on the owning thread (socket notifiers and one precise timer), so the
 //   handlers never interleave. Status, progress, buttons and the ending leave as signals, in
 //   that order; a handler may call Start() or CloseEndpoints() from any of them.
@@ -86,6 +95,7 @@ public:
     static constexpr int SearchTimeMs = 10000;
     static constexpr int BlockReplyTimeMs = 2000;
     static constexpr int RetransmissionsAllowed = 9;
+    static constexpr int RestartsAllowed = 9;
 
     explicit UpgradeEngine(QObject* parent = nullptr);
     ~UpgradeEngine() override;
@@ -128,7 +138,9 @@ private:
     void UDPRead(int endpoint, const LanDatagram& datagram);
     void onBootRequest(const QByteArray& bytes);
     void onReadRequest(const LanDatagram& datagram);
-    void onAcknowledgement(const LanDatagram& datagram);
+    void restartTransfer();
+    bool reopenImage(QString& detail);
+    void onTransferReply(const LanDatagram& datagram);
     void tmr_TmrOutTimer();
     void SendUpgradeData(int block, bool retransmission = false);
     bool send(Endpoint endpoint, const QByteArray& bytes, const QString& ip, quint16 port,
@@ -136,9 +148,13 @@ private:
 
     void endSuccess();
     void endTimeout();
-    void endFailure(const QString& detail);
+    // The failure ending; key and suffix make the status (the plain failure text unless the
+    // module itself said why).
+    void endFailure(const QString& detail, const char* key = "lang_Hint_Upfailed",
+                    const QString& suffix = {});
     void endMismatch();
-    void finish(UpgradeEnding ending, const char* key, const QString& detail);
+    void finish(UpgradeEnding ending, const char* key, const QString& detail,
+                const QString& suffix = {});
 
     UpgradeRequest m_request;
     std::array<std::unique_ptr<LanSocket>, EndpointCount> m_endpoints;
@@ -153,8 +169,12 @@ private:
     qint64 m_imageSize = -1;
     upgrade::Ipv4Bytes m_targetBytes{};
     upgrade::Ipv4Bytes m_localBytes{};
-    int m_curBlock = 0;
+    // Searching from Start() to the first read request, then transferring until an ending.
+    enum class Phase { Idle, Searching, Transferring };
+    Phase m_phase = Phase::Idle;
+    int m_curBlock = 0; // the block in flight while transferring
     int m_retryCount = -1;
+    int m_restarts = 0; // read requests after the first, in this upgrade
     bool m_lastBlockSent = false;
     QByteArray m_bootBuf;
 };

@@ -114,6 +114,19 @@ std::optional<int> AcknowledgedBlock(const QByteArray& datagram) {
     return At(datagram, 2) * 256 + At(datagram, 3);
 }
 
+std::optional<ModuleError> ErrorPacket(const QByteArray& datagram) {
+    constexpr int TextOffset = 4;
+    if (datagram.size() < TextOffset || At(datagram, 0) != 0 || At(datagram, 1) != 5) {
+        return std::nullopt;
+    }
+    ModuleError error{At(datagram, 2) * 256 + At(datagram, 3), {}};
+    for (int i = TextOffset; i < datagram.size() && datagram[i] != 0; ++i) {
+        const char c = datagram[i];
+        error.text.append(c >= ' ' && c <= '~' ? QLatin1Char(c) : QLatin1Char('?'));
+    }
+    return error;
+}
+
 BlockPlan PlanBlock(qint64 fileSize, int n) {
     BlockPlan plan;
     plan.position = qint64{n - 1} * BlockSize + IdentityLength;

@@ -67,6 +67,15 @@ bool IsReadRequest(const QByteArray& datagram);
 // The block an acknowledgement names; empty unless it is 4 bytes starting 00 04.
 std::optional<int> AcknowledgedBlock(const QByteArray& datagram);
 
+// A TFTP error packet from the module: 00 05, a 16-bit code big-endian, a text up to a zero
+// byte (or the datagram's end). Bytes outside printable ASCII in the text become '?', so it can
+// be shown as it is.
+struct ModuleError {
+    int code = 0;
+    QString text;
+};
+std::optional<ModuleError> ErrorPacket(const QByteArray& datagram);
+
 struct BlockPlan {
     qint64 position = 0; // file offset of the block's first byte
     int length = 0;      // 0..512

@@ -16,7 +16,9 @@ constexpr std::size_t XidAt = 4, YiaddrAt = 16, SiaddrAt = 20, GiaddrByte3At = 2
                       IdentityAt = 44, FileAt = 108;
 constexpr std::uint8_t WakeUpFill = 0xAA;
 constexpr std::size_t WakeUpHead = 6;
-constexpr std::uint8_t OpData = 3, OpAck = 4;
+constexpr std::uint8_t OpData = 3, OpAck = 4, OpError = 5;
+constexpr std::uint8_t FlashErrorCode = 3; // TFTP's "disk full or allocation exceeded"
+constexpr std::string_view FlashErrorText = "flash write failed";
 constexpr std::size_t TftpHeadLen = 4;
 
 std::uint32_t BigEndian32(const Bytes& b, std::size_t at) {
@@ -28,6 +30,10 @@ void PutBigEndian32(Bytes& b, std::size_t at, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
         b[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
     }
+}
+
+Bytes AckBytes(std::uint16_t block) {
+    return {0, OpAck, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block)};
 }
 
 std::map<std::uint16_t, int> Counts(const std::vector<std::uint16_t>& blocks) {
@@ -190,16 +196,23 @@ BootStep BootLoader::bootReply(const Bytes& bytes) {
     }
     m_phase = Phase::Reading;
     ++m_generation;
+    if (m_config.staleAck) {
+        const std::string number = std::to_string(*m_config.staleAck);
+        step.out.push_back({ModuleTransferPort, m_siaddr, ServerTransferPort, m_yiaddr,
+                            AckBytes(*m_config.staleAck), "ack " + number,
+                            "stale, before the read request (--stale-ack)", true});
+    }
     step.out.push_back(readRequest());
     return step;
 }
 
 BootDatagram BootLoader::readRequest() const {
-    Bytes b = {0, 1};
-    b.insert(b.end(), ImageName.begin(), ImageName.end());
-    b.push_back(0);
-    b.insert(b.end(), Mode.begin(), Mode.end());
-    b.push_back(0);
+    // Opcode 1, then the name and the mode, each ending in a zero byte. Filled in place: g++ 12
+    // takes a push_back after an insert for an overflow.
+    Bytes b(2 + ImageName.size() + 1 + Mode.size() + 1, 0);
+    b[1] = 1;
+    std::copy(ImageName.begin(), ImageName.end(), b.begin() + 2);
+    std::copy(Mode.begin(), Mode.end(), b.begin() + static_cast<long>(3 + ImageName.size()));
     const std::uint32_t source = m_config.readFromIp != 0 ? m_config.readFromIp : m_yiaddr;
     return {ModuleTransferPort,
             m_siaddr,
@@ -213,6 +226,10 @@ BootDatagram BootLoader::readRequest() const {
 
 BootStep BootLoader::data(std::uint32_t fromIp, std::uint16_t fromPort, const Bytes& bytes) {
     BootStep step{"data", {}, {}};
+    if (m_phase == Phase::Aborted) {
+        step.result = "ignored: the transfer was ended with an error";
+        return step;
+    }
     if (m_phase != Phase::Reading && m_phase != Phase::Done) {
         step.result = "ignored: no read request sent";
         return step;
@@ -253,16 +270,52 @@ BootStep BootLoader::data(std::uint32_t fromIp, std::uint16_t fromPort, const By
         m_phase = Phase::Done;
         step.result += "; final block, image of " + std::to_string(m_image.size()) + " bytes";
     }
-    acknowledge(block, final, fromIp, fromPort, step);
+    if (final && m_config.rrqAfterFinal && !m_restartedAfterFinal) {
+        m_restartedAfterFinal = true;
+        startOver("--rrq-after-final", step);
+    } else if (block == m_config.restartEvery) {
+        startOver("--restart-every", step);
+    } else if (block == m_config.errorAfterBlock) {
+        abortWithError(fromIp, fromPort, step);
+    } else {
+        acknowledge(block, final, fromIp, fromPort, step);
+    }
     return step;
+}
+
+void BootLoader::startOver(const char* why, BootStep& step) {
+    m_phase = Phase::Reading;
+    m_image.clear();
+    m_lastBlock = 0;
+    ++m_generation;
+    step.result += std::string("; not acknowledged, starting over (") + why + ")";
+    step.out.push_back(readRequest());
+}
+
+void BootLoader::abortWithError(std::uint32_t toIp, std::uint16_t toPort, BootStep& step) {
+    m_phase = Phase::Aborted;
+    Bytes error(TftpHeadLen + FlashErrorText.size() + 1, 0); // the text ends in a zero byte
+    error[1] = OpError;
+    error[3] = FlashErrorCode;
+    std::copy(FlashErrorText.begin(), FlashErrorText.end(), error.begin() + TftpHeadLen);
+    step.result += "; not acknowledged (--error-after-block)";
+    step.out.push_back({ModuleTransferPort, toIp, toPort, m_yiaddr, std::move(error),
+                        "error " + std::to_string(FlashErrorCode), std::string(FlashErrorText),
+                        true});
 }
 
 void BootLoader::acknowledge(std::uint16_t block, bool final, std::uint32_t toIp,
                              std::uint16_t toPort, BootStep& step) {
-    const Bytes ack = {0, OpAck, static_cast<std::uint8_t>(block >> 8),
-                       static_cast<std::uint8_t>(block)};
-    const std::string number = std::to_string(block);
-    BootDatagram d{ModuleTransferPort, toIp, toPort, m_yiaddr, ack, "ack " + number, {}, true};
+    std::uint16_t named = block;
+    std::string jumped;
+    if (block == 1 && m_config.ackJump && !m_ackJumped) {
+        m_ackJumped = true;
+        named = *m_config.ackJump;
+        jumped = "for block 1 (--ack-jump)";
+    }
+    const std::string number = std::to_string(named);
+    BootDatagram d{ModuleTransferPort, toIp,   toPort, m_yiaddr, AckBytes(named),
+                   "ack " + number,    jumped, true};
     std::string lostWhy;
     if (final && m_config.noFinalAck) {
         lostWhy = "withheld (--no-final-ack)";

@@ -25,6 +25,12 @@
 //   never acknowledges the final block. lossPercent drops that share of incoming data blocks
 //   and outgoing acknowledgements, from a sequence seeded by seed. A silent boot loader logs
 //   what arrives and sends nothing.
+// - Lying and unruly loaders, for the boot server's defences: ackJump names another block in
+//   the first acknowledgement of block 1; staleAck sends an acknowledgement of that block to
+//   siaddr port 40300 just before the read request; rrqAfterFinal (once) and restartEvery
+//   (each time block N is written) withhold the acknowledgement, send the read request again
+//   and start the image afresh; errorAfterBlock answers that block with TFTP error 3 "flash
+//   write failed" and takes no more data blocks.
 
 #include "hostile.h"
 #include "Unit_Public.h"
@@ -43,6 +49,8 @@ inline constexpr std::uint16_t BootServerPort = 67;
 inline constexpr std::uint16_t BootClientPort = 68;
 inline constexpr std::uint16_t ReadRequestPort = 69;
 inline constexpr std::uint16_t ModuleTransferPort = 13633;
+// Where a boot server takes acknowledgements; only --stale-ack sends there unasked.
+inline constexpr std::uint16_t ServerTransferPort = 40300;
 inline constexpr std::size_t BootPacketLen = 300;
 inline constexpr std::size_t WakeUpLen = 30;
 inline constexpr std::size_t TftpBlockLen = 512;
@@ -62,6 +70,11 @@ struct BootLoaderConfig {
     std::uint32_t readFromIp = 0; // 0: from yiaddr
     int lossPercent = 0;
     std::uint64_t seed = 1;
+    std::optional<std::uint16_t> ackJump;
+    std::optional<std::uint16_t> staleAck;
+    bool rrqAfterFinal = false;
+    std::uint16_t restartEvery = 0; // 0: never
+    std::optional<std::uint16_t> errorAfterBlock;
 };
 
 // IPv4 addresses here are host-order numbers.
@@ -100,17 +113,23 @@ public:
     int generation() const { return m_generation; }
     bool transferDone() const { return m_phase == Phase::Done; }
     // The port the data blocks come to is opened once the read request is due.
-    bool wantsTransferPort() const { return m_phase == Phase::Reading || m_phase == Phase::Done; }
+    bool wantsTransferPort() const {
+        return m_phase == Phase::Reading || m_phase == Phase::Done || m_phase == Phase::Aborted;
+    }
     std::uint32_t ownIp() const { return m_yiaddr; }
 
 private:
-    enum class Phase { Waiting, Requesting, Stopped, Reading, Done };
+    enum class Phase { Waiting, Requesting, Stopped, Reading, Done, Aborted };
 
     BootStep wakeUp(const Bytes& bytes, double nowMs);
     BootStep bootReply(const Bytes& bytes);
     BootStep data(std::uint32_t fromIp, std::uint16_t fromPort, const Bytes& bytes);
     Bytes bootRequest() const;
     BootDatagram readRequest() const;
+    // Withholds the acknowledgement of the block just written and asks for the image again.
+    void startOver(const char* why, BootStep& step);
+    // Sends the TFTP error where the data block came from, and takes no more blocks.
+    void abortWithError(std::uint32_t toIp, std::uint16_t toPort, BootStep& step);
     void acknowledge(std::uint16_t block, bool final, std::uint32_t toIp, std::uint16_t toPort,
                      BootStep& step);
     bool takeOne(std::map<std::uint16_t, int>& counts, std::uint16_t block);
@@ -129,6 +148,8 @@ private:
     Bytes m_image;
     int m_generation = 0;
     std::uint16_t m_lastBlock = 0; // the block written last; 0 before the first
+    bool m_ackJumped = false;
+    bool m_restartedAfterFinal = false;
 };
 
 } // namespace r2::sim

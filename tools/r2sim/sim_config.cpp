@@ -133,6 +133,20 @@ int ToIntAtMost(std::string_view text, std::string_view option, int most) {
     return value;
 }
 
+// A block number a data block can carry: 1 to 65535.
+std::uint16_t ToBlock(std::string_view text, std::string_view option) {
+    const int block = ToIntAtMost(text, option, 0xFFFF);
+    if (block == 0) {
+        throw ConfigError(std::string(option) + " takes block numbers from 1 on");
+    }
+    return static_cast<std::uint16_t>(block);
+}
+
+// A number an acknowledgement can name: 0 to 65535.
+std::uint16_t ToAckNumber(const std::string& text, std::string_view option) {
+    return static_cast<std::uint16_t>(ToIntAtMost(text, option, 0xFFFF));
+}
+
 // Block numbers separated by commas; a number may come more than once.
 std::vector<std::uint16_t> ToBlockList(const std::string& text, std::string_view option) {
     std::vector<std::uint16_t> blocks;
@@ -141,11 +155,7 @@ std::vector<std::uint16_t> ToBlockList(const std::string& text, std::string_view
         const std::size_t comma = text.find(',', start);
         const std::string_view item = std::string_view(text).substr(
             start, comma == std::string::npos ? std::string::npos : comma - start);
-        const int block = ToIntAtMost(item, option, 0xFFFF);
-        if (block == 0) {
-            throw ConfigError(std::string(option) + " takes block numbers from 1 on");
-        }
-        blocks.push_back(static_cast<std::uint16_t>(block));
+        blocks.push_back(ToBlock(item, option));
         if (comma == std::string::npos) {
             return blocks;
         }
@@ -606,8 +616,8 @@ void CommandLine::declare() {
                  "is acknowledged again, not written twice. A wake-up starts afresh.\n"
                  "Standard output starts with \"bootloader MAC ready\". Log actions:\n"
                  "wake-up, boot request, boot reply, read request, data N, ack N,\n"
-                 "lost ack N, lost data N; module is the MAC. --silent: log what\n"
-                 "arrives, send nothing");
+                 "lost ack N, lost data N, error N; module is the MAC. --silent: log\n"
+                 "what arrives, send nothing");
     addValue("--identity", "HEX8", boot.identity, ToIdentity,
              "the hardware identity in bytes 44-47 (default 52325036, \"R2P6\")");
     addValue("--giaddr-byte26", "N", boot.giaddrByte26, ToByte,
@@ -632,6 +642,22 @@ void CommandLine::declare() {
              "drop that share of incoming data blocks and outgoing\n"
              "acknowledgements, decided by a sequence from --seed");
     addValue("--seed", "N", boot.seed, ToSeed, "the seed of --loss's sequence (default 1)");
+    addValue("--ack-jump", "N", boot.ackJump, ToAckNumber,
+             "acknowledge block 1 the first time as block N (0-65535), a block\n"
+             "never sent");
+    addValue("--stale-ack", "N", boot.staleAck, ToAckNumber,
+             "just before the read request, send an acknowledgement of block N\n"
+             "to siaddr:40300, as one left over from an interrupted transfer");
+    m_app.add_flag("--rrq-after-final", boot.rrqAfterFinal,
+                   "the first time the final block comes, do not acknowledge it:\n"
+                   "send the read request again and start the image afresh");
+    addValue("--restart-every", "N", boot.restartEvery, ToBlock,
+             "each time block N has been written, do not acknowledge it: send\n"
+             "the read request again and start the image afresh (for ever)");
+    addValue("--error-after-block", "N", boot.errorAfterBlock, ToBlock,
+             "once block N has been written, answer it with TFTP error 3\n"
+             "\"flash write failed\" instead of its acknowledgement, and take\n"
+             "no more data blocks");
 
     m_app.option_defaults()->group(OtherGroup);
     m_app.add_flag("-h,--help", m_options.help, "this text");

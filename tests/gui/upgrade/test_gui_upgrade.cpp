@@ -270,6 +270,51 @@ private slots:
         QVERIFY(child<QPushButton>("btn_Exit")->isEnabled());
     }
 
+    void aModuleThatGivesUpEndsTheUpgradeInItsWords_data() {
+        QTest::addColumn<QStringList>("loaderArgs");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("keeps restarting")
+            << QStringList{QStringLiteral("--restart-every"), QStringLiteral("1")}
+            << QStringLiteral(" The module kept restarting the transfer!")
+            << QStringLiteral(" 模块反复重新开始传输，升级未完成！")
+            << QStringLiteral("restarted the transfer 10 times");
+        QTest::newRow("error packet")
+            << QStringList{QStringLiteral("--error-after-block"), QStringLiteral("1")}
+            << QStringLiteral(" The module reported an error: 3 \"flash write failed\"")
+            << QStringLiteral(" 模块报告错误： 3 \"flash write failed\"")
+            << QStringLiteral("stopped the transfer at block 1");
+    }
+
+    void aModuleThatGivesUpEndsTheUpgradeInItsWords() {
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        QFETCH(QStringList, loaderArgs);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        QFETCH(QString, detail);
+        BootLoader loader;
+        QVERIFY2(loader.start(loaderArgs), qPrintable(loader.problem()));
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, writeImage(Identity, 1500));
+        QSignalSpy ended(&m_dialog->engine(), &UpgradeEngine::ended);
+        program();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.first().first().value<UpgradeEnding>(), UpgradeEnding::Failure);
+        QCOMPARE(status(), english);
+        auto* why = child<QLabel>("lbl_Detail");
+        QVERIFY(why->isVisible());
+        QVERIFY2(why->text().contains(detail), qPrintable(why->text()));
+        QCOMPARE(child<QProgressBar>("pb1")->value(), 0);
+        m_shell->mainWindow().SwitchLanguage(true);
+        QCOMPARE(status(), chinese);
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        m_dialog->reject(); // Escape leaves now
+        QVERIFY(!m_dialog->isVisible());
+    }
+
     void wrongIdentityFromAModuleThatSetsByte26IsAMismatch() {
         if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
             QSKIP("needs the lab network (run through run_gui_lab.py)");

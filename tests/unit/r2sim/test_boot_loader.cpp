@@ -389,6 +389,95 @@ INSTANTIATE_TEST_SUITE_P(
                       {V{"ack 1"}, V{"lost ack 2"}, V{"ack 2", "ack 2"}, V{"ack 3"}, V{"ack 3"}}}),
     [](const testing::TestParamInfo<AckOptionCase>& c) { return c.param.name; });
 
+struct UnrulyCase {
+    const char* name;
+    BootLoaderConfig config;
+    // What each of: block 1, block 2, block 3 (final), block 1, block 2, block 3 gives; each
+    // datagram as its action and the bytes it carries.
+    std::vector<std::vector<std::pair<std::string, Bytes>>> out;
+};
+
+BootLoaderConfig With(void (*set)(BootLoaderConfig&)) {
+    BootLoaderConfig config;
+    set(config);
+    return config;
+}
+
+Bytes ReadRequestBytes() {
+    Bytes b = {0, 1};
+    const std::string_view tail("firmware.bin\0octet\0", 19);
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+}
+
+class UnrulyTest : public testing::TestWithParam<UnrulyCase> {};
+
+TEST_P(UnrulyTest, LiesAndStartsOver) {
+    const UnrulyCase& c = GetParam();
+    Bench bench(c.config);
+    bench.ready();
+    const std::pair<std::uint16_t, std::size_t> sends[] = {{1, 512}, {2, 512}, {3, 10},
+                                                           {1, 512}, {2, 512}, {3, 10}};
+    std::vector<std::vector<std::pair<std::string, Bytes>>> out;
+    for (const auto& [n, length] : sends) {
+        std::vector<std::pair<std::string, Bytes>> sent;
+        for (const BootDatagram& d : bench.block(n, length).out) {
+            sent.emplace_back(d.action, d.bytes);
+            EXPECT_EQ(d.sourceIp, ModuleIp);
+        }
+        out.push_back(sent);
+    }
+    EXPECT_EQ(out, c.out);
+}
+
+using Sent = std::vector<std::pair<std::string, Bytes>>;
+// TFTP error 3 with its text and terminator.
+Bytes FlashErrorBytes() {
+    Bytes b = {0, 5, 0, 3};
+    const std::string_view text("flash write failed\0", 19);
+    b.insert(b.end(), text.begin(), text.end());
+    return b;
+}
+const Bytes FlashError = FlashErrorBytes();
+INSTANTIATE_TEST_SUITE_P(
+    Options, UnrulyTest,
+    testing::Values(
+        // Only the first ack of block 1 lies; block 3 final, then repeated blocks.
+        UnrulyCase{"AckJump",
+                   With([](BootLoaderConfig& c) { c.ackJump = 60000; }),
+                   {Sent{{"ack 60000", Ack(60000)}}, Sent{{"ack 2", Ack(2)}},
+                    Sent{{"ack 3", Ack(3)}}, Sent{}, Sent{}, Sent{{"ack 3", Ack(3)}}}},
+        // The final block starts it over once: the second pass ends normally.
+        UnrulyCase{"RrqAfterFinal",
+                   With([](BootLoaderConfig& c) { c.rrqAfterFinal = true; }),
+                   {Sent{{"ack 1", Ack(1)}}, Sent{{"ack 2", Ack(2)}},
+                    Sent{{"read request", ReadRequestBytes()}}, Sent{{"ack 1", Ack(1)}},
+                    Sent{{"ack 2", Ack(2)}}, Sent{{"ack 3", Ack(3)}}}},
+        UnrulyCase{"RestartEvery2",
+                   With([](BootLoaderConfig& c) { c.restartEvery = 2; }),
+                   {Sent{{"ack 1", Ack(1)}}, Sent{{"read request", ReadRequestBytes()}}, Sent{},
+                    Sent{{"ack 1", Ack(1)}}, Sent{{"read request", ReadRequestBytes()}}, Sent{}}},
+        // After the error nothing is taken or acknowledged.
+        UnrulyCase{"ErrorAfterBlock2",
+                   With([](BootLoaderConfig& c) { c.errorAfterBlock = 2; }),
+                   {Sent{{"ack 1", Ack(1)}}, Sent{{"error 3", FlashError}}, Sent{}, Sent{}, Sent{},
+                    Sent{}}}),
+    [](const testing::TestParamInfo<UnrulyCase>& c) { return c.param.name; });
+
+TEST(StaleAckTest, GoesToTheServerBeforeTheReadRequest) {
+    BootLoaderConfig config;
+    config.staleAck = 2;
+    Bench bench(config);
+    const BootStep step = bench.ready();
+    ASSERT_EQ(Actions(step), (V{"ack 2", "read request"}));
+    const BootDatagram& ack = step.out.at(0);
+    EXPECT_EQ(ack.bytes, Ack(2));
+    EXPECT_EQ(ack.fromPort, ModuleTransferPort);
+    EXPECT_EQ(ack.toIp, ServerIp);
+    EXPECT_EQ(ack.toPort, ServerTransferPort);
+    EXPECT_EQ(ack.sourceIp, ModuleIp);
+}
+
 // The actions of a transfer of 40 blocks with every block resent until it is acknowledged.
 std::vector<std::string> LossyTransfer(int percent, std::uint64_t seed) {
     BootLoaderConfig config;
@@ -475,6 +564,15 @@ TEST(BootLoaderArgumentsTest, OptionsReachTheConfig) {
                                           "12",
                                           "--seed",
                                           "99",
+                                          "--ack-jump",
+                                          "0",
+                                          "--stale-ack",
+                                          "65535",
+                                          "--rrq-after-final",
+                                          "--restart-every",
+                                          "4",
+                                          "--error-after-block",
+                                          "9",
                                           "--retry-ms",
                                           "300",
                                           "--image-out",
@@ -499,6 +597,11 @@ TEST(BootLoaderArgumentsTest, OptionsReachTheConfig) {
     EXPECT_EQ(c.readFromIp, 0xC0A80007U);
     EXPECT_EQ(c.lossPercent, 12);
     EXPECT_EQ(c.seed, 99u);
+    EXPECT_EQ(c.ackJump, std::optional<std::uint16_t>(0));
+    EXPECT_EQ(c.staleAck, std::optional<std::uint16_t>(65535));
+    EXPECT_TRUE(c.rrqAfterFinal);
+    EXPECT_EQ(c.restartEvery, 4);
+    EXPECT_EQ(c.errorAfterBlock, std::optional<std::uint16_t>(9));
     EXPECT_EQ(c.retryMs, 300);
     EXPECT_TRUE(c.silent);
     EXPECT_EQ(o.imagePath, "/tmp/x.bin");
@@ -512,6 +615,17 @@ TEST(BootLoaderArgumentsTest, OptionsReachTheConfig) {
     EXPECT_EQ(d.giaddrByte26, 0);
     EXPECT_EQ(d.retryMs, 1000);
     EXPECT_FALSE(d.silent);
+    EXPECT_FALSE(d.ackJump);
+    EXPECT_FALSE(d.staleAck);
+    EXPECT_FALSE(d.rrqAfterFinal);
+    EXPECT_EQ(d.restartEvery, 0);
+    EXPECT_FALSE(d.errorAfterBlock);
+
+    for (const char* refused : {"--restart-every", "--error-after-block"}) {
+        EXPECT_NE(ParseArguments({"--bootloader", "025232060001", refused, "0"}).error, "")
+            << refused << " takes block numbers from 1 on";
+    }
+    EXPECT_NE(ParseArguments({"--bootloader", "025232060001", "--ack-jump", "65536"}).error, "");
 }
 
 } // namespace

@@ -131,6 +131,31 @@ TEST(Acknowledgement, BlockNumberBigEndian) {
     EXPECT_FALSE(AcknowledgedBlock(Hex("000400")).has_value());
 }
 
+TEST(ModuleError, CodeAndTextUpToTheZero) {
+    struct Case {
+        const char* hex;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"0005000366756c6c00", 3, "full"},    // "full" and its terminator
+        {"00050102666c617368", 258, "flash"}, // no terminator
+        {"0005000061006200", 0, "a"},         // the text ends at the first zero
+        {"00050007", 7, ""},                  // no text at all
+        {"000500010a41ff42", 1, "?A?B"},      // a line break and a byte above ASCII
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hex);
+        const auto error = ErrorPacket(Hex(c.hex));
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->code, c.code);
+        EXPECT_EQ(error->text, QString::fromLatin1(c.text));
+    }
+    EXPECT_FALSE(ErrorPacket(Hex("00040001")).has_value()); // an acknowledgement
+    EXPECT_FALSE(ErrorPacket(Hex("01050001")).has_value());
+    EXPECT_FALSE(ErrorPacket(Hex("000500")).has_value());
+}
+
 TEST(DataBlock, HeadThenPayload) {
     EXPECT_EQ(DataBlock(1, {}), Hex("00030001"));
     EXPECT_EQ(DataBlock(258, "ab"), Hex("000301026162"));
