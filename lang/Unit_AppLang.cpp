@@ -430,6 +430,12 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
      "Done: %1 ok, %2 failed, %3 not run"},
     {"lang_ApplyPlan_TakenHint", "设备列表中已使用的地址（包括选中设备自己的地址）会被跳过。",
      "Addresses the device list shows, the chosen modules' own included, are skipped."},
+    {"lang_ApplyPlan_Skipped", "另外跳过了：", "Also skipped: "},
+    {"lang_ApplyPlan_SkipNetwork", "子网的网络地址", "the subnet's network address"},
+    {"lang_ApplyPlan_SkipBroadcast", "子网的广播地址", "the subnet's broadcast address"},
+    {"lang_ApplyPlan_SkipGateway", "文件中的网关", "the file's gateway"},
+    {"lang_ApplyPlan_SkipDns", "文件中的DNS服务器", "the file's DNS server"},
+    {"lang_ApplyPlan_SkipLocal", "本机的地址", "an address of this computer"},
     {"lang_Hint_SharedIP", "多个设备使用此IP地址：请先为每个设备设置各自的IP地址",
      "Several modules answer from this address: give each its own IP address first"},
 }};
