@@ -14,12 +14,24 @@ QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
 }
 
-std::string_view MaskControl(config::Model model) {
-    return model == config::Model::P7 ? "edt_SubnetMaskP7" : "edt_SubnetMask";
-}
-
 std::string_view NameControl(config::Model model) {
     return model == config::Model::P7 ? "edt_ModNameP7" : "edt_ModName";
+}
+
+std::string_view ReasonKey(config::SkipReason reason) {
+    switch (reason) {
+    case config::SkipReason::Network:
+        return "lang_ApplyPlan_SkipNetwork";
+    case config::SkipReason::Broadcast:
+        return "lang_ApplyPlan_SkipBroadcast";
+    case config::SkipReason::Gateway:
+        return "lang_ApplyPlan_SkipGateway";
+    case config::SkipReason::Dns:
+        return "lang_ApplyPlan_SkipDns";
+    case config::SkipReason::ThisComputer:
+        break;
+    }
+    return "lang_ApplyPlan_SkipLocal";
 }
 
 const std::string* FileValue(const config::ModuleConfig& file, std::string_view control) {
@@ -40,6 +52,14 @@ QString UnplannedName(const config::ModuleConfig& file, const DeviceRow& target)
     const auto text = GbkToUtf8(*bytes);
     return text ? QString::fromStdString(*text)
                 : QString::fromLatin1(QByteArray::fromStdString(*bytes).toHex(' '));
+}
+
+std::vector<std::string> StdStrings(const QStringList& list) {
+    std::vector<std::string> out;
+    for (const QString& text : list) {
+        out.push_back(text.toStdString());
+    }
+    return out;
 }
 
 } // namespace
@@ -65,22 +85,24 @@ ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targe
 }
 
 QString FileSubnetMask(const config::ModuleConfig& file) {
-    const std::string* mask = FileValue(file, MaskControl(file.model));
-    return mask ? QString::fromStdString(*mask) : QString();
+    return QString::fromStdString(config::NetworkOfFile(file).mask);
 }
 
 PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
-                        const QStringList& taken, const PlanFields& fields) {
+                        const QStringList& taken, const QStringList& thisComputer,
+                        const PlanFields& fields) {
     PlanPreview preview;
     for (const DeviceRow& target : targets) {
         preview.rows.push_back({target.mac, target.ip, {}, {}});
     }
+    const config::FileNetwork network = config::NetworkOfFile(file);
     config::AddressPlanRequest request;
     request.firstIp = fields.firstIp.trimmed().toStdString();
-    request.mask = FileSubnetMask(file).toStdString();
-    for (const QString& ip : taken) {
-        request.taken.push_back(ip.toStdString());
-    }
+    request.mask = network.mask;
+    request.taken = StdStrings(taken);
+    request.gateway = network.gateway;
+    request.dns = network.dns;
+    request.localIps = StdStrings(thisComputer);
     request.namePattern = fields.namePattern.toStdString();
     request.counterStart = fields.counterStart;
     request.count = targets.size();
@@ -100,9 +122,19 @@ PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<Devi
         row.plannedIp = module.ip.empty() ? targets[i].ip : QString::fromStdString(module.ip);
         row.plannedName = module.name.empty() ? UnplannedName(file, targets[i])
                                               : QString::fromStdString(module.name);
+        preview.skipped.insert(preview.skipped.end(), module.skipped.begin(), module.skipped.end());
     }
     preview.planned = std::move(plan.modules);
     return preview;
+}
+
+QString SkippedNote(const std::vector<config::SkippedAddress>& skipped) {
+    QStringList items;
+    for (const config::SkippedAddress& address : skipped) {
+        items << QStringLiteral("%1 (%2)").arg(QString::fromStdString(address.ip),
+                                               Text(ReasonKey(address.reason)));
+    }
+    return items.isEmpty() ? QString() : Text("lang_ApplyPlan_Skipped") + items.join(", ");
 }
 
 } // namespace r2

@@ -5,9 +5,10 @@
 // goes out, so a file or plan that cannot be kept sends nothing.
 //
 // The plan: with a first static IP, the modules get sequential addresses in the subnet of the
-// file's mask, skipping every address the device list shows (config::PlanAddresses); without
-// one, each keeps its own. The chosen modules' own addresses are skipped too: they are changed
-// one after another, and a module given the address of one not yet changed (or whose change
+// file's mask, skipping every address the device list shows and those no module may have, the
+// file's gateway and DNS server and this computer's own among them (config::PlanAddresses);
+// without one, each keeps its own. The chosen modules' own addresses are skipped too: they are
+// changed one after another, and a module given the address of one not yet changed (or whose change
 // fails) would share it with that module. A name pattern with a counter names them; without one
 // they take the file's name.
 
@@ -54,10 +55,17 @@ struct PlanPreview {
     // name.
     std::vector<config::PlannedModule> planned;
     QString error; // why the plan cannot be kept (the English words of the address plan)
+    // The addresses the plan passed over although no listed module holds them, in order.
+    std::vector<config::SkippedAddress> skipped;
 };
 
-// `taken`: the addresses of every listed module, `targets` included.
+// `taken`: the addresses of every listed module, `targets` included; `thisComputer`: the
+// computer's own addresses.
 PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
-                        const QStringList& taken, const PlanFields& fields);
+                        const QStringList& taken, const QStringList& thisComputer,
+                        const PlanFields& fields);
+
+// The note that names the skipped addresses and why, in the current language; empty when none.
+QString SkippedNote(const std::vector<config::SkippedAddress>& skipped);
 
 } // namespace r2

@@ -4,18 +4,30 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <string_view>
 
 namespace r2 {
 
 namespace {
 
+// A spreadsheet takes a cell that starts with one of these for a formula (a module may name
+// itself "=HYPERLINK(...)"), so such a field is written as text: after a ' and quoted.
+bool StartsLikeFormula(const QByteArray& bytes) {
+    constexpr std::string_view starts = "=+-@\t\r";
+    return !bytes.isEmpty() && starts.find(bytes.front()) != std::string_view::npos;
+}
+
 QByteArray CsvField(const QString& text) {
-    const QByteArray bytes = QByteArray::fromStdString(ToFrameText(text));
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
+    QByteArray bytes = QByteArray::fromStdString(ToFrameText(text));
+    const bool formula = StartsLikeFormula(bytes);
+    if (!formula && !bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
         !bytes.contains('\r')) {
         return bytes;
     }
-    return '"' + QByteArray(bytes).replace("\"", "\"\"") + '"';
+    if (formula) {
+        bytes.prepend('\'');
+    }
+    return '"' + bytes.replace("\"", "\"\"") + '"';
 }
 
 } // namespace

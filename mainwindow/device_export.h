@@ -1,8 +1,9 @@
 #pragma once
 // The device list export: a CSV file in the program's directory, one line per listed module,
 // GBK text with CR LF after every line. A field holding a comma, a double quote or a line break
-// is quoted (RFC 4180), so a module named "A,B" keeps its columns; every other field is written
-// as it stands.
+// is quoted (RFC 4180), so a module named "A,B" keeps its columns. A field that starts with =,
+// +, -, @, TAB or CR gets a ' in front and is quoted, so a spreadsheet shows it as text instead
+// of running it as a formula. Every other field is written as it stands.
 
 #include "main_view.h"
 

@@ -1,6 +1,7 @@
 #include "main_controller.h"
 
 #include "apply_plan.h"
+#include "local_ips.h"
 #include "p5_codec.h"
 #include "selection_batch.h"
 #include "serial_ports.h"
@@ -584,7 +585,12 @@ void MainController::ApplyFileToSelection(const QString& path) {
         m_view.ShowMessage(file.error);
         return;
     }
-    const auto plan = m_view.AskApplyPlan(path, *file.config, targets, listedAddresses());
+    QStringList thisComputer;
+    for (const std::string& ip : ThisComputerAddresses()) {
+        thisComputer << QString::fromStdString(ip);
+    }
+    const auto plan =
+        m_view.AskApplyPlan(path, *file.config, targets, listedAddresses(), thisComputer);
     if (!plan || plan->size() != targets.size()) {
         return;
     }

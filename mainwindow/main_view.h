@@ -106,10 +106,12 @@ public:
     virtual QString ChooseConfigFile() = 0;
     virtual QString ChooseFirmwareFile() = 0;
     // The address plan for applying `file` (read from `path`) to `targets`, of which the user
-    // may cancel; else one planned module per target. `taken`: the listed addresses.
+    // may cancel; else one planned module per target. `taken`: the listed addresses;
+    // `thisComputer`: the computer's own.
     virtual std::optional<std::vector<config::PlannedModule>>
     AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                 const std::vector<DeviceRow>& targets, const QStringList& taken) = 0;
+                 const std::vector<DeviceRow>& targets, const QStringList& taken,
+                 const QStringList& thisComputer) = 0;
     // The progress of a job over `targets`: nothing else may reach the modules over the LAN
     // until BatchFinished. Its Stop calls MainController::StopBatch.
     virtual void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) = 0;

@@ -124,6 +124,18 @@ std::vector<std::string> SelectLocalIPs(const std::vector<InterfaceAddress>& ent
     return out;
 }
 
+std::vector<std::string> ThisComputerAddresses() {
+    std::vector<std::string> out;
+    for (const InterfaceAddress& entry :
+         ReadInterfaces().value_or(std::vector<InterfaceAddress>{})) {
+        std::string text = IntToIPText(entry.address);
+        if (std::find(out.begin(), out.end(), text) == out.end()) {
+            out.push_back(std::move(text));
+        }
+    }
+    return out;
+}
+
 int GetLocalIPs(std::vector<std::string>& list) {
     const auto entries = ReadInterfaces();
     if (!entries) {

@@ -28,4 +28,8 @@ std::string DefaultRouteInterface(std::string_view routeTable);
 std::vector<std::string> SelectLocalIPs(const std::vector<InterfaceAddress>& entries,
                                         std::string_view defaultInterface);
 
+// Every IPv4 address of every interface, up or down, each once: this computer's own addresses,
+// which no module may be given. Empty when the system cannot list them.
+std::vector<std::string> ThisComputerAddresses();
+
 } // namespace r2

@@ -495,8 +495,9 @@ QString TFrm_Main::ChooseFirmwareFile() {
 
 std::optional<std::vector<config::PlannedModule>>
 TFrm_Main::AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                        const std::vector<DeviceRow>& targets, const QStringList& taken) {
-    Tfrm_ApplyPlan dialog(path, file, targets, taken, this);
+                        const std::vector<DeviceRow>& targets, const QStringList& taken,
+                        const QStringList& thisComputer) {
+    Tfrm_ApplyPlan dialog(path, file, targets, taken, thisComputer, this);
     m_applyPlan = &dialog;
     const bool accepted = dialog.exec() == QDialog::Accepted;
     m_applyPlan = nullptr;

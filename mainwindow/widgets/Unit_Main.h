@@ -82,7 +82,8 @@ public:
     QString ChooseFirmwareFile() override;
     std::optional<std::vector<config::PlannedModule>>
     AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                 const std::vector<DeviceRow>& targets, const QStringList& taken) override;
+                 const std::vector<DeviceRow>& targets, const QStringList& taken,
+                 const QStringList& thisComputer) override;
     void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) override;
     void ShowBatchOutcome(int index, const BatchOutcome& outcome) override;
     void BatchFinished() override;

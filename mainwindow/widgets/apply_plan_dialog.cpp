@@ -19,9 +19,11 @@ QString Text(std::string_view key) {
 } // namespace
 
 Tfrm_ApplyPlan::Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
-                               std::vector<DeviceRow> targets, QStringList taken, QWidget* parent)
+                               std::vector<DeviceRow> targets, QStringList taken,
+                               QStringList thisComputer, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_ApplyPlan>()), m_file(std::move(file)),
-      m_targets(std::move(targets)), m_taken(std::move(taken)) {
+      m_targets(std::move(targets)), m_taken(std::move(taken)),
+      m_thisComputer(std::move(thisComputer)) {
     m_ui->setupUi(this);
     m_ui->lbl_FileName->setText(QFileInfo(fileName).fileName());
     m_ui->lbl_FileName->setToolTip(fileName);
@@ -58,11 +60,11 @@ void Tfrm_ApplyPlan::retranslate() {
          Text("lang_ApplyPlan_colPlannedIP"), Text("lang_ApplyPlan_colPlannedName")});
     m_ui->edt_FirstIP->setPlaceholderText(Text("lang_ApplyPlan_FirstIPEmpty"));
     m_ui->edt_NamePattern->setPlaceholderText(Text("lang_ApplyPlan_NamePatternEmpty"));
-    showPlanError();
+    showPlanNotes();
 }
 
 void Tfrm_ApplyPlan::updatePreview() {
-    m_preview = PreviewPlan(m_file, m_targets, m_taken, fields());
+    m_preview = PreviewPlan(m_file, m_targets, m_taken, m_thisComputer, fields());
     QTableWidget* table = m_ui->tbl_Preview;
     for (int row = 0; row < static_cast<int>(m_preview.rows.size()); ++row) {
         const PlanRow& plan = m_preview.rows[static_cast<std::size_t>(row)];
@@ -78,11 +80,14 @@ void Tfrm_ApplyPlan::updatePreview() {
             table->setItem(row, column, item);
         }
     }
-    showPlanError();
+    showPlanNotes();
     m_ui->btn_Apply->setEnabled(m_preview.error.isEmpty());
 }
 
-void Tfrm_ApplyPlan::showPlanError() {
+void Tfrm_ApplyPlan::showPlanNotes() {
+    const QString skipped = SkippedNote(m_preview.skipped);
+    m_ui->lbl_TakenHint->setText(Text("lang_ApplyPlan_TakenHint") +
+                                 (skipped.isEmpty() ? QString() : '\n' + skipped));
     m_ui->lbl_PlanError->setText(
         m_preview.error.isEmpty() ? QString() : Text("lang_ApplyPlan_PlanError") + m_preview.error);
 }

@@ -3,7 +3,9 @@
 // modules. The user gives the first static IP (empty: every module keeps its address), a name
 // pattern with a counter ({n}, {n:02}) and the counter's start; a table previews, for every
 // module, its MAC, current IP, planned IP and planned name as PreviewPlan works them out (the
-// file's mask; every listed module's address is taken) on every keystroke. While
+// file's mask; every listed module's address is taken) on every keystroke, and the note under
+// the table names the addresses the plan skipped besides (the file's gateway, this computer's
+// own, ...). While
 // the plan cannot be kept its reason shows in red and btn_Apply stays disabled, so an accepted
 // dialog always holds a plan with one module per target.
 
@@ -23,8 +25,10 @@ class Tfrm_ApplyPlan final : public QDialog {
     Q_DISABLE_COPY_MOVE(Tfrm_ApplyPlan)
 
 public:
+    // `thisComputer`: the computer's own addresses, which no module is given.
     Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
-                   std::vector<DeviceRow> targets, QStringList taken, QWidget* parent = nullptr);
+                   std::vector<DeviceRow> targets, QStringList taken, QStringList thisComputer,
+                   QWidget* parent = nullptr);
     ~Tfrm_ApplyPlan() override;
 
     PlanFields fields() const;
@@ -35,12 +39,13 @@ public:
 
 private:
     void updatePreview();
-    void showPlanError();
+    void showPlanNotes();
 
     std::unique_ptr<Ui::Tfrm_ApplyPlan> m_ui;
     config::ModuleConfig m_file;
     std::vector<DeviceRow> m_targets;
     QStringList m_taken;
+    QStringList m_thisComputer;
     PlanPreview m_preview;
 };
 

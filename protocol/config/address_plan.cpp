@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 #include <set>
 
 namespace r2::config {
@@ -105,7 +106,88 @@ bool PlanNames(const AddressPlanRequest& request, std::vector<PlannedModule>& mo
     return true;
 }
 
+// The addresses no module may be given, each with its reason; where one address has several,
+// the first listed here is told.
+std::map<std::uint32_t, SkipReason> ReservedAddresses(const AddressPlanRequest& request,
+                                                      std::uint32_t network,
+                                                      std::uint32_t broadcast) {
+    std::map<std::uint32_t, SkipReason> reserved{{network, SkipReason::Network},
+                                                 {broadcast, SkipReason::Broadcast}};
+    const auto add = [&reserved](const std::string& ip, SkipReason reason) {
+        if (const auto value = ParseIpv4(ip)) {
+            reserved.emplace(*value, reason);
+        }
+    };
+    add(request.gateway, SkipReason::Gateway);
+    add(request.dns, SkipReason::Dns);
+    for (const std::string& ip : request.localIps) {
+        add(ip, SkipReason::ThisComputer);
+    }
+    return reserved;
+}
+
+const std::string* FileValue(const ModuleConfig& file, std::string_view control) {
+    const auto it = std::ranges::find(file.values, control, &ControlValue::name);
+    return it == file.values.end() ? nullptr : &it->value;
+}
+
 } // namespace
+
+std::string_view SkipReasonName(SkipReason reason) {
+    switch (reason) {
+    case SkipReason::Network:
+        return "network";
+    case SkipReason::Broadcast:
+        return "broadcast";
+    case SkipReason::Gateway:
+        return "gateway";
+    case SkipReason::Dns:
+        return "dns";
+    case SkipReason::ThisComputer:
+        break;
+    }
+    return "local";
+}
+
+std::string_view SkipReasonText(SkipReason reason) {
+    switch (reason) {
+    case SkipReason::Network:
+        return "the subnet's network address";
+    case SkipReason::Broadcast:
+        return "the subnet's broadcast address";
+    case SkipReason::Gateway:
+        return "the file's gateway";
+    case SkipReason::Dns:
+        return "the file's DNS server";
+    case SkipReason::ThisComputer:
+        break;
+    }
+    return "an address of this computer";
+}
+
+std::string SkippedText(const std::vector<SkippedAddress>& skipped) {
+    std::string text;
+    for (const SkippedAddress& s : skipped) {
+        text +=
+            (text.empty() ? "" : ", ") + s.ip + " (" + std::string(SkipReasonText(s.reason)) + ")";
+    }
+    return text;
+}
+
+FileNetwork NetworkOfFile(const ModuleConfig& file) {
+    struct Controls {
+        std::string_view mask, gateway, dns;
+    };
+    const Controls controls =
+        file.model == Model::P7   ? Controls{"edt_SubnetMaskP7", "edt_GatewayIPP7", {}}
+        : file.model == Model::P5 ? Controls{"edt_Mask", "edt_Gateway", {}}
+                                  : Controls{"edt_SubnetMask", "edt_GatewayIP", "edtDns"};
+    const auto value = [&file](std::string_view control) {
+        const std::string* found = control.empty() ? nullptr : FileValue(file, control);
+        return found ? *found : std::string();
+    };
+    return {value(controls.mask), value(controls.gateway), value(controls.dns)};
+}
 
 std::optional<std::uint32_t> ParseIpv4(std::string_view text) {
     std::uint32_t ip = 0;
@@ -166,11 +248,7 @@ AddressPlan PlanAddresses(const AddressPlanRequest& request) {
     }
     const std::uint32_t network = *first & *mask;
     const std::uint32_t broadcast = network | ~*mask;
-    if (*first == network || *first == broadcast) {
-        return {{},
-                request.firstIp + " is the " + (*first == network ? "network" : "broadcast") +
-                    " address of its subnet"};
-    }
+    const auto reserved = ReservedAddresses(request, network, broadcast);
     std::set<std::uint32_t> taken;
     for (const std::string& ip : request.taken) {
         if (const auto value = ParseIpv4(ip)) {
@@ -178,19 +256,27 @@ AddressPlan PlanAddresses(const AddressPlanRequest& request) {
         }
     }
     AddressPlan plan;
-    std::uint32_t next = *first;
-    while (plan.modules.size() < request.count) {
-        if (next >= broadcast) {
-            return {{},
-                    "the subnet of " + request.firstIp + " with mask " + request.mask +
-                        " runs out after " + std::to_string(plan.modules.size()) + " of " +
-                        std::to_string(request.count) + " modules (" +
-                        std::to_string(taken.size()) + " address(es) already taken)"};
+    std::vector<SkippedAddress> passed; // since the last planned module
+    std::vector<SkippedAddress> allSkipped;
+    for (std::uint64_t next = *first; plan.modules.size() < request.count; ++next) {
+        if (next > broadcast) {
+            std::string error = "the subnet of " + request.firstIp + " with mask " + request.mask +
+                                " runs out after " + std::to_string(plan.modules.size()) + " of " +
+                                std::to_string(request.count) + " modules (" +
+                                std::to_string(taken.size()) + " address(es) already taken";
+            if (!allSkipped.empty()) {
+                error += "; skipped " + SkippedText(allSkipped);
+            }
+            return {{}, error + ")"};
         }
-        if (!taken.contains(next)) {
-            plan.modules.push_back({IpText(next), {}, {}});
+        const auto ip = static_cast<std::uint32_t>(next);
+        if (const auto it = reserved.find(ip); it != reserved.end()) {
+            passed.push_back({IpText(ip), it->second});
+            allSkipped.push_back(passed.back());
+        } else if (!taken.contains(ip)) {
+            plan.modules.push_back({IpText(ip), {}, {}, std::move(passed)});
+            passed.clear();
         }
-        ++next;
     }
     if (!PlanNames(request, plan.modules, plan.error)) {
         plan.modules.clear();

@@ -364,7 +364,20 @@ std::string WriteModuleConfig(const ModuleConfig& config) {
     return out;
 }
 
+std::string FileTooLarge(std::string_view fileName, std::optional<std::uintmax_t> size) {
+    const std::string cap = std::to_string(MaxFileBytes);
+    return std::string(fileName) + ": " +
+           (size ? "is " + std::to_string(*size) + " bytes, more than the " + cap
+                 : "is larger than the " + cap) +
+           " bytes (" + std::to_string(MaxFileBytes / 1024) +
+           " KiB) a module configuration file may have (one is about 3 KB); check that it is the "
+           "right file";
+}
+
 ReadResult ReadModuleConfig(std::string_view text, std::string_view fileName) {
+    if (text.size() > MaxFileBytes) {
+        return {std::nullopt, FileTooLarge(fileName, text.size())};
+    }
     return Reader(fileName).Run(text);
 }
 

@@ -19,6 +19,7 @@
 #include "panel_controls.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -56,12 +57,21 @@ std::string UtcTimeText(std::chrono::system_clock::time_point when);
 // The file's text: UTF-8, one control per line, ending with a line feed.
 std::string WriteModuleConfig(const ModuleConfig& config);
 
+// A module's file is about 3 KB. A text far larger is not one and is refused before it is
+// parsed, so that it cannot take the reader's time or memory.
+inline constexpr std::size_t MaxFileBytes = 256 * 1024;
+
+// The refusal of a file over MaxFileBytes, naming it and its size (unknown for a device or a
+// pipe, which is only known to hold more).
+std::string FileTooLarge(std::string_view fileName, std::optional<std::uintmax_t> size);
+
 struct ReadResult {
     std::optional<ModuleConfig> config;
     std::string error; // set when config is empty; starts with the file's name
 };
 
-// Reads and validates the text of `fileName` (the name only labels the messages).
+// Reads and validates the text of `fileName` (the name only labels the messages); a text over
+// MaxFileBytes is refused unread.
 ReadResult ReadModuleConfig(std::string_view text, std::string_view fileName);
 
 // Empty when the configuration may go to a module of `target`, else why not (naming the file).

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <unordered_set>
 
 namespace r2::json {
 
@@ -133,6 +134,9 @@ private:
             ++m_pos;
             return true;
         }
+        // The names so far, so that a duplicate is found without going through every member
+        // for each new one (80 000 members took seconds that way).
+        std::unordered_set<std::string> names;
         for (;;) {
             skipSpace();
             if (peek() != '"') {
@@ -142,7 +146,7 @@ private:
             if (!parseString(name)) {
                 return false;
             }
-            if (out.Find(name)) {
+            if (!names.insert(name).second) {
                 return fail("\"" + name + "\" is given twice");
             }
             skipSpace();

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string_view>
 #include <sys/stat.h>
@@ -76,10 +75,20 @@ LoadResult LoadModuleConfig(const std::filesystem::path& path) {
     if (!file) {
         return {std::nullopt, Cannot("read", path, errno)};
     }
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
+    // One byte past the cap tells a file over it, and /dev/zero or a huge file is never read
+    // into memory.
+    std::string text(MaxFileBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) {
         return {std::nullopt, Cannot("read", path, errno)};
+    }
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    if (text.size() > MaxFileBytes) {
+        std::error_code unknown;
+        const bool regular = std::filesystem::is_regular_file(path, unknown);
+        const auto size = regular ? std::filesystem::file_size(path, unknown) : 0;
+        return {std::nullopt, FileTooLarge(path.string(), regular && !unknown ? std::optional(size)
+                                                                              : std::nullopt)};
     }
     ReadResult read = ReadModuleConfig(text, path.string());
     return {std::move(read.config), std::move(read.error)};

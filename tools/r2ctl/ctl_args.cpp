@@ -494,7 +494,8 @@ void CommandLine::declareCommands() {
     clone->add_flag("--all-found", m_o.allFound,
                     "Every module the search lists whose model is the file's.");
     addValue(*clone, "--ip-from", "IP", m_o.ipFrom, ToText,
-             "Static addresses from IP on, skipping the taken ones.");
+             "Static addresses from IP on, skipping the taken ones, the file's\n"
+             "gateway and DNS server and this computer's addresses (each one told).");
     addValue(*clone, "--name", "PATTERN", m_o.namePattern, ToText,
              "Module names by a pattern with a counter: {n} or {n:0W}.");
     addValue(*clone, "--name-start", "N", m_o.nameStart, ToNameStart,

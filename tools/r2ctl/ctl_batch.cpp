@@ -3,6 +3,7 @@
 #include "address_plan.h"
 #include "config_file.h"
 #include "ctl_config.h"
+#include "local_ips.h"
 
 #include <functional>
 #include <QElapsedTimer>
@@ -20,18 +21,6 @@ constexpr int PollMs = 5;
 
 using Failure = BatchModuleResult::Failure;
 using Result = BatchModuleResult::Result;
-
-// The file's value of the subnet mask, which the address plan and every planned module take.
-std::optional<std::string> FileMask(const config::ModuleConfig& file) {
-    const std::string_view control =
-        file.model == config::Model::P7 ? "edt_SubnetMaskP7" : "edt_SubnetMask";
-    for (const ControlValue& v : file.values) {
-        if (v.name == control) {
-            return v.value;
-        }
-    }
-    return std::nullopt;
-}
 
 QJsonObject FrameJson(const BatchFrame& frame) {
     return QJsonObject{{"command", CommandName(frame.command)},
@@ -162,8 +151,8 @@ int BatchSession::runClone() {
             exitcode::BadArguments,
             QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
     }
-    const auto mask = FileMask(*file);
-    if (!m_options.ipFrom.isEmpty() && !mask) {
+    const config::FileNetwork network = config::NetworkOfFile(*file);
+    if (!m_options.ipFrom.isEmpty() && network.mask.empty()) {
         return fail(exitcode::BadArguments,
                     QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
                                    "take from it; nothing was sent")
@@ -195,8 +184,15 @@ int BatchSession::runClone() {
     // The whole plan before anything is written: a plan that cannot be kept writes nothing.
     m_namesPlanned = !pattern.empty();
     if (!m_options.ipFrom.isEmpty() || m_namesPlanned) {
-        config::AddressPlanRequest request{
-            m_options.ipFrom.toStdString(), mask.value_or(""), {}, pattern, m_options.nameStart, 0};
+        config::AddressPlanRequest request{m_options.ipFrom.toStdString(),
+                                           network.mask,
+                                           {},
+                                           pattern,
+                                           m_options.nameStart,
+                                           0,
+                                           network.gateway,
+                                           network.dns,
+                                           ThisComputerAddresses()};
         for (const DeviceRow& row : m_devices) {
             request.taken.push_back(row.ip.toStdString());
         }
@@ -245,6 +241,7 @@ int BatchSession::runBatch(const std::function<bool(ModuleBatch&)>& start) {
         row.nameGiven = m_namesPlanned;
         if (target.planned) {
             row.name = QString::fromStdString(target.planned->name);
+            row.skipped = target.planned->skipped;
         }
         m_rows.push_back(row);
     }
@@ -288,6 +285,9 @@ void BatchSession::report(BatchRow& row, const BatchModuleResult& result) {
     }
     if (m_options.json) {
         return;
+    }
+    if (const QString skipped = SkippedLine(row); !skipped.isEmpty()) {
+        m_out << skipped << '\n';
     }
     for (const auto& frame : row.frames) {
         m_out << WouldSendLine(frame.toObject()) << '\n';

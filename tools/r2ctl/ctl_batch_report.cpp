@@ -48,6 +48,14 @@ QString BatchLine(const BatchRow& row) {
     return QStringLiteral("%1  %2 -> %3  %4").arg(row.mac, oldIp, newIp, result);
 }
 
+QString SkippedLine(const BatchRow& row) {
+    if (row.skipped.empty()) {
+        return {};
+    }
+    return QStringLiteral("%1  skipped %2")
+        .arg(row.mac, QString::fromStdString(config::SkippedText(row.skipped)));
+}
+
 QString BatchSummary(const std::vector<BatchRow>& rows) {
     const auto count = [&rows](auto wanted) { return std::ranges::count_if(rows, wanted); };
     const auto succeeded = count(Succeeded);
@@ -79,6 +87,15 @@ QJsonArray BatchJson(const std::vector<BatchRow>& rows) {
         }
         if (row.result == BatchResult::DryRun) {
             object["frames"] = row.frames;
+        }
+        if (!row.skipped.empty()) {
+            QJsonArray skipped;
+            for (const config::SkippedAddress& s : row.skipped) {
+                skipped.append(
+                    QJsonObject{{"ip", QString::fromStdString(s.ip)},
+                                {"reason", QString::fromUtf8(config::SkipReasonName(s.reason))}});
+            }
+            object["skipped"] = skipped;
         }
         array.append(object);
     }

@@ -4,8 +4,14 @@
 // status, 0 only when every module succeeded.
 //
 //   02 52 32 06 01 00  192.168.0.7 -> 192.168.0.101  ok
-//   02 52 32 06 02 00  192.168.0.7 -> 192.168.0.102  failed (exit 3): MESSAGE
+//   02 52 32 06 02 00  skipped 192.168.0.102 (an address of this computer)
+//   02 52 32 06 02 00  192.168.0.7 -> 192.168.0.103  failed (exit 3): MESSAGE
 //   2 module(s): 1 succeeded, 1 failed
+//
+// A module whose planned address came after addresses the plan passed over (the file's gateway,
+// this computer's, ...) has the line naming them first, and in JSON the key "skipped".
+
+#include "address_plan.h"
 
 #include <QJsonArray>
 #include <QString>
@@ -25,10 +31,13 @@ struct BatchRow {
     int exit = 0;      // the module's exit status, as a command on that module alone gives it
     QString error;     // why it failed
     QJsonArray frames; // --dry-run: the frames not sent, as write --json lists them under "sent"
+    std::vector<config::SkippedAddress> skipped; // passed over by the plan just before newIp
 };
 
 // The module's line, without a line end.
 QString BatchLine(const BatchRow& row);
+// The line naming the addresses skipped before the module's; empty when there are none.
+QString SkippedLine(const BatchRow& row);
 QString BatchSummary(const std::vector<BatchRow>& rows);
 QJsonArray BatchJson(const std::vector<BatchRow>& rows);
 // 0 when every module succeeded (a dry run succeeds once its plan was made); else the exit

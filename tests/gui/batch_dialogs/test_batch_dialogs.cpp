@@ -118,7 +118,8 @@ private slots:
 
     void previewPlansAddressesAroundTakenOnesAndCountsNames() {
         Tfrm_ApplyPlan dialog(QStringLiteral("/tmp/pump.json"), P6Config(), FiveModules(),
-                              {QStringLiteral("192.168.0.31"), QStringLiteral("192.168.0.33")});
+                              {QStringLiteral("192.168.0.31"), QStringLiteral("192.168.0.33")},
+                              {QStringLiteral("127.0.0.1"), QStringLiteral("192.168.0.10")});
         QCOMPARE(dialog.objectName(), QStringLiteral("Tfrm_ApplyPlan"));
         dialog.setFields({QStringLiteral("192.168.0.30"), QStringLiteral("Line1-{n:02}"), 7});
         auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tbl_Preview"));
@@ -134,6 +135,9 @@ private slots:
                  QStringLiteral("255.255.255.0"));
         QCOMPARE(dialog.preview().planned.size(), std::size_t{5});
         QCOMPARE(dialog.preview().planned[4].nameBytes, std::string("Line1-11"));
+        // Addresses other modules hold are skipped as the note says, without naming them.
+        auto* note = dialog.findChild<QLabel*>(QStringLiteral("lbl_TakenHint"));
+        QCOMPARE(note->text(), Text("lang_ApplyPlan_TakenHint"));
 
         // Without a pattern the modules take the file's name.
         dialog.setFields({QStringLiteral("192.168.0.30"), QString(), 1});
@@ -141,8 +145,47 @@ private slots:
         QVERIFY(dialog.preview().planned[0].name.empty());
     }
 
+    // The file's gateway and DNS server and this computer's addresses are never planned, and the
+    // note names each one skipped, in the current language.
+    void previewSkipsTheGatewayDnsAndThisComputerAndSaysSo() {
+        const QByteArray panel =
+            P6Panel + R"(, "edt_GatewayIP": "192.168.0.1")" + R"(, "edtDns": "192.168.0.4")";
+        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(panel), FiveModules(),
+                              {QStringLiteral("192.168.0.3")},
+                              {QStringLiteral("127.0.0.1"), QStringLiteral("192.168.0.6")});
+        dialog.setFields({QStringLiteral("192.168.0.1"), QString(), 1});
+        auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tbl_Preview"));
+        QCOMPARE(Column(*table, 2), (QStringList{"192.168.0.2", "192.168.0.5", "192.168.0.7",
+                                                 "192.168.0.8", "192.168.0.9"}));
+        QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("btn_Apply"))->isEnabled());
+        auto* note = dialog.findChild<QLabel*>(QStringLiteral("lbl_TakenHint"));
+        for (const bool chinese : {true, false}) {
+            LangList.UseChinese = chinese;
+            dialog.retranslate();
+            QCOMPARE(note->text(), Text("lang_ApplyPlan_TakenHint") + '\n' +
+                                       Text("lang_ApplyPlan_Skipped") + "192.168.0.1 (" +
+                                       Text("lang_ApplyPlan_SkipGateway") + "), 192.168.0.4 (" +
+                                       Text("lang_ApplyPlan_SkipDns") + "), 192.168.0.6 (" +
+                                       Text("lang_ApplyPlan_SkipLocal") + ")");
+        }
+        QCOMPARE(note->text(), QStringLiteral("Addresses the device list shows, the chosen "
+                                              "modules' own included, are skipped.\nAlso "
+                                              "skipped: 192.168.0.1 (the file's gateway), "
+                                              "192.168.0.4 (the file's DNS server), 192.168.0.6 "
+                                              "(an address of this computer)"));
+        // The plan's skips follow the typing: past this computer's address only.
+        dialog.setFields({QStringLiteral("192.168.0.5"), QString(), 1});
+        QCOMPARE(Column(*table, 2), (QStringList{"192.168.0.5", "192.168.0.7", "192.168.0.8",
+                                                 "192.168.0.9", "192.168.0.10"}));
+        QVERIFY(note->text().endsWith(Text("lang_ApplyPlan_Skipped") + "192.168.0.6 (" +
+                                      Text("lang_ApplyPlan_SkipLocal") + ")"));
+        // Nothing skipped: the note alone.
+        dialog.setFields({QString(), QString(), 1});
+        QCOMPARE(note->text(), Text("lang_ApplyPlan_TakenHint"));
+    }
+
     void previewWithoutAFirstAddressKeepsEachModulesOwn() {
-        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(), FiveModules(), {});
+        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(), FiveModules(), {}, {});
         dialog.setFields({QString(), QStringLiteral("N{n}"), 1});
         auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tbl_Preview"));
         QCOMPARE(Column(*table, 2), Column(*table, 1));
@@ -184,7 +227,7 @@ private slots:
         QFETCH(QString, firstIp);
         QFETCH(QString, pattern);
         QFETCH(QString, reason);
-        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(panel), FiveModules(), {});
+        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(panel), FiveModules(), {}, {});
         auto* apply = dialog.findChild<QPushButton*>(QStringLiteral("btn_Apply"));
         auto* error = dialog.findChild<QLabel*>(QStringLiteral("lbl_PlanError"));
         QVERIFY(apply->isEnabled());
@@ -204,7 +247,7 @@ private slots:
     }
 
     void dialogsFollowTheLanguage() {
-        Tfrm_ApplyPlan plan(QStringLiteral("pump.json"), P6Config(), FiveModules(), {});
+        Tfrm_ApplyPlan plan(QStringLiteral("pump.json"), P6Config(), FiveModules(), {}, {});
         Tfrm_BatchProgress progress(BatchKind::ApplyFile, FiveModules());
         progress.setOutcome(0, {BatchOutcome::State::Ok, {}});
         auto* planTable = plan.findChild<QTableWidget*>(QStringLiteral("tbl_Preview"));

@@ -1,7 +1,8 @@
 """r2ctl clone and restart of several modules against simulated modules: the address plan and
-names land on each module while its own unshown bytes stay, one module's failure neither hides
-nor stops the others (unless --stop-on-error), refused files and models send nothing, and a dry
-run writes nothing. Checked on r2sim's log, the blocks read back and r2ctl's output."""
+names land on each module while its own unshown bytes stay, the plan passes over the file's
+gateway and DNS server and this computer's address and says so, one module's failure neither
+hides nor stops the others (unless --stop-on-error), refused files and models send nothing, and
+a dry run writes nothing. Checked on r2sim's log, the blocks read back and r2ctl's output."""
 
 import json
 import os
@@ -9,7 +10,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from labenv import Lab  # noqa: E402
+from labenv import PC_IP, Lab  # noqa: E402
 from test_ctl_config import P7_PANEL  # noqa: E402
 
 WAIT = "500"
@@ -146,6 +147,7 @@ class BatchTest(unittest.TestCase):
                          [(macs[0], self.ips["d1"], "192.168.0.150", "Dry1", "dry run", 0),
                           (macs[1], self.ips["d2"], "192.168.0.151", "Dry2", "dry run", 0)])
         for row, name in zip(doc, ("Dry1", "Dry2")):
+            self.assertNotIn("skipped", row, "nothing was skipped")
             codes = [f["code"] for f in row["frames"]]
             self.assertEqual((codes[0], codes[-1]), (BASE, RESTART))
             base = frame_block(bytes.fromhex(row["frames"][0]["bytes"]))
@@ -166,6 +168,36 @@ class BatchTest(unittest.TestCase):
             f"{macs[0]}  {self.ips['d1']} -> {self.ips['d1']}  dry run: {count} frame(s) not sent",
             "1 module(s): 1 succeeded, 0 failed"])
         self.assertEqual(self.written(mark, macs[0]), [])
+
+    def test_plan_skips_the_gateway_dns_and_this_computer_and_says_so(self):
+        with open(self.source_file(), encoding="utf-8") as f:
+            doc = json.load(f)
+        doc["panel"].update({"edt_GatewayIP": "192.168.0.8", "edtDns": "192.168.0.9"})
+        path = self.write_file("gateway.json", doc)
+        macs = [self.macs["d1"], self.macs["d2"]]
+        self.assertEqual(PC_IP, "192.168.0.10")
+        mark = len(self.sim.log())
+        rows, done = self.lab.r2ctl_json("--wait", WAIT, "clone", path, "--to", ",".join(macs),
+                                         "--ip-from", "192.168.0.8", "--dry-run", timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual([(r["mac"], r["newIp"], r.get("skipped")) for r in rows], [
+            (macs[0], "192.168.0.11", [{"ip": "192.168.0.8", "reason": "gateway"},
+                                       {"ip": "192.168.0.9", "reason": "dns"},
+                                       {"ip": PC_IP, "reason": "local"}]),
+            (macs[1], "192.168.0.12", None)])
+        base = frame_block(bytes.fromhex(rows[0]["frames"][0]["bytes"]))
+        self.assertEqual(base[9:13], bytes([11, 0, 168, 192]), "the planned address is sent")
+        # The text form: the skipped addresses on a line of their own before the module's.
+        done, said = self.r2ctl("clone", path, "--to", macs[0], "--ip-from", "192.168.0.8",
+                                "--dry-run")
+        self.assertEqual(done.returncode, 0, said)
+        self.assertEqual(self.lines(done.stdout)[:2], [
+            f"{macs[0]}  skipped 192.168.0.8 (the file's gateway), 192.168.0.9 (the file's DNS "
+            f"server), {PC_IP} (an address of this computer)",
+            f"{macs[0]}  {self.ips['d1']} -> 192.168.0.11  dry run: "
+            f"{len(done.stdout.splitlines()) - 3} frame(s) not sent"], said)
+        for mac in macs:
+            self.assertEqual(self.written(mark, mac), [], "no write")
 
     def test_one_wrong_password_fails_alone_or_stops_the_rest(self):
         path = self.source_file()
@@ -202,6 +234,12 @@ class BatchTest(unittest.TestCase):
             "format": "r2config-module", "version": 1, "model": "P6", "firmware": 4017,
             "mac": self.macs["src"], "time": "2026-12-10T07:54:24Z",
             "panel": {"edt_ModName": "never", "edt_Bogus": "x"}})
+        # A file one byte over the size cap, valid but for its size: padded with blanks.
+        with open(self.source_file(), encoding="utf-8") as f:
+            text = f.read()
+        oversized = self.lab.path("oversized.json")
+        with open(oversized, "w", encoding="utf-8") as f:
+            f.write(text + " " * (256 * 1024 + 1 - len(text.encode())))
         target = self.macs["s2"]
         # name, arguments, where the reason is told, whether the search may run. A module
         # refused fails on its own line; a refusal of the whole command goes to standard error.
@@ -209,6 +247,8 @@ class BatchTest(unittest.TestCase):
             ("P7 file for a P6", [p7_file, "--to", target], "stdout",
              "holds a P7 configuration", True),
             ("unknown control", [unknown, "--to", target], "stderr", "edt_Bogus", False),
+            ("over the size cap", [oversized, "--to", target], "stderr",
+             f"{oversized}: is 262145 bytes, more than the 262144 bytes", False),
             ("bad --ip-from", [p7_file, "--to", target, "--ip-from", "192.168.0"], "stderr",
              "192.168.0", False),
             ("plan leaves the subnet", [self.source_file(), "--to", f"{target},{self.macs['s1']}",

@@ -108,5 +108,53 @@ TEST_F(ConfigStore, UnwritableUnreadableAndRefusedFilesAreNamed) {
         << refused.error;
 }
 
+// A file is read no further than one byte past the size cap: a huge file, or a device that never
+// ends, is refused by its size instead of being parsed (or read) whole.
+TEST_F(ConfigStore, AFileOverTheSizeCapIsRefusedUnparsed) {
+    const std::string text = WriteModuleConfig(P6Config(PanelP6{}));
+    const auto padded = [&text](std::size_t size) {
+        return text + std::string(size - text.size(), ' ');
+    };
+    const fs::path atCap = m_dir / "at-cap.json";
+    Put(atCap, padded(MaxFileBytes));
+    const LoadResult fits = LoadModuleConfig(atCap);
+    EXPECT_TRUE(fits.config) << fits.error;
+
+    const fs::path huge = m_dir / "huge.json";
+    Put(huge, text);
+    fs::resize_file(huge, 20 * 1024 * 1024);
+    const struct {
+        fs::path path;
+        std::string content; // written unless empty
+        std::string says;
+    } cases[] = {
+        {m_dir / "one-over.json", padded(MaxFileBytes + 1),
+         ": is 262145 bytes, more than the 262144 bytes (256 KiB) a module configuration file"},
+        {huge, "", ": is 20971520 bytes, more than the 262144 bytes"},
+        {"/dev/zero", "", ": is larger than the 262144 bytes (256 KiB)"},
+    };
+    for (const auto& c : cases) {
+        if (!c.content.empty()) {
+            Put(c.path, c.content);
+        }
+        const LoadResult refused = LoadModuleConfig(c.path);
+        EXPECT_FALSE(refused.config) << c.path;
+        EXPECT_EQ(refused.error.rfind(c.path.string() + c.says, 0), 0u) << refused.error;
+    }
+    // The text reader keeps the same cap for callers that hold the text already.
+    const ReadResult read = ReadModuleConfig(padded(MaxFileBytes + 1), "big.json");
+    EXPECT_FALSE(read.config);
+    EXPECT_EQ(read.error.rfind("big.json: is 262145 bytes", 0), 0u) << read.error;
+}
+
+// Nesting is bounded, so a small file of brackets cannot exhaust the stack.
+TEST_F(ConfigStore, DeepNestingIsRefused) {
+    const fs::path path = m_dir / "deep.json";
+    Put(path, R"({"panel": )" + std::string(100000, '[') + std::string(100000, ']') + "}");
+    const LoadResult refused = LoadModuleConfig(path);
+    EXPECT_FALSE(refused.config);
+    EXPECT_NE(refused.error.find("nested deeper than"), std::string::npos) << refused.error;
+}
+
 } // namespace
 } // namespace r2::config
