@@ -10,21 +10,15 @@
 
 namespace r2::ctl {
 
-namespace {
-
-ByteView ViewOf(const QByteArray& bytes) {
-    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                    static_cast<std::size_t>(bytes.size()));
-}
-
-} // namespace
-
 SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
     : m_options(options), m_out(out), m_err(err) {
     connect(&m_exchange, &SerialExchange::frameSent, this,
-            [this](const QByteArray& frame, bool ok) { echo("sent", frame, ok); });
-    connect(&m_exchange, &SerialExchange::chunkReceived, this,
-            [this](const QByteArray& chunk) { echo("received", chunk); });
+            [this](const QByteArray& frame, bool ok) {
+                echo("sent", frame, SerialDirection::ToModule, ok);
+            });
+    connect(&m_exchange, &SerialExchange::chunkReceived, this, [this](const QByteArray& chunk) {
+        echo("received", chunk, SerialDirection::FromModule);
+    });
     connect(&m_exchange, &SerialExchange::OnBaseParams, this,
             [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
                 m_panelFilled = FillFromBaseReply(m_p6, base, ports, flag, serial, std::nullopt) ==
@@ -64,18 +58,19 @@ int SerialSession::fail(int status, const QString& message) {
     return status;
 }
 
-void SerialSession::echo(const char* direction, const QByteArray& bytes, bool ok) {
-    QJsonObject frame{{"dir", QString::fromLatin1(direction)},
-                      {"length", bytes.size()},
-                      {"bytes", HexText(bytes)}};
+void SerialSession::echo(const char* direction, const QByteArray& bytes, SerialDirection way,
+                         bool ok) {
+    const QString hex =
+        FrameHex(bytes, SerialFrameSecrets(ViewOf(bytes), way), m_options.showSecrets);
+    QJsonObject frame{
+        {"dir", QString::fromLatin1(direction)}, {"length", bytes.size()}, {"bytes", hex}};
     if (!ok) {
         frame["sent"] = false;
     }
     m_frames.append(frame);
     if (!m_options.json) {
         m_out << QString::fromLatin1(direction).leftJustified(9) << bytes.size()
-              << " bytes: " << HexText(bytes) << (ok ? "" : "  (not sent: the port is not open)")
-              << Qt::endl;
+              << " bytes: " << hex << (ok ? "" : "  (not sent: the port is not open)") << Qt::endl;
     }
 }
 
