@@ -31,9 +31,11 @@ SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextS
             [this](const QByteArray& block, bool, int flag) {
                 FillFromHeartReg(m_p6, ViewOf(block), flag);
             });
-    // The frame carries the default device ID "0" for an empty box; so does the panel.
+    // The frame carries the default device ID "0" for an empty box; so does the panel. A new
+    // string is moved in: assigning the view in place makes GCC 12 at -O2 warn of an overlapping
+    // copy it imagines (-Wrestrict), which stops a warnings-as-errors build.
     connect(&m_exchange, &SerialExchange::p5DefaultIdApplied, this,
-            [this] { m_p5.edt_ID = DefaultP5DeviceId; });
+            [this] { m_p5.edt_ID = std::string(DefaultP5DeviceId); });
     connect(&m_exchange, &SerialExchange::p5Reply, this, [this](const QByteArray& reply) {
         m_panelFilled = DecodeP5Reply(ViewOf(reply), m_p5) || m_panelFilled;
     });
