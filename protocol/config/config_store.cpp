@@ -44,20 +44,15 @@ std::string ModeText(mode_t mode) {
     return text;
 }
 
-// A symbolic link in a directory where every user may create names (world-writable and
-// sticky, such as /tmp) may have been planted by another user to point our write elsewhere.
+std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : ".";
+}
+
 std::string PlantedLinkRefusal(const std::filesystem::path& path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+    if (!IsLinkInSharedDirectory(path)) {
         return {};
     }
-    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
-    struct stat parent {};
-    if (::stat(dir.c_str(), &parent) != 0 || (parent.st_mode & S_ISVTX) == 0 ||
-        (parent.st_mode & S_IWOTH) == 0) {
-        return {};
-    }
-    return path.string() + " is a symbolic link in " + dir.string() +
+    return path.string() + " is a symbolic link in " + DirectoryOf(path).string() +
            ", a directory every user may create files in; another user may have put it there, "
            "so it is not followed and nothing was written: give the file it points to, or "
            "another name";
@@ -100,6 +95,16 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 } // namespace
+
+bool IsLinkInSharedDirectory(const std::filesystem::path& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return false;
+    }
+    struct stat parent {};
+    return ::stat(DirectoryOf(path).c_str(), &parent) == 0 && (parent.st_mode & S_ISVTX) != 0 &&
+           (parent.st_mode & S_IWOTH) != 0;
+}
 
 bool IsWriteProtected(const std::filesystem::path& path) {
     struct stat file {};

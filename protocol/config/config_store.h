@@ -32,6 +32,11 @@ LoadResult LoadModuleConfig(const std::filesystem::path& path);
 // (none of its write bits set, or the system says so).
 enum class ReplaceReadOnly { Refuse, Replace };
 
+// Whether `path` is a symbolic link in a directory where every user may create names
+// (world-writable and sticky, such as /tmp): another user may have planted it to point a write
+// elsewhere, so a save refuses it.
+bool IsLinkInSharedDirectory(const std::filesystem::path& path);
+
 // Whether an existing file (or the file a link names) has no write permission for this user:
 // no write bit at all (which holds for root too), or access(W_OK) refuses it (EACCES).
 bool IsWriteProtected(const std::filesystem::path& path);

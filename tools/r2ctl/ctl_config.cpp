@@ -30,7 +30,8 @@ bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, b
                                                          force ? config::ReplaceReadOnly::Replace
                                                                : config::ReplaceReadOnly::Refuse);
     error = QString::fromStdString(refused);
-    if (!refused.empty() && !force && config::IsWriteProtected(NameOf(path))) {
+    if (!refused.empty() && !force && config::IsWriteProtected(NameOf(path)) &&
+        !config::IsLinkInSharedDirectory(NameOf(path))) {
         error += QStringLiteral("; --force replaces it");
     }
     return refused.empty();

@@ -211,9 +211,12 @@ class BackupRestoreTest(unittest.TestCase):
         planted = os.path.join(shared, "planted.json")
         with open(self.lab.path("victim.json")) as f:
             victim = f.read()
-        done, said = self.r2ctl("backup", mac, "-o", planted, "--force")
-        self.assertEqual(done.returncode, 5, said)
-        self.assertIn(f"{planted} is a symbolic link in {shared}", done.stderr)
+        os.chmod(self.lab.path("victim.json"), 0o400)
+        for extra in ([], ["--force"]):
+            done, said = self.r2ctl("backup", mac, "-o", planted, *extra)
+            self.assertEqual(done.returncode, 5, said)
+            self.assertIn(f"{planted} is a symbolic link in {shared}", done.stderr)
+            self.assertNotIn("--force", done.stderr, "--force would not help")
         self.assertTrue(os.path.islink(planted))
         with open(self.lab.path("victim.json")) as f:
             self.assertEqual(f.read(), victim, "the file the link names is left alone")

@@ -132,6 +132,7 @@ TEST_F(ConfigStore, ALinkInAStickyWorldWritableDirectoryIsRefused) {
     Put(victim, "victim");
     const fs::path planted = shared / "backup.json";
     fs::create_symlink(victim, planted);
+    EXPECT_TRUE(IsLinkInSharedDirectory(planted));
     const std::string refused = SaveModuleConfig(planted, P6Config(PanelP6{}));
     EXPECT_EQ(refused.rfind(planted.string() + " is a symbolic link in " + shared.string(), 0), 0u)
         << refused;
@@ -139,8 +140,13 @@ TEST_F(ConfigStore, ALinkInAStickyWorldWritableDirectoryIsRefused) {
     EXPECT_EQ(Contents(victim), "victim");
     EXPECT_TRUE(fs::is_symlink(planted));
 
-    // A plain file in the same directory is written as anywhere else.
+    // A plain file in the same directory is written as anywhere else, and so is a link in a
+    // directory of its owner's.
     const fs::path plain = shared / "plain.json";
+    EXPECT_FALSE(IsLinkInSharedDirectory(plain));
+    const fs::path ownLink = m_dir / "own-link.json";
+    fs::create_symlink(victim, ownLink);
+    EXPECT_FALSE(IsLinkInSharedDirectory(ownLink));
     ASSERT_EQ(SaveModuleConfig(plain, P6Config(PanelP6{})), "");
     EXPECT_EQ(Contents(plain), WriteModuleConfig(P6Config(PanelP6{})));
 }
