@@ -125,6 +125,8 @@ expect_completion "--version " r2ctl --vers
 expect_completion "clone " r2ctl cl
 expect_completion "--password --password-file " r2ctl --passw
 expect_completion "--stop-on-error " r2ctl clone line.json --stop
+expect_completion "--show-secrets " r2ctl --show
+expect_completion "--force " r2ctl backup 00:11:22:33:44:55 -o line.json --for
 
 if ((failures > 0)); then
   echo "$failures check(s) failed"

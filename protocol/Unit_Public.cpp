@@ -13,7 +13,6 @@ constexpr std::uint8_t FrameStart = 0xFF;
 constexpr std::size_t CmdFrameHeaderLen = 19; // counted by the length byte besides the block
 constexpr std::size_t CmdMacOffset = 3;
 constexpr std::size_t CmdUserOffset = 9;
-constexpr std::size_t CmdPasswordOffset = 15;
 
 constexpr std::size_t SearchIpOffset = 5;
 constexpr std::size_t SearchMacOffset = 9;

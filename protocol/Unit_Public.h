@@ -89,6 +89,7 @@ inline constexpr std::string_view StTextOtherSeries = "Read R6/L83";
 
 inline constexpr std::size_t CmdFrameOverhead = 22; // 0xFF, length, code, MAC, user, password, sum
 inline constexpr std::size_t CmdFrameBlockOffset = 21;
+inline constexpr std::size_t CmdPasswordOffset = 15;
 inline constexpr std::size_t CredentialWidth = 6;
 inline constexpr std::size_t MacWidth = 6;
 inline constexpr std::size_t SearchReplyLen = 36;

@@ -145,7 +145,7 @@ TBaseParam DecodeBaseBlock(ByteView view) {
     p.SubnetMask = RevIPToText(At(b, 17, 4));
     p.ModName = TextAt(b, 21, 16);
     p.UserName = TextAt(b, 37, 6);
-    p.Password = TextAt(b, 43, 6);
+    p.Password = TextAt(b, BasePasswordOffset, CredentialWidth);
     p.IdFlags = b[52];
     p.UserMAC = MacToText(At(b, 53, 6));
     p.Dns = RevIPToText(At(b, 59, 4));
@@ -187,7 +187,7 @@ TPortParam DecodePortBlock(ByteView view) {
 TCloudParam DecodeCloudBlock(ByteView view) {
     const auto fixed = Fixed<CloudBlockLen>(view);
     const ByteView b(fixed);
-    return TCloudParam{TextAt(b, 2, 20), TextAt(b, 22, 8)};
+    return TCloudParam{TextAt(b, 2, 20), TextAt(b, CloudPasswordOffset, CloudPasswordLen)};
 }
 
 TModbusParam DecodeModbusSwitches(ByteView view) {
@@ -467,7 +467,7 @@ EncodeResult EncodeBaseP6(const PanelP6& p, ParamMirror& mirror) {
     w.Ip(17, "edt_SubnetMask", p.edt_SubnetMask);
     w.Text(21, 16, p.edt_ModName);
     w.Text(37, 6, p.edt_username);
-    w.Text(43, 6, p.edt_password);
+    w.Text(BasePasswordOffset, CredentialWidth, p.edt_password);
     w.Byte(52,
            static_cast<std::uint8_t>(BitIf(p.rzchckbx_Reset, 4) | BitIf(p.rzchckbx_Link, 5) |
                                      BitIf(p.rzchckbx_Index, 6) | BitIf(p.rzchckbx_RFC2217, 7)));
@@ -487,7 +487,7 @@ EncodeResult EncodeBaseP7(const PanelP7& p, ParamMirror& mirror) {
     w.Ip(17, "edt_SubnetMaskP7", p.edt_SubnetMaskP7);
     w.Text(21, 16, p.edt_ModNameP7);
     w.Text(37, 6, p.edt_usernameP7);
-    w.Text(43, 6, p.edt_passwordP7);
+    w.Text(BasePasswordOffset, CredentialWidth, p.edt_passwordP7);
     w.Number(52, 1, ByteOrder::Little, "edt_IdTypeP7", p.edt_IdTypeP7);
     w.Mac(53, "edt_UserMACP7", p.edt_UserMACP7);
     return w.CommitTo(mirror.base);
@@ -533,16 +533,15 @@ EncodeResult EncodePortP7(const PanelP7& p, ParamMirror& mirror) {
 
 EncodeResult EncodeCloud(const PanelP6& p, ParamMirror& mirror) {
     constexpr std::size_t idWidth = 20;
-    constexpr std::size_t passwordWidth = 8;
     FieldWriter w(mirror.cloud);
     if (p.edtDid.size() != idWidth) {
         w.Fail("edtDid", p.edtDid, "is not exactly 20 characters long");
     }
-    if (p.edtCompass.size() != passwordWidth) {
+    if (p.edtCompass.size() != CloudPasswordLen) {
         w.Fail("edtCompass", p.edtCompass, "is not exactly 8 characters long");
     }
     w.Text(2, idWidth, p.edtDid);
-    w.Text(22, passwordWidth, p.edtCompass);
+    w.Text(CloudPasswordOffset, CloudPasswordLen, p.edtCompass);
     return w.CommitTo(mirror.cloud);
 }
 

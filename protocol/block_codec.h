@@ -25,6 +25,11 @@
 namespace r2 {
 
 inline constexpr std::size_t HeartRegDataLen = 40;
+// Where the module's login password sits in the base block, and the cloud communication
+// password in the cloud block.
+inline constexpr std::size_t BasePasswordOffset = 43;
+inline constexpr std::size_t CloudPasswordOffset = 22;
+inline constexpr std::size_t CloudPasswordLen = 8;
 
 // The raw blocks of the module read last, byte for byte. Encoders overwrite only the bytes
 // they know, so everything this program does not understand goes back as the module sent it.

@@ -1,12 +1,14 @@
 #include "config_store.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace r2::config {
@@ -32,8 +34,31 @@ std::filesystem::path WriteTarget(const std::filesystem::path& path) {
     return path;
 }
 
-// A fresh file next to `target`, created by this call alone (O_EXCL), with the mode a new file
-// gets under the user's umask, or the target's own mode when it exists.
+// A new configuration file is private: it holds passwords.
+constexpr mode_t NewFileMode = 0600;
+
+std::string ModeText(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : ".";
+}
+
+std::string PlantedLinkRefusal(const std::filesystem::path& path) {
+    if (!IsLinkInSharedDirectory(path)) {
+        return {};
+    }
+    return path.string() + " is a symbolic link in " + DirectoryOf(path).string() +
+           ", a directory every user may create files in; another user may have put it there, "
+           "so it is not followed and nothing was written: give the file it points to, or "
+           "another name";
+}
+
+// A fresh file next to `target`, created by this call alone (O_EXCL) and private (0600), or
+// with the target's own mode when it exists, so that a save never widens who may read it.
 int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& created) {
     std::random_device seed;
     std::mt19937 random(seed());
@@ -41,7 +66,7 @@ int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& 
     for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
         created = target;
         created += ".tmp" + std::to_string(random() % 1000000);
-        fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
         if (fd < 0 && errno != EEXIST) {
             return -1;
         }
@@ -70,6 +95,26 @@ bool WriteAll(int fd, const std::string& text) {
 
 } // namespace
 
+bool IsLinkInSharedDirectory(const std::filesystem::path& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return false;
+    }
+    struct stat parent {};
+    return ::stat(DirectoryOf(path).c_str(), &parent) == 0 && (parent.st_mode & S_ISVTX) != 0 &&
+           (parent.st_mode & S_IWOTH) != 0;
+}
+
+bool IsWriteProtected(const std::filesystem::path& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) {
+        return false;
+    }
+    // EROFS and the like are left to the write itself, whose message names them.
+    return (file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           (::access(path.c_str(), W_OK) != 0 && errno == EACCES);
+}
+
 LoadResult LoadModuleConfig(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -94,7 +139,8 @@ LoadResult LoadModuleConfig(const std::filesystem::path& path) {
     return {std::move(read.config), std::move(read.error)};
 }
 
-std::string SaveModuleConfig(const std::filesystem::path& path, const ModuleConfig& config) {
+std::string SaveModuleConfig(const std::filesystem::path& path, const ModuleConfig& config,
+                             ReplaceReadOnly readOnly) {
     const std::string text = WriteModuleConfig(config);
     if (const ReadResult back = ReadModuleConfig(text, path.string()); !back.config) {
         std::string error = back.error;
@@ -102,7 +148,16 @@ std::string SaveModuleConfig(const std::filesystem::path& path, const ModuleConf
                      "written");
         return error;
     }
+    if (std::string planted = PlantedLinkRefusal(path); !planted.empty()) {
+        return planted;
+    }
     const std::filesystem::path target = WriteTarget(path);
+    if (readOnly == ReplaceReadOnly::Refuse && IsWriteProtected(target)) {
+        struct stat file {};
+        ::stat(target.c_str(), &file);
+        return path.string() + " has no write permission (mode " + ModeText(file.st_mode) +
+               "), so it was not replaced and nothing was written";
+    }
     std::filesystem::path temporary;
     const int fd = CreateTemporary(target, temporary);
     if (fd < 0) {

@@ -2,12 +2,12 @@
 
 #include "address_plan.h"
 #include "cli_support.h"
+#include "ctl_password_file.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
 #include <algorithm>
 #include <array>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -27,8 +27,9 @@ struct Family {
     std::vector<std::string> options;
     const char* refusal;
 };
-const std::array<Family, 7> Families = {{
+const std::array<Family, 8> Families = {{
     {{"-o", "--output"}, "-o belongs to backup"},
+    {{"--force"}, "--force belongs to backup"},
     {{"--with-network"}, "--with-network belongs to restore"},
     {{"--to", "--all-found", "--ip-from", "--name", "--name-start", "--dry-run"},
      "--to, --all-found, --ip-from, --name, --name-start and --dry-run belong to clone"},
@@ -278,26 +279,19 @@ QString CheckCommand(CtlOptions& o, const QStringList& rest) {
 // default. A password typed on the command line is visible to every user of the machine in
 // the process list; the file and the environment are not.
 QString ResolvePassword(CtlOptions& o, bool passwordGiven,
-                        const std::optional<QString>& envPassword) {
+                        const std::optional<QString>& envPassword, QStringList& warnings) {
     if (passwordGiven && !o.passwordFile.isEmpty()) {
         return QStringLiteral("give the password once: --password or --password-file");
     }
     if (!o.passwordFile.isEmpty()) {
-        QFile file(o.passwordFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return QStringLiteral("--password-file: cannot read \"%1\" (%2)")
-                .arg(o.passwordFile, file.errorString());
+        const PasswordFile file = ReadPasswordFile(o.passwordFile);
+        if (!file.warning.isEmpty()) {
+            warnings << file.warning;
         }
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r')) {
-            line.chop(1);
+        if (!file.password) {
+            return file.error;
         }
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-        o.password = utf8.decode(line);
-        if (utf8.hasError()) {
-            return QStringLiteral("--password-file: the first line of \"%1\" is not UTF-8 text")
-                .arg(o.passwordFile);
-        }
+        o.password = *file.password;
     } else if (!passwordGiven && envPassword) {
         o.password = *envPassword;
     }
@@ -351,7 +345,7 @@ private:
 CommandLine::CommandLine() {
     m_app.formatter(std::make_shared<cli::HelpFormatter>(
         "Usage: r2ctl [--user NAME] [--password PW | --password-file FILE] [--wait MS] [--json]\n"
-        "             COMMAND ...\n"
+        "             [--show-secrets] COMMAND ...\n"
         "       r2ctl serial read|write --port PATH --model p6|p5|p7 [--baud N] [--json] ...\n"
         "       r2ctl upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH "
         "[--json]\n\n",
@@ -374,7 +368,9 @@ CommandLine::CommandLine() {
                           "--password-file, else R2_PASSWORD, else tulip. A password on the\n"
                           "command line shows in the process list; a file or R2_PASSWORD do not.");
     addValue(m_app, "--password-file", "FILE", m_o.passwordFile, ToText,
-             "The password is the first line of FILE (not with --password).");
+             "The password is the first line of FILE (not with --password).\n"
+             "FILE must be a regular file of at most 4096 bytes; a warning\n"
+             "goes to standard error when its group or others may read it.");
     addValue(m_app, "--wait", "MS", m_o.waitMs, ToWait,
              "How long to collect replies, in milliseconds (default 2000).");
     m_app.add_flag("--json", m_o.json,
@@ -382,6 +378,13 @@ CommandLine::CommandLine() {
                    "leaves JSON there: the command's document with \"error\" and \"exit\"\n"
                    "added, or {\"error\": TEXT, \"exit\": N} when it printed none (search\n"
                    "keeps its list of modules).");
+    m_app.add_flag("--show-secrets", m_o.showSecrets,
+                   "Print passwords in the frames and blocks shown (text and JSON).\n"
+                   "Without it each password byte is shown as ** in the hex: the\n"
+                   "password the commands carry, the module's login password (base\n"
+                   "block) and its cloud communication password (cloud block). The\n"
+                   "panel read prints keeps its password controls, so that its JSON\n"
+                   "goes back to write --from unchanged.");
     m_app.add_flag("-h,--help", m_o.help, "This text.");
     m_app.add_flag("--version", m_o.version, "The program's name and version.");
     m_app.footer(
@@ -410,7 +413,9 @@ Exit status:
      that sent only part of its read replies, a port that could not be opened or written;
      upgrade: the failure ending, with its reason and what to do: a UDP port held or
      without privilege, an image file that cannot be read or is shorter than 4 bytes;
-     backup: a P7, whose panel no read fills, or a file that cannot be written)
+     backup: a P7, whose panel no read fills, or a file that cannot be written or is
+     refused: one without write permission (unless --force), a symbolic link in a
+     world-writable sticky directory)
   6  upgrade: timeout (no read request within 10 s, or a 10th expiry of the reply timer)
   7  upgrade: the search time ran out after the boot loader announced another hardware
      identity than the image's (a firmware for another module)
@@ -462,13 +467,18 @@ void CommandLine::declareCommands() {
                    "Values are checked and every block is encoded before the first frame\n"
                    "goes out: a value that does not convert sends nothing.");
     CLI::App* backup =
-        addCommand("backup", "backup MAC -o FILE",
+        addCommand("backup", "backup MAC -o FILE [--force]",
                    "Read the module (a P6) as read does and save its panel to FILE as a\n"
                    "module configuration (JSON: format, version, model, firmware, MAC,\n"
                    "time, and the panel by control name in the types \"read --json\"\n"
                    "prints; an edit whose bytes are no GBK text as {\"hex\": \"...\"}).");
     addValue(*backup, "-o,--output", "FILE", m_o.outputFile, ToText,
-             "The configuration file to write.");
+             "The configuration file to write. A new file is made private\n"
+             "(mode 0600: it holds the module's passwords); a file replaced keeps\n"
+             "its mode. A file without write permission is refused (unless\n"
+             "--force), and so is a symbolic link in a directory every user may\n"
+             "write to (sticky, like /tmp).");
+    backup->add_flag("--force", m_o.force, "Replace FILE even when it has no write permission.");
     CLI::App* restore =
         addCommand("restore", "restore MAC FILE [--with-network]",
                    "Check FILE first (format, version, model, every control and value:\n"
@@ -667,11 +677,12 @@ ParseResult CommandLine::parse(const QStringList& args, const std::optional<QStr
     if (const QString error = CheckCommand(m_o, rest); !error.isEmpty()) {
         return {std::nullopt, error};
     }
-    if (const QString error = ResolvePassword(m_o, m_password->count() > 0, envPassword);
+    QStringList warnings;
+    if (const QString error = ResolvePassword(m_o, m_password->count() > 0, envPassword, warnings);
         !error.isEmpty()) {
-        return {std::nullopt, error};
+        return {std::nullopt, error, false, warnings};
     }
-    return {m_o, QString()};
+    return {m_o, QString(), false, warnings};
 }
 
 } // namespace

@@ -25,6 +25,7 @@ struct CtlOptions {
     QString passwordFile; // --password-file: the password is its first line
     int waitMs = DefaultWaitMs;
     bool json = false;
+    bool showSecrets = false; // --show-secrets: frames are printed with their passwords
     bool help = false;
     bool version = false;
     // search, read, write, restart, reset, fields, serial, upgrade, backup, restore, clone
@@ -45,6 +46,7 @@ struct CtlOptions {
     // backup: the file to write (-o); restore: the file to read, and whether the module's own
     // address (address type, static IP, mask, gateway, DNS) is taken from it.
     QString outputFile;
+    bool force = false; // --force: -o replaces a file that has no write permission
     QString configFile;
     bool withNetwork = false;
     // Several modules (restart, upgrade, clone): every MAC in the order given, as MAC text;
@@ -67,6 +69,9 @@ struct ParseResult {
     std::optional<CtlOptions> options;
     QString error;
     bool json = false; // --json was given, so a refusal is printed as JSON too
+    // Said on standard error before the run (a password file others may read); never part of
+    // the JSON on standard output.
+    QStringList warnings = {};
 };
 
 // `envPassword`: the R2_PASSWORD environment variable, used when neither --password nor

@@ -22,12 +22,13 @@ constexpr int PollMs = 5;
 using Failure = BatchModuleResult::Failure;
 using Result = BatchModuleResult::Result;
 
-QJsonObject FrameJson(const BatchFrame& frame) {
-    return QJsonObject{{"command", CommandName(frame.command)},
-                       {"code", frame.command},
-                       {"port", frame.port},
-                       {"length", frame.bytes.size()},
-                       {"bytes", HexText(frame.bytes)}};
+QJsonObject FrameJson(const BatchFrame& frame, bool showSecrets) {
+    return QJsonObject{
+        {"command", CommandName(frame.command)},
+        {"code", frame.command},
+        {"port", frame.port},
+        {"length", frame.bytes.size()},
+        {"bytes", FrameHex(frame.bytes, CommandFrameSecrets(ViewOf(frame.bytes)), showSecrets)}};
 }
 
 BatchResult RowResult(Result result) {
@@ -277,7 +278,7 @@ void BatchSession::report(BatchRow& row, const BatchModuleResult& result) {
     row.exit = result.result == Result::Failed ? BatchExitCode(result.failure) : exitcode::Ok;
     row.error = result.message;
     for (const BatchFrame& frame : result.framesNotSent) {
-        row.frames.append(FrameJson(frame));
+        row.frames.append(FrameJson(frame, m_options.showSecrets));
     }
     for (const QString& key : result.skippedKeys) {
         m_err << "r2ctl: " << row.mac << ": " << EnglishText(key) << " (" << key

@@ -24,9 +24,16 @@ std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QStrin
     return std::move(loaded.config);
 }
 
-bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, QString& error) {
-    const std::string refused = config::SaveModuleConfig(NameOf(path), config);
+bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, bool force,
+                      QString& error) {
+    const std::string refused = config::SaveModuleConfig(NameOf(path), config,
+                                                         force ? config::ReplaceReadOnly::Replace
+                                                               : config::ReplaceReadOnly::Refuse);
     error = QString::fromStdString(refused);
+    if (!refused.empty() && !force && config::IsWriteProtected(NameOf(path)) &&
+        !config::IsLinkInSharedDirectory(NameOf(path))) {
+        error += QStringLiteral("; --force replaces it");
+    }
     return refused.empty();
 }
 
@@ -48,7 +55,7 @@ int CtlSession::runBackup() {
         config::Model::P6, row->version.toUInt(), row->mac.toStdString(),
         config::UtcTimeText(std::chrono::system_clock::now()), ControlValuesP6(m_panel)};
     QString error;
-    if (!SaveModuleConfig(m_options.outputFile, saved, error)) {
+    if (!SaveModuleConfig(m_options.outputFile, saved, m_options.force, error)) {
         return fail(exitcode::OtherError, error);
     }
     if (m_options.json) {

@@ -16,8 +16,10 @@ namespace r2::ctl {
 std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QString& error);
 
 // Writes the configuration to FILE whole or not at all (config::SaveModuleConfig). False with
-// `error` set when it cannot be written, or when the text would not read back (a value the panel
-// itself does not take, such as a baud list showing its custom prompt).
-bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, QString& error);
+// `error` set when it cannot be written, when the text would not read back (a value the panel
+// itself does not take, such as a baud list showing its custom prompt), when FILE has no write
+// permission and `force` is not given, or when FILE is a link another user may have planted.
+bool SaveModuleConfig(const QString& path, const config::ModuleConfig& config, bool force,
+                      QString& error);
 
 } // namespace r2::ctl

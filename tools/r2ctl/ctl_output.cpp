@@ -289,6 +289,26 @@ QString HexText(const Bytes& bytes) {
     return QString::fromStdString(BytesToHexSep(bytes, ""));
 }
 
+QString FrameHex(const QByteArray& frame, const SecretSpans& secrets, bool showSecrets) {
+    QString hex = HexText(frame);
+    if (showSecrets) {
+        return hex;
+    }
+    for (const SecretSpan& span : secrets) {
+        const auto offset = static_cast<qsizetype>(span.offset);
+        const auto length = std::min(static_cast<qsizetype>(span.length), frame.size() - offset);
+        if (length > 0) {
+            hex.replace(2 * offset, 2 * length, QString(2 * length, QLatin1Char('*')));
+        }
+    }
+    return hex;
+}
+
+ByteView ViewOf(const QByteArray& bytes) {
+    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                    static_cast<std::size_t>(bytes.size()));
+}
+
 QString ShowText(const std::string& bytes) {
     return FromFrameText(bytes);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What r2ctl prints: the device table, the panel values as JSON, the exit-status rules.
 
+#include "frame_secrets.h"
 #include "panel_controls.h"
 #include "Unit_Public.h"
 
@@ -91,6 +92,11 @@ QString FieldsTable(const QString& panel, std::span<const ControlInfo> table);
 // Upper-case hex without separators.
 QString HexText(const QByteArray& bytes);
 QString HexText(const Bytes& bytes);
+// A frame as HexText prints it, but each byte of `secrets` as "**" unless `showSecrets`: the
+// dump keeps the frame's length and layout, and a password does not reach scrollback, logs or
+// saved reports.
+QString FrameHex(const QByteArray& frame, const SecretSpans& secrets, bool showSecrets);
+ByteView ViewOf(const QByteArray& bytes);
 // Module bytes (GBK) as text for a terminal or JSON.
 QString ShowText(const std::string& bytes);
 

@@ -10,21 +10,15 @@
 
 namespace r2::ctl {
 
-namespace {
-
-ByteView ViewOf(const QByteArray& bytes) {
-    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                    static_cast<std::size_t>(bytes.size()));
-}
-
-} // namespace
-
 SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
     : m_options(options), m_out(out), m_err(err) {
     connect(&m_exchange, &SerialExchange::frameSent, this,
-            [this](const QByteArray& frame, bool ok) { echo("sent", frame, ok); });
-    connect(&m_exchange, &SerialExchange::chunkReceived, this,
-            [this](const QByteArray& chunk) { echo("received", chunk); });
+            [this](const QByteArray& frame, bool ok) {
+                echo("sent", frame, SerialDirection::ToModule, ok);
+            });
+    connect(&m_exchange, &SerialExchange::chunkReceived, this, [this](const QByteArray& chunk) {
+        echo("received", chunk, SerialDirection::FromModule);
+    });
     connect(&m_exchange, &SerialExchange::OnBaseParams, this,
             [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
                 m_panelFilled = FillFromBaseReply(m_p6, base, ports, flag, serial, std::nullopt) ==
@@ -37,9 +31,11 @@ SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextS
             [this](const QByteArray& block, bool, int flag) {
                 FillFromHeartReg(m_p6, ViewOf(block), flag);
             });
-    // The frame carries the default device ID "0" for an empty box; so does the panel.
+    // The frame carries the default device ID "0" for an empty box; so does the panel. A new
+    // string is moved in: assigning the view in place makes GCC 12 at -O2 warn of an overlapping
+    // copy it imagines (-Wrestrict), which stops a warnings-as-errors build.
     connect(&m_exchange, &SerialExchange::p5DefaultIdApplied, this,
-            [this] { m_p5.edt_ID = DefaultP5DeviceId; });
+            [this] { m_p5.edt_ID = std::string(DefaultP5DeviceId); });
     connect(&m_exchange, &SerialExchange::p5Reply, this, [this](const QByteArray& reply) {
         m_panelFilled = DecodeP5Reply(ViewOf(reply), m_p5) || m_panelFilled;
     });
@@ -64,18 +60,19 @@ int SerialSession::fail(int status, const QString& message) {
     return status;
 }
 
-void SerialSession::echo(const char* direction, const QByteArray& bytes, bool ok) {
-    QJsonObject frame{{"dir", QString::fromLatin1(direction)},
-                      {"length", bytes.size()},
-                      {"bytes", HexText(bytes)}};
+void SerialSession::echo(const char* direction, const QByteArray& bytes, SerialDirection way,
+                         bool ok) {
+    const QString hex =
+        FrameHex(bytes, SerialFrameSecrets(ViewOf(bytes), way), m_options.showSecrets);
+    QJsonObject frame{
+        {"dir", QString::fromLatin1(direction)}, {"length", bytes.size()}, {"bytes", hex}};
     if (!ok) {
         frame["sent"] = false;
     }
     m_frames.append(frame);
     if (!m_options.json) {
         m_out << QString::fromLatin1(direction).leftJustified(9) << bytes.size()
-              << " bytes: " << HexText(bytes) << (ok ? "" : "  (not sent: the port is not open)")
-              << Qt::endl;
+              << " bytes: " << hex << (ok ? "" : "  (not sent: the port is not open)") << Qt::endl;
     }
 }
 

@@ -55,7 +55,7 @@ private:
     QJsonObject panelJson() const;
     void printPanel();
     void printDocument(bool withPanel);
-    void echo(const char* direction, const QByteArray& bytes, bool ok = true);
+    void echo(const char* direction, const QByteArray& bytes, SerialDirection way, bool ok = true);
 
     const CtlOptions m_options;
     QTextStream& m_out;

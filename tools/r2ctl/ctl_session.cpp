@@ -24,22 +24,22 @@ constexpr int MaxStatusesKept = 1000;
 constexpr std::size_t MaxDevices = TUdpSvr::MaxKnownModules;
 constexpr int MaxForeignNamed = 10;
 
-// The block names of `read --json`, by reply length.
-std::vector<std::pair<QString, QByteArray>> NamedBlocks(const QByteArray& reply) {
-    switch (reply.size()) {
+// The block names of `read --json`, by reply length, with the hex of each (`hex`: the reply's).
+std::vector<std::pair<QString, QString>> NamedBlocks(qsizetype length, const QString& hex) {
+    switch (length) {
     case BasePortReplyLen:
-        return {{"base", reply.left(BaseBlockLen)}, {"port", reply.mid(BaseBlockLen)}};
+        return {{"base", hex.left(2 * BaseBlockLen)}, {"port", hex.mid(2 * BaseBlockLen)}};
     case CloudBlockLen:
-        return {{"cloud", reply}};
+        return {{"cloud", hex}};
     case HeartRegBlockLen:
-        return {{"heartReg", reply}};
+        return {{"heartReg", hex}};
     case HttpdReplyLen:
-        return {{"httpd", reply}};
+        return {{"httpd", hex}};
     case ModbusPackBlockLen:
-        return {{"modbusPack", reply}};
+        return {{"modbusPack", hex}};
     case ModbusShortLen:
     case ModbusSwitchLen:
-        return {{"modbus", reply}};
+        return {{"modbus", hex}};
     default:
         return {};
     }
@@ -172,14 +172,15 @@ void CtlSession::onSent(const QByteArray& frame, quint16 destPort) {
         return;
     }
     const quint8 code = frame.size() > 2 ? static_cast<quint8>(frame[2]) : 0;
+    const QString hex = FrameHex(frame, CommandFrameSecrets(ViewOf(frame)), m_options.showSecrets);
     m_sentJson.append(QJsonObject{{"command", CommandName(code)},
                                   {"code", code},
                                   {"port", destPort},
                                   {"length", frame.size()},
-                                  {"bytes", HexText(frame)}});
+                                  {"bytes", hex}});
     if (!m_options.json) {
         m_out << "sent  " << CommandName(code).leftJustified(24) << " to port " << destPort << ", "
-              << frame.size() << " bytes: " << HexText(frame) << Qt::endl;
+              << frame.size() << " bytes: " << hex << Qt::endl;
     }
 }
 
@@ -261,7 +262,9 @@ bool CtlSession::readDevice(const DeviceRow& row) {
 void CtlSession::collectBlocks() {
     m_blocks.clear();
     for (const auto& [length, reply] : m_udp.readCheck().replies) {
-        for (auto& [name, block] : NamedBlocks(reply)) {
+        const QString hex =
+            FrameHex(reply, ParamReplySecrets(ViewOf(reply)), m_options.showSecrets);
+        for (auto& [name, block] : NamedBlocks(reply.size(), hex)) {
             m_blocks[name] = block;
         }
     }
@@ -295,7 +298,7 @@ int CtlSession::runRead() {
 QJsonObject CtlSession::blocksJson() const {
     QJsonObject out;
     for (const auto& [name, block] : m_blocks) {
-        out[name] = HexText(block);
+        out[name] = block;
     }
     return out;
 }
@@ -325,7 +328,7 @@ void CtlSession::printRead(const DeviceRow& row, int flag) {
     }
     m_out << DeviceTable({row}) << "\nBlocks received:\n";
     for (const auto& [name, block] : m_blocks) {
-        m_out << "  " << name.leftJustified(11) << HexText(block) << '\n';
+        m_out << "  " << name.leftJustified(11) << block << '\n';
     }
     if (p6) {
         m_out << "\nP6 panel:\n";

@@ -97,8 +97,8 @@ private:
     PanelP6 m_panel;
     std::optional<QString> m_selectedMac; // the row a fill checks the base reply against
     bool m_panelFilled = false;           // a base reply of the selected module filled m_panel
-    std::map<QString, QByteArray> m_blocks;
-    bool m_actionRunning = false; // counting frames and statuses of a write/restart/reset
+    std::map<QString, QString> m_blocks;  // the read's blocks by name, as hex, passwords hidden
+    bool m_actionRunning = false;         // counting frames and statuses of a write/restart/reset
     Outcome m_outcome;
     QJsonArray m_sentJson;
     QJsonArray m_statusJson;

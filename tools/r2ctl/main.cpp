@@ -83,6 +83,11 @@ int main(int argc, char* argv[]) {
         stdOut << "r2ctl " R2_VERSION "\n";
         return exitcode::Ok;
     }
+    // Straight to standard error: a warning is no failure, so it stays out of the JSON.
+    QTextStream warnings(stderr);
+    for (const QString& warning : parsed.warnings) {
+        warnings << "r2ctl: " << warning << Qt::endl;
+    }
     KeptStderr errors;
     QTextStream err(&errors);
     // Under --json the command's document is completed (and made safe for a terminal) only

@@ -1,7 +1,9 @@
 // Every parameter block decoder and the reply dispatch, on input of any length. Besides the
-// sanitizers' checks, the decoded texts must stay inside the fields they come from.
+// sanitizers' checks, the decoded texts must stay inside the fields they come from, and the
+// password spans a printer hides lie inside the frame, in order.
 
 #include "block_codec.h"
+#include "frame_secrets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,10 +44,22 @@ public:
     }
 };
 
+void RequireInside(const r2::SecretSpans& spans, std::size_t size) {
+    std::size_t end = 0;
+    for (const r2::SecretSpan& span : spans) {
+        Require(span.offset >= end && span.length > 0 && span.offset + span.length <= size);
+        end = span.offset + span.length;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const r2::ByteView input(data, size);
+    RequireInside(r2::CommandFrameSecrets(input), size);
+    RequireInside(r2::ParamReplySecrets(input), size);
+    RequireInside(r2::SerialFrameSecrets(input, r2::SerialDirection::ToModule), size);
+    RequireInside(r2::SerialFrameSecrets(input, r2::SerialDirection::FromModule), size);
 
     r2::DecodeBaseBlock(input);
     r2::DecodePortBlock(input);

@@ -141,7 +141,8 @@ class HostileTest(unittest.TestCase):
         for n in range(3):
             for mac in HOSTILE_P6 + [HOSTILE_P7]:
                 with self.subTest(f"{mac} #{n}"):
-                    doc, done, entries, _ = self.run_json("--wait", WAIT, "read", mac)
+                    doc, done, entries, _ = self.run_json("--show-secrets", "--wait", WAIT,
+                                                          "read", mac)
                     outcomes.add(done.returncode)
                     self.assertIn(done.returncode, (0, 2, 3, 4, 5), done.stderr)
                     if done.returncode != 0:

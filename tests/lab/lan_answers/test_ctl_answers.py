@@ -131,7 +131,7 @@ class AnswersTest(unittest.TestCase):
         rules = [{"mac": key, "cmd": READ,
                   "send": [{"from": STRANGER, "hex": foreign.hex(), "delayMs": 100}]}]
         with Peer(self.lab, rules):
-            doc, done = self.lab.r2ctl_json("--wait", WAIT, "read", mac)
+            doc, done = self.lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", mac)
             self.assertEqual(done.returncode, 0, done.stderr)
             self.assertEqual(doc["blocks"]["base"], own[:67].hex().upper())
             self.assertEqual(doc["panel"]["edt_ModName"], "read-foreign")

@@ -69,7 +69,7 @@ class BatchTest(unittest.TestCase):
 
     @classmethod
     def read_json(cls, mac):
-        doc, done = cls.lab.r2ctl_json("--wait", WAIT, "read", mac)
+        doc, done = cls.lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", mac)
         if done.returncode != 0:
             raise AssertionError(done.stderr)
         return doc
@@ -150,10 +150,12 @@ class BatchTest(unittest.TestCase):
             self.assertNotIn("skipped", row, "nothing was skipped")
             codes = [f["code"] for f in row["frames"]]
             self.assertEqual((codes[0], codes[-1]), (BASE, RESTART))
-            base = frame_block(bytes.fromhex(row["frames"][0]["bytes"]))
-            self.assertEqual(base[NAME], name.encode().ljust(16, b"\0"), "the planned name")
             first = row["frames"][0]
-            self.assertEqual(first["length"], len(bytes.fromhex(first["bytes"])))
+            # Passwords are hidden: the one the command carries and the module's login.
+            self.assertEqual((first["bytes"][30:42], first["bytes"][128:140]), ("*" * 12,) * 2)
+            base = frame_block(bytes.fromhex(first["bytes"].replace("*", "0")))
+            self.assertEqual(base[NAME], name.encode().ljust(16, b"\0"), "the planned name")
+            self.assertEqual(first["length"], len(first["bytes"]) // 2)
         for mac in macs:
             self.assertTrue(any(e["action"] == "read" for e in self.sim.log()[mark:]
                                 if e["dir"] == "rx" and e["module"] == mac), "read as usual")
@@ -162,7 +164,9 @@ class BatchTest(unittest.TestCase):
         done, said = self.r2ctl("clone", path, "--to", macs[0], "--dry-run")
         self.assertEqual(done.returncode, 0, said)
         out = done.stdout.splitlines()
-        self.assertRegex(out[0], r"^would send  \S.* to port 1500, \d+ bytes: [0-9A-F]+$")
+        # The base frame: the password it carries and the module's login password hidden.
+        self.assertRegex(out[0], r"^would send  \S.* to port 1500, \d+ bytes: "
+                                 r"[0-9A-F]{30}\*{12}[0-9A-F]{86}\*{12}[0-9A-F]+$")
         count = sum(1 for l in out if l.startswith("would send"))
         self.assertEqual(out[count:], [
             f"{macs[0]}  {self.ips['d1']} -> {self.ips['d1']}  dry run: {count} frame(s) not sent",

@@ -1,6 +1,8 @@
 """r2ctl backup and restore against simulated modules: a backup restored leaves every block as
 it was, a file restored to another module keeps that module's identity and address, and a file
-that is refused sends nothing."""
+that is refused sends nothing. A backup file is private when new, keeps an existing file's mode,
+and -o refuses a file without write permission (unless --force) and a link in a directory every
+user may write to."""
 
 import json
 import os
@@ -71,7 +73,7 @@ class BackupRestoreTest(unittest.TestCase):
         return done, done.stdout + done.stderr
 
     def read(self, name):
-        doc, done = self.lab.r2ctl_json("--wait", WAIT, "read", self.macs[name])
+        doc, done = self.lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", self.macs[name])
         self.assertEqual(done.returncode, 0, done.stderr)
         return doc
 
@@ -172,6 +174,52 @@ class BackupRestoreTest(unittest.TestCase):
         self.assertEqual(done.returncode, 1, said)
         self.assertIn("holds a P7 configuration; the target is a P6 module", done.stderr)
         self.assertEqual(self.sim.received(mac)[before:], [], "found by the search, never read")
+
+    def test_backup_file_modes_and_what_it_may_replace(self):
+        mac = self.macs["source"]
+        old = "old contents"
+        shared = self.lab.path("shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)  # sticky and world-writable, as /tmp
+        os.symlink(self.lab.path("victim.json"), os.path.join(shared, "planted.json"))
+        # file name, mode it has before (None: new), extra arguments, exit, mode after,
+        # replaced, what stderr says
+        cases = [
+            ("new.json", None, [], 0, 0o600, True, ""),
+            ("group.json", 0o640, [], 0, 0o640, True, ""),
+            ("world.json", 0o644, [], 0, 0o644, True, ""),
+            ("read-only.json", 0o444, [], 5, 0o444, False,
+             "has no write permission (mode 0444), so it was not replaced and nothing was "
+             "written; --force replaces it"),
+            ("forced.json", 0o444, ["--force"], 0, 0o444, True, ""),
+            ("victim.json", 0o600, [], 0, 0o600, True, ""),
+        ]
+        os.umask(0o022)
+        for name, before, extra, status, after, replaced, said_text in cases:
+            with self.subTest(name):
+                path = self.lab.path(name)
+                if before is not None:
+                    with open(path, "w") as f:
+                        f.write(old)
+                    os.chmod(path, before)
+                done, said = self.r2ctl("backup", mac, "-o", path, *extra)
+                self.assertEqual(done.returncode, status, said)
+                self.assertIn(said_text, done.stderr)
+                self.assertEqual(os.stat(path).st_mode & 0o7777, after)
+                with open(path) as f:
+                    self.assertEqual(f.read() != old, replaced)
+        planted = os.path.join(shared, "planted.json")
+        with open(self.lab.path("victim.json")) as f:
+            victim = f.read()
+        os.chmod(self.lab.path("victim.json"), 0o400)
+        for extra in ([], ["--force"]):
+            done, said = self.r2ctl("backup", mac, "-o", planted, *extra)
+            self.assertEqual(done.returncode, 5, said)
+            self.assertIn(f"{planted} is a symbolic link in {shared}", done.stderr)
+            self.assertNotIn("--force", done.stderr, "--force would not help")
+        self.assertTrue(os.path.islink(planted))
+        with open(self.lab.path("victim.json")) as f:
+            self.assertEqual(f.read(), victim, "the file the link names is left alone")
 
     def test_p7(self):
         mac = self.macs["p7"]

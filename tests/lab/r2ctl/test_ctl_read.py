@@ -1,5 +1,6 @@
-"""r2ctl read of simulated modules: the blocks as they came, the P6 panel filled from them,
-and the Modbus controls shown only for the Modbus replies the module sent."""
+"""r2ctl read of simulated modules: the blocks as they came (their passwords hidden unless
+--show-secrets), the P6 panel filled from them, and the Modbus controls shown only for the
+Modbus replies the module sent."""
 
 import os
 import sys
@@ -13,14 +14,24 @@ LENGTH_TO_BLOCK = {50: "cloud", 85: "heartReg", 302: "httpd", 87: "modbusPack",
                    1: "modbus", 4: "modbus"}
 
 
-def blocks_sent(sim, mac):
-    """The blocks the module sent for its read, under r2ctl's names."""
+# Where the passwords sit: the module's login password in the base block, the cloud
+# communication password in the cloud block (offset, length in bytes).
+SECRETS = {"base": (43, 6), "cloud": (22, 8)}
+
+
+def blocks_sent(sim, mac, show_secrets=False):
+    """The blocks the module sent for its read, under r2ctl's names, as r2ctl prints them: each
+    password byte as ** unless show_secrets."""
     blocks = {}
     for e in sim.sent(mac, "read"):
         if e["len"] == 130:
             blocks["base"], blocks["port"] = e["hex"][:134], e["hex"][134:]
         else:
             blocks[LENGTH_TO_BLOCK[e["len"]]] = e["hex"]
+    for name, (offset, length) in SECRETS.items():
+        if name in blocks and not show_secrets:
+            hex_text = blocks[name]
+            blocks[name] = hex_text[:2 * offset] + "**" * length + hex_text[2 * (offset + length):]
     return blocks
 
 
@@ -55,6 +66,14 @@ class ReadTest(unittest.TestCase):
             self.assertEqual(doc["device"]["mac"], m["mac"])
             self.assertEqual(doc["device"]["flag"], 2)
             self.assertEqual(doc["blocks"], blocks_sent(sim, m["mac"]))
+            self.assertNotIn(b"tulip".hex().upper(), doc["blocks"]["base"])
+            self.assertNotIn(b"12345678".hex().upper(), doc["blocks"]["cloud"])
+            shown, done = lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", m["mac"])
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(shown["blocks"], blocks_sent(sim, m["mac"], show_secrets=True))
+            text = lab.r2ctl("--wait", WAIT, "read", m["mac"]).stdout
+            self.assertIn(f"  base       {doc['blocks']['base']}\n", text)
+            self.assertIn(f"  cloud      {doc['blocks']['cloud']}\n", text)
             mac_hex = m["mac"].replace(" ", "")
             expected = {
                 "edt_StaticIP": m["ip"], "edt_ModName": m["name"], "edt_UserMAC": m["mac"],

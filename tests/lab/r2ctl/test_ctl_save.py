@@ -1,5 +1,6 @@
 """r2ctl write, restart and reset against simulated modules, checked on the simulator's log:
-which frames reach the module, in which order, on which port, with which gaps and bytes."""
+which frames reach the module, in which order, on which port, with which gaps and bytes, and
+what r2ctl prints of them (passwords hidden unless --show-secrets)."""
 
 import json
 import os
@@ -19,6 +20,18 @@ DID, CODE = "ABCDEFGHIJ0123456789", "87654321"
 def block(entry):
     """The block a command frame carried."""
     return bytes.fromhex(entry["hex"])[21:-1]
+
+
+def printed(entry, show_secrets=False):
+    """A frame the module took, as r2ctl prints it: the password the command carries and the
+    one inside its base or cloud block as ** unless show_secrets."""
+    text = bytes.fromhex(entry["hex"]).hex().upper()
+    if show_secrets:
+        return text
+    spans = [(15, 6)] + {BASE: [(21 + 43, 6)], CLOUD: [(21 + 22, 8)]}.get(entry["cmd"], [])
+    for offset, length in spans:
+        text = text[:2 * offset] + "**" * length + text[2 * (offset + length):]
+    return text
 
 
 def read_blocks(sim, mac):
@@ -138,7 +151,7 @@ class P6SaveTest(SaveChecks):
         # The panel JSON of "read" fed back to "write --from" must change nothing: lists are
         # indexes there, even on lists whose entries are numbers (stop bits, connections).
         mac = self.macs["spare"]
-        doc, done = self.lab.r2ctl_json("--wait", WAIT, "read", mac)
+        doc, done = self.lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", mac)
         self.assertEqual(done.returncode, 0, done.stderr)
         panel = self.lab.path("p6.json")
         with open(panel, "w") as f:
@@ -149,6 +162,29 @@ class P6SaveTest(SaveChecks):
         frames = {f["cmd"]: block(f) for f in self.sim.commands(mac)[before:]}
         self.assertEqual(frames[BASE].hex().upper(), doc["blocks"]["base"])
         self.assertEqual(frames[PORT].hex().upper(), doc["blocks"]["port"])
+
+    def test_printed_frames_hide_the_passwords(self):
+        mac = self.macs["spare"]
+        sets = ["RzComboBox2=3", f"edtDid={DID}", f"edtCompass={CODE}"]
+        for show in (False, True):
+            with self.subTest(show_secrets=show):
+                extra = ["--show-secrets"] if show else []
+                before = len(self.sim.commands(mac))
+                doc, done = self.lab.r2ctl_json(*extra, "--wait", WAIT, "write", mac,
+                                                *[a for s in sets for a in ("--set", s)])
+                self.assertEqual(done.returncode, 0, done.stderr)
+                frames = self.sim.commands(mac)[before:]
+                self.assertEqual([f["cmd"] for f in frames][:3], [BASE, PORT, CLOUD])
+                self.assertEqual([f["bytes"] for f in doc["sent"]],
+                                 [printed(f, show) for f in frames])
+                before = len(self.sim.commands(mac))
+                done = self.save("spare", *sets, user_args=extra)
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+                lines = [l.split(" bytes: ")[1] for l in done.stdout.splitlines()
+                         if l.startswith("sent  ")]
+                self.assertEqual(lines, [printed(f, show) for f in self.sim.commands(mac)[before:]])
+                for secret in (b"tulip", CODE.encode()):
+                    self.assertEqual(secret.hex().upper() in done.stdout + json.dumps(doc), show)
 
     def test_value_that_does_not_convert_sends_nothing(self):
         cases = [("edt_StaticIP", "1.2.3"), ("edt_LocalPort0", "80a"), ("edtHeartTm", ""),
@@ -226,7 +262,7 @@ class P7Test(SaveChecks):
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             tail = [(f["cmd"], f["port"], f["result"]) for f in sim.commands(mac)[3:]]
             self.assertEqual(tail, [(RESTART, 1500, "K"), (RESET, 1901, "K")])
-            doc, _ = lab.r2ctl_json("--wait", WAIT, "read", mac)
+            doc, _ = lab.r2ctl_json("--show-secrets", "--wait", WAIT, "read", mac)
             self.assertEqual(doc["blocks"]["base"], factory["base"].hex().upper())
 
 if __name__ == "__main__":

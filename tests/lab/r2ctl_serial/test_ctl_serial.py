@@ -1,7 +1,8 @@
 """r2ctl serial read and write against r2sim --serial for P6, P5 and P7, checked byte for byte
 on the simulator's log: the frames that reached the module, their order and their pauses, what
-the panel shows after a read, and the exit statuses of a silent module, a wrong checksum, a
-port that does not exist and a value that does not convert."""
+the panel shows after a read, the frames r2ctl prints (passwords hidden), and the exit statuses
+of a silent module, a wrong checksum, a port that does not exist and a value that does not
+convert."""
 
 import json
 import os
@@ -46,6 +47,11 @@ def received(sim):
 def module_replies(sim):
     """What the module sent, by length."""
     return {e["len"]: bytes.fromhex(e["hex"]) for e in sim.log() if e["dir"] == "tx"}
+
+
+def hidden(hex_text, offset, length):
+    """A frame as r2ctl prints it with the password at OFFSET (LENGTH bytes) hidden."""
+    return hex_text[:2 * offset] + "**" * length + hex_text[2 * (offset + length):]
 
 
 def rev_ip(four):
@@ -115,6 +121,12 @@ class SerialWriteTest(unittest.TestCase):
                              ["staged", "staged", "K, sto"])
             for a, b in zip(frames[2:], frames[3:]):
                 self.assertGreaterEqual(b["t"] - a["t"], 500, f"pause before {b['action']}")
+            # The module's login password in the base block, its cloud password in the 115.
+            printed = {(f["dir"], f["length"]): f["bytes"] for f in doc["frames"]}
+            self.assertEqual(printed[("sent", 70)], hidden(frames[2]["hex"], 2 + 43, 6))
+            self.assertEqual(printed[("received", 137)], hidden(read.hex().upper(), 2 + 43, 6))
+            cloud = module_replies(sim)[115].hex().upper()
+            self.assertEqual(printed[("received", 115)], hidden(cloud, 22, 8))
 
             doc, done = serial("read", sim)
             self.assertEqual(done.returncode, 0, done.stderr)

@@ -1,5 +1,7 @@
-// A module configuration file on disk: a save leaves the old file or the whole new one, keeps the
-// file's mode and links, leaves no temporary behind, and every failure names the file.
+// A module configuration file on disk: a save leaves the old file or the whole new one, makes a
+// new file private and keeps an existing file's mode and links, refuses a file without write
+// permission and a link another user may have planted, leaves no temporary behind, and every
+// failure names the file.
 #include "config_store.h"
 #include "panel_p6.h"
 
@@ -7,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +71,84 @@ TEST_F(ConfigStore, ReplacingKeepsTheFilesModeAndItsLink) {
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(EntriesInDir(), 2u);
+}
+
+// The files hold the module's passwords: a new one is private whatever the umask lets through,
+// and a save never widens (nor narrows) what the user chose for an existing one.
+TEST_F(ConfigStore, NewFileIsPrivateAndAnExistingFileKeepsItsMode) {
+    const mode_t umaskBefore = ::umask(022);
+    struct Case {
+        const char* name;
+        std::optional<fs::perms> existing;
+        fs::perms after;
+    };
+    using P = fs::perms;
+    const Case cases[] = {
+        {"new.json", std::nullopt, P::owner_read | P::owner_write},
+        {"group.json", P::owner_read | P::owner_write | P::group_read,
+         P::owner_read | P::owner_write | P::group_read},
+        {"world.json", P::owner_read | P::owner_write | P::group_read | P::others_read,
+         P::owner_read | P::owner_write | P::group_read | P::others_read},
+    };
+    for (const Case& c : cases) {
+        const fs::path path = m_dir / c.name;
+        if (c.existing) {
+            Put(path, "old");
+            fs::permissions(path, *c.existing);
+        }
+        EXPECT_EQ(SaveModuleConfig(path, P6Config(PanelP6{})), "") << c.name;
+        EXPECT_EQ(fs::status(path).permissions() & P::all, c.after) << c.name;
+        EXPECT_EQ(Contents(path), WriteModuleConfig(P6Config(PanelP6{}))) << c.name;
+    }
+    ::umask(umaskBefore);
+}
+
+// Checked on the mode bits, so that the rule holds for root too (whom access() lets write).
+TEST_F(ConfigStore, AFileWithoutWritePermissionIsReplacedOnlyWhenAsked) {
+    const fs::path path = m_dir / "kept.json";
+    Put(path, "old");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_TRUE(IsWriteProtected(path));
+    const std::string refused = SaveModuleConfig(path, P6Config(PanelP6{}));
+    EXPECT_EQ(refused, path.string() + " has no write permission (mode 0440), so it was not "
+                                       "replaced and nothing was written");
+    EXPECT_EQ(Contents(path), "old");
+    EXPECT_EQ(EntriesInDir(), 1u);
+
+    ASSERT_EQ(SaveModuleConfig(path, P6Config(PanelP6{}), ReplaceReadOnly::Replace), "");
+    EXPECT_EQ(Contents(path), WriteModuleConfig(P6Config(PanelP6{})));
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_FALSE(IsWriteProtected(m_dir / "missing.json")) << "a new file is no replaced one";
+}
+
+// In a directory where anyone may create names and only the owner may remove them (like /tmp),
+// a link is refused rather than followed; the file it names is left alone.
+TEST_F(ConfigStore, ALinkInAStickyWorldWritableDirectoryIsRefused) {
+    const fs::path shared = m_dir / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    const fs::path victim = m_dir / "victim.json";
+    Put(victim, "victim");
+    const fs::path planted = shared / "backup.json";
+    fs::create_symlink(victim, planted);
+    EXPECT_TRUE(IsLinkInSharedDirectory(planted));
+    const std::string refused = SaveModuleConfig(planted, P6Config(PanelP6{}));
+    EXPECT_EQ(refused.rfind(planted.string() + " is a symbolic link in " + shared.string(), 0), 0u)
+        << refused;
+    EXPECT_NE(refused.find("nothing was written"), std::string::npos) << refused;
+    EXPECT_EQ(Contents(victim), "victim");
+    EXPECT_TRUE(fs::is_symlink(planted));
+
+    // A plain file in the same directory is written as anywhere else, and so is a link in a
+    // directory of its owner's.
+    const fs::path plain = shared / "plain.json";
+    EXPECT_FALSE(IsLinkInSharedDirectory(plain));
+    const fs::path ownLink = m_dir / "own-link.json";
+    fs::create_symlink(victim, ownLink);
+    EXPECT_FALSE(IsLinkInSharedDirectory(ownLink));
+    ASSERT_EQ(SaveModuleConfig(plain, P6Config(PanelP6{})), "");
+    EXPECT_EQ(Contents(plain), WriteModuleConfig(P6Config(PanelP6{})));
 }
 
 TEST_F(ConfigStore, ARefusedOrFailedSaveLeavesTheOldFile) {

@@ -2,10 +2,14 @@
 // work starts.
 
 #include "ctl_args.h"
+#include "ctl_password_file.h"
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <sys/stat.h>
 
 namespace r2::ctl {
 namespace {
@@ -227,6 +231,97 @@ TEST(Arguments, PasswordComesFromTheLineTheFileOrTheEnvironment) {
     EXPECT_TRUE(missing.error.contains("/nonexistent/pw")) << missing.error.toStdString();
 }
 
+// A password file is a small regular file. Anything else is refused at once, naming the file
+// and what it is: a FIFO without a writer must not block, /dev/zero must not be read without
+// end, a huge file must not be read whole.
+TEST(Arguments, PasswordFileIsASmallRegularFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString large = dir.filePath(QStringLiteral("large"));
+    QFile file(large);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(MaxPasswordFileBytes + 1, 'x'));
+    file.close();
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        const char* what;
+        QString path;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"a file over the limit", large, "is larger than 4096 bytes"},
+        {"an endless device", QStringLiteral("/dev/zero"), "is a character device"},
+        {"a FIFO without a writer", fifo, "is a FIFO (named pipe), not a regular file"},
+        {"a directory", dir.path(), "is a directory"},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseArguments(QStringList{"--password-file", c.path, "search"});
+        EXPECT_FALSE(r.options) << c.what;
+        EXPECT_TRUE(r.error.startsWith(
+            QStringLiteral("--password-file: \"%1\" %2").arg(c.path, QString::fromUtf8(c.why))))
+            << c.what << ": " << r.error.toStdString();
+    }
+}
+
+// Others may read the file: the password is used, and a warning (standard error, never the
+// JSON) says so, as ssh does for a private key.
+TEST(Arguments, PasswordFileOthersMayReadIsUsedWithAWarning) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char* name;
+        QFileDevice::Permissions permissions;
+        QByteArray contents;
+        QString password;
+        const char* warning; // nullptr: none
+    };
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const Case cases[] = {
+        {"private", owner, "pw\n", QStringLiteral("pw"), nullptr},
+        {"group", owner | QFileDevice::ReadGroup, "pw\n", QStringLiteral("pw"), "(mode 0640)"},
+        {"others", owner | QFileDevice::ReadOther, "pw", QStringLiteral("pw"), "(mode 0604)"},
+        {"at the limit", owner, QByteArray(MaxPasswordFileBytes, 'y'),
+         QString(MaxPasswordFileBytes, QLatin1Char('y')), nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.contents);
+        file.close();
+        ASSERT_TRUE(file.setPermissions(c.permissions));
+        const auto r = ParseArguments(QStringList{"--json", "--password-file", path, "search"});
+        ASSERT_TRUE(r.options) << c.name << ": " << r.error.toStdString();
+        EXPECT_EQ(r.options->password, c.password) << c.name;
+        if (c.warning == nullptr) {
+            EXPECT_TRUE(r.warnings.isEmpty())
+                << c.name << ": " << r.warnings.join(' ').toStdString();
+        } else {
+            ASSERT_EQ(r.warnings.size(), 1) << c.name;
+            EXPECT_TRUE(r.warnings.first().contains(QString::fromLatin1(c.warning)) &&
+                        r.warnings.first().contains(path))
+                << r.warnings.first().toStdString();
+        }
+    }
+}
+
+TEST(Arguments, ShowSecretsAnywhereAndForceForBackup) {
+    const auto plain = ParseArguments(Args({"backup", "001122334455", "-o", "m.json"}));
+    ASSERT_TRUE(plain.options) << plain.error.toStdString();
+    EXPECT_FALSE(plain.options->showSecrets);
+    EXPECT_FALSE(plain.options->force);
+    const auto both = ParseArguments(
+        Args({"backup", "001122334455", "-o", "m.json", "--force", "--show-secrets"}));
+    ASSERT_TRUE(both.options) << both.error.toStdString();
+    EXPECT_TRUE(both.options->showSecrets);
+    EXPECT_TRUE(both.options->force);
+    const auto serial = ParseArguments(
+        Args({"--show-secrets", "serial", "read", "--port", "/dev/ttyUSB0", "--model", "p6"}));
+    ASSERT_TRUE(serial.options) << serial.error.toStdString();
+    EXPECT_TRUE(serial.options->showSecrets);
+}
+
 TEST(Arguments, Ipv4Text) {
     for (const char* good : {"0.0.0.0", "192.168.0.7", "255.255.255.255", "010.1.1.1"}) {
         EXPECT_TRUE(IsIpv4Text(QString::fromLatin1(good))) << good;
@@ -343,6 +438,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "-o belongs to backup"},
         RefusedCase{"output for a search", Args({"search", "--output", "m.json"}),
                     "-o belongs to backup"},
+        RefusedCase{"force for a restore", Args({"restore", "001122334455", "m.json", "--force"}),
+                    "--force belongs to backup"},
         RefusedCase{"network for a backup",
                     Args({"backup", "001122334455", "-o", "m.json", "--with-network"}),
                     "--with-network belongs to restore"},

@@ -21,7 +21,7 @@ TEST(CtlConfig, SavedFileLoadsBackAsSaved) {
     PanelP6 panel;
     panel.edt_ModName = "\xB3\xB5\xBC\xE4"; // GBK
     QString error;
-    ASSERT_TRUE(SaveModuleConfig(path, P6Config(panel), error)) << error.toStdString();
+    ASSERT_TRUE(SaveModuleConfig(path, P6Config(panel), false, error)) << error.toStdString();
     const auto loaded = LoadModuleConfig(path, error);
     ASSERT_TRUE(loaded) << error.toStdString();
     EXPECT_EQ(*loaded, P6Config(panel));
@@ -34,7 +34,7 @@ TEST(CtlConfig, AValueThePanelDoesNotTakeBackWritesNoFile) {
     PanelP6 panel;
     panel.cbb_BaudRate0.index = 1; // shows the custom prompt, which is no rate
     QString error;
-    EXPECT_FALSE(SaveModuleConfig(path, P6Config(panel), error));
+    EXPECT_FALSE(SaveModuleConfig(path, P6Config(panel), false, error));
     EXPECT_TRUE(error.contains(QStringLiteral("cbb_BaudRate0"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("not written"))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(path));
@@ -45,7 +45,7 @@ TEST(CtlConfig, UnwritableAndUnreadableFilesAreNamed) {
     ASSERT_TRUE(dir.isValid());
     const QString missing = dir.filePath(QStringLiteral("no/such/dir/m.json"));
     QString error;
-    EXPECT_FALSE(SaveModuleConfig(missing, P6Config(PanelP6{}), error));
+    EXPECT_FALSE(SaveModuleConfig(missing, P6Config(PanelP6{}), false, error));
     EXPECT_TRUE(error.startsWith(QStringLiteral("cannot write ") + missing)) << error.toStdString();
     EXPECT_FALSE(LoadModuleConfig(missing, error));
     EXPECT_TRUE(error.startsWith(QStringLiteral("cannot read ") + missing)) << error.toStdString();

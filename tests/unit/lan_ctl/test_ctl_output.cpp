@@ -197,6 +197,20 @@ INSTANTIATE_TEST_SUITE_P(
         ShownCase{"a format character beyond the BMP", QString::fromUcs4(U"a\U000E0001", 2),
                   R"(a\U000e0001)"}));
 
+// A password byte prints as "**": the dump keeps its length and every other byte; a span
+// reaching past a short frame hides what is there and no more.
+TEST(FrameDump, HidesThePasswordBytesUnlessAskedToShowThem) {
+    // A read command: MAC, user name "admin", password "tulip", checksum.
+    const QByteArray frame = QByteArray::fromHex("FF130300112233445561646D696E0074756C697000AB");
+    const SecretSpans password{{15, 6}};
+    EXPECT_EQ(FrameHex(frame, password, false).toStdString(),
+              "FF130300112233445561646D696E00************AB");
+    EXPECT_EQ(FrameHex(frame, password, true), HexText(frame));
+    EXPECT_EQ(FrameHex(frame.left(17), password, false).toStdString(),
+              "FF130300112233445561646D696E00****");
+    EXPECT_EQ(FrameHex(frame, {}, false), HexText(frame));
+}
+
 TEST(DeviceList, TableRowsCannotBeFakedByAName) {
     const QString table = DeviceTable({{"192.168.0.7", QString::fromUtf8("X\n10.6.6.6  \x1b[2J"),
                                         "00 11 22 33 44 55", "4017", 2, 0}});
