@@ -214,19 +214,19 @@ void DebugTransport::ReadUdp() {
     }
 }
 
-SendOutcome DebugTransport::SendUdp(const SendSocketPtr& socket, const QString& address,
-                                    const QString& portText, const QByteArray& bytes) {
+SendOutcome DebugTransport::SendUdp(const SendSocketPtr& socket, const std::string& address,
+                                    const std::string& portText, const QByteArray& bytes) {
     if (!socket) {
         return {};
     }
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, address.toLatin1().constData(), &to.sin_addr) != 1) {
-        return {SendOutcome::Result::BadAddress, address};
+    if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) {
+        return {SendOutcome::Result::BadAddress, QString::fromStdString(address)};
     }
-    const auto port = PortOfText(portText);
+    const auto port = PortOfText(QString::fromStdString(portText));
     if (!port) {
-        return {SendOutcome::Result::BadPort, portText};
+        return {SendOutcome::Result::BadPort, QString::fromStdString(portText)};
     }
     to.sin_port = htons(*port);
     const ssize_t n =
@@ -483,9 +483,11 @@ SendOutcome DebugTransport::Send(DebugKind kind, const QByteArray& bytes) {
     switch (kind) {
     case DebugKind::UdpServer:
     case DebugKind::UdpClient: {
+        // Deep copies: a shared QString would be freed by whichever thread lets go of it last,
+        // inside Qt, where ThreadSanitizer cannot see the hand-over.
         const SendSocketPtr socket = m_udpSend;
-        const QString address = m_udpDestAddress;
-        const QString port = m_udpDestPort;
+        const std::string address = m_udpDestAddress.toStdString();
+        const std::string port = m_udpDestPort.toStdString();
         guard.unlock();
         return SendUdp(socket, address, port, bytes);
     }

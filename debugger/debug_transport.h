@@ -28,6 +28,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <string>
 #include <vector>
 
 class QTcpServer;
@@ -136,8 +137,8 @@ private:
     void OnClientConnected();
     void OnClientDisconnected();
     void ReleaseClientSend(Release how);
-    SendOutcome SendUdp(const SendSocketPtr& socket, const QString& address,
-                        const QString& portText, const QByteArray& bytes);
+    SendOutcome SendUdp(const SendSocketPtr& socket, const std::string& address,
+                        const std::string& portText, const QByteArray& bytes);
     SendOutcome SendTcp(const std::vector<SendSocketPtr>& sockets, const QByteArray& bytes);
 
     std::unique_ptr<QUdpSocket> m_udp;
