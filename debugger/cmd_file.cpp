@@ -1,6 +1,7 @@
 #include "cmd_file.h"
 
 #include "gbk_text.h"
+#include "replace_file.h"
 #include "uTxtLog.h"
 
 #include <algorithm>
@@ -215,7 +216,7 @@ CmdFileLoad LoadCmdFile(const std::filesystem::path& path, CmdRows& rows,
 }
 
 std::string SaveCmdFile(const std::filesystem::path& path, const CmdRows& rows) {
-    std::vector<std::vector<std::string>> lines;
+    std::string bytes;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::vector<std::string> fields;
         for (const std::string& field : CmdRowFields(rows[i])) {
@@ -226,21 +227,13 @@ std::string SaveCmdFile(const std::filesystem::path& path, const CmdRows& rows) 
             }
             fields.push_back(std::move(*gbk));
         }
-        lines.push_back(std::move(fields));
+        bytes += TxtLogLine(fields);
     }
-
     if (path.empty()) {
         return {};
     }
-    std::error_code error;
-    std::filesystem::remove(path, error);
-    if (error) {
-        return "Unable to replace " + path.string() + ": " + error.message();
-    }
-    for (const auto& fields : lines) {
-        if (!AppendTxtLog(path, fields, error)) {
-            return "Unable to write to " + path.string() + ": " + error.message();
-        }
+    if (auto failure = ReplaceFile(path, bytes, NewFileAccess::AsBefore)) {
+        return "Unable to write to " + path.string() + ": " + *failure;
     }
     return {};
 }

@@ -53,9 +53,10 @@ enum class CmdFileLoad { Loaded, Missing, Unreadable };
 // Missing or Unreadable leave the rows as they were.
 CmdFileLoad LoadCmdFile(const std::filesystem::path& path, CmdRows& rows,
                         std::string_view defaultName);
-// Deletes the file, then (for a non-empty path) writes the 50 rows line by line through
-// AppendTxtLog. Every row is encoded first: a text GBK cannot hold fails the save before the
-// old file is touched. Returns an error message, empty on success.
+// Writes the 50 rows, one line each as AppendTxtLog writes it, in place of the file (for an
+// empty path, nothing). The file is replaced in one step (ReplaceFile): when any part of the
+// save fails (a text GBK cannot hold, no descriptor left, a full disk) the old file stays as
+// it was. Returns an error message, empty on success.
 std::string SaveCmdFile(const std::filesystem::path& path, const CmdRows& rows);
 
 } // namespace r2

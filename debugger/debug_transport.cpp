@@ -10,8 +10,10 @@
 #include <QAbstractSocket>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUdpSocket>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,20 +22,11 @@ namespace r2 {
 
 namespace {
 
-// How long a TCP send may wait for room in a full send buffer before it gives up.
-constexpr int SendRoomWaitMs = 1000;
-// Datagrams read per wake-up before the event loop gets its turn again.
+// Datagrams read per wake-up at most, however small they are.
 constexpr int UdpReadBatch = 256;
 
 int DuplicateForSending(qintptr descriptor) {
     return descriptor < 0 ? -1 : ::fcntl(static_cast<int>(descriptor), F_DUPFD_CLOEXEC, 0);
-}
-
-void CloseFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
 }
 
 QString Ipv4Text(const QHostAddress& address) {
@@ -46,10 +39,11 @@ QString ErrnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Sends all bytes on a stream socket, waiting a bounded time for room; the errno of the failure.
-int SendAll(int fd, const QByteArray& bytes) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(SendRoomWaitMs);
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Sends all bytes on a stream socket, waiting for room until the deadline; the errno of the
+// failure.
+int SendAll(int fd, const QByteArray& bytes, Deadline deadline) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
@@ -124,6 +118,27 @@ int SocketErrorNumber(int qtSocketError) {
     }
 }
 
+class DebugTransport::SendSocket final {
+public:
+    explicit SendSocket(int fd) : m_fd(fd) {}
+    ~SendSocket() { ::close(m_fd); }
+    SendSocket(const SendSocket&) = delete;
+    SendSocket& operator=(const SendSocket&) = delete;
+
+    int Fd() const { return m_fd; }
+    // Ends the connection for every descriptor of it: a send waiting for room wakes at once.
+    void Shutdown() const { ::shutdown(m_fd, SHUT_RDWR); }
+
+    // A duplicate of a Qt socket's descriptor; null when it cannot be made.
+    static std::shared_ptr<const SendSocket> Of(qintptr descriptor) {
+        const int fd = DuplicateForSending(descriptor);
+        return fd < 0 ? nullptr : std::make_shared<const SendSocket>(fd);
+    }
+
+private:
+    int m_fd;
+};
+
 DebugTransport::DebugTransport(QObject* parent) : QObject(parent) {}
 
 DebugTransport::~DebugTransport() {
@@ -149,14 +164,14 @@ QString DebugTransport::StartUdp(const QString& localAddress, std::uint16_t port
     const int off = 0;
     ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &off,
                  sizeof off);
-    const int fd = DuplicateForSending(socket->socketDescriptor());
-    if (fd < 0) {
+    SendSocketPtr send = SendSocket::Of(socket->socketDescriptor());
+    if (!send) {
         return ErrnoText(errno);
     }
     connect(socket.get(), &QUdpSocket::readyRead, this, &DebugTransport::ReadUdp);
     {
         const std::lock_guard guard(m_sendLock);
-        m_udpSendFd = fd;
+        m_udpSend = std::move(send);
     }
     m_udp = std::move(socket);
     return {};
@@ -164,8 +179,9 @@ QString DebugTransport::StartUdp(const QString& localAddress, std::uint16_t port
 
 void DebugTransport::StopUdp() {
     {
+        // A datagram send never waits, so nothing needs waking.
         const std::lock_guard guard(m_sendLock);
-        CloseFd(m_udpSendFd);
+        m_udpSend.reset();
     }
     if (m_udp) {
         m_udp->disconnect(this);
@@ -185,8 +201,10 @@ void DebugTransport::SetUdpDestination(const QString& address, const QString& po
 }
 
 void DebugTransport::ReadUdp() {
-    for (int i = 0; i < UdpReadBatch && m_udp && m_udp->hasPendingDatagrams(); ++i) {
+    qsizetype budget = ReadBudgetBytes;
+    for (int i = 0; i < UdpReadBatch && budget > 0 && m_udp && m_udp->hasPendingDatagrams(); ++i) {
         const QNetworkDatagram datagram = m_udp->receiveDatagram();
+        budget -= datagram.data().size();
         m_bytesReceived += static_cast<std::uint64_t>(datagram.data().size());
         emit DataReceived(Ipv4Text(datagram.senderAddress()),
                           static_cast<std::uint16_t>(datagram.senderPort()), datagram.data());
@@ -196,22 +214,23 @@ void DebugTransport::ReadUdp() {
     }
 }
 
-SendOutcome DebugTransport::SendUdp(const QByteArray& bytes) {
-    if (m_udpSendFd < 0) {
+SendOutcome DebugTransport::SendUdp(const SendSocketPtr& socket, const std::string& address,
+                                    const std::string& portText, const QByteArray& bytes) {
+    if (!socket) {
         return {};
     }
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, m_udpDestAddress.toLatin1().constData(), &to.sin_addr) != 1) {
-        return {SendOutcome::Result::BadAddress, m_udpDestAddress};
+    if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) {
+        return {SendOutcome::Result::BadAddress, QString::fromStdString(address)};
     }
-    const auto port = PortOfText(m_udpDestPort);
+    const auto port = PortOfText(QString::fromStdString(portText));
     if (!port) {
-        return {SendOutcome::Result::BadPort, m_udpDestPort};
+        return {SendOutcome::Result::BadPort, QString::fromStdString(portText)};
     }
     to.sin_port = htons(*port);
     const ssize_t n =
-        ::sendto(m_udpSendFd, bytes.constData(), static_cast<std::size_t>(bytes.size()),
+        ::sendto(socket->Fd(), bytes.constData(), static_cast<std::size_t>(bytes.size()),
                  MSG_NOSIGNAL | MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     if (n < 0) {
         return {SendOutcome::Result::SystemError, ErrnoText(errno)};
@@ -230,7 +249,17 @@ QString DebugTransport::StartServer(std::uint16_t port) {
         return server->errorString();
     }
     connect(server.get(), &QTcpServer::newConnection, this, &DebugTransport::AcceptClients);
+    connect(server.get(), &QTcpServer::acceptError, this,
+            [this](QAbstractSocket::SocketError error) { OnAcceptError(error); });
     m_server = std::move(server);
+    m_acceptRetry = std::make_unique<QTimer>();
+    m_acceptRetry->setSingleShot(true);
+    m_acceptRetry->setInterval(AcceptRetryMs);
+    connect(m_acceptRetry.get(), &QTimer::timeout, this, [this] {
+        if (m_server) {
+            m_server->resumeAccepting();
+        }
+    });
     return {};
 }
 
@@ -238,8 +267,10 @@ void DebugTransport::StopServer() {
     std::vector<ServerClient> clients;
     {
         const std::lock_guard guard(m_sendLock);
-        for (ServerClient& client : m_serverClients) {
-            CloseFd(client.sendFd);
+        for (const ServerClient& client : m_serverClients) {
+            if (client.send) {
+                client.send->Shutdown();
+            }
         }
         clients.swap(m_serverClients);
     }
@@ -248,6 +279,7 @@ void DebugTransport::StopServer() {
         client.socket->abort();
         client.socket->deleteLater();
     }
+    m_acceptRetry.reset();
     if (m_server) {
         m_server->close();
         m_server.reset();
@@ -266,10 +298,18 @@ int DebugTransport::ClientCount() const {
 void DebugTransport::AcceptClients() {
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket* socket = m_server->nextPendingConnection();
-        const int fd = DuplicateForSending(socket->socketDescriptor());
+        if (ClientCount() >= MaxServerClients) {
+            const QString address = Ipv4Text(socket->peerAddress());
+            socket->abort();
+            delete socket;
+            emit ServerSocket1ClientRefused(address);
+            continue;
+        }
+        socket->setReadBufferSize(ReadBudgetBytes);
         {
+            SendSocketPtr send = SendSocket::Of(socket->socketDescriptor());
             const std::lock_guard guard(m_sendLock);
-            m_serverClients.push_back({socket, fd});
+            m_serverClients.push_back({socket, std::move(send)});
         }
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { ReadTcp(*socket); });
         connect(socket, &QTcpSocket::disconnected, this,
@@ -285,6 +325,14 @@ void DebugTransport::AcceptClients() {
     }
 }
 
+void DebugTransport::OnAcceptError(int qtSocketError) {
+    // The server has paused accepting; the connection waits in the system's queue meanwhile.
+    emit ServerAcceptError(SocketErrorNumber(qtSocketError));
+    if (m_acceptRetry) {
+        m_acceptRetry->start();
+    }
+}
+
 void DebugTransport::DropServerClient(QTcpSocket* socket) {
     bool wasLast = false;
     bool found = false;
@@ -293,7 +341,6 @@ void DebugTransport::DropServerClient(QTcpSocket* socket) {
         for (auto it = m_serverClients.begin(); it != m_serverClients.end(); ++it) {
             if (it->socket == socket) {
                 wasLast = m_serverClients.size() == 1;
-                CloseFd(it->sendFd);
                 m_serverClients.erase(it);
                 found = true;
                 break;
@@ -309,12 +356,25 @@ void DebugTransport::DropServerClient(QTcpSocket* socket) {
 }
 
 void DebugTransport::ReadTcp(QTcpSocket& socket) {
-    const QByteArray bytes = socket.readAll();
-    if (bytes.isEmpty()) {
+    // A socket closed meanwhile holds nothing (and reading it would only warn).
+    if (socket.bytesAvailable() == 0) {
         return;
     }
+    const QByteArray bytes = socket.read(ReadBudgetBytes);
     m_bytesReceived += static_cast<std::uint64_t>(bytes.size());
     emit DataReceived(Ipv4Text(socket.peerAddress()), socket.peerPort(), bytes);
+    // readyRead comes again only for new bytes: what is left is read on the next turn of the
+    // event loop, unless the socket is gone by then.
+    if (socket.bytesAvailable() > 0) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, left = QPointer<QTcpSocket>(&socket)] {
+                if (left) {
+                    ReadTcp(*left);
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 // ---- TCP client ----
@@ -325,6 +385,7 @@ void DebugTransport::ConnectToServer(const QString& host, std::uint16_t port) {
     QTcpSocket* socket = m_client.get();
     // A module is reached directly on the local network, never through a system proxy.
     socket->setProxy(QNetworkProxy::NoProxy);
+    socket->setReadBufferSize(ReadBudgetBytes);
     connect(socket, &QTcpSocket::connected, this, &DebugTransport::OnClientConnected);
     connect(socket, &QTcpSocket::disconnected, this, &DebugTransport::OnClientDisconnected);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { ReadTcp(*socket); });
@@ -337,10 +398,10 @@ void DebugTransport::ConnectToServer(const QString& host, std::uint16_t port) {
 }
 
 void DebugTransport::OnClientConnected() {
-    const int fd = DuplicateForSending(m_client->socketDescriptor());
+    SendSocketPtr send = SendSocket::Of(m_client->socketDescriptor());
     {
         const std::lock_guard guard(m_sendLock);
-        m_clientSendFd = fd;
+        m_clientSend = std::move(send);
     }
     m_clientWasConnected = true;
     m_serverAddress = Ipv4Text(m_client->peerAddress());
@@ -348,28 +409,32 @@ void DebugTransport::OnClientConnected() {
 }
 
 void DebugTransport::OnClientDisconnected() {
-    CloseClientSendFd();
+    ReleaseClientSend(Release::Drop);
     if (m_clientWasConnected) {
         m_clientWasConnected = false;
         emit clntsckt1Disconnect(m_serverAddress);
     }
 }
 
-void DebugTransport::CloseClientSendFd() {
+void DebugTransport::ReleaseClientSend(Release how) {
     const std::lock_guard guard(m_sendLock);
-    CloseFd(m_clientSendFd);
+    if (m_clientSend && how == Release::Shutdown) {
+        m_clientSend->Shutdown();
+    }
+    m_clientSend.reset();
 }
 
 void DebugTransport::DisconnectFromServer() {
-    // The duplicate goes first: the connection ends only when its last descriptor closes.
-    CloseClientSendFd();
+    // The duplicate goes first: the connection ends only when its last descriptor closes (a
+    // send under way may hold it a moment longer; it then ends after that send).
+    ReleaseClientSend(Release::Drop);
     if (m_client) {
         m_client->disconnectFromHost();
     }
 }
 
 void DebugTransport::AbortClient() {
-    CloseClientSendFd();
+    ReleaseClientSend(Release::Shutdown);
     m_clientWasConnected = false;
     if (m_client) {
         m_client->disconnect(this);
@@ -380,18 +445,22 @@ void DebugTransport::AbortClient() {
 
 bool DebugTransport::ClientConnected() const {
     const std::lock_guard guard(m_sendLock);
-    return m_clientSendFd >= 0;
+    return m_clientSend != nullptr;
 }
 
 // ---- Sending ----
 
-SendOutcome DebugTransport::SendTcp(const std::vector<int>& fds, const QByteArray& bytes) {
+SendOutcome DebugTransport::SendTcp(const std::vector<SendSocketPtr>& sockets,
+                                    const QByteArray& bytes) {
+    // One deadline for all: clients that do not read cost one wait together, not one each.
+    const Deadline deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(SendRoomWaitMs);
     SendOutcome outcome;
-    for (const int fd : fds) {
-        if (fd < 0) {
+    for (const SendSocketPtr& socket : sockets) {
+        if (!socket) {
             continue;
         }
-        const int error = SendAll(fd, bytes);
+        const int error = SendAll(socket->Fd(), bytes, deadline);
         if (error != 0) {
             // The other clients still get the bytes; the first failure is what is reported.
             if (outcome.result != SendOutcome::Result::SystemError) {
@@ -408,20 +477,33 @@ SendOutcome DebugTransport::SendTcp(const std::vector<int>& fds, const QByteArra
 }
 
 SendOutcome DebugTransport::Send(DebugKind kind, const QByteArray& bytes) {
-    const std::lock_guard guard(m_sendLock);
+    // The lock is held only to take hold of the descriptors (and the UDP destination); the
+    // sending, with its waits, runs without it.
+    std::unique_lock guard(m_sendLock);
     switch (kind) {
     case DebugKind::UdpServer:
-    case DebugKind::UdpClient:
-        return SendUdp(bytes);
-    case DebugKind::TcpServer: {
-        std::vector<int> fds;
-        for (const ServerClient& client : m_serverClients) {
-            fds.push_back(client.sendFd);
-        }
-        return SendTcp(fds, bytes);
+    case DebugKind::UdpClient: {
+        // Deep copies: a shared QString would be freed by whichever thread lets go of it last,
+        // inside Qt, where ThreadSanitizer cannot see the hand-over.
+        const SendSocketPtr socket = m_udpSend;
+        const std::string address = m_udpDestAddress.toStdString();
+        const std::string port = m_udpDestPort.toStdString();
+        guard.unlock();
+        return SendUdp(socket, address, port, bytes);
     }
-    case DebugKind::TcpClient:
-        return SendTcp({m_clientSendFd}, bytes);
+    case DebugKind::TcpServer: {
+        std::vector<SendSocketPtr> sockets;
+        for (const ServerClient& client : m_serverClients) {
+            sockets.push_back(client.send);
+        }
+        guard.unlock();
+        return SendTcp(sockets, bytes);
+    }
+    case DebugKind::TcpClient: {
+        const std::vector<SendSocketPtr> sockets{m_clientSend};
+        guard.unlock();
+        return SendTcp(sockets, bytes);
+    }
     }
     return {};
 }

@@ -3,8 +3,18 @@
 // client connection. The window drives it from its own thread (start, stop, connect,
 // disconnect) and hears the socket events as signals; data received on any of them is reported
 // too. Send() may be called from any thread, also while the window's thread stops the
-// connection: each connection's socket is duplicated for sending, and the duplicates are
-// opened and closed under one lock, so a send never reaches a closed or reused descriptor.
+// connection: each connection's socket is duplicated for sending, and a send takes shared
+// hold of the duplicates under one lock, so it never reaches a closed or reused descriptor.
+// The lock is never held while a send waits for a peer that does not read: a send waits at
+// most SendRoomWaitMs in all, whatever the number of clients, and stopping a connection wakes
+// a send waiting on it at once.
+//
+// Whatever a peer sends, the window's thread stays free: at most ReadBudgetBytes are read per
+// wake-up (the rest waits in the socket, so a TCP peer is slowed down by its own window), and a
+// TCP server keeps at most MaxServerClients clients: it listens on every local address, so any
+// host on any attached network can connect, and each client costs descriptors. A client
+// beyond the limit is closed at once (ServerSocket1ClientRefused); an accept the system refuses
+// (no descriptor left) is reported (ServerAcceptError) and accepting resumes a second later.
 //
 // UDP never sends to a broadcast address (the endpoint has no broadcast permission). Error
 // numbers in the events are the system's socket error numbers (errno).
@@ -18,10 +28,12 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <string>
 #include <vector>
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class QUdpSocket;
 
 namespace r2 {
@@ -50,6 +62,15 @@ class DebugTransport final : public QObject {
     Q_DISABLE_COPY_MOVE(DebugTransport)
 
 public:
+    // A module connects once; this leaves ample room for a few test tools beside it.
+    static constexpr int MaxServerClients = 32;
+    // Bytes read from the sockets per wake-up of the window's thread.
+    static constexpr qsizetype ReadBudgetBytes = 64 * 1024;
+    // How long one Send may wait for room in the send buffers of peers that do not read.
+    static constexpr int SendRoomWaitMs = 1000;
+    // After an accept the system refused, accepting resumes this much later.
+    static constexpr int AcceptRetryMs = 1000;
+
     explicit DebugTransport(QObject* parent = nullptr);
     ~DebugTransport() override;
 
@@ -84,6 +105,11 @@ signals:
     // `wasLast`: it was the only connection left.
     void ServerSocket1ClientDisconnect(bool wasLast);
     void ServerSocket1ClientError(int errorCode);
+    // A client beyond MaxServerClients was closed as soon as it was accepted.
+    void ServerSocket1ClientRefused(const QString& address);
+    // The system refused to accept a connection (EMFILE: no descriptor left); accepting
+    // resumes after AcceptRetryMs.
+    void ServerAcceptError(int errorCode);
     void clntsckt1Connect(const QString& address);
     void clntsckt1Disconnect(const QString& address);
     void clntsckt1Error(int errorCode);
@@ -91,32 +117,42 @@ signals:
     void DataReceived(const QString& peerAddress, std::uint16_t peerPort, const QByteArray& bytes);
 
 private:
+    // A duplicate of a connection's socket, closed when its last holder lets go.
+    class SendSocket;
+    using SendSocketPtr = std::shared_ptr<const SendSocket>;
+    // How a connection's duplicate is let go of: Shutdown also ends the connection, so a send
+    // waiting on it returns at once.
+    enum class Release { Drop, Shutdown };
+
     struct ServerClient {
         QTcpSocket* socket = nullptr;
-        int sendFd = -1;
+        SendSocketPtr send{};
     };
 
     void AcceptClients();
+    void OnAcceptError(int qtSocketError);
     void DropServerClient(QTcpSocket* socket);
     void ReadUdp();
     void ReadTcp(QTcpSocket& socket);
     void OnClientConnected();
     void OnClientDisconnected();
-    void CloseClientSendFd();
-    SendOutcome SendUdp(const QByteArray& bytes);
-    SendOutcome SendTcp(const std::vector<int>& fds, const QByteArray& bytes);
+    void ReleaseClientSend(Release how);
+    SendOutcome SendUdp(const SendSocketPtr& socket, const std::string& address,
+                        const std::string& portText, const QByteArray& bytes);
+    SendOutcome SendTcp(const std::vector<SendSocketPtr>& sockets, const QByteArray& bytes);
 
     std::unique_ptr<QUdpSocket> m_udp;
     std::unique_ptr<QTcpServer> m_server;
+    std::unique_ptr<QTimer> m_acceptRetry;
     std::vector<ServerClient> m_serverClients; // in connection order
     std::unique_ptr<QTcpSocket> m_client;
     QString m_serverAddress{};
     bool m_clientWasConnected = false;
 
-    // Guards the send descriptors and the UDP destination.
+    // Guards the send descriptors and the UDP destination; held only to copy or change them.
     mutable std::mutex m_sendLock;
-    int m_udpSendFd = -1;
-    int m_clientSendFd = -1;
+    SendSocketPtr m_udpSend{};
+    SendSocketPtr m_clientSend{};
     QString m_udpDestAddress{};
     QString m_udpDestPort{};
 

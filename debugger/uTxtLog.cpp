@@ -24,6 +24,18 @@ std::mutex& TxtLogLock() {
     return lock;
 }
 
+std::string TxtLogLine(std::span<const std::string> texts) {
+    std::string line;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0) {
+            line += '|';
+        }
+        line += texts[i];
+    }
+    line += "\r\n";
+    return line;
+}
+
 bool EnsureTxtFile(const std::filesystem::path& path, std::error_code& error) {
     const std::lock_guard guard(TxtLogLock());
     // "a" creates the file when it is missing and never truncates one that exists, so a
@@ -41,15 +53,7 @@ bool AppendTxtLog(const std::filesystem::path& path, std::span<const std::string
     if (!EnsureTxtFile(path, error)) {
         return false;
     }
-    std::string line;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (i > 0) {
-            line += '|';
-        }
-        line += texts[i];
-    }
-    line += "\r\n";
-
+    const std::string line = TxtLogLine(texts);
     const std::lock_guard guard(TxtLogLock());
     File file(std::fopen(path.c_str(), "ab"));
     if (!file) {

@@ -13,6 +13,9 @@ namespace r2 {
 
 std::mutex& TxtLogLock();
 
+// The line AppendTxtLog writes for these texts: joined by "|", ended by CR LF.
+std::string TxtLogLine(std::span<const std::string> texts);
+
 // Creates an empty file when none exists. False with `error` set when it cannot be created.
 bool EnsureTxtFile(const std::filesystem::path& path, std::error_code& error);
 // Appends the texts joined by "|" and CR LF (an empty list gives an empty line). False with

@@ -1,5 +1,5 @@
 #pragma once
-// The program's built-in texts: 318 rows of key, Chinese and English wording, in a fixed order.
+// The program's built-in texts: 320 rows of key, Chinese and English wording, in a fixed order.
 // That order is the order in which they enter the language table and the order of the rows of
 // a newly written language file. A line break inside a text is CR LF.
 
@@ -17,7 +17,7 @@ struct TLangRow {
     std::string_view english;
 };
 
-inline constexpr std::size_t BuiltInTextRowCount = 325;
+inline constexpr std::size_t BuiltInTextRowCount = 328;
 
 std::span<const TLangRow> BuiltInTextRows();
 // Adds every built-in row to list with AddEntry, in order.

@@ -1,17 +1,13 @@
 #include "Unit_Ini.h"
 
 #include "gbk_text.h"
+#include "replace_file.h"
 
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace r2 {
 namespace {
@@ -195,10 +191,6 @@ SettingsWriteError WriteError(const std::filesystem::path& path, std::string det
     return {"Unable to write to " + FullPath(path), std::move(detail)};
 }
 
-std::string ErrnoText(std::string_view what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
-
 enum class ReadState { Missing, Read, Unreadable };
 
 ReadState ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {
@@ -223,84 +215,15 @@ std::string FileBytesOrEmpty(const std::filesystem::path& path) {
     return ReadFileBytes(path, bytes) == ReadState::Read ? bytes : std::string{};
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Makes the rename itself durable. Some file systems refuse fsync on a directory; the file's
-// contents are already on disk then, so that is not worth failing the save over.
-void SyncDirectory(const std::filesystem::path& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Empty on success, else why the file could not be replaced.
-std::optional<std::string> ReplaceFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty()) {
-        dir = ".";
-    }
-    std::string temp = (dir / (path.filename().string() + ".XXXXXX")).string();
-    // mkstemp creates the file with mode 0600 before a single byte of the password is in it.
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return ErrnoText("cannot create a file in " + dir.string());
-    }
-    std::optional<std::string> failure;
-    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-        failure = ErrnoText("cannot restrict the file to its owner");
-    } else if (!WriteAll(fd, bytes)) {
-        failure = ErrnoText("cannot write the new contents");
-    } else if (::fsync(fd) != 0) {
-        failure = ErrnoText("cannot flush the new contents to disk");
-    }
-    if (::close(fd) != 0 && !failure) {
-        failure = ErrnoText("cannot close the new file");
-    }
-    if (!failure && ::rename(temp.c_str(), path.c_str()) != 0) {
-        failure = ErrnoText("cannot replace the old file");
-    }
-    if (failure) {
-        ::unlink(temp.c_str());
-        return failure;
-    }
-    SyncDirectory(dir);
-    return std::nullopt;
-}
-
 bool OwnerMayWrite(const std::filesystem::path& path) {
     std::error_code ec;
     const auto perms = std::filesystem::status(path, ec).permissions();
     return !ec && (perms & std::filesystem::perms::owner_write) != std::filesystem::perms::none;
 }
 
-// A settings file that is a link to a file kept elsewhere stays a link: the file it points to
-// is the one replaced.
-std::filesystem::path LinkTarget(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec)) {
-        return path;
-    }
-    auto target = std::filesystem::canonical(path, ec);
-    return ec ? path : target;
-}
-
 SettingsWriteResult WriteLines(const std::filesystem::path& path,
                                std::span<const SettingsLine> lines) {
-    const std::filesystem::path target = LinkTarget(path);
+    const std::filesystem::path target = ReplacementTarget(path);
     std::string old;
     switch (ReadFileBytes(target, old)) {
     case ReadState::Unreadable:
@@ -314,7 +237,8 @@ SettingsWriteResult WriteLines(const std::filesystem::path& path,
     case ReadState::Missing:
         break;
     }
-    if (auto failure = ReplaceFile(target, UpdateSystemSection(old, lines))) {
+    if (auto failure =
+            ReplaceFile(target, UpdateSystemSection(old, lines), NewFileAccess::OwnerOnly)) {
         return WriteError(path, std::move(*failure));
     }
     return std::nullopt;

@@ -4,8 +4,9 @@
 //   (each pass's first row, stamped by the listener's kernel on arrival) lies from the interval
 //   set. A pass is 50 sends and then a pause of one interval, so the gap is the interval plus
 //   the time the 50 sends take plus the worker's wake-up lateness;
-// - the receive pane under a flood of datagrams from a local peer: the datagrams the window
-//   received and the lines its pane showed and dropped, and the window's longest event-loop
+// - the receive pane under a flood of datagrams from a local peer, then as a TCP server under
+//   a client writing bytes without a single line break: what the window received, the lines
+//   its pane showed and dropped and the longest of them, and the window's longest event-loop
 //   stall meanwhile (every outermost event dispatch timed, and a 2 ms ticker).
 // Prints figures; run it through run.sh, which puts it in a private network namespace.
 //
@@ -72,6 +73,19 @@ std::uint16_t LocalPort(int fd) {
     socklen_t length = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
+}
+
+std::uint16_t FreeTcpPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Fail("cannot bind a loopback TCP socket");
+    }
+    const std::uint16_t port = LocalPort(fd);
+    close(fd);
+    return port;
 }
 
 std::uint16_t FreeUdpPort() {
@@ -157,33 +171,18 @@ private:
     std::thread m_thread;
 };
 
-// Sends FloodBytes-byte datagrams to a loopback port as fast as one thread can.
-class Flooder final {
+// A local peer flooding the window from a thread of its own, as fast as it can.
+class FloodPeer {
 public:
-    explicit Flooder(std::uint16_t port) : m_fd(LoopbackUdpSocket(0)), m_port(port) {}
-    ~Flooder() {
-        Stop();
-        close(m_fd);
-    }
-    Flooder(const Flooder&) = delete;
-    Flooder& operator=(const Flooder&) = delete;
-
+    virtual ~FloodPeer() = default;
     void Start() {
         m_thread = std::thread([this] {
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(m_port);
-            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            char payload[FloodBytes];
-            std::fill(std::begin(payload), std::end(payload), 'F');
             while (!m_stop) {
-                if (sendto(m_fd, payload, sizeof payload, 0, reinterpret_cast<sockaddr*>(&to),
-                           sizeof to) == static_cast<ssize_t>(sizeof payload)) {
-                    ++m_sent;
-                }
+                m_sent += SendSome();
             }
         });
     }
+    // What was sent, in the units the window's receive count uses.
     long Stop() {
         m_stop = true;
         if (m_thread.joinable()) {
@@ -192,12 +191,78 @@ public:
         return m_sent;
     }
 
+protected:
+    // Sends a little; what it sent.
+    virtual long SendSome() = 0;
+
 private:
-    int m_fd;
-    std::uint16_t m_port;
     std::atomic<bool> m_stop{false};
     long m_sent = 0;
     std::thread m_thread;
+};
+
+// FloodBytes-byte datagrams to a loopback port; counts datagrams.
+class DatagramFlood final : public FloodPeer {
+public:
+    explicit DatagramFlood(std::uint16_t port) : m_fd(LoopbackUdpSocket(0)) {
+        m_to.sin_family = AF_INET;
+        m_to.sin_port = htons(port);
+        m_to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::fill(std::begin(m_payload), std::end(m_payload), 'F');
+    }
+    ~DatagramFlood() override {
+        Stop();
+        close(m_fd);
+    }
+    DatagramFlood(const DatagramFlood&) = delete;
+    DatagramFlood& operator=(const DatagramFlood&) = delete;
+
+private:
+    long SendSome() override {
+        return sendto(m_fd, m_payload, sizeof m_payload, 0, reinterpret_cast<sockaddr*>(&m_to),
+                      sizeof m_to) == static_cast<ssize_t>(sizeof m_payload)
+                   ? 1
+                   : 0;
+    }
+
+    int m_fd;
+    sockaddr_in m_to{};
+    char m_payload[FloodBytes];
+};
+
+// Bytes without a single line break on a TCP connection to a loopback port; counts bytes.
+class ByteFlood final : public FloodPeer {
+public:
+    explicit ByteFlood(std::uint16_t port)
+        : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_block(64 * 1024, 'F') {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (m_fd < 0 || connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+            Fail("cannot connect to the window's TCP server");
+        }
+    }
+    ~ByteFlood() override {
+        Stop();
+        close(m_fd);
+    }
+    ByteFlood(const ByteFlood&) = delete;
+    ByteFlood& operator=(const ByteFlood&) = delete;
+
+private:
+    long SendSome() override {
+        // A short wait for room, so that a stop is seen even while the window reads nothing.
+        pollfd room{m_fd, POLLOUT, 0};
+        if (poll(&room, 1, 20) <= 0) {
+            return 0;
+        }
+        const ssize_t n = send(m_fd, m_block.data(), m_block.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        return n > 0 ? static_cast<long>(n) : 0;
+    }
+
+    int m_fd;
+    std::string m_block;
 };
 
 double Percentile(std::vector<double> values, double p) {
@@ -279,14 +344,37 @@ void CycleAtInterval(r2::Tfrm_DataDebug& window, int intervalMs, int seconds) {
                 Percentile(passLengths, 0.5));
 }
 
-void FloodThePane(r2::Tfrm_DataDebug& window, std::uint16_t windowPort, int seconds,
+// The pane says how many lines it dropped as "(-N)" after its limit.
+long DroppedLines(QWidget& window) {
+    const auto dropped = QRegularExpression(QStringLiteral("\\(-(\\d+)\\)"))
+                             .match(Control<QLabel>(window, "lblRecvLimit")->text());
+    return dropped.hasMatch() ? dropped.captured(1).toLong() : 0;
+}
+
+qsizetype LongestLine(const QPlainTextEdit& pane) {
+    qsizetype longest = 0;
+    for (const QString& line : pane.toPlainText().split(QLatin1Char('\n'))) {
+        longest = std::max(longest, line.size());
+    }
+    return longest;
+}
+
+// `unit`: what the peer's and the window's counts are in ("datagrams" or "bytes").
+void FloodThePane(r2::Tfrm_DataDebug& window, FloodPeer& flood, const char* unit, int seconds,
                   r2bench::TimedApplication& app) {
+    const bool countBytes = std::strcmp(unit, "bytes") == 0;
     long received = 0;
-    const auto counter = QObject::connect(&window.Transport(), &r2::DebugTransport::DataReceived,
-                                          &window, [&received] { ++received; });
+    long chunks = 0;
+    const auto counter =
+        QObject::connect(&window.Transport(), &r2::DebugTransport::DataReceived, &window,
+                         [&](const QString&, std::uint16_t, const QByteArray& bytes) {
+                             received += countBytes ? bytes.size() : 1;
+                             ++chunks;
+                         });
     auto* pane = Control<QPlainTextEdit>(window, "mmoReceive");
+    pane->clear();
+    const long droppedBefore = DroppedLines(window);
     r2bench::StallMonitor stalls;
-    Flooder flood(windowPort);
     app.setRecording(true);
     stalls.start();
     const double from = r2bench::MonotonicMs();
@@ -302,20 +390,18 @@ void FloodThePane(r2::Tfrm_DataDebug& window, std::uint16_t windowPort, int seco
     app.setRecording(false);
     QObject::disconnect(counter);
 
-    // The pane says how many lines it dropped as "(-N)" after its limit.
-    const auto dropped = QRegularExpression(QStringLiteral("\\(-(\\d+)\\)"))
-                             .match(Control<QLabel>(window, "lblRecvLimit")->text());
-    const long droppedLines = dropped.hasMatch() ? dropped.captured(1).toLong() : 0;
+    const long droppedLines = DroppedLines(window) - droppedBefore;
     const QJsonObject stall = stalls.result();
     const QJsonObject longest = app.longest();
-    std::printf("  peer sent        %9ld datagrams  %9.0f/s\n", sent,
+    std::printf("  peer sent        %11ld %-9s %11.0f/s\n", sent, unit,
                 static_cast<double>(sent) / floodSeconds);
-    std::printf("  window received  %9ld datagrams  %9.0f/s   (%ld dropped by the kernel)\n",
-                received, static_cast<double>(received) / floodSeconds, sent - received);
-    std::printf("  pane showed      %9ld lines      %9.0f/s   dropped %ld lines; it holds %d\n",
-                received - droppedLines,
-                static_cast<double>(received - droppedLines) / floodSeconds, droppedLines,
-                pane->blockCount());
+    std::printf("  window received  %11ld %-9s %11.0f/s   in %ld reads; %ld not (yet) taken\n",
+                received, unit, static_cast<double>(received) / floodSeconds, chunks,
+                sent - received);
+    std::printf("  pane showed      %11ld lines     %11.0f/s   dropped %ld lines; it holds %d, "
+                "the longest %lld characters\n",
+                chunks - droppedLines, static_cast<double>(chunks - droppedLines) / floodSeconds,
+                droppedLines, pane->blockCount(), static_cast<long long>(LongestLine(*pane)));
     std::printf("  window thread on CPU %.0f ms of the %.1f s; it waited %ld times and was "
                 "preempted %ld times\n",
                 use.cpuMs, floodSeconds, use.waits, use.preempted);
@@ -377,6 +463,28 @@ int main(int argc, char** argv) {
     std::printf("receive pane (hex) under a flood of %d-byte datagrams from one local peer for "
                 "%d s:\n",
                 FloodBytes, seconds);
-    FloodThePane(window, windowPort, seconds, app);
+    {
+        DatagramFlood flood(windowPort);
+        FloodThePane(window, flood, "datagrams", seconds, app);
+    }
+
+    // The same window as a TCP server, a client writing bytes without a line break.
+    auto* connectButton = Control<QPushButton>(window, "btnConnet");
+    connectButton->click();
+    Control<QComboBox>(window, "cbbProtrolType")->setCurrentIndex(1);
+    const std::uint16_t serverPort = FreeTcpPort();
+    Control<QLineEdit>(window, "edtPort")->setText(QString::number(serverPort));
+    connectButton->click();
+    if (!window.Transport().Listening()) {
+        Fail("the window's TCP server did not start");
+    }
+    Control<QCheckBox>(window, "chkRecvHex")->setChecked(false);
+    std::printf("receive pane (text) under a flood of bytes without a line break from one TCP "
+                "client for %d s:\n",
+                seconds);
+    {
+        ByteFlood flood(serverPort);
+        FloodThePane(window, flood, "bytes", seconds, app);
+    }
     return 0;
 }

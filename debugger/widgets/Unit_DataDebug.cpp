@@ -2,7 +2,6 @@
 
 #include "cmd_file.h"
 #include "data_debug_texts.h"
-#include "gbk_text.h"
 #include "panel_p6.h"
 #include "ui_Unit_DataDebug.h"
 #include "Unit_FrameCmd.h"
@@ -23,11 +22,9 @@ namespace {
 
 // Pixels the row area moves per wheel notch.
 constexpr int WheelStep = 13;
-// Receive lines waiting for the pane beyond this many are dropped (and counted), so a flood
-// never grows memory or stalls the window.
-constexpr int PendingLineLimit = 5000;
-// Lines appended to the receive pane per flush.
+// Lines, and characters beyond the first line, appended to the receive pane per flush.
 constexpr qsizetype ReceiveSliceLines = 200;
+constexpr qsizetype ReceiveSliceChars = 64 * 1024;
 constexpr int PaneFlushMs = 50;
 
 QString Text(std::string_view key) {
@@ -46,31 +43,8 @@ bool IsDigitsOnlyKey(const QKeyEvent& key) {
     return IsDigitKeyText(key.text().toStdString());
 }
 
-// One received chunk as one line of text: line ends and other control characters are written as
-// escapes, so a reply ending in CR LF neither breaks the line nor hides what was sent.
 QString CmdFileFilter() {
     return QStringLiteral("Txt File (*.txt);;All File (*)");
-}
-
-QString BytesAsText(const QByteArray& bytes) {
-    const auto decoded = GbkToUtf8(bytes.toStdString());
-    const QString text = decoded ? Qs(*decoded) : QString::fromLatin1(bytes);
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\r')) {
-            shown += QStringLiteral("\\r");
-        } else if (c == QLatin1Char('\n')) {
-            shown += QStringLiteral("\\n");
-        } else if (c == QLatin1Char('\t')) {
-            shown += QStringLiteral("\\t");
-        } else if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
 }
 
 } // namespace
@@ -126,6 +100,14 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     connect(&m_transport, &DebugTransport::ServerSocket1ClientError, this, [this](int error) {
         SetStatus(Text("lang_Hint_DataDebug_ClientError") + QString::number(error));
     });
+    connect(&m_transport, &DebugTransport::ServerSocket1ClientRefused, this,
+            [this](const QString& address) {
+                SetStatus(Text("lang_Hint_DataDebug_ClientLimit")
+                              .arg(DebugTransport::MaxServerClients)
+                              .arg(address));
+            });
+    connect(&m_transport, &DebugTransport::ServerAcceptError, this,
+            [this](int error) { SetStatus(Text("lang_Hint_DataDebug_AcceptError").arg(error)); });
     connect(&m_transport, &DebugTransport::clntsckt1Connect, this, [this](const QString& address) {
         m_ui->btnConnet->setText(Text("lang_DataDebug_disconnect"));
         SetStatus(Text("lang_Hint_DataDebug_ServerConnect") + address);
@@ -149,8 +131,7 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     m_paneTimer->start();
     connect(m_ui->btnClearRecv, &QPushButton::clicked, this, [this] {
         m_ui->mmoReceive->clear();
-        m_pendingLines.clear();
-        m_droppedLines = 0;
+        m_received.Clear();
         m_transport.ResetCounters();
         UpdateCounters();
     });
@@ -573,29 +554,17 @@ void Tfrm_DataDebug::SetStatus(const QString& text) {
 
 void Tfrm_DataDebug::AddReceived(const QString& address, std::uint16_t port,
                                  const QByteArray& bytes) {
-    if (m_pendingLines.size() >= PendingLineLimit) {
-        ++m_droppedLines;
-        return;
-    }
-    const QString shown =
-        m_ui->chkRecvHex->isChecked()
-            ? Qs(BytesToHexSep(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                        static_cast<std::size_t>(bytes.size())),
-                               " "))
-            : BytesAsText(bytes);
-    m_pendingLines << QStringLiteral("%1  %2:%3  [%4]  %5")
-                          .arg(
-                              QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")),
-                              address, QString::number(port), QString::number(bytes.size()), shown);
+    m_received.Add(
+        ReceivedLine(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")), address,
+                     port, bytes, m_ui->chkRecvHex->isChecked(), Text("lang_DataDebug_MoreBytes")));
 }
 
 void Tfrm_DataDebug::FlushReceived() {
     // A slice per tick: under a flood the backlog waits for the next ticks (and, once full, new
     // lines are counted and left out) instead of one append stalling the window.
-    const qsizetype slice = std::min<qsizetype>(m_pendingLines.size(), ReceiveSliceLines);
-    if (slice > 0) {
-        m_ui->mmoReceive->appendPlainText(m_pendingLines.first(slice).join(QLatin1Char('\n')));
-        m_pendingLines.remove(0, slice);
+    const QString slice = m_received.Take(ReceiveSliceLines, ReceiveSliceChars);
+    if (!slice.isEmpty()) {
+        m_ui->mmoReceive->appendPlainText(slice);
     }
     UpdateCounters();
 }
@@ -604,9 +573,10 @@ void Tfrm_DataDebug::UpdateCounters() {
     m_ui->lblCounters->setText(Text("lang_DataDebug_lblCounters")
                                    .arg(m_transport.BytesSent())
                                    .arg(m_transport.BytesReceived()));
-    m_ui->lblRecvLimit->setText(
-        Text("lang_DataDebug_lblRecvLimit").arg(ReceiveLineLimit) +
-        (m_droppedLines > 0 ? QStringLiteral(" (-%1)").arg(m_droppedLines) : QString()));
+    m_ui->lblRecvLimit->setText(Text("lang_DataDebug_lblRecvLimit").arg(ReceiveLineLimit) +
+                                (m_received.Dropped() > 0
+                                     ? QStringLiteral(" (-%1)").arg(m_received.Dropped())
+                                     : QString()));
 }
 
 // ---- Keys, wheel ----

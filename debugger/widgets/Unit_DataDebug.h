@@ -11,13 +11,13 @@
 #include "cmd_rows.h"
 #include "cycle_sender.h"
 #include "debug_transport.h"
+#include "receive_backlog.h"
 #include "Unit_Baselang.h"
 
 #include <functional>
 #include <memory>
 #include <QDialog>
 #include <QMessageBox>
-#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -117,8 +117,7 @@ private:
     std::vector<TFrameCmd*> m_rows;
     DebugTransport m_transport;
     CycleSender m_cycle;
-    QStringList m_pendingLines;
-    int m_droppedLines = 0;
+    ReceiveBacklog m_received;
     QTimer* m_paneTimer = nullptr;
     std::function<QString()> m_chooseImportFile;
     std::function<QString()> m_chooseExportFile;

@@ -1,7 +1,8 @@
 // Tfrm_DataDebug offscreen: the counterpart proposed for each work mode, a UDP send arriving at
 // a listener with the row's bytes, the receive pane showing what an echoing peer answers over
-// UDP and over TCP, a peer closing a TCP connection, and which command file import and close
-// read and write (the file dialogs and message boxes answered by the test).
+// UDP and over TCP, a flood without line breaks shown cut, a peer closing a TCP connection,
+// clients beyond the server's limit closed with a status, and which command file import and
+// close read and write (the file dialogs and message boxes answered by the test).
 #include "cmd_file.h"
 #include "panel_p6.h"
 #include "Unit_AppLang.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -213,6 +215,72 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pane->toPlainText().contains("echo:AT+CMD 1\\r\\n"), 5000);
         QCOMPARE(pane->blockCount(), 1);
         QVERIFY(Child<QLabel>(*window, "lblCounters")->text().contains("Sent: 8 bytes"));
+    }
+
+    // 8 MiB without a line break: every line shows at most the first 256 bytes of its chunk
+    // and says how many it leaves out.
+    void floodWithoutLineBreaksIsShownCut() {
+        constexpr qsizetype FloodBytes = 8 << 20;
+        QTcpServer flooder;
+        QVERIFY(flooder.listen(QHostAddress::LocalHost, 0));
+        connect(&flooder, &QTcpServer::newConnection, &flooder, [&flooder] {
+            flooder.nextPendingConnection()->write(QByteArray(FloodBytes, 'A'));
+        });
+        PanelP6 panel = Mode(3);
+        panel.edt_LocalPort0 = std::to_string(flooder.serverPort());
+        const auto window = Window(panel);
+        Child<QCheckBox>(*window, "chkRecvHex")->setChecked(false);
+        Child<QComboBox>(*window, "cbbIP")->setEditText(QStringLiteral("127.0.0.1"));
+        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->Transport().BytesReceived(),
+                                  static_cast<std::uint64_t>(FloodBytes), 60000);
+        auto* pane = Child<QPlainTextEdit>(*window, "mmoReceive");
+        QTRY_VERIFY_WITH_TIMEOUT(pane->blockCount() > 1, 5000);
+
+        const QRegularExpression line(QStringLiteral(
+            "^\\S+  127\\.0\\.0\\.1:\\d+  \\[(\\d+)\\]  (A*)(… \\((\\d+) more bytes\\))?$"));
+        int cut = 0;
+        for (const QString& text : pane->toPlainText().split(QLatin1Char('\n'))) {
+            const auto match = line.match(text);
+            QVERIFY2(match.hasMatch(), qPrintable(text.left(400)));
+            const qsizetype size = match.captured(1).toLongLong();
+            const qsizetype shown = match.captured(2).size();
+            QCOMPARE(shown, std::min<qsizetype>(size, 256));
+            if (size > 256) {
+                QCOMPARE(match.captured(4).toLongLong(), size - 256);
+                ++cut;
+            } else {
+                QVERIFY(match.captured(3).isEmpty());
+            }
+        }
+        QVERIFY(cut > 0);
+    }
+
+    void tcpServerClosesClientsBeyondTheLimit() {
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        PanelP6 panel = Mode(1);
+        panel.edt_RemotePort0 = std::to_string(port);
+        const auto window = Window(panel);
+        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 0; i < 33; ++i) {
+            clients.push_back(std::make_unique<QTcpSocket>());
+            clients.back()->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(clients.back()->waitForConnected(5000));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Child<QLabel>(*window, "stat1")->text(),
+            QString("32 clients are connected already: the new connection from 127.0.0.1 was "
+                    "closed."),
+            5000);
+        QTRY_COMPARE_WITH_TIMEOUT(clients.back()->state(), QAbstractSocket::UnconnectedState, 5000);
+        QCOMPARE(window->Transport().ClientCount(), 32);
+        QCOMPARE(clients.front()->state(), QAbstractSocket::ConnectedState);
     }
 
     void refusedClientKeepsConnect() {

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -130,14 +131,26 @@ void UdpListener::SendTo(std::uint16_t port, const std::string& bytes) const {
              sizeof to);
 }
 
-TcpPeer::TcpPeer(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+TcpPeer::TcpPeer() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+
+TcpPeer::TcpPeer(std::uint16_t port) : TcpPeer() {
+    Connect(port);
+}
+
+bool TcpPeer::Connect(std::uint16_t port) {
     const sockaddr_in to = Loopback(port);
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
         Close();
-        return;
+        return false;
     }
     const int on = 1;
     ::setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    return true;
+}
+
+std::size_t TcpPeer::Unread() const {
+    int count = 0;
+    return ::ioctl(m_fd, FIONREAD, &count) == 0 ? static_cast<std::size_t>(count) : 0;
 }
 
 TcpPeer::TcpPeer(int connectedFd) : m_fd(connectedFd) {

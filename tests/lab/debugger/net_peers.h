@@ -51,6 +51,8 @@ private:
 // A blocking TCP client socket connected to 127.0.0.1:port.
 class TcpPeer final {
 public:
+    // A socket not yet connected (made while descriptors are still free).
+    TcpPeer();
     explicit TcpPeer(std::uint16_t port);
     explicit TcpPeer(int connectedFd);
     ~TcpPeer();
@@ -58,6 +60,10 @@ public:
     TcpPeer& operator=(const TcpPeer&) = delete;
 
     bool Connected() const { return m_fd >= 0; }
+    // Connects the socket made by TcpPeer(); false when refused.
+    bool Connect(std::uint16_t port);
+    // Bytes that arrived and were not read yet.
+    std::size_t Unread() const;
     // Reads until `count` bytes came or `timeout` passed; each read's kernel stamp is kept.
     std::vector<Arrival> ReadBytes(std::size_t count, std::chrono::milliseconds timeout);
     void Write(const std::string& bytes) const;

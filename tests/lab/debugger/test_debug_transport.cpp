@@ -1,12 +1,22 @@
-// DebugTransport on loopback: UDP start, sends and replies; a TCP server with two clients; a TCP
-// client refused, connected, and closed by its peer; the port and address checks of a send.
+// DebugTransport on loopback: UDP start, sends and replies; a TCP server with two clients, with
+// more clients than it keeps, with no descriptor left to accept one, and with a client that
+// never reads; a TCP client refused, connected, flooded, and closed by its peer; the port and
+// address checks of a send.
 #include "debug_transport.h"
 #include "net_peers.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTest>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace r2 {
 namespace {
@@ -144,6 +154,154 @@ TEST(DebugTransportTcpServer, StopClosesClientsAndAPortInUseIsReported) {
     EXPECT_FALSE(transport.Listening());
     EXPECT_EQ(transport.ClientCount(), 0);
     EXPECT_TRUE(peer.WaitClosed(5s));
+}
+
+// Waits until the spy has seen `count` signals.
+bool WaitCount(QSignalSpy& spy, qsizetype count) {
+    while (spy.count() < count && spy.wait(EventWaitMs)) {
+    }
+    return spy.count() >= count;
+}
+
+TEST(DebugTransportTcpServer, ClientsBeyondTheLimitAreClosedAtOnce) {
+    DebugTransport transport;
+    const std::uint16_t port = FreePort(true);
+    ASSERT_EQ(transport.StartServer(port), "");
+    QSignalSpy connects(&transport, &DebugTransport::ServerSocket1ClientConnect);
+    QSignalSpy refused(&transport, &DebugTransport::ServerSocket1ClientRefused);
+    QSignalSpy disconnects(&transport, &DebugTransport::ServerSocket1ClientDisconnect);
+
+    std::vector<std::unique_ptr<TcpPeer>> peers;
+    for (int i = 0; i <= DebugTransport::MaxServerClients; ++i) {
+        peers.push_back(std::make_unique<TcpPeer>(port));
+        ASSERT_TRUE(peers.back()->Connected());
+    }
+    ASSERT_TRUE(WaitCount(refused, 1));
+    ASSERT_TRUE(WaitCount(connects, DebugTransport::MaxServerClients));
+    EXPECT_EQ(refused[0][0].toString(), "127.0.0.1");
+    EXPECT_EQ(transport.ClientCount(), DebugTransport::MaxServerClients);
+    // The one that came last is closed; the others stay and still get what is sent.
+    EXPECT_TRUE(peers.back()->WaitClosed(5s));
+    EXPECT_EQ(transport.Send(DebugKind::TcpServer, "hi").result, SendOutcome::Result::Sent);
+    const auto reads = peers.front()->ReadBytes(2, 5s);
+    ASSERT_FALSE(reads.empty());
+    EXPECT_EQ(reads[0].bytes, "hi");
+
+    // A client that leaves makes room for the next.
+    peers.front()->Close();
+    ASSERT_TRUE(WaitCount(disconnects, 1));
+    TcpPeer late(port);
+    ASSERT_TRUE(WaitCount(connects, DebugTransport::MaxServerClients + 1));
+    EXPECT_EQ(refused.count(), 1);
+    EXPECT_EQ(transport.ClientCount(), DebugTransport::MaxServerClients);
+}
+
+// Takes every descriptor number below a lowered limit, and gives them back.
+class DescriptorsUsedUp final {
+public:
+    DescriptorsUsedUp() {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = std::min<rlim_t>(m_saved.rlim_cur, 512);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) {
+            m_taken.push_back(fd);
+        }
+    }
+    ~DescriptorsUsedUp() {
+        for (const int fd : m_taken) {
+            ::close(fd);
+        }
+        ::setrlimit(RLIMIT_NOFILE, &m_saved);
+    }
+    DescriptorsUsedUp(const DescriptorsUsedUp&) = delete;
+    DescriptorsUsedUp& operator=(const DescriptorsUsedUp&) = delete;
+
+private:
+    rlimit m_saved{};
+    std::vector<int> m_taken;
+};
+
+TEST(DebugTransportTcpServer, AnAcceptTheSystemRefusesIsReportedAndAcceptingResumes) {
+    DebugTransport transport;
+    const std::uint16_t port = FreePort(true);
+    ASSERT_EQ(transport.StartServer(port), "");
+    QSignalSpy acceptErrors(&transport, &DebugTransport::ServerAcceptError);
+    QSignalSpy connects(&transport, &DebugTransport::ServerSocket1ClientConnect);
+    TcpPeer peer;
+    {
+        const DescriptorsUsedUp full;
+        ASSERT_TRUE(peer.Connect(port));
+        ASSERT_TRUE(WaitCount(acceptErrors, 1));
+        EXPECT_EQ(acceptErrors[0][0].toInt(), EMFILE);
+        EXPECT_EQ(connects.count(), 0);
+    }
+    // With descriptors free again the waiting connection is accepted.
+    ASSERT_TRUE(WaitCount(connects, 1));
+    EXPECT_EQ(transport.ClientCount(), 1);
+    EXPECT_TRUE(transport.Listening());
+}
+
+// A peer that never reads: the payload is far larger than both ends' socket buffers, so the
+// send fills them and then waits for room until its deadline. Meanwhile other calls on the
+// transport, which take the same lock, must not wait for it.
+TEST(DebugTransportTcpServer, ASendWaitingOnAPeerThatNeverReadsHoldsNoLock) {
+    DebugTransport transport;
+    const std::uint16_t port = FreePort(true);
+    ASSERT_EQ(transport.StartServer(port), "");
+    QSignalSpy connects(&transport, &DebugTransport::ServerSocket1ClientConnect);
+    TcpPeer stalled(port);
+    ASSERT_TRUE(WaitCount(connects, 1));
+
+    const QByteArray payload(64 << 20, 'x');
+    std::atomic<bool> sendReturned{false};
+    SendOutcome outcome;
+    std::thread sender([&] {
+        outcome = transport.Send(DebugKind::TcpServer, payload);
+        sendReturned = true;
+    });
+    // Bytes at the peer: the send is under way (and has taken whatever it takes the lock for).
+    while (stalled.Unread() == 0 && !sendReturned) {
+        std::this_thread::yield();
+    }
+    const int clients = transport.ClientCount();
+    transport.StopServer();
+    sender.join();
+
+    EXPECT_EQ(clients, 1);
+    // The stop ended the send (the connection was shut down under it) before its deadline:
+    // neither call waited for the send. Had the send held the lock, both would have waited
+    // until it gave up with a time-out.
+    EXPECT_EQ(outcome.result, SendOutcome::Result::SystemError);
+    EXPECT_EQ(outcome.error.toStdString(), std::strerror(EPIPE))
+        << "ETIMEDOUT means the other calls waited for the send";
+    EXPECT_TRUE(stalled.WaitClosed(5s));
+}
+
+// 8 MiB without a line break, as fast as the peer can write: it reaches the transport whole,
+// in chunks of at most ReadBudgetBytes, one per turn of the event loop.
+TEST(DebugTransportTcpClient, AFloodIsReadInBoundedChunks) {
+    DebugTransport transport;
+    TcpListener server;
+    QSignalSpy connects(&transport, &DebugTransport::clntsckt1Connect);
+    transport.ConnectToServer("127.0.0.1", server.Port());
+    const auto peer = server.Accept(5s);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(WaitCount(connects, 1));
+
+    constexpr qsizetype FloodBytes = 8 << 20;
+    qsizetype received = 0;
+    qsizetype largest = 0;
+    QObject::connect(&transport, &DebugTransport::DataReceived, &transport,
+                     [&](const QString&, std::uint16_t, const QByteArray& bytes) {
+                         received += bytes.size();
+                         largest = std::max(largest, bytes.size());
+                     });
+    std::thread flood([&peer] { peer->Write(std::string(FloodBytes, 'F')); });
+    QTRY_COMPARE_WITH_TIMEOUT(received, FloodBytes, 60000);
+    flood.join();
+    EXPECT_LE(largest, DebugTransport::ReadBudgetBytes);
+    EXPECT_GT(largest, 0);
 }
 
 TEST(DebugTransportTcpClient, RefusedConnectionReportsTheSystemErrorNumber) {

@@ -3,10 +3,12 @@
 #include "cmd_file.h"
 #include "uTxtLog.h"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/resource.h>
 #include <thread>
 
 namespace r2 {
@@ -186,6 +188,67 @@ TEST_F(CmdFileTest, UnwritablePlaceIsReported) {
     const std::string error = SaveCmdFile(m_dir / "no_such_dir" / "x.txt", Cleared());
     EXPECT_NE(error.find("Unable to write"), std::string::npos) << error;
     EXPECT_EQ(SaveCmdFile("", Cleared()), "");
+}
+
+// A save that fails part way, for real and also for root: the process out of descriptors, or
+// the file size limit reached after a few lines. The old file must stay whole, with no
+// temporary file left beside it.
+struct InjectedFailure {
+    const char* name;
+    int resource;
+    rlim_t limit;
+};
+
+const InjectedFailure injectedFailures[] = {
+    {"NoDescriptorLeft", RLIMIT_NOFILE, 0},
+    {"FileSizeLimitAfterAFewLines", RLIMIT_FSIZE, 100},
+};
+
+TEST_F(CmdFileTest, FailedSaveKeepsTheOldFileWhole) {
+    const fs::path file = m_dir / "DataSelf.txt";
+    CmdRows stored = Cleared();
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        stored[i].edtCmd = "stored command " + std::to_string(i);
+    }
+    ASSERT_EQ(SaveCmdFile(file, stored), "");
+    const std::string old = Read(file);
+
+    for (const InjectedFailure& failure : injectedFailures) {
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(failure.resource, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = failure.limit;
+        ASSERT_EQ(::setrlimit(failure.resource, &small), 0);
+        const std::string error = SaveCmdFile(file, Cleared());
+        ::setrlimit(failure.resource, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_EQ(error.rfind("Unable to write to " + file.string(), 0), 0u)
+            << failure.name << ": " << error;
+        EXPECT_EQ(Read(file), old) << failure.name;
+        std::vector<std::string> entries;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            entries.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(entries, std::vector<std::string>{"DataSelf.txt"}) << failure.name;
+    }
+}
+
+// The file is replaced, not rewritten in place: a link stays a link, and the permissions the
+// user gave the file stay.
+TEST_F(CmdFileTest, SaveKeepsALinkAndThePermissions) {
+    fs::create_directory(m_dir / "elsewhere");
+    const fs::path real = m_dir / "elsewhere" / "rows.txt";
+    Write(real, "old\r\n");
+    fs::permissions(real, fs::perms(0640));
+    const fs::path link = m_dir / "DataSelf.txt";
+    fs::create_symlink(real, link);
+
+    ASSERT_EQ(SaveCmdFile(link, Cleared()), "");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Read(real).substr(0, 33), "false|Right custom name||false|\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
 }
 
 TEST_F(CmdFileTest, TxtLogLinesFromManyThreadsNeverInterleave) {
