@@ -181,8 +181,10 @@ class BatchTest(unittest.TestCase):
         macs = [self.macs["d1"], self.macs["d2"]]
         self.assertEqual(PC_IP, "192.168.0.10")
         mark = len(self.sim.log())
-        rows, done = self.lab.r2ctl_json("--wait", WAIT, "clone", path, "--to", ",".join(macs),
-                                         "--ip-from", "192.168.0.8", "--dry-run", timeout=120)
+        # The frames as sent, so that the planned address can be read from the base frame.
+        rows, done = self.lab.r2ctl_json("--wait", WAIT, "--show-secrets", "clone", path, "--to",
+                                         ",".join(macs), "--ip-from", "192.168.0.8", "--dry-run",
+                                         timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual([(r["mac"], r["newIp"], r.get("skipped")) for r in rows], [
             (macs[0], "192.168.0.11", [{"ip": "192.168.0.8", "reason": "gateway"},
