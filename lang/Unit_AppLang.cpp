@@ -446,6 +446,9 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Hint_UpModuleError", " 模块报告错误：", " The module reported an error:"},
     {"lang_Hint_UpRestarted", " 模块反复重新开始传输，升级未完成！",
      " The module kept restarting the transfer!"},
+    {"lang_Upgrade_btnCancel", "取 消", "Cancel"},
+    {"lang_Hint_UpCancelled", " 升级已取消。", " Upgrade cancelled."},
+    {"lang_ApplyPlan_colCurrentName", "当前名称", "Current name"},
 }};
 
 } // namespace

@@ -93,7 +93,7 @@ PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<Devi
                         const PlanFields& fields) {
     PlanPreview preview;
     for (const DeviceRow& target : targets) {
-        preview.rows.push_back({target.mac, target.ip, {}, {}});
+        preview.rows.push_back({target.mac, target.ip, target.name, {}, {}});
     }
     const config::FileNetwork network = config::NetworkOfFile(file);
     config::AddressPlanRequest request;

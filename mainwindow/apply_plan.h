@@ -45,6 +45,7 @@ struct PlanFields {
 struct PlanRow {
     QString mac;
     QString currentIp;
+    QString currentName; // as the device list shows it
     QString plannedIp;   // empty while the plan cannot be kept
     QString plannedName; // empty while the plan cannot be kept
 };

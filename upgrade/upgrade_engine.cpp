@@ -147,6 +147,13 @@ void UpgradeEngine::CloseEndpoints() {
     closeSockets();
 }
 
+void UpgradeEngine::Cancel() {
+    CloseEndpoints();
+    emit statusChanged(QStringLiteral("lang_Hint_UpCancelled"), {});
+    emit progressChanged(0);
+    emit buttonsEnabled(true);
+}
+
 void UpgradeEngine::closeSockets() {
     ++m_endpointGeneration;
     for (std::size_t i = 0; i < m_endpoints.size(); ++i) {

@@ -32,7 +32,7 @@
 //   requests and acknowledgements are ignored.
 // - Everything runs on the owning thread (socket notifiers and one precise timer), so the
 //   handlers never interleave. Status, progress, buttons and the ending leave as signals, in
-//   that order; a handler may call Start() or CloseEndpoints() from any of them.
+//   that order; a handler may call Start(), Cancel() or CloseEndpoints() from any of them.
 // - Endings: success keeps the endpoints open (until CloseEndpoints() or the next start) and
 //   stops the timer; timeout and failure close the endpoints and the image file and stop the
 //   timer; mismatch changes nothing but the status and the buttons. Destruction closes all.
@@ -105,6 +105,10 @@ public:
     // The dialog's Exit button: endpoints and image file closed, timer stopped, nothing
     // reported. Whatever ran is over.
     void CloseEndpoints();
+    // The user stops a run: as CloseEndpoints(), then status lang_Hint_UpCancelled, progress 0
+    // and the buttons enabled. No ending is reported: nothing ended on its own. A woken module
+    // stays in its boot loader, as after a timeout, until the next upgrade or a power cycle.
+    void Cancel();
     bool endpointsOpen() const;
 
     // The upgrade state, for tests and r2ctl's summary.

@@ -295,6 +295,7 @@ const std::vector<TextRow>& UpgradeCaptions() {
         {"lang_Upgrade_grpFileName", {"grp2"}},     {"lang_Upgrade_btnProgram", {"btn_Program"}},
         {"lang_Upgrade_btnExit", {"btn_Exit"}},     {"lang_Upgrade_lblClientIP", {"lbl_IP"}},
         {"lang_Upgrade_lblClientMAC", {"lbl_MAC"}}, {"lang_Upgrade_lblLocalIP", {"lblLocalIP"}},
+        {"lang_Upgrade_btnCancel", {"btn_Cancel"}},
     };
     return rows;
 }

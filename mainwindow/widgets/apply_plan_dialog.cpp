@@ -16,6 +16,9 @@ QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
 }
 
+// MAC, current IP, planned IP, current name, planned name.
+constexpr int PreviewColumns = 5;
+
 } // namespace
 
 Tfrm_ApplyPlan::Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
@@ -57,7 +60,8 @@ void Tfrm_ApplyPlan::retranslate() {
     ApplyApplyPlanTexts(*this);
     m_ui->tbl_Preview->setHorizontalHeaderLabels(
         {Text("lang_Lv_MAC"), Text("lang_ApplyPlan_colCurrentIP"),
-         Text("lang_ApplyPlan_colPlannedIP"), Text("lang_ApplyPlan_colPlannedName")});
+         Text("lang_ApplyPlan_colPlannedIP"), Text("lang_ApplyPlan_colCurrentName"),
+         Text("lang_ApplyPlan_colPlannedName")});
     m_ui->edt_FirstIP->setPlaceholderText(Text("lang_ApplyPlan_FirstIPEmpty"));
     m_ui->edt_NamePattern->setPlaceholderText(Text("lang_ApplyPlan_NamePatternEmpty"));
     showPlanNotes();
@@ -68,11 +72,14 @@ void Tfrm_ApplyPlan::updatePreview() {
     QTableWidget* table = m_ui->tbl_Preview;
     for (int row = 0; row < static_cast<int>(m_preview.rows.size()); ++row) {
         const PlanRow& plan = m_preview.rows[static_cast<std::size_t>(row)];
-        const QString cells[] = {plan.mac, plan.currentIp, plan.plannedIp, plan.plannedName};
-        for (int column = 0; column < 4; ++column) {
+        const QString cells[] = {plan.mac, plan.currentIp, plan.plannedIp, plan.currentName,
+                                 plan.plannedName};
+        // A module whose address or name changes stands out from one that keeps it.
+        const bool changed[] = {false, false, plan.plannedIp != plan.currentIp, false,
+                                plan.plannedName != plan.currentName};
+        for (int column = 0; column < PreviewColumns; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
-            // A module whose address changes stands out from one that keeps it.
-            if (column == 2 && plan.plannedIp != plan.currentIp) {
+            if (changed[column]) {
                 QFont bold = item->font();
                 bold.setBold(true);
                 item->setFont(bold);

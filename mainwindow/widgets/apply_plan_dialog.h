@@ -2,12 +2,13 @@
 // Tfrm_ApplyPlan: the address plan for applying one configuration file to the selected
 // modules. The user gives the first static IP (empty: every module keeps its address), a name
 // pattern with a counter ({n}, {n:02}) and the counter's start; a table previews, for every
-// module, its MAC, current IP, planned IP and planned name as PreviewPlan works them out (the
-// file's mask; every listed module's address is taken) on every keystroke, and the note under
-// the table names the addresses the plan skipped besides (the file's gateway, this computer's
-// own, ...). While
-// the plan cannot be kept its reason shows in red and btn_Apply stays disabled, so an accepted
-// dialog always holds a plan with one module per target.
+// module, its MAC, current and planned IP, current and planned name as PreviewPlan works them
+// out (the file's mask; every listed module's address is taken) on every keystroke, and the
+// note under the table names the addresses the plan skipped besides (the file's gateway, this
+// computer's own, ...). While the plan cannot be kept its reason shows in red and btn_Apply
+// stays disabled, so an accepted dialog always holds a plan with one module per target.
+// btn_Apply is no default button: Enter while typing the plan must not write every selected
+// module.
 
 #include "apply_plan.h"
 

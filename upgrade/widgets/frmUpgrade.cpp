@@ -6,11 +6,14 @@
 #include "Unit_ProFun.h"
 #include "upgrade_engine.h"
 
+#include <initializer_list>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <string>
 #include <vector>
 
@@ -48,12 +51,16 @@ Tfrm_Upgrade::Tfrm_Upgrade(QWidget* parent)
     m_ui->pb1->setRange(0, 100);
 
     m_chooseFile = [this] {
-        const QString start = QFileInfo(m_ui->edt_BinFileName->text()).path();
+        const QString start = QFileInfo(m_binPath).path();
         return QFileDialog::getOpenFileName(this, QString(), start,
                                             QStringLiteral("*.bin (*.bin)"));
     };
     connect(m_ui->btn_Program, &QPushButton::clicked, this, &Tfrm_Upgrade::onProgram);
     connect(m_ui->btn_Exit, &QPushButton::clicked, this, &Tfrm_Upgrade::onExit);
+    connect(m_ui->btn_Cancel, &QPushButton::clicked, this, &Tfrm_Upgrade::onCancel);
+    // Typed or set from outside; the dialog's own display changes are blocked.
+    connect(m_ui->edt_BinFileName, &QLineEdit::textChanged, this, &Tfrm_Upgrade::setBinPath);
+    m_ui->edt_BinFileName->installEventFilter(this);
     connect(m_ui->btn_Browse, &QPushButton::clicked, this, &Tfrm_Upgrade::onBrowse);
     connect(m_ui->cbbSvrIP, &DropDownBox::popupAboutToShow, this,
             &Tfrm_Upgrade::refreshLocalAddresses);
@@ -61,7 +68,7 @@ Tfrm_Upgrade::Tfrm_Upgrade(QWidget* parent)
     UpgradeEngine* engine = m_engine.get();
     connect(engine, &UpgradeEngine::statusChanged, this, &Tfrm_Upgrade::showStatus);
     connect(engine, &UpgradeEngine::progressChanged, m_ui->pb1, &QProgressBar::setValue);
-    connect(engine, &UpgradeEngine::buttonsEnabled, this, &Tfrm_Upgrade::setButtonsEnabled);
+    connect(engine, &UpgradeEngine::buttonsEnabled, this, &Tfrm_Upgrade::setIdle);
     connect(engine, &UpgradeEngine::ended, this, &Tfrm_Upgrade::onEnded);
 }
 
@@ -81,12 +88,12 @@ void Tfrm_Upgrade::showEvent(QShowEvent* event) {
 void Tfrm_Upgrade::SetRemembered(const R2UpgradeSettings& fields) {
     m_ui->edt_IP->setText(QString::fromStdString(fields.UpgradeIP));
     m_ui->edt_MAC->setText(QString::fromStdString(fields.UpgradeMAC));
-    m_ui->edt_BinFileName->setText(QString::fromStdString(fields.UpgradeFileName));
+    setBinPath(QString::fromStdString(fields.UpgradeFileName));
 }
 
 R2UpgradeSettings Tfrm_Upgrade::Remembered() const {
     return {m_ui->edt_IP->text().toStdString(), m_ui->edt_MAC->text().toStdString(),
-            m_ui->edt_BinFileName->text().toStdString()};
+            m_binPath.toStdString()};
 }
 
 void Tfrm_Upgrade::SetTarget(const QString& ip, const QString& mac) {
@@ -106,9 +113,34 @@ void Tfrm_Upgrade::RetranslateStatus() {
     }
 }
 
-void Tfrm_Upgrade::setButtonsEnabled(bool enabled) {
-    m_ui->btn_Program->setEnabled(enabled);
-    m_ui->btn_Exit->setEnabled(enabled);
+void Tfrm_Upgrade::setIdle(bool idle) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             m_ui->btn_Program, m_ui->btn_Exit, m_ui->edt_IP, m_ui->edt_MAC, m_ui->cbbSvrIP,
+             m_ui->edt_BinFileName, m_ui->btn_Browse}) {
+        control->setEnabled(idle);
+    }
+    m_ui->btn_Cancel->setEnabled(!idle);
+}
+
+void Tfrm_Upgrade::setBinPath(const QString& path) {
+    m_binPath = path;
+    m_ui->edt_BinFileName->setToolTip(path);
+    if (!m_ui->edt_BinFileName->hasFocus()) {
+        showBinPath(false);
+    }
+}
+
+void Tfrm_Upgrade::showBinPath(bool wholePath) {
+    const QSignalBlocker quiet(m_ui->edt_BinFileName);
+    m_ui->edt_BinFileName->setText(wholePath ? m_binPath : QFileInfo(m_binPath).fileName());
+}
+
+bool Tfrm_Upgrade::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->edt_BinFileName &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        showBinPath(event->type() == QEvent::FocusIn);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 bool Tfrm_Upgrade::busy() const {
@@ -125,7 +157,7 @@ void Tfrm_Upgrade::onProgram() {
         showStatus(QStringLiteral("lang_Hint_UpNoClient"));
         return;
     }
-    if (m_ui->edt_BinFileName->text().isEmpty()) {
+    if (m_binPath.isEmpty()) {
         showStatus(QStringLiteral("lang_Hint_UpNoFileName"));
         return;
     }
@@ -142,8 +174,8 @@ void Tfrm_Upgrade::onProgram() {
         ShowMessage(this, Text("lang_Hint_UpNoSamNetwork"));
         return;
     }
-    setButtonsEnabled(false);
-    m_engine->Start({targetIp, targetMac, localIp, m_ui->edt_BinFileName->text()});
+    setIdle(false);
+    m_engine->Start({targetIp, targetMac, localIp, m_binPath});
 }
 
 void Tfrm_Upgrade::onEnded(UpgradeEnding, const QString& detail) {
@@ -159,10 +191,14 @@ void Tfrm_Upgrade::onExit() {
     QDialog::reject();
 }
 
+void Tfrm_Upgrade::onCancel() {
+    m_engine->Cancel();
+}
+
 void Tfrm_Upgrade::onBrowse() {
     const QString chosen = m_chooseFile();
     if (!chosen.isEmpty()) {
-        m_ui->edt_BinFileName->setText(chosen);
+        setBinPath(chosen);
     }
 }
 

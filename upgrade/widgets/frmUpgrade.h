@@ -9,6 +9,12 @@
 //   disabled until an ending enables them again.
 // - While they are disabled the dialog cannot be left: it has no close box, and Escape does
 //   nothing. btn_Exit closes the engine's endpoints, resets the progress and hides the dialog.
+// - While a transfer runs the addresses, the file and btn_Browse are locked, and btn_Cancel
+//   (enabled only then) stops it: the engine gives its ports back and says it was cancelled.
+// - edt_BinFileName shows the image's file name, its whole path as the tooltip; while the box
+//   has the focus it holds the whole path to edit. The path is what is used and remembered.
+// - The progress bar draws no text of its own (white over its fill, it vanished where the fill
+//   ends): the status line beside it says the percentage.
 // - The status line keeps the key it shows, so a language switch shows the same status, suffix
 //   and all, in the other language (RetranslateStatus).
 // - A failure's reason (a port held by another server, no privilege, an unreadable file) and
@@ -53,23 +59,30 @@ public slots:
     void reject() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void onProgram();
     void onExit();
+    void onCancel();
     void onBrowse();
     void refreshLocalAddresses();
     void showStatus(const QString& key, const QString& suffix = {});
     void onEnded(UpgradeEnding ending, const QString& detail);
-    void setButtonsEnabled(bool enabled);
+    // Idle: buttons and inputs enabled, btn_Cancel disabled; a transfer: the other way round.
+    void setIdle(bool idle);
+    void setBinPath(const QString& path);
+    // edt_BinFileName shows the whole path (while it has the focus) or the file name.
+    void showBinPath(bool wholePath);
     void fitToContents();
     bool busy() const;
 
     std::unique_ptr<Ui::Tfrm_Upgrade> m_ui;
     std::unique_ptr<UpgradeEngine> m_engine;
     std::function<QString()> m_chooseFile;
+    QString m_binPath;
     QString m_statusKey;
     QString m_statusSuffix;
 };

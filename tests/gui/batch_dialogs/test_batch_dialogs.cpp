@@ -1,6 +1,6 @@
 // The dialogs of a job over several modules, offscreen and without a network: the file check
-// before anything is planned, the apply dialog's address plan as the user types, and the
-// progress dialog's rows, stop and close.
+// before anything is planned, the apply dialog's address plan as the user types (Enter there
+// applies nothing; its note is readable), and the progress dialog's rows, stop and close.
 #include "apply_plan.h"
 #include "apply_plan_dialog.h"
 #include "batch_progress_dialog.h"
@@ -8,7 +8,10 @@
 #include "Unit_Baselang.h"
 #include "Unit_Public.h"
 
+#include <algorithm>
+#include <cmath>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -57,6 +60,20 @@ QStringList Column(const QTableWidget& table, int column) {
         cells << (table.item(row, column) ? table.item(row, column)->text() : QString());
     }
     return cells;
+}
+
+// The contrast ratio of two colours as WCAG 2 defines it: 1 (none) to 21 (black on white).
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& colour) {
+        const auto channel = [](double value) {
+            return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+               0.0722 * channel(colour.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -128,8 +145,13 @@ private slots:
         QCOMPARE(Column(*table, 1).last(), QStringLiteral("192.168.0.24"));
         QCOMPARE(Column(*table, 2), (QStringList{"192.168.0.30", "192.168.0.32", "192.168.0.34",
                                                  "192.168.0.35", "192.168.0.36"}));
-        QCOMPARE(Column(*table, 3),
+        QCOMPARE(Column(*table, 4),
                  (QStringList{"Line1-07", "Line1-08", "Line1-09", "Line1-10", "Line1-11"}));
+        // Each module's current name beside its planned one, the new one in bold.
+        QCOMPARE(table->horizontalHeaderItem(3)->text(), Text("lang_ApplyPlan_colCurrentName"));
+        QCOMPARE(Column(*table, 3), (QStringList{"M0", "M1", "M2", "M3", "M4"}));
+        QVERIFY(!table->item(0, 3)->font().bold());
+        QVERIFY(table->item(0, 4)->font().bold());
         QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("btn_Apply"))->isEnabled());
         QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("lbl_MaskValue"))->text(),
                  QStringLiteral("255.255.255.0"));
@@ -141,8 +163,59 @@ private slots:
 
         // Without a pattern the modules take the file's name.
         dialog.setFields({QStringLiteral("192.168.0.30"), QString(), 1});
-        QCOMPARE(Column(*table, 3), QStringList(5, QStringLiteral("Pump")));
+        QCOMPARE(Column(*table, 4), QStringList(5, QStringLiteral("Pump")));
         QVERIFY(dialog.preview().planned[0].name.empty());
+    }
+
+    // Enter while typing the plan must not apply it: that would write every selected module.
+    void enterInAnEditAppliesNothing_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("first address") << "edt_FirstIP"
+                                       << "192.168.0.30";
+        QTest::newRow("name pattern") << "edt_NamePattern"
+                                      << "Line1-{n:02}";
+    }
+
+    void enterInAnEditAppliesNothing() {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(), FiveModules(), {}, {});
+        QSignalSpy applied(&dialog, &QDialog::accepted);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* box = dialog.findChild<QLineEdit*>(edit);
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        QTest::keyClicks(box, typed);
+        QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("btn_Apply"))->isEnabled());
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(box, key);
+        }
+        QCOMPARE(applied.count(), 0);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(box->text(), typed);
+    }
+
+    // The note under the table is text to read, not a disabled control: at least 4.5:1.
+    void skippedNoteIsReadable() {
+        const QByteArray panel = P6Panel + R"(, "edt_GatewayIP": "192.168.0.1")";
+        Tfrm_ApplyPlan dialog(QStringLiteral("pump.json"), P6Config(panel), FiveModules(), {}, {});
+        dialog.setFields({QStringLiteral("192.168.0.1"), QString(), 1});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* note = dialog.findChild<QLabel*>(QStringLiteral("lbl_TakenHint"));
+        QVERIFY(note->text().contains(Text("lang_ApplyPlan_SkipGateway")));
+        const QPalette::ColorGroup group =
+            note->isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const QColor text = note->palette().color(group, note->foregroundRole());
+        // The label fills no background of its own: the dialog's shows through.
+        QVERIFY(!note->autoFillBackground());
+        const QColor background = dialog.palette().color(QPalette::Active, dialog.backgroundRole());
+        const double ratio = ContrastRatio(text, background);
+        QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1 on %2: %3:1")
+                                              .arg(text.name(), background.name())
+                                              .arg(ratio, 0, 'f', 2)));
     }
 
     // The file's gateway and DNS server and this computer's addresses are never planned, and the
@@ -189,7 +262,7 @@ private slots:
         dialog.setFields({QString(), QStringLiteral("N{n}"), 1});
         auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tbl_Preview"));
         QCOMPARE(Column(*table, 2), Column(*table, 1));
-        QCOMPARE(Column(*table, 3), (QStringList{"N1", "N2", "N3", "N4", "N5"}));
+        QCOMPARE(Column(*table, 4), (QStringList{"N1", "N2", "N3", "N4", "N5"}));
         QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("btn_Apply"))->isEnabled());
         QVERIFY(dialog.preview().planned[0].ip.empty());
     }

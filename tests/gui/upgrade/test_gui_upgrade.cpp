@@ -1,7 +1,7 @@
 // The firmware upgrade dialog in the program: its checks before anything is sent, its opening
 // from the device list with the module's IP and MAC, its fields kept in the settings file, and a
 // whole upgrade against r2sim's boot loader across the lab's link, with the status line
-// following a language switch.
+// following a language switch, and a transfer cancelled halfway with its inputs locked.
 
 #include "app_shell.h"
 #include "frmUpgrade.h"
@@ -128,6 +128,19 @@ private:
 
     void program() { QTest::mouseClick(child<QPushButton>("btn_Program"), Qt::LeftButton); }
 
+    // The inputs a transfer locks (and btn_Cancel, which it unlocks), and whether they are
+    // enabled as `idle` says.
+    bool inputsIdle(bool idle) {
+        for (const char* name : {"edt_IP", "edt_MAC", "cbbSvrIP", "edt_BinFileName", "btn_Browse",
+                                 "btn_Program", "btn_Exit"}) {
+            if (child<QWidget>(name)->isEnabled() != idle) {
+                qWarning("%s is %s", name, idle ? "disabled" : "enabled");
+                return false;
+            }
+        }
+        return child<QPushButton>("btn_Cancel")->isEnabled() == !idle;
+    }
+
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -216,7 +229,38 @@ private slots:
         m_dialog = &m_shell->upgrade();
         QCOMPARE(child<QLineEdit>("edt_IP")->text(), ModuleIp);
         QCOMPARE(child<QLineEdit>("edt_MAC")->text(), QStringLiteral("025232060009"));
-        QCOMPARE(child<QLineEdit>("edt_BinFileName")->text(), QStringLiteral("/fw/a.bin"));
+        QCOMPARE(m_dialog->Remembered().UpgradeFileName, std::string("/fw/a.bin"));
+        QCOMPARE(child<QLineEdit>("edt_BinFileName")->toolTip(), QStringLiteral("/fw/a.bin"));
+    }
+
+    // A long path is cut in the box: it shows the file name, the whole path in its tooltip and,
+    // to edit, while it has the focus. The whole path is what is remembered.
+    void theFileBoxShowsTheFileNameAndTheWholePathAsItsTooltip() {
+        auto* box = child<QLineEdit>("edt_BinFileName");
+        const QString remembered = QStringLiteral("/home/tech/firmware/r2-p6/release-2.2.6/r2.bin");
+        m_dialog->SetRemembered({"10.0.0.5", "001122334455", remembered.toStdString()});
+        QCOMPARE(box->text(), QStringLiteral("r2.bin"));
+        QCOMPARE(box->toolTip(), remembered);
+        QCOMPARE(QString::fromStdString(m_dialog->Remembered().UpgradeFileName), remembered);
+
+        const QString chosen = QStringLiteral("/srv/images/r2-p6-2.2.7.bin");
+        m_dialog->setFileChooser([&] { return chosen; });
+        QTest::mouseClick(child<QPushButton>("btn_Browse"), Qt::LeftButton);
+        QCOMPARE(box->text(), QStringLiteral("r2-p6-2.2.7.bin"));
+        QCOMPARE(box->toolTip(), chosen);
+
+        m_shell->ShowUpgrade({}, {});
+        QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        QCOMPARE(box->text(), chosen);
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("/tmp/typed.bin"));
+        child<QLineEdit>("edt_IP")->setFocus();
+        QTRY_COMPARE(box->text(), QStringLiteral("typed.bin"));
+        QCOMPARE(box->toolTip(), QStringLiteral("/tmp/typed.bin"));
+        QCOMPARE(m_dialog->Remembered().UpgradeFileName, std::string("/tmp/typed.bin"));
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
     }
 
     void wholeUpgradeWithAMacTypedWithSpaces() {
@@ -249,6 +293,55 @@ private slots:
         QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
         QVERIFY(!m_dialog->engine().endpointsOpen());
         QCOMPARE(child<QProgressBar>("pb1")->value(), 0);
+        QVERIFY(!m_dialog->isVisible());
+    }
+
+    // A transfer locks the addresses and the file; Cancel ends it halfway, gives the ports back
+    // and says so, and the next Program binds them again.
+    void cancelStopsATransferAndGivesThePortsBack() {
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        BootLoader loader; // block 2 is never acknowledged: the transfer stays in flight
+        QVERIFY2(
+            loader.start({QStringLiteral("--lose-acks"), QStringLiteral("2,2,2,2,2,2,2,2,2,2")}),
+            qPrintable(loader.problem()));
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, writeImage(Identity, 1500));
+        QVERIFY(inputsIdle(true));
+        QSignalSpy sent(&m_dialog->engine(), &UpgradeEngine::blockSent);
+        QSignalSpy ended(&m_dialog->engine(), &UpgradeEngine::ended);
+        program();
+        QVERIFY(inputsIdle(false));
+        QTRY_VERIFY_WITH_TIMEOUT(!sent.isEmpty() && sent.last().first().toInt() == 2, 15000);
+        QVERIFY(inputsIdle(false));
+        // The bar draws no percentage of its own; the status line beside it says it.
+        auto* bar = child<QProgressBar>("pb1");
+        QVERIFY(bar->value() > 0);
+        QVERIFY(!bar->isTextVisible());
+        QVERIFY2(status().endsWith(QStringLiteral("%1%").arg(bar->value())), qPrintable(status()));
+
+        QTest::mouseClick(child<QPushButton>("btn_Cancel"), Qt::LeftButton);
+        QCOMPARE(status(), QStringLiteral(" Upgrade cancelled."));
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        QVERIFY(!m_dialog->engine().timerActive());
+        QVERIFY(!m_dialog->engine().imageOpen());
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(inputsIdle(true));
+        QCOMPARE(ended.count(), 0);
+        m_shell->mainWindow().SwitchLanguage(true);
+        QCOMPARE(status(), QStringLiteral(" 升级已取消。"));
+        m_shell->mainWindow().SwitchLanguage(false);
+
+        // The ports are free again: a new start binds all four and searches.
+        program();
+        QVERIFY2(m_dialog->engine().endpointsOpen(),
+                 qPrintable(child<QLabel>("lbl_Detail")->text()));
+        QCOMPARE(status(), QStringLiteral(" Searching device..."));
+        QVERIFY(inputsIdle(false));
+        QTest::mouseClick(child<QPushButton>("btn_Cancel"), Qt::LeftButton);
+        QVERIFY(!m_dialog->engine().endpointsOpen());
+        QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
     }
 
