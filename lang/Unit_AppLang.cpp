@@ -446,6 +446,10 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Hint_UpModuleError", " 模块报告错误：", " The module reported an error:"},
     {"lang_Hint_UpRestarted", " 模块反复重新开始传输，升级未完成！",
      " The module kept restarting the transfer!"},
+    {"lang_Hint_CloseWhenDone", "正在进行的操作结束后窗口将自动关闭。",
+     "The window closes by itself when the work under way is over."},
+    {"lang_Hint_UpAbandon", "固件升级正在进行中。放弃升级并关闭程序吗？",
+     "A firmware upgrade is under way. Abandon it and close the program?"},
 }};
 
 } // namespace

@@ -230,6 +230,11 @@ void TFrm_Main::connectControls() {
     });
     connect(m_ui->cbb_SelectCom, &DropDownBox::popupAboutToShow, m_controller.get(),
             &MainController::RefreshPortList);
+    connect(m_controller.get(), &MainController::woundDown, this, [this] {
+        if (std::exchange(m_closeWhenIdle, false)) {
+            close();
+        }
+    });
 }
 
 void TFrm_Main::connectMenus() {
@@ -675,10 +680,35 @@ bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_ui->lv_Dev && event->type() == QEvent::KeyPress) {
         return true; // the device list takes no keyboard input
     }
+    // The program asked to quit closes the main window before any other: its dialogs (a job's
+    // progress, a transfer) would otherwise be closed first, under a job that still runs.
+    if (watched == qApp && event->type() == QEvent::Quit && isVisible() && !close()) {
+        event->ignore();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TFrm_Main::mayCloseNow() {
+    if (m_closeGuard && !m_closeGuard()) {
+        return false;
+    }
+    if (m_controller->idle()) {
+        return true;
+    }
+    if (!m_closeWhenIdle) {
+        m_closeWhenIdle = true;
+        AddLogLine(Text("lang_Hint_CloseWhenDone"), PaneColour::Green);
+        m_controller->WindDown();
+    }
+    return false;
+}
+
 void TFrm_Main::closeEvent(QCloseEvent* event) {
+    if (!mayCloseNow()) {
+        event->ignore();
+        return;
+    }
     m_controller->CloseSerial();
     m_settings.UserName = m_controller->userName().toStdString();
     m_settings.Password = m_controller->password().toStdString();

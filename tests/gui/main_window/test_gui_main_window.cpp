@@ -338,6 +338,51 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(HasLine(*log(), QStringLiteral(" ACK."), QColor(0, 128, 0)), 3000);
     }
 
+    // Closing the window while a save runs (here after its first frame, about where a close
+    // 0.7 s after the click lands) must not cut the save: the module gets every block and the
+    // restart, the log says why the window stays, and the window then closes by itself. The
+    // program ends as soon as the window is closed, so the shell goes right then, as it does
+    // when the program's event loop returns.
+    void closingDuringASaveLetsTheSaveFinish_data() {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("close box") << false;
+        QTest::newRow("program asked to quit") << true;
+    }
+
+    void closingDuringASaveLetsTheSaveFinish() {
+        QFETCH(bool, quit);
+        startSim(ThreeModules());
+        readP6();
+        m_sim->clearLog();
+        QTest::mouseClick(child<QPushButton>("btn_P6NetSet"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P6Mac).empty(), 5000);
+        if (quit) {
+            // What QCoreApplication::quit() sends while the program's event loop runs.
+            QEvent quitEvent(QEvent::Quit);
+            QCoreApplication::sendEvent(qApp, &quitEvent);
+        } else {
+            m_window->close();
+        }
+        const bool closedAtOnce = !m_window->isVisible();
+        const bool saidWhy =
+            HasLine(*log(), QString::fromStdString(GetLangText("lang_Hint_CloseWhenDone")),
+                    QColor(0, 128, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 15000);
+        m_window = nullptr;
+        m_shell.reset();
+
+        QStringList actions;
+        for (const auto& frame : m_sim->received(P6Mac)) {
+            actions << frame.action;
+        }
+        const QStringList expected{"write base",   "write port",       "write heartReg",
+                                   "write modbus", "write modbusPack", "restart"};
+        QVERIFY2(actions == expected, qPrintable(actions.join(", ")));
+        QVERIFY(!closedAtOnce);
+        QVERIFY(saidWhy);
+        QVERIFY(QFile::exists(m_dir->filePath("R2Cfg.ini"))); // the close's own work ran after
+    }
+
     void valueThatDoesNotConvertSendsNothing() {
         startSim(ThreeModules());
         readP6();
