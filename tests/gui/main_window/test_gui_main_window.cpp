@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -221,6 +222,31 @@ private slots:
         QVERIFY(HasLine(*log(), QStringLiteral("Operate Via LAN,please leave CFG pin free"),
                         QColor(128, 0, 0)));
         QCOMPARE(m_window->windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
+    }
+
+    // Minimise and system menu, no maximise; a fixed height whatever the layout; opened at the
+    // centre of the screen.
+    void windowHasNoMaximiseAFixedHeightAndOpensCentred() {
+        const Qt::WindowFlags flags = m_window->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        for (const int layout : {int(LayoutP6), int(LayoutP7), int(LayoutSearch)}) {
+            m_window->SwitchLayout(layout);
+            QCOMPARE(m_window->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+            QCOMPARE(m_window->minimumHeight(), 563);
+            QCOMPARE(m_window->maximumHeight(), 563);
+        }
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_window = &m_shell->mainWindow();
+        const QPoint centre = m_window->screen()->availableGeometry().center();
+        QVERIFY2((m_window->geometry().center() - centre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("window centre %1,%2, screen centre %3,%4")
+                                .arg(m_window->geometry().center().x())
+                                .arg(m_window->geometry().center().y())
+                                .arg(centre.x())
+                                .arg(centre.y())));
     }
 
     void searchListsEveryModuleOnceWithItsFlag() {
