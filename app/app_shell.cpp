@@ -42,6 +42,7 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
         settings.UpgradeFileName = fields.UpgradeFileName;
         settings.FilePath = m_dataDebug->FilePath();
     });
+    m_main->setCloseGuard([this] { return m_upgrade->AllowProgramClose(); });
     connect(m_main.get(), &TFrm_Main::upgradeDialogRequested, this, &AppShell::ShowUpgrade);
     connect(m_main.get(), &TFrm_Main::dataDebugRequested, this, &AppShell::ShowDataDebug);
     connect(m_main.get(), &TFrm_Main::credentialsDialogRequested, this,

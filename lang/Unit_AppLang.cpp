@@ -449,6 +449,10 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Upgrade_btnCancel", "取 消", "Cancel"},
     {"lang_Hint_UpCancelled", " 升级已取消。", " Upgrade cancelled."},
     {"lang_ApplyPlan_colCurrentName", "当前名称", "Current name"},
+    {"lang_Hint_CloseWhenDone", "正在进行的操作结束后窗口将自动关闭。",
+     "The window closes by itself when the work under way is over."},
+    {"lang_Hint_UpAbandon", "固件升级正在进行中。放弃升级并关闭程序吗？",
+     "A firmware upgrade is under way. Abandon it and close the program?"},
 }};
 
 } // namespace

@@ -81,7 +81,10 @@ MainController::MainController(MainView& view, QObject* parent)
             [this](int index, const BatchOutcome& outcome) {
                 m_view.ShowBatchOutcome(index, outcome);
             });
-    connect(m_batch.get(), &SelectionBatch::finished, this, [this] { m_view.BatchFinished(); });
+    connect(m_batch.get(), &SelectionBatch::finished, this, [this] {
+        m_view.BatchFinished();
+        reportIfWoundDown();
+    });
 }
 
 MainController::~MainController() = default;
@@ -97,6 +100,27 @@ bool MainController::saveRunning() const {
 
 bool MainController::batchRunning() const {
     return m_batch->isRunning() || m_whenLanIdle;
+}
+
+bool MainController::idle() const {
+    return m_sequencesRunning == 0 && !m_serial->isRunning() && !batchRunning();
+}
+
+void MainController::WindDown() {
+    m_windingDown = true;
+    if (m_whenLanIdle) {
+        m_whenLanIdle = {};
+        m_view.BatchFinished();
+    }
+    m_batch->stop();
+    reportIfWoundDown();
+}
+
+void MainController::reportIfWoundDown() {
+    if (m_windingDown && idle()) {
+        m_windingDown = false;
+        emit woundDown();
+    }
 }
 
 void MainController::connectEndpoint() {
@@ -458,6 +482,7 @@ void MainController::sequenceOver() {
     if (--m_sequencesRunning == 0 && m_whenLanIdle) {
         std::exchange(m_whenLanIdle, {})();
     }
+    reportIfWoundDown();
 }
 
 // Every acknowledgement has already been logged as it came; a frame the module did not answer,
@@ -677,6 +702,7 @@ void MainController::connectSerial() {
     connect(serial, &SerialExchange::finished, this, [this] {
         m_view.SetSerialRunning(false);
         emit serialFinished();
+        reportIfWoundDown();
     });
 }
 

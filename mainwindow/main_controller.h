@@ -78,6 +78,14 @@ public:
 
     bool saveRunning() const;
     bool batchRunning() const;
+    // Nothing of the window's own runs: no LAN read, save or command, no serial action and no
+    // job over the selection.
+    bool idle() const;
+    // The window is closing: a job over the selection stops after the module it is on (one
+    // still waiting for a read to end never starts), while reads, saves, commands and serial
+    // actions run to their end, so no module is left half written. woundDown() follows once
+    // the last of them is over.
+    void WindDown();
 
     // The serial sheet: cbb_SelectCom's drop-down opening, btn_ComRead, btn_P6ComSet,
     // btn_ComSet. One serial action runs at a time.
@@ -97,6 +105,8 @@ signals:
     void sequenceFinished(bool confirmed);
     // A serial read or save is over and the port closed again.
     void serialFinished();
+    // After WindDown(): everything that ran is over.
+    void woundDown();
 
 private:
     void connectEndpoint();
@@ -142,6 +152,7 @@ private:
     void startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
                     std::function<void()> start);
     void sequenceOver();
+    void reportIfWoundDown();
     void restartSelection();
 
     MainView& m_view;
@@ -156,6 +167,7 @@ private:
     std::unique_ptr<SelectionBatch> m_batch; // after the endpoint and mirror it uses
     int m_sequencesRunning = 0;              // the window's own reads, saves and commands
     std::function<void()> m_whenLanIdle;     // a job's start, waiting for them
+    bool m_windingDown = false;
     std::vector<DeviceRow> m_rows;
     std::vector<DeviceRow> m_pendingRows;
     QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins

@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -36,8 +37,9 @@ namespace {
 
 // The maker's support page opened by the Work Order item: the project's own issue tracker.
 constexpr auto WorkOrderUrl = "https://github.com/r2config/r2config/issues";
-// Width of the main window in the P6 layout.
+// Width of the main window in the P6 layout; its height, the same in every layout.
 constexpr int LayoutP6Width = 1004;
+constexpr int WindowHeight = 563;
 // The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
 constexpr std::size_t HexLinesPerPass = 200;
 constexpr std::size_t MaxPendingHexLines = 20000;
@@ -103,6 +105,13 @@ TFrm_Main::TFrm_Main(const QString& programDir, const QString& version, QWidget*
       m_version(version), m_softBitRate{6, "115200", BaudRatesP6},
       m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     m_ui->setupUi(this);
+    // Minimise and the system menu, no maximise: each layout fixes the width, and the height
+    // never changes.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedHeight(WindowHeight);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_controller = std::make_unique<MainController>(*this);
     m_panelFiles = std::make_unique<PanelFiles>(*this, m_controller->panelP6(),
                                                 m_controller->panelP7(), m_controller->rows());
@@ -118,6 +127,7 @@ TFrm_Main::TFrm_Main(const QString& programDir, const QString& version, QWidget*
     }
     connectControls();
     connectMenus();
+    move(screen()->availableGeometry().center() - rect().center());
 }
 
 TFrm_Main::~TFrm_Main() = default;
@@ -230,6 +240,11 @@ void TFrm_Main::connectControls() {
     });
     connect(m_ui->cbb_SelectCom, &DropDownBox::popupAboutToShow, m_controller.get(),
             &MainController::RefreshPortList);
+    connect(m_controller.get(), &MainController::woundDown, this, [this] {
+        if (std::exchange(m_closeWhenIdle, false)) {
+            close();
+        }
+    });
 }
 
 void TFrm_Main::connectMenus() {
@@ -675,10 +690,35 @@ bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_ui->lv_Dev && event->type() == QEvent::KeyPress) {
         return true; // the device list takes no keyboard input
     }
+    // The program asked to quit closes the main window before any other: its dialogs (a job's
+    // progress, a transfer) would otherwise be closed first, under a job that still runs.
+    if (watched == qApp && event->type() == QEvent::Quit && isVisible() && !close()) {
+        event->ignore();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TFrm_Main::mayCloseNow() {
+    if (m_closeGuard && !m_closeGuard()) {
+        return false;
+    }
+    if (m_controller->idle()) {
+        return true;
+    }
+    if (!m_closeWhenIdle) {
+        m_closeWhenIdle = true;
+        AddLogLine(Text("lang_Hint_CloseWhenDone"), PaneColour::Green);
+        m_controller->WindDown();
+    }
+    return false;
+}
+
 void TFrm_Main::closeEvent(QCloseEvent* event) {
+    if (!mayCloseNow()) {
+        event->ignore();
+        return;
+    }
     m_controller->CloseSerial();
     m_settings.UserName = m_controller->userName().toStdString();
     m_settings.Password = m_controller->password().toStdString();

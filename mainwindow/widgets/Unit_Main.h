@@ -8,6 +8,12 @@
 // written is logged in red and the built-in texts are used), settings file, texts, the one-time
 // layout, the search layout. Closing saves the settings; when that fails the error is shown and
 // the window still closes.
+//
+// Every way of closing (the close box, the Quit item, Alt+F4, the program being asked to quit)
+// takes closeEvent. A close never cuts what runs: while a save, read, serial action or job over
+// the selection runs, the window stays, says so in the log, stops a job after its current
+// module, and closes by itself when all of it is over. The close guard (the shell's upgrade
+// dialog) may refuse the close first.
 
 #include "main_controller.h"
 #include "main_view.h"
@@ -100,6 +106,8 @@ public:
     void setSettingsContributor(std::function<void(R2Settings&)> contributor) {
         m_contributeSettings = std::move(contributor);
     }
+    // Asked first on every close; false keeps the window open.
+    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
 
 signals:
     // The program shell owns the small dialogs: the credentials dialog and the about box.
@@ -131,6 +139,7 @@ private:
     void askSavePanelFile(PanelId panel);
     void askLoadPanelFile(PanelId panel);
     void flushHexLines();
+    bool mayCloseNow();
     int parameterAreaWidth() const;
 
     std::unique_ptr<Ui::TFrm_Main> m_ui;
@@ -151,6 +160,8 @@ private:
     bool m_hintsOn = true;
     std::function<void(const QUrl&)> m_openUrl;
     std::function<void(R2Settings&)> m_contributeSettings;
+    std::function<bool()> m_closeGuard;
+    bool m_closeWhenIdle = false; // a close came while work ran: it closes when that is over
     std::deque<ColouredLine> m_pendingHex;
     bool m_hexFlushQueued = false;
     int m_hexBlocksLeftOut = 0;

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -495,8 +494,9 @@ void WrapCaption(QWidget& control) {
 
 void ApplyMainTexts(QWidget& mainWindow, const QString& version,
                     const std::function<void()>& afterModbusItems) {
+    // The caption is also the taskbar's text. No application display name is set: Qt would
+    // append it to the caption of every window and message box ("... V2.2.6.0 — QOB-R2").
     mainWindow.setWindowTitle(Text("lang_Main_Title") + QStringLiteral(" V") + version);
-    QGuiApplication::setApplicationDisplayName(Text("lang_Main_AppTitle"));
     ApplyCaptions(mainWindow, MainMenuCaptions());
     ApplyDeviceListColumns(mainWindow);
     ApplyCaptions(mainWindow, SerialSheetCaptions());

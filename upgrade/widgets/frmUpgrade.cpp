@@ -147,6 +147,20 @@ bool Tfrm_Upgrade::busy() const {
     return !m_ui->btn_Exit->isEnabled();
 }
 
+bool Tfrm_Upgrade::AllowProgramClose() {
+    if (!busy()) {
+        return true;
+    }
+    if (QMessageBox::question(this, windowTitle(), Text("lang_Hint_UpAbandon"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes) {
+        return false;
+    }
+    setButtonsEnabled(true);
+    onExit();
+    return true;
+}
+
 void Tfrm_Upgrade::onProgram() {
     const QString targetIp = m_ui->edt_IP->text();
     const QString targetMac = m_ui->edt_MAC->text();

@@ -50,6 +50,10 @@ public:
     // Opened from the device list with a module selected: its IP and its MAC without spaces.
     void SetTarget(const QString& ip, const QString& mac);
     void RetranslateStatus();
+    // The program is closing: true when no transfer runs, or when the user, asked, abandons
+    // the one that does (it stops as after the Exit button, the module left in its boot
+    // loader); false keeps the program open.
+    bool AllowProgramClose();
 
     UpgradeEngine& engine() { return *m_engine; }
     // How btn_Browse picks a file (a file dialog; tests answer instead). Empty: cancelled.

@@ -294,6 +294,36 @@ private slots:
         QVERIFY(m_sim->received(Mac(2)).empty());
         QVERIFY(m_sim->received(Mac(3)).empty());
     }
+
+    // Closing the window during a job works like its Stop button: the module under way is
+    // finished, the rest are not run, and then the window closes by itself.
+    void closingTheWindowStopsTheJobAfterItsModuleThenCloses() {
+        startAndSearch(Modules());
+        m_sim->clearLog();
+        click(Mac(1));
+        click(Mac(3), Qt::ShiftModifier);
+        trigger("mni_SelRestart");
+        Tfrm_BatchProgress* progress = m_window->batchProgressDialog();
+        QVERIFY(progress);
+        QTRY_COMPARE_WITH_TIMEOUT(progress->outcomes()[0].state, BatchOutcome::State::Running,
+                                  5000);
+        const QString notRun = Text("lang_Batch_NotRun"); // the close releases the texts
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 30000);
+        QVERIFY(!m_window->controller().batchRunning());
+        QCOMPARE(results()[1], notRun);
+        QCOMPARE(results()[2], notRun);
+        m_window = nullptr;
+        m_shell.reset(); // the program ends with its window
+        QStringList actions;
+        for (const SimFrame& frame : m_sim->received(Mac(1))) {
+            actions << frame.action;
+        }
+        QVERIFY2(actions.endsWith(QStringLiteral("restart")), qPrintable(actions.join(", ")));
+        QVERIFY(m_sim->received(Mac(2)).empty());
+        QVERIFY(m_sim->received(Mac(3)).empty());
+    }
 };
 
 QTEST_MAIN(BatchLab)

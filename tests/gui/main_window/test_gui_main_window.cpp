@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -223,6 +224,31 @@ private slots:
         QCOMPARE(m_window->windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
     }
 
+    // Minimise and system menu, no maximise; a fixed height whatever the layout; opened at the
+    // centre of the screen.
+    void windowHasNoMaximiseAFixedHeightAndOpensCentred() {
+        const Qt::WindowFlags flags = m_window->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        for (const int layout : {int(LayoutP6), int(LayoutP7), int(LayoutSearch)}) {
+            m_window->SwitchLayout(layout);
+            QCOMPARE(m_window->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+            QCOMPARE(m_window->minimumHeight(), 563);
+            QCOMPARE(m_window->maximumHeight(), 563);
+        }
+        m_shell = std::make_unique<AppShell>(m_dir->path(), QStringLiteral("2.2.6.0"));
+        m_window = &m_shell->mainWindow();
+        const QPoint centre = m_window->screen()->availableGeometry().center();
+        QVERIFY2((m_window->geometry().center() - centre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("window centre %1,%2, screen centre %3,%4")
+                                .arg(m_window->geometry().center().x())
+                                .arg(m_window->geometry().center().y())
+                                .arg(centre.x())
+                                .arg(centre.y())));
+    }
+
     void searchListsEveryModuleOnceWithItsFlag() {
         QJsonArray modules = ThreeModules();
         startSim(modules, {"--copies", "2"});
@@ -336,6 +362,51 @@ private slots:
         // The new name is in the base block, the rest as read.
         QVERIFY(frames.front().bytes.contains("Renamed"));
         QTRY_VERIFY_WITH_TIMEOUT(HasLine(*log(), QStringLiteral(" ACK."), QColor(0, 128, 0)), 3000);
+    }
+
+    // Closing the window while a save runs (here after its first frame, about where a close
+    // 0.7 s after the click lands) must not cut the save: the module gets every block and the
+    // restart, the log says why the window stays, and the window then closes by itself. The
+    // program ends as soon as the window is closed, so the shell goes right then, as it does
+    // when the program's event loop returns.
+    void closingDuringASaveLetsTheSaveFinish_data() {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("close box") << false;
+        QTest::newRow("program asked to quit") << true;
+    }
+
+    void closingDuringASaveLetsTheSaveFinish() {
+        QFETCH(bool, quit);
+        startSim(ThreeModules());
+        readP6();
+        m_sim->clearLog();
+        QTest::mouseClick(child<QPushButton>("btn_P6NetSet"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sim->received(P6Mac).empty(), 5000);
+        if (quit) {
+            // What QCoreApplication::quit() sends while the program's event loop runs.
+            QEvent quitEvent(QEvent::Quit);
+            QCoreApplication::sendEvent(qApp, &quitEvent);
+        } else {
+            m_window->close();
+        }
+        const bool closedAtOnce = !m_window->isVisible();
+        const bool saidWhy =
+            HasLine(*log(), QString::fromStdString(GetLangText("lang_Hint_CloseWhenDone")),
+                    QColor(0, 128, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 15000);
+        m_window = nullptr;
+        m_shell.reset();
+
+        QStringList actions;
+        for (const auto& frame : m_sim->received(P6Mac)) {
+            actions << frame.action;
+        }
+        const QStringList expected{"write base",   "write port",       "write heartReg",
+                                   "write modbus", "write modbusPack", "restart"};
+        QVERIFY2(actions == expected, qPrintable(actions.join(", ")));
+        QVERIFY(!closedAtOnce);
+        QVERIFY(saidWhy);
+        QVERIFY(QFile::exists(m_dir->filePath("R2Cfg.ini"))); // the close's own work ran after
     }
 
     void valueThatDoesNotConvertSendsNothing() {

@@ -257,6 +257,23 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("Renamed"));
     }
 
+    // A close during a serial save waits for it: all three frames reach the module, then the
+    // window closes by itself (and the program with it).
+    void closingDuringASerialSaveLetsItFinish() {
+        startSim(QStringLiteral("p6"));
+        runAction("btn_ComRead");
+        m_sim->takeReceived();
+        child<QPushButton>("btn_P6ComSet")->click();
+        const bool closedAtOnce = m_window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 15000);
+        m_window = nullptr;
+        m_shell.reset();
+        const QStringList frames = m_sim->takeReceived();
+        QCOMPARE(frames.size(), 3);
+        QCOMPARE(frames[2], QStringLiteral("55B15A"));
+        QVERIFY(!closedAtOnce);
+    }
+
     void p6ValueThatDoesNotConvertSendsNothing() {
         startSim(QStringLiteral("p6"));
         runAction("btn_ComRead");

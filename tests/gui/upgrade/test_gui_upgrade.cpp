@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 using namespace r2;
@@ -343,6 +344,41 @@ private slots:
         QVERIFY(!m_dialog->engine().endpointsOpen());
         QTest::mouseClick(child<QPushButton>("btn_Exit"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
+    }
+
+    // Closing the program while a transfer runs asks whether to abandon it: "No" keeps both
+    // windows and the transfer, "Yes" stops the transfer and lets the program close.
+    void closingTheProgramMidTransferAsksWhetherToAbandonIt_data() {
+        QTest::addColumn<bool>("abandon");
+        QTest::newRow("keeps it") << false;
+        QTest::newRow("abandons it") << true;
+    }
+
+    void closingTheProgramMidTransferAsksWhetherToAbandonIt() {
+        QFETCH(bool, abandon);
+        if (qEnvironmentVariableIsEmpty("R2_LAB_NETNS")) {
+            QSKIP("needs the lab network (run through run_gui_lab.py)");
+        }
+        TFrm_Main& window = m_shell->mainWindow();
+        window.show();
+        m_shell->ShowUpgrade({}, {});
+        fill(ModuleIp, ModuleMac, PcIp, writeImage(Identity, 1500));
+        program(); // no boot loader answers: the transfer keeps waiting for one
+        QVERIFY(m_dialog->engine().endpointsOpen());
+        QString asked;
+        QTimer::singleShot(50, [&asked, abandon] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(abandon ? QMessageBox::Yes : QMessageBox::No)->click();
+            }
+        });
+        QCOMPARE(window.close(), abandon);
+        QCOMPARE(asked, QStringLiteral(
+                            "A firmware upgrade is under way. Abandon it and close the program?"));
+        QCOMPARE(window.isVisible(), !abandon);
+        QCOMPARE(m_dialog->isVisible(), !abandon);
+        QCOMPARE(m_dialog->engine().endpointsOpen(), !abandon);
+        QCOMPARE(child<QPushButton>("btn_Exit")->isEnabled(), abandon);
     }
 
     void aPortHeldByAnotherServerEndsInAFailureThatSaysWhatToDo() {
