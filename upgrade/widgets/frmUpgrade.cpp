@@ -156,7 +156,7 @@ bool Tfrm_Upgrade::AllowProgramClose() {
                               QMessageBox::No) != QMessageBox::Yes) {
         return false;
     }
-    setButtonsEnabled(true);
+    setIdle(true);
     onExit();
     return true;
 }
