@@ -210,7 +210,7 @@ void Tfrm_DataDebug::UpdateCycleRows() {
     m_cycle.SetRows(CollectRows());
 }
 
-void Tfrm_DataDebug::LoadCmdFile(const std::string& path) {
+void Tfrm_DataDebug::LoadCmdFile(const std::string& path, MissingFile missing) {
     CmdRows rows = CollectRows();
     switch (r2::LoadCmdFile(path, rows, GetLangText("lang_DataDebug_btnExplanation"))) {
     case CmdFileLoad::Loaded:
@@ -219,6 +219,11 @@ void Tfrm_DataDebug::LoadCmdFile(const std::string& path) {
         m_ui->chkHexAll->setChecked(false);
         break;
     case CmdFileLoad::Missing:
+        if (missing == MissingFile::GivesEmptyRows) {
+            ClearCmdRows();
+            break;
+        }
+        [[fallthrough]];
     case CmdFileLoad::Unreadable:
         m_showMessage(QMessageBox::Information, Text("lang_Hint_DataDebug_FileNotExist"));
         break;
@@ -297,7 +302,10 @@ void Tfrm_DataDebug::FormShow(const PanelP6& panel) {
     default:
         break;
     }
-    LoadCmdFile(CmdFileForShow(m_filePath, m_programDir.toStdString()).string());
+    // The user chose no file yet: DataSelf.txt is written by the first close, so before that
+    // there is nothing to complain about. A chosen file that has gone away is reported.
+    LoadCmdFile(CmdFileForShow(m_filePath, m_programDir.toStdString()).string(),
+                m_filePath.empty() ? MissingFile::GivesEmptyRows : MissingFile::Reported);
     m_ui->ScrollBox2->setFocus();
     SetStatus(QString());
 }
@@ -310,6 +318,10 @@ void Tfrm_DataDebug::closeEvent(QCloseEvent* event) {
     StopCycleSend();
     StopConnectionQuietly();
     event->accept();
+}
+
+void Tfrm_DataDebug::reject() {
+    close();
 }
 
 void Tfrm_DataDebug::StopConnectionQuietly() {
