@@ -7,6 +7,7 @@
 #include "Unit_FrameCmd.h"
 #include "Unit_ProFun.h"
 
+#include <algorithm>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileDialog>
@@ -138,6 +139,7 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     connect(m_ui->chkRecvHex, &QCheckBox::toggled, this, [this] { FlushReceived(); });
     UseStandardDialogs();
     ApplyDataDebugTexts(*this);
+    FitColumns();
     UpdateCounters();
     edtCycleKeyUp();
 }
@@ -178,7 +180,26 @@ void Tfrm_DataDebug::CreateCmdRows() {
         m_rows.push_back(row);
     }
     m_ui->layRows->addStretch();
+    m_ui->ScrollBox2->setRowHeight(m_rows.front()->minimumHeight());
     ClearCmdRows();
+}
+
+// The rows' name buttons are as wide as the current language's default name needs, their
+// delay boxes as wide as the delay heading; the header's tick and hex boxes stand over the
+// rows' ones, which sit inside the row area's frame with its scroll bar on their right.
+void Tfrm_DataDebug::FitColumns() {
+    const TFrameCmd& first = *m_rows.front();
+    const int nameWidth = first.NameWidthFor(Text("lang_DataDebug_btnExplanation"));
+    const int delayWidth = std::max(TFrameCmd::MinDelayWidth, m_ui->lblDelay->sizeHint().width());
+    for (TFrameCmd* row : m_rows) {
+        row->SetColumnWidths(nameWidth, delayWidth);
+    }
+    m_ui->lblDelay->setFixedWidth(delayWidth);
+    const QMargins insets = first.Insets();
+    const int frame = m_ui->ScrollBox2->frameWidth();
+    const int scrollBar = m_ui->ScrollBox2->verticalScrollBar()->sizeHint().width();
+    m_ui->layPnl3->setContentsMargins(frame + insets.left(), 0, frame + scrollBar + insets.right(),
+                                      0);
 }
 
 CmdRows Tfrm_DataDebug::CollectRows() const {
@@ -281,6 +302,7 @@ void Tfrm_DataDebug::chkHexAllMouseUp() {
 void Tfrm_DataDebug::FormShow(const PanelP6& panel) {
     ApplyDataDebugTexts(*this);
     setWindowTitle(Text("lang_DataDebug_Title"));
+    FitColumns();
     const int mode = panel.cbb_WorkMode0.index;
     m_ui->cbbIP->setEditText(Qs(panel.edt_RemoteIP0));
     m_ui->cbbProtrolType->setCurrentIndex(mode >= 0 && mode <= 3 ? mode : -1);

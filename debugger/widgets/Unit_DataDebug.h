@@ -80,6 +80,7 @@ protected:
 private:
     void UseStandardDialogs();
     void CreateCmdRows();
+    void FitColumns();
     CmdRows CollectRows() const;
     void ShowRows(const CmdRows& rows);
     void ClearCmdRows();

@@ -531,6 +531,43 @@ private slots:
         QCOMPARE(m_messages.size(), 0);
     }
 
+    // The header's tick and hex boxes over the rows' ones, the command boxes in one column
+    // whatever the names, whole rows in the row area at any height, and a margin around it all.
+    void layoutLinesUpTheColumns() {
+        QTemporaryDir dir;
+        CmdRows rows;
+        ClearCmdRows(rows, "Right custom name");
+        rows[0].btnExplanation = "Pump on";
+        QVERIFY(SaveCmdFile(dir.filePath("DataSelf.txt").toStdString(), rows).empty());
+        const auto window = Window(Mode(0), dir.path());
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QWidget* first = Child<QWidget>(*window, "C0");
+        QWidget* second = Child<QWidget>(*window, "C1");
+        QCOMPARE(Child<QPushButton>(*first, "btnExplanation")->text(), QString("Pump on"));
+        const auto left = [&window](QWidget* control) {
+            return control->mapTo(window.get(), QPoint()).x();
+        };
+        const auto right = [&](QWidget* control) { return left(control) + control->width(); };
+
+        QCOMPARE(left(Child<QCheckBox>(*window, "chkChooseAll")),
+                 left(Child<QCheckBox>(*first, "chkChoose")));
+        QCOMPARE(right(Child<QCheckBox>(*window, "chkHexAll")),
+                 right(Child<QCheckBox>(*first, "chkHex")));
+        QCOMPARE(left(Child<QLabel>(*window, "lblDelay")),
+                 left(Child<QLineEdit>(*first, "edtDelay")));
+        QCOMPARE(left(Child<QLineEdit>(*first, "edtCmd")),
+                 left(Child<QLineEdit>(*second, "edtCmd")));
+        QVERIFY(Child<QWidget>(*window, "pnl1")->x() > 0);
+        QVERIFY(left(Child<QWidget>(*window, "ScrollBox2")) > 0);
+
+        auto* area = Child<QAbstractScrollArea>(*window, "ScrollBox2");
+        for (const int height : {582, 601, 613}) {
+            window->resize(window->width(), height);
+            QTRY_COMPARE(window->height(), height);
+            QTRY_COMPARE(area->viewport()->height() % first->height(), 0);
+        }
+    }
+
     void tcpClientSeesThePeerClose() {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
