@@ -617,7 +617,9 @@ void Tfrm_DataDebug::UpdateCounters() {
 
 bool Tfrm_DataDebug::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched != m_ui->ScrollBox2->viewport()) {
-        return !IsDigitsOnlyKey(*static_cast<QKeyEvent*>(event));
+        // Escape types nothing: it goes on to the window, which closes.
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        return key.key() != Qt::Key_Escape && !IsDigitsOnlyKey(key);
     }
     if (event->type() == QEvent::Wheel && watched == m_ui->ScrollBox2->viewport()) {
         const int notches = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;

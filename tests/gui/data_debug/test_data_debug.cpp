@@ -472,12 +472,15 @@ private slots:
     }
 
     void closeButtonAndEscapeStopAndSave_data() {
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("close button") << false;
-        QTest::newRow("Escape") << true;
+        // Where Escape is pressed; empty: the close button instead.
+        QTest::addColumn<QString>("escapeIn");
+        QTest::newRow("close button") << "";
+        // The row area has the focus once the window is shown.
+        QTest::newRow("Escape") << "ScrollBox2";
+        QTest::newRow("Escape in the digits-only interval box") << "edtCycle";
     }
     void closeButtonAndEscapeStopAndSave() {
-        QFETCH(bool, escape);
+        QFETCH(QString, escapeIn);
         QTemporaryDir dir;
         QUdpSocket peer;
         QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
@@ -486,11 +489,10 @@ private slots:
         if (QTest::currentTestFailed()) {
             return;
         }
-        if (escape) {
-            // Where the key goes: the row area has the focus once the window is shown.
-            QTest::keyClick(Child<QWidget>(*window, "ScrollBox2"), Qt::Key_Escape);
-        } else {
+        if (escapeIn.isEmpty()) {
             QVERIFY(window->close());
+        } else {
+            QTest::keyClick(Child<QWidget>(*window, qPrintable(escapeIn)), Qt::Key_Escape);
         }
         VerifyClosed(*window);
         QCOMPARE(Row0Command(dir.filePath("DataSelf.txt")), QString("edited"));
