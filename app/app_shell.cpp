@@ -8,6 +8,8 @@
 #include "Unit_Main.h"
 #include "Unit_Pswd.h"
 
+#include <QEvent>
+
 namespace r2 {
 
 namespace {
@@ -57,14 +59,32 @@ AppShell::AppShell(const QString& programDir, const QString& version, QObject* p
         m_upgrade->RetranslateStatus();
         ApplyDataDebugTexts(*m_dataDebug);
     });
+    m_main->installEventFilter(this);
 }
 
-// The dialogs are children of the main window: they go before it.
+// The dialogs are children of the main window: they go before it. A debugger still open when
+// the program ends gets its close all the same; it cannot stay open now, whatever the save did.
 AppShell::~AppShell() {
+    m_main->removeEventFilter(this);
+    CloseDataDebug();
     m_dataDebug.reset();
     m_upgrade.reset();
     m_pswd.reset();
     m_about.reset();
+}
+
+bool AppShell::CloseDataDebug() {
+    return !m_dataDebug->isVisible() || m_dataDebug->close();
+}
+
+// Before the main window's own close, which saves the settings: a debugger that cannot save
+// its rows keeps the program open with its message, as it keeps itself open.
+bool AppShell::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_main.get() && event->type() == QEvent::Close && !CloseDataDebug()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppShell::ShowCredentialsDialog() {

@@ -4,6 +4,8 @@
 // for the dialogs, the credentials dialog hands its result to the main window's controller, the
 // upgrade dialog and the data debugger start from the settings file and hand back what it keeps
 // of them when the settings are saved, a language switch re-applies the texts of every window.
+// The data debugger, when open, is closed (its rows saved, its sending stopped) before the main
+// window closes and before the program ends.
 // The program entry and the GUI tests use it alike.
 
 #include <memory>
@@ -40,7 +42,13 @@ public:
     // With the counterpart of the P6 panel's work mode proposed.
     void ShowDataDebug();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The debugger's own close; false when it stays open (its rows could not be saved).
+    bool CloseDataDebug();
+
     std::unique_ptr<TFrm_Main> m_main;
     std::unique_ptr<TFrm_About> m_about;
     std::unique_ptr<TFrm_Pswd> m_pswd;

@@ -7,6 +7,7 @@
 #include "Unit_FrameCmd.h"
 #include "Unit_ProFun.h"
 
+#include <algorithm>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFileDialog>
@@ -138,6 +139,7 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     connect(m_ui->chkRecvHex, &QCheckBox::toggled, this, [this] { FlushReceived(); });
     UseStandardDialogs();
     ApplyDataDebugTexts(*this);
+    FitColumns();
     UpdateCounters();
     edtCycleKeyUp();
 }
@@ -178,7 +180,26 @@ void Tfrm_DataDebug::CreateCmdRows() {
         m_rows.push_back(row);
     }
     m_ui->layRows->addStretch();
+    m_ui->ScrollBox2->setRowHeight(m_rows.front()->minimumHeight());
     ClearCmdRows();
+}
+
+// The rows' name buttons are as wide as the current language's default name needs, their
+// delay boxes as wide as the delay heading; the header's tick and hex boxes stand over the
+// rows' ones, which sit inside the row area's frame with its scroll bar on their right.
+void Tfrm_DataDebug::FitColumns() {
+    const TFrameCmd& first = *m_rows.front();
+    const int nameWidth = first.NameWidthFor(Text("lang_DataDebug_btnExplanation"));
+    const int delayWidth = std::max(TFrameCmd::MinDelayWidth, m_ui->lblDelay->sizeHint().width());
+    for (TFrameCmd* row : m_rows) {
+        row->SetColumnWidths(nameWidth, delayWidth);
+    }
+    m_ui->lblDelay->setFixedWidth(delayWidth);
+    const QMargins insets = first.Insets();
+    const int frame = m_ui->ScrollBox2->frameWidth();
+    const int scrollBar = m_ui->ScrollBox2->verticalScrollBar()->sizeHint().width();
+    m_ui->layPnl3->setContentsMargins(frame + insets.left(), 0, frame + scrollBar + insets.right(),
+                                      0);
 }
 
 CmdRows Tfrm_DataDebug::CollectRows() const {
@@ -210,7 +231,7 @@ void Tfrm_DataDebug::UpdateCycleRows() {
     m_cycle.SetRows(CollectRows());
 }
 
-void Tfrm_DataDebug::LoadCmdFile(const std::string& path) {
+void Tfrm_DataDebug::LoadCmdFile(const std::string& path, MissingFile missing) {
     CmdRows rows = CollectRows();
     switch (r2::LoadCmdFile(path, rows, GetLangText("lang_DataDebug_btnExplanation"))) {
     case CmdFileLoad::Loaded:
@@ -219,6 +240,11 @@ void Tfrm_DataDebug::LoadCmdFile(const std::string& path) {
         m_ui->chkHexAll->setChecked(false);
         break;
     case CmdFileLoad::Missing:
+        if (missing == MissingFile::GivesEmptyRows) {
+            ClearCmdRows();
+            break;
+        }
+        [[fallthrough]];
     case CmdFileLoad::Unreadable:
         m_showMessage(QMessageBox::Information, Text("lang_Hint_DataDebug_FileNotExist"));
         break;
@@ -276,6 +302,7 @@ void Tfrm_DataDebug::chkHexAllMouseUp() {
 void Tfrm_DataDebug::FormShow(const PanelP6& panel) {
     ApplyDataDebugTexts(*this);
     setWindowTitle(Text("lang_DataDebug_Title"));
+    FitColumns();
     const int mode = panel.cbb_WorkMode0.index;
     m_ui->cbbIP->setEditText(Qs(panel.edt_RemoteIP0));
     m_ui->cbbProtrolType->setCurrentIndex(mode >= 0 && mode <= 3 ? mode : -1);
@@ -297,7 +324,10 @@ void Tfrm_DataDebug::FormShow(const PanelP6& panel) {
     default:
         break;
     }
-    LoadCmdFile(CmdFileForShow(m_filePath, m_programDir.toStdString()).string());
+    // The user chose no file yet: DataSelf.txt is written by the first close, so before that
+    // there is nothing to complain about. A chosen file that has gone away is reported.
+    LoadCmdFile(CmdFileForShow(m_filePath, m_programDir.toStdString()).string(),
+                m_filePath.empty() ? MissingFile::GivesEmptyRows : MissingFile::Reported);
     m_ui->ScrollBox2->setFocus();
     SetStatus(QString());
 }
@@ -310,6 +340,10 @@ void Tfrm_DataDebug::closeEvent(QCloseEvent* event) {
     StopCycleSend();
     StopConnectionQuietly();
     event->accept();
+}
+
+void Tfrm_DataDebug::reject() {
+    close();
 }
 
 void Tfrm_DataDebug::StopConnectionQuietly() {
@@ -583,7 +617,9 @@ void Tfrm_DataDebug::UpdateCounters() {
 
 bool Tfrm_DataDebug::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched != m_ui->ScrollBox2->viewport()) {
-        return !IsDigitsOnlyKey(*static_cast<QKeyEvent*>(event));
+        // Escape types nothing: it goes on to the window, which closes.
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        return key.key() != Qt::Key_Escape && !IsDigitsOnlyKey(key);
     }
     if (event->type() == QEvent::Wheel && watched == m_ui->ScrollBox2->viewport()) {
         const int notches = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;

@@ -6,7 +6,9 @@
 // The window is layout and binding: the connections are a DebugTransport, cyclic sending a
 // CycleSender, the rows' rules and file live in the core (cmd_rows, cmd_file). The caption of
 // btnConnet is the connection state, as the users know it. FormShow runs each time the window
-// is shown, with the P6 panel's values; closing saves the rows and stops everything.
+// is shown, with the P6 panel's values. Every way the window goes away (its close button,
+// Escape, the program's shell closing it with the main window) is one close: the rows saved,
+// cyclic sending stopped, the connection closed.
 
 #include "cmd_rows.h"
 #include "cycle_sender.h"
@@ -52,6 +54,9 @@ public:
     void SendCmdRow(int index);
     void StopCycleSend();
     DebugTransport& Transport() { return m_transport; }
+    const CycleSender& Cycle() const { return m_cycle; }
+    // Escape: the same close as the close button, not a bare hide.
+    void reject() override;
 
     // How btnImport and btnExport pick a file (file dialogs; tests answer instead). Empty:
     // cancelled.
@@ -75,10 +80,13 @@ protected:
 private:
     void UseStandardDialogs();
     void CreateCmdRows();
+    void FitColumns();
     CmdRows CollectRows() const;
     void ShowRows(const CmdRows& rows);
     void ClearCmdRows();
-    void LoadCmdFile(const std::string& path);
+    // What a load does when the file does not exist.
+    enum class MissingFile { Reported, GivesEmptyRows };
+    void LoadCmdFile(const std::string& path, MissingFile missing = MissingFile::Reported);
     bool SaveCmdFile(const std::string& path);
 
     void cbbIPDropDown();

@@ -3,8 +3,11 @@
 #include "ui_Unit_FrameCmd.h"
 #include "Unit_Baselang.h"
 
+#include <algorithm>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace r2 {
 
@@ -35,6 +38,7 @@ TFrameCmd::TFrameCmd(int index, QWidget* parent)
     connect(m_ui->chkChoose, &QCheckBox::toggled, this, &TFrameCmd::Changed);
     connect(m_ui->edtCmd, &QLineEdit::textChanged, this, &TFrameCmd::Changed);
     connect(m_ui->edtDelay, &QLineEdit::textChanged, this, &TFrameCmd::Changed);
+    SetColumnWidths(MinNameWidth, MinDelayWidth);
 }
 
 TFrameCmd::~TFrameCmd() = default;
@@ -66,6 +70,26 @@ void TFrameCmd::SetSendCaption(const QString& caption) {
 
 QWidget& TFrameCmd::DelayBox() {
     return *m_ui->edtDelay;
+}
+
+int TFrameCmd::NameWidthFor(const QString& name) const {
+    const QPushButton& button = *m_ui->btnExplanation;
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = name;
+    const QSize text = button.fontMetrics().size(Qt::TextShowMnemonic, name);
+    return std::max(
+        MinNameWidth,
+        button.style()->sizeFromContents(QStyle::CT_PushButton, &option, text, &button).width());
+}
+
+void TFrameCmd::SetColumnWidths(int nameWidth, int delayWidth) {
+    m_ui->btnExplanation->setFixedWidth(nameWidth);
+    m_ui->edtDelay->setFixedWidth(delayWidth);
+}
+
+QMargins TFrameCmd::Insets() const {
+    return m_ui->lay->contentsMargins();
 }
 
 void TFrameCmd::btnExplanationContextPopup() {

@@ -28,6 +28,16 @@ public:
     // The digits-only key rule for the delay box is installed by the window, which owns it.
     QWidget& DelayBox();
 
+    // The narrowest name button and delay box a row has.
+    static constexpr int MinNameWidth = 100;
+    static constexpr int MinDelayWidth = 49;
+    // The width the name button needs to show `name` whole (at least MinNameWidth).
+    int NameWidthFor(const QString& name) const;
+    // Every row gets the same widths, so that the columns line up under the window's header.
+    void SetColumnWidths(int nameWidth, int delayWidth);
+    // The room the row leaves before its tick box and after its delay box.
+    QMargins Insets() const;
+
 signals:
     void SendRequested(int index);
     void Changed();

@@ -2,11 +2,15 @@
 // a listener with the row's bytes, the receive pane showing what an echoing peer answers over
 // UDP and over TCP, a flood without line breaks shown cut, a peer closing a TCP connection,
 // clients beyond the server's limit closed with a status, and which command file import and
-// close read and write (the file dialogs and message boxes answered by the test).
+// close read and write (the file dialogs and message boxes answered by the test), the first
+// show before any command file exists, and the one close every way out of the window takes
+// (close button, Escape, the main window closing, the program ending).
+#include "app_shell.h"
 #include "cmd_file.h"
 #include "panel_p6.h"
 #include "Unit_AppLang.h"
 #include "Unit_DataDebug.h"
+#include "Unit_Main.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -95,12 +99,43 @@ private:
         Child<QCheckBox>(*row, "chkHex")->setChecked(true);
     }
 
-private slots:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
+    static void UseEnglishTexts() {
         LangList = TLangList{};
         BuildBuiltInTexts(LangList);
         LangList.UseChinese = false;
+    }
+    // A UDP connection to `peer` cycling row 0 every 500 ms, seen sending by the peer; row 0
+    // then edited to "edited", which only a save of the rows can put in a file.
+    static void CycleToPeerThenEdit(Tfrm_DataDebug& window, QUdpSocket& peer) {
+        Child<QComboBox>(window, "cbbProtrolType")->setCurrentIndex(0);
+        Child<QComboBox>(window, "cbbIP")->setEditText(QStringLiteral("127.0.0.1"));
+        Child<QLineEdit>(window, "edtPort")->setText(QString::number(FreeUdpPort()));
+        QTest::mouseClick(Child<QPushButton>(window, "btnConnet"), Qt::LeftButton);
+        QVERIFY(window.Transport().UdpRunning());
+        Child<QLineEdit>(window, "edtLoport")->setText(QString::number(peer.localPort()));
+        QWidget* row = Child<QWidget>(window, "C0");
+        Child<QLineEdit>(*row, "edtCmd")->setText(QStringLiteral("ping"));
+        Child<QCheckBox>(*row, "chkChoose")->setChecked(true);
+        Child<QLineEdit>(window, "edtCycle")->setText(QStringLiteral("500"));
+        QTest::mouseClick(Child<QPushButton>(window, "btnCycleSend"), Qt::LeftButton);
+        QVERIFY(window.Cycle().Cycling());
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+        QCOMPARE(peer.receiveDatagram().data(), QByteArray("ping"));
+        Row0Box(window)->setText(QStringLiteral("edited"));
+    }
+    // What every close leaves: no further pass asked for, the connection closed (so a pass
+    // still finishing sends nothing), the window hidden.
+    static void VerifyClosed(Tfrm_DataDebug& window) {
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.Cycle().Cycling());
+        QVERIFY(!window.Transport().UdpRunning());
+        QVERIFY(Child<QLineEdit>(window, "edtPort")->isEnabled());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        UseEnglishTexts();
         // FormShow loads the program's command file; a missing one would open a message box.
         CmdRows rows;
         ClearCmdRows(rows, "Right custom name");
@@ -108,6 +143,9 @@ private slots:
                      (m_dir.path() + QStringLiteral("/DataSelf.txt")).toStdString(), rows)),
                  QString());
     }
+
+    // The program's shell reads the language file and its main window's close frees the table.
+    void cleanup() { UseEnglishTexts(); }
 
     void proposesTheCounterpartOfTheWorkMode_data() {
         QTest::addColumn<int>("mode");
@@ -408,6 +446,127 @@ private slots:
             QCOMPARE(m_messages.front().icon, QMessageBox::Critical);
             QVERIFY2(m_messages.front().text.startsWith("Unable to write to "),
                      qPrintable(m_messages.front().text));
+        }
+    }
+
+    void firstShowWithoutAFileGivesEmptyRows_data() {
+        QTest::addColumn<QString>("filePath"); // in a fresh program folder without DataSelf.txt
+        QTest::addColumn<bool>("notExistMessage");
+        QTest::newRow("no file chosen yet") << "" << false;
+        QTest::newRow("FilePath names a deleted file") << "gone.txt" << true;
+    }
+    void firstShowWithoutAFileGivesEmptyRows() {
+        QFETCH(QString, filePath);
+        QFETCH(bool, notExistMessage);
+        QTemporaryDir dir;
+        const auto window =
+            Window(Mode(0), dir.path(), filePath.isEmpty() ? filePath : dir.filePath(filePath));
+        QCOMPARE(m_messages.size(), notExistMessage ? 1 : 0);
+        if (notExistMessage) {
+            QCOMPARE(m_messages.front().text,
+                     QString("The file does not exist, please choose again!"));
+        }
+        QCOMPARE(Row0Box(*window)->text(), QString());
+        QCOMPARE(Child<QPushButton>(*Child<QWidget>(*window, "C0"), "btnExplanation")->text(),
+                 QString("Right custom name"));
+    }
+
+    void closeButtonAndEscapeStopAndSave_data() {
+        // Where Escape is pressed; empty: the close button instead.
+        QTest::addColumn<QString>("escapeIn");
+        QTest::newRow("close button") << "";
+        // The row area has the focus once the window is shown.
+        QTest::newRow("Escape") << "ScrollBox2";
+        QTest::newRow("Escape in the digits-only interval box") << "edtCycle";
+    }
+    void closeButtonAndEscapeStopAndSave() {
+        QFETCH(QString, escapeIn);
+        QTemporaryDir dir;
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        const auto window = Window(Mode(0), dir.path());
+        CycleToPeerThenEdit(*window, peer);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        if (escapeIn.isEmpty()) {
+            QVERIFY(window->close());
+        } else {
+            QTest::keyClick(Child<QWidget>(*window, qPrintable(escapeIn)), Qt::Key_Escape);
+        }
+        VerifyClosed(*window);
+        QCOMPARE(Row0Command(dir.filePath("DataSelf.txt")), QString("edited"));
+    }
+
+    void theProgramClosesAnOpenDebugger_data() {
+        QTest::addColumn<bool>("mainWindowCloses"); // else the program ends without it
+        QTest::newRow("the main window closes") << true;
+        QTest::newRow("the program ends") << false;
+    }
+    void theProgramClosesAnOpenDebugger() {
+        QFETCH(bool, mainWindowCloses);
+        QTemporaryDir dir;
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        auto shell = std::make_unique<AppShell>(dir.path(), QStringLiteral("2.2.6.0"));
+        Tfrm_DataDebug& debugger = shell->dataDebug();
+        m_messages.clear();
+        debugger.setMessageShower([this](QMessageBox::Icon icon, const QString& text) {
+            m_messages.append({icon, text});
+        });
+        shell->mainWindow().show();
+        shell->ShowDataDebug();
+        QVERIFY(debugger.isVisible());
+        QCOMPARE(m_messages.size(), 0);
+        CycleToPeerThenEdit(debugger, peer);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+
+        if (mainWindowCloses) {
+            QVERIFY(shell->mainWindow().close());
+            VerifyClosed(debugger);
+        } else {
+            shell.reset();
+        }
+        QCOMPARE(Row0Command(dir.filePath("DataSelf.txt")), QString("edited"));
+        QCOMPARE(m_messages.size(), 0);
+    }
+
+    // The header's tick and hex boxes over the rows' ones, the command boxes in one column
+    // whatever the names, whole rows in the row area at any height, and a margin around it all.
+    void layoutLinesUpTheColumns() {
+        QTemporaryDir dir;
+        CmdRows rows;
+        ClearCmdRows(rows, "Right custom name");
+        rows[0].btnExplanation = "Pump on";
+        QVERIFY(SaveCmdFile(dir.filePath("DataSelf.txt").toStdString(), rows).empty());
+        const auto window = Window(Mode(0), dir.path());
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QWidget* first = Child<QWidget>(*window, "C0");
+        QWidget* second = Child<QWidget>(*window, "C1");
+        QCOMPARE(Child<QPushButton>(*first, "btnExplanation")->text(), QString("Pump on"));
+        const auto left = [&window](QWidget* control) {
+            return control->mapTo(window.get(), QPoint()).x();
+        };
+        const auto right = [&](QWidget* control) { return left(control) + control->width(); };
+
+        QCOMPARE(left(Child<QCheckBox>(*window, "chkChooseAll")),
+                 left(Child<QCheckBox>(*first, "chkChoose")));
+        QCOMPARE(right(Child<QCheckBox>(*window, "chkHexAll")),
+                 right(Child<QCheckBox>(*first, "chkHex")));
+        QCOMPARE(left(Child<QLabel>(*window, "lblDelay")),
+                 left(Child<QLineEdit>(*first, "edtDelay")));
+        QCOMPARE(left(Child<QLineEdit>(*first, "edtCmd")),
+                 left(Child<QLineEdit>(*second, "edtCmd")));
+        QVERIFY(Child<QWidget>(*window, "pnl1")->x() > 0);
+        QVERIFY(left(Child<QWidget>(*window, "ScrollBox2")) > 0);
+
+        auto* area = Child<QAbstractScrollArea>(*window, "ScrollBox2");
+        for (const int height : {582, 601, 613}) {
+            window->resize(window->width(), height);
+            QTRY_COMPARE(window->height(), height);
+            QTRY_COMPARE(area->viewport()->height() % first->height(), 0);
         }
     }
 
