@@ -13,17 +13,20 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 using namespace r2;
 
@@ -105,6 +108,16 @@ public:
         Add<QPushButton>(net, "btn_Search")->setText(QStringLiteral("搜索设备"));
         Add<QLabel>(com, "lbl_SelectCom")->setText(QStringLiteral("请选择串口"));
         Add<QLabel>(com, "lbl1")->setText(QStringLiteral("串口波特率"));
+
+        // The model sheets, with their designed captions.
+        auto* models = Add<QTabWidget>(central, "rzpgcntrl_Param");
+        for (const auto& [name, caption] :
+             {std::pair{"rztbsht_P5", "P5串口网络 P7串口"}, std::pair{"rztbsht_P7", "P6串口网络"},
+              std::pair{"rztbsht_P7Net", "P7Net"}}) {
+            auto* sheet = new QWidget;
+            sheet->setObjectName(QString::fromLatin1(name));
+            models->addTab(sheet, QString::fromUtf8(caption));
+        }
 
         auto* group = Add<QGroupBox>(central, "grp_BaseSave");
         group->setTitle(QStringLiteral("基础设置"));
@@ -217,6 +230,7 @@ private slots:
     void missingControlsAreSkippedAndListed();
     void dialogsTakeTheirCaptions();
     void realMainWindowHasEveryControlTheTablesName();
+    void realMainWindowHintsShowSoonAndStayUpTenMinutes();
 };
 
 void TestAppTexts::captionsInBothLanguages_data() {
@@ -238,6 +252,9 @@ void TestAppTexts::captionsInBothLanguages_data() {
     row("mni_CopeAllMac", "Cope All Mac", "复制所有MAC");
     row("rztbsht_Net", "Operate Via LAN", "通过网络操作");
     row("rztbsht_Com", "Operate Via COM", "通过串口操作");
+    row("rztbsht_P5", "P5 / P7 serial", "P5串口网络 P7串口");
+    row("rztbsht_P7", "P6", "P6串口网络");
+    row("rztbsht_P7Net", "P7 network", "P7Net");
     row("btn_Search", "Search Device", "搜索设备");
     row("lbl_SelectCom", "Select serial port", "请选择串口");
     row("lbl1", "Baudrate", "串口波特率");
@@ -433,11 +450,30 @@ void TestAppTexts::realMainWindowHasEveryControlTheTablesName() {
     QCOMPARE(window.windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
     QCOMPARE(Shown(window, "lbl_SubnetMaskP7"), QStringLiteral("SubnetMask ★"));
     QCOMPARE(Shown(window, "rztbsht_Hex"), QStringLiteral("Hex Streams"));
+    QCOMPARE(Shown(window, "rztbsht_P7"), QStringLiteral("P6"));
     QCOMPARE(Shown(window, "btn_P7NetSet"), QStringLiteral("Save Config"));
     QCOMPARE(window.findChild<QComboBox*>("cbb_TCPStyle0")->itemText(2),
              QStringLiteral("As ID(No ID Broadcast)"));
     QCOMPARE(window.findChild<QWidget*>("edt_GatewayIPP7")->toolTip(),
              LangText("lang_lbl_H_GatewayIP").replace(QStringLiteral("\r\n"), "\n"));
+}
+
+void TestAppTexts::realMainWindowHintsShowSoonAndStayUpTenMinutes() {
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    TFrm_Main window(programDir.path(), QStringLiteral("2.2.6.0"));
+    auto* gateway = window.findChild<QWidget*>("edt_GatewayIPP7");
+    QVERIFY(gateway != nullptr);
+    QCOMPARE(gateway->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, gateway), 50);
+    // A widget shows its hint for its own tool tip duration; the window sets it to the program's
+    // pause as the hint is asked for, in whichever window the control is.
+    QLineEdit elsewhere;
+    elsewhere.setToolTip(QStringLiteral("a hint of another window"));
+    for (QWidget* control : {gateway, static_cast<QWidget*>(&elsewhere)}) {
+        QHelpEvent ask(QEvent::ToolTip, QPoint(2, 2), control->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(control, &ask);
+        QCOMPARE(control->toolTipDuration(), 600000);
+    }
 }
 
 QTEST_MAIN(TestAppTexts)
