@@ -2,6 +2,7 @@
 
 #include "apply_plan.h"
 #include "local_ips.h"
+#include "log_texts.h"
 #include "p5_codec.h"
 #include "selection_batch.h"
 #include "serial_ports.h"
@@ -135,12 +136,20 @@ void MainController::connectEndpoint() {
     connect(udp, &TUdpSvr::OnStatus, this, &MainController::onStatus);
     connect(udp, &TUdpSvr::OnModbusParam, this, &MainController::onModbusParam);
     connect(udp, &TUdpSvr::OnModbusPack, this, &MainController::onModbusPack);
-    // What the endpoint reports beyond the protocol's statuses goes to the log in red.
-    const auto logRed = [this](const QString& text) { m_view.AddLogLine(text, PaneColour::Red); };
+    // What the endpoint reports beyond the protocol's statuses goes to the log in red, worded
+    // in the window's language.
     connect(udp, &TUdpSvr::foreignParamReply, this,
-            [logRed](const QString&, int, const QString& text) { logRed(text); });
-    connect(udp, &TUdpSvr::readConflict, this, logRed);
-    connect(udp, &TUdpSvr::datagramsDropped, this, logRed);
+            [this](const QString& senderIp, int length, const QString&) {
+                m_view.AddLogLine(
+                    ForeignReplyLogText(length, senderIp, m_udp->readCheck().moduleIp),
+                    PaneColour::Red);
+            });
+    connect(udp, &TUdpSvr::readConflict, this, [this](const QString&) {
+        m_view.AddLogLine(ReadConflictLogText(m_udp->readCheck().moduleIp), PaneColour::Red);
+    });
+    connect(udp, &TUdpSvr::datagramsDropped, this, [this](const QString&) {
+        m_view.AddLogLine(DroppedDatagramsLogText(), PaneColour::Red);
+    });
 }
 
 void MainController::logText(std::string_view key, PaneColour colour) {
@@ -457,19 +466,26 @@ void MainController::reportPlanError(const QString& error) {
 
 void MainController::runSequence(SequencePlan plan) {
     const bool isSave = plan.mirror.has_value();
+    QString mac;
+    for (const SequenceStep& step : plan.steps) {
+        if (step.frame) {
+            mac = step.frame->target.mac;
+            break;
+        }
+    }
     auto* sequence = new LanSequence(*m_udp, m_mirror, std::move(plan), m_user, m_password,
                                      isSave ? nullptr : this);
     connect(sequence, &LanSequence::message, this, &MainController::onSequenceMessage);
     if (isSave) {
         m_sequence.reset(sequence);
         m_view.SetSaveRunning(true);
-        connect(sequence, &LanSequence::finished, this, [this, sequence] {
+        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
             m_view.SetSaveRunning(false);
-            reportVerdict(*sequence);
+            reportVerdict(*sequence, mac);
         });
     } else {
-        connect(sequence, &LanSequence::finished, this, [this, sequence] {
-            reportVerdict(*sequence);
+        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
+            reportVerdict(*sequence, mac);
             sequence->deleteLater();
         });
     }
@@ -486,11 +502,18 @@ void MainController::sequenceOver() {
 }
 
 // Every acknowledgement has already been logged as it came; a frame the module did not answer,
-// or a save refused before anything went out, is said once more in words at the end.
-void MainController::reportVerdict(const LanSequence& sequence) {
+// or a save refused before anything went out, is said once more in words at the end. A save is
+// refused for what the endpoint's last read shows: several modules behind the read address
+// first, else a read of another module than the one of `mac`.
+void MainController::reportVerdict(const LanSequence& sequence, const QString& mac) {
     const SequenceVerdict& verdict = sequence.verdict();
     if (!verdict.allAcknowledged()) {
-        m_view.AddLogLine(verdict.text(), PaneColour::Red);
+        const ReadCheck& read = m_udp->readCheck();
+        const QString refusal =
+            read.conflict.isEmpty()
+                ? ReadOtherModuleLogText(read.moduleIp, mac, m_udp->moduleAddress(mac))
+                : ReadConflictLogText(read.moduleIp);
+        m_view.AddLogLine(VerdictLogText(verdict, refusal), PaneColour::Red);
     }
     emit sequenceFinished(verdict.allAcknowledged());
 }

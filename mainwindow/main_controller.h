@@ -137,7 +137,7 @@ private:
     const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
     void runSequence(SequencePlan plan);
     void onSequenceMessage(const QString& key);
-    void reportVerdict(const LanSequence& sequence);
+    void reportVerdict(const LanSequence& sequence, const QString& mac);
     void reportPlanError(const QString& error);
     void logText(std::string_view key, PaneColour colour);
     // The jobs over the selected rows.

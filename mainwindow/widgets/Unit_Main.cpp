@@ -5,6 +5,7 @@
 #include "batch_progress_dialog.h"
 #include "device_export.h"
 #include "drop_down_box.h"
+#include "log_texts.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
@@ -440,10 +441,7 @@ void TFrm_Main::flushHexLines() {
     AppendLines(*m_ui->redt_Hex, m_pendingHex.begin(), end);
     m_pendingHex.erase(m_pendingHex.begin(), end);
     if (m_pendingHex.empty() && m_hexBlocksLeftOut > 0) {
-        const QString note = QStringLiteral("[ %1 frames not shown: they arrived faster than this "
-                                            "pane can show them ]")
-                                 .arg(m_hexBlocksLeftOut);
-        const ColouredLine line{note, PaneColour::Red};
+        const ColouredLine line{FramesNotShownLogText(m_hexBlocksLeftOut), PaneColour::Red};
         AppendLines(*m_ui->redt_Hex, &line, &line + 1);
         m_hexBlocksLeftOut = 0;
     }

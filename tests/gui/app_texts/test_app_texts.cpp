@@ -2,9 +2,12 @@
 // window's tables address, named as in the real window.
 
 #include "app_texts.h"
+#include "log_texts.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 #include "Unit_Main.h"
+#include "Unit_Public.h"
+#include "Unit_Udp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +22,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
@@ -29,6 +33,8 @@
 #include <utility>
 
 using namespace r2;
+
+Q_DECLARE_METATYPE(r2::SequenceVerdict)
 
 namespace {
 
@@ -231,6 +237,9 @@ private slots:
     void dialogsTakeTheirCaptions();
     void realMainWindowHasEveryControlTheTablesName();
     void realMainWindowHintsShowSoonAndStayUpTenMinutes();
+    void realMainWindowLogsEndpointReportsInItsLanguage();
+    void saveVerdictsInBothLanguages_data();
+    void saveVerdictsInBothLanguages();
 };
 
 void TestAppTexts::captionsInBothLanguages_data() {
@@ -474,6 +483,97 @@ void TestAppTexts::realMainWindowHintsShowSoonAndStayUpTenMinutes() {
         QApplication::sendEvent(control, &ask);
         QCOMPARE(control->toolTipDuration(), 600000);
     }
+}
+
+void TestAppTexts::realMainWindowLogsEndpointReportsInItsLanguage() {
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    QFile settings(programDir.filePath(QStringLiteral("R2Cfg.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[System]\r\nLanguage=1\r\n");
+    settings.close();
+    TFrm_Main window(programDir.path(), QStringLiteral("2.2.6.0"));
+    auto* log = window.findChild<QPlainTextEdit*>("redt_Log");
+    QVERIFY(log != nullptr);
+    const auto lastLine = [log] { return log->toPlainText().split(QLatin1Char('\n')).last(); };
+    // The endpoint's own English wording, which the terminal tool prints, is not what the log
+    // shows: the window words each report in its language.
+    const auto reports = [&window, &lastLine] {
+        TUdpSvr& udp = window.controller().udp();
+        QStringList lines;
+        emit udp.datagramsDropped(QStringLiteral("endpoint wording"));
+        lines << lastLine();
+        emit udp.foreignParamReply(QStringLiteral("10.0.0.9"), 302,
+                                   QStringLiteral("endpoint wording"));
+        lines << lastLine();
+        return lines;
+    };
+    QCOMPARE(
+        reports(),
+        QStringList({QStringLiteral("数据包到达太快，部分已被丢弃；网络上可能有设备在大量发送"),
+                     QStringLiteral("已忽略来自 10.0.0.9 的 302 字节参数回复：它不是正在读取的"
+                                    "模块 (地址未知)")}));
+    window.SwitchLanguage(false);
+    QCOMPARE(reports(),
+             QStringList({QStringLiteral("datagrams arrive faster than they can be handled and "
+                                         "some are dropped; a device on the network may be "
+                                         "flooding it"),
+                          QStringLiteral("ignored a 302-byte parameter reply from 10.0.0.9: it is "
+                                         "not the module being read (address unknown)")}));
+}
+
+void TestAppTexts::saveVerdictsInBothLanguages_data() {
+    QTest::addColumn<SequenceVerdict>("verdict");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    const auto frame = [](quint8 command, bool sent, const char* ip, FrameAnswer answer) {
+        FrameVerdict f;
+        f.command = command;
+        f.mac = QStringLiteral("0011223344AA");
+        f.moduleIp = QString::fromLatin1(ip);
+        f.sent = sent;
+        f.answer = answer;
+        return f;
+    };
+    const auto verdictOf = [](std::vector<FrameVerdict> frames, int foreignAnswers) {
+        SequenceVerdict verdict;
+        verdict.frames = std::move(frames);
+        verdict.foreignAnswers = foreignAnswers;
+        return verdict;
+    };
+    const FrameVerdict acked = frame(CmdWriteBase, true, "10.0.0.5", FrameAnswer::Ack);
+    SequenceVerdict refusedOne;
+    refusedOne.refused = QStringLiteral("endpoint wording");
+    QTest::newRow("refused") << refusedOne << QStringLiteral("the reason; nothing was sent")
+                             << QStringLiteral("the reason；未发送任何数据");
+    QTest::newRow("not sent") << verdictOf({acked, frame(CmdWritePort, false, "", {})}, 0)
+                              << QStringLiteral("the port frame (2 of 2) could not be sent")
+                              << QStringLiteral("串口参数帧（第 2 帧，共 2 帧）发送失败");
+    QTest::newRow("no search reply")
+        << verdictOf({frame(CmdRestart, true, "", {})}, 0)
+        << QStringLiteral("the restart frame (1 of 1) was not acknowledged: no search reply of "
+                          "0011223344AA is known, so no answer can be taken for it; search again")
+        << QStringLiteral("重启帧（第 1 帧，共 1 帧）未被确认：没有 0011223344AA "
+                          "的搜索回复，无法接收它的应答；请重新搜索");
+    QTest::newRow("password error")
+        << verdictOf({acked, frame(CmdWriteCloud, true, "10.0.0.5", FrameAnswer::PasswordError)}, 2)
+        << QStringLiteral("the cloud frame (2 of 2) got the answer \"UsrName or Password Error\" "
+                          "from 10.0.0.5 (2 answer(s) from other addresses were not counted)")
+        << QStringLiteral("云参数帧（第 2 帧，共 2 帧）收到来自 10.0.0.5 "
+                          "的应答“用户名或密码错误”（来自其他地址的 2 个应答未计入）");
+}
+
+void TestAppTexts::saveVerdictsInBothLanguages() {
+    QFETCH(SequenceVerdict, verdict);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    UseBuiltInTexts(false);
+    QCOMPARE(VerdictLogText(verdict, QStringLiteral("the reason")), english);
+    if (verdict.refused.isEmpty()) { // the LAN layer's own sentence is worded alike
+        QCOMPARE(verdict.text(), english);
+    }
+    UseBuiltInTexts(true);
+    QCOMPARE(VerdictLogText(verdict, QStringLiteral("the reason")), chinese);
 }
 
 QTEST_MAIN(TestAppTexts)
