@@ -495,6 +495,13 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Log_CmdWriteHttpdHead", "HTTPD 包头", "HTTPD header"},
     {"lang_Log_CmdWriteModbus", "Modbus", "Modbus"},
     {"lang_Log_CmdOther", "命令 %1", "command %1"},
+    {"lang_Log_NotNumber", "不是十进制数", "is not a decimal number"},
+    {"lang_Log_NotBaudRate", "不是波特率（32位整数）", "is not a baud rate (a 32-bit integer)"},
+    {"lang_Log_NotIPv4", "不是IPv4地址", "is not an IPv4 address"},
+    {"lang_Log_NotMac", "不是MAC地址（12个十六进制数字）", "is not a MAC address (12 hex digits)"},
+    {"lang_Log_NotHex", "不是成对的十六进制数字", "is not pairs of hex digits"},
+    {"lang_Log_Not20Chars", "长度不是20个字符", "is not exactly 20 characters long"},
+    {"lang_Log_Not8Chars", "长度不是8个字符", "is not exactly 8 characters long"},
 }};
 
 } // namespace

@@ -82,6 +82,12 @@ QString ReadOtherModuleLogText(const QString& readIp, const QString& mac, const 
         .arg(AddressOrUnknown(readIp), mac, AddressOrUnknown(macIp));
 }
 
+QString EncodeRefusalLogText(const EncodeResult& refusal) {
+    // The encoders' problems are rows of the language table by their English wording.
+    return QString::fromStdString(refusal.control + ": \"" + refusal.text + "\" ") +
+           Text(refusal.problem);
+}
+
 QString VerdictLogText(const SequenceVerdict& verdict, const QString& refusal) {
     if (!verdict.refused.isEmpty()) {
         return refusal + Text("lang_Log_NothingSent");

@@ -4,6 +4,7 @@
 // the window's language; the window words them again here.
 
 #include "ack_ledger.h"
+#include "block_codec.h"
 
 #include <QString>
 
@@ -20,6 +21,9 @@ QString ForeignReplyLogText(int length, const QString& senderIp, const QString& 
 QString ReadConflictLogText(const QString& moduleIp);
 // The parameters held were read from `readIp`, not from the module of `mac` at `macIp`.
 QString ReadOtherModuleLogText(const QString& readIp, const QString& mac, const QString& macIp);
+// A control whose text an encoder could not convert: its name, its text and the problem, the
+// problem in the current language.
+QString EncodeRefusalLogText(const EncodeResult& refusal);
 // The verdict's one sentence (see SequenceVerdict::text) in the current language; a refused
 // sequence is said with `refusal`, the reason worded by the caller.
 QString VerdictLogText(const SequenceVerdict& verdict, const QString& refusal);

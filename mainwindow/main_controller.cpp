@@ -63,11 +63,6 @@ LanTarget TargetOf(const DeviceRow& row) {
     return {row.ipIndex, MacWithoutSpaces(row.mac)};
 }
 
-// The control a planning error names: the text before its first colon.
-QString ControlOfError(const QString& error) {
-    return error.section(QLatin1Char(':'), 0, 0);
-}
-
 } // namespace
 
 MainController::MainController(MainView& view, QObject* parent)
@@ -434,7 +429,7 @@ void MainController::SaveP6() {
     PlanResult planned =
         PlanP6Save(m_p6, m_mirror, TargetOf(*row), {m_selIpIndex, m_selMac}, numeric ? version : 0);
     if (!planned.plan) {
-        reportPlanError(planned.error);
+        reportEncodeRefusal(planned.failure);
         return;
     }
     runSequence(std::move(*planned.plan));
@@ -448,7 +443,7 @@ void MainController::SaveP7() {
     m_view.CollectPanel(PanelId::P7);
     PlanResult planned = PlanP7Save(m_p7, m_mirror, TargetOf(*row));
     if (!planned.plan) {
-        reportPlanError(planned.error);
+        reportEncodeRefusal(planned.failure);
         return;
     }
     runSequence(std::move(*planned.plan));
@@ -459,9 +454,9 @@ void MainController::SaveP5() {
     selectedRowOrCollapse(true);
 }
 
-void MainController::reportPlanError(const QString& error) {
-    m_view.AddLogLine(error, PaneColour::Red);
-    m_view.FocusControl(ControlOfError(error));
+void MainController::reportEncodeRefusal(const EncodeResult& refusal) {
+    m_view.AddLogLine(EncodeRefusalLogText(refusal), PaneColour::Red);
+    m_view.FocusControl(QString::fromStdString(refusal.control));
 }
 
 void MainController::runSequence(SequencePlan plan) {
@@ -770,7 +765,7 @@ void MainController::SerialSaveP6() {
     }
     m_view.CollectPanel(PanelId::P6);
     const SerialChoice choice = m_view.SerialSettings();
-    startSerialSave(m_serial->StartSaveP6(choice.port, choice.speedText, m_p6));
+    startSerialSave(m_serial->StartSaveP6(choice.port, choice.speedText, m_p6).isEmpty());
 }
 
 void MainController::SerialSaveP5() {
@@ -779,12 +774,13 @@ void MainController::SerialSaveP5() {
     }
     m_view.CollectPanel(PanelId::P5);
     const SerialChoice choice = m_view.SerialSettings();
-    startSerialSave(m_serial->StartSaveP5(choice.port, choice.speedText, m_p5));
+    startSerialSave(m_serial->StartSaveP5(choice.port, choice.speedText, m_p5).isEmpty());
 }
 
-void MainController::startSerialSave(const QString& error) {
-    if (!error.isEmpty()) {
-        reportPlanError(error);
+// The exchange was idle (checked before), so a save it did not take is one its encoder refused.
+void MainController::startSerialSave(bool started) {
+    if (!started) {
+        reportEncodeRefusal(m_serial->encodeRefusal());
         return;
     }
     m_view.SetSerialRunning(true);

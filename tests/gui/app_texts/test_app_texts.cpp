@@ -2,6 +2,7 @@
 // window's tables address, named as in the real window.
 
 #include "app_texts.h"
+#include "block_codec.h"
 #include "log_texts.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
@@ -9,6 +10,7 @@
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
+#include <functional>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -240,6 +242,7 @@ private slots:
     void realMainWindowLogsEndpointReportsInItsLanguage();
     void saveVerdictsInBothLanguages_data();
     void saveVerdictsInBothLanguages();
+    void encoderRefusalsInBothLanguages();
 };
 
 void TestAppTexts::captionsInBothLanguages_data() {
@@ -574,6 +577,42 @@ void TestAppTexts::saveVerdictsInBothLanguages() {
     }
     UseBuiltInTexts(true);
     QCOMPARE(VerdictLogText(verdict, QStringLiteral("the reason")), chinese);
+}
+
+void TestAppTexts::encoderRefusalsInBothLanguages() {
+    const Bytes block(32, 0);
+    const auto written = [&block](const std::function<void(FieldWriter&)>& write) {
+        FieldWriter writer(block);
+        write(writer);
+        return writer.Result();
+    };
+    ParamMirror mirror;
+    PanelP6 shortId;
+    shortId.edtDid = "123";
+    PanelP6 shortCode;
+    shortCode.edtDid = std::string(20, '1');
+    shortCode.edtCompass = "1234";
+    const std::vector<std::pair<EncodeResult, QString>> cases{
+        {written([](FieldWriter& w) { w.Number(0, 2, ByteOrder::Little, "edt_A", "x"); }),
+         QStringLiteral("edt_A: \"x\" 不是十进制数")},
+        {written([](FieldWriter& w) { w.BaudRate(0, 4, "cbb_B", "fast"); }),
+         QStringLiteral("cbb_B: \"fast\" 不是波特率（32位整数）")},
+        {written([](FieldWriter& w) { w.Ip(0, "edt_C", "300.1.2"); }),
+         QStringLiteral("edt_C: \"300.1.2\" 不是IPv4地址")},
+        {written([](FieldWriter& w) { w.Mac(0, "edt_D", "00-11"); }),
+         QStringLiteral("edt_D: \"00-11\" 不是MAC地址（12个十六进制数字）")},
+        {written([](FieldWriter& w) { w.Hex(0, 4, "edt_E", "zz"); }),
+         QStringLiteral("edt_E: \"zz\" 不是成对的十六进制数字")},
+        {EncodeCloud(shortId, mirror), QStringLiteral("edtDid: \"123\" 长度不是20个字符")},
+        {EncodeCloud(shortCode, mirror), QStringLiteral("edtCompass: \"1234\" 长度不是8个字符")},
+    };
+    for (const auto& [refusal, chinese] : cases) {
+        QVERIFY(!refusal.ok());
+        UseBuiltInTexts(false);
+        QCOMPARE(EncodeRefusalLogText(refusal), QString::fromStdString(refusal.Message()));
+        UseBuiltInTexts(true);
+        QCOMPARE(EncodeRefusalLogText(refusal), chinese);
+    }
 }
 
 QTEST_MAIN(TestAppTexts)
