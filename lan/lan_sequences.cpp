@@ -42,7 +42,7 @@ SequenceStep MessageStep(const char* key) {
 }
 
 PlanResult Failed(const EncodeResult& result) {
-    return PlanResult{std::nullopt, QString::fromStdString(result.Message())};
+    return PlanResult{std::nullopt, QString::fromStdString(result.Message()), result};
 }
 
 // The cloud block needs a 20-byte device ID and an 8-byte communication code; only the
@@ -145,7 +145,7 @@ PlanResult PlanP6Save(const PanelP6& panel, const ParamMirror& mirror, const Lan
     lastFrame->gapAfterMs += RestartGapMs;
     steps.push_back(FrameStep(CmdRestart, CfgPortP6, {}, row, 0));
     plan.mirror = scratch;
-    return PlanResult{std::move(plan), QString()};
+    return PlanResult{std::move(plan), QString(), {}};
 }
 
 PlanResult PlanP7Save(const PanelP7& panel, const ParamMirror& mirror, const LanTarget& row) {
@@ -163,7 +163,7 @@ PlanResult PlanP7Save(const PanelP7& panel, const ParamMirror& mirror, const Lan
         FrameStep(CmdWritePort, CfgPortP7, BlockOf(scratch.port), row, BlockGapMs));
     plan.steps.push_back(FrameStep(CmdWriteEnd, CfgPortP7, {}, row, 0));
     plan.mirror = scratch;
-    return PlanResult{std::move(plan), QString()};
+    return PlanResult{std::move(plan), QString(), {}};
 }
 
 LanSequence::LanSequence(TUdpSvr& udp, ParamMirror& liveMirror, SequencePlan plan, QString user,

@@ -92,7 +92,8 @@ struct SequencePlan {
 
 struct PlanResult {
     std::optional<SequencePlan> plan;
-    QString error; // set when plan is empty: what failed, naming the control
+    QString error;        // set when plan is empty: what failed, naming the control
+    EncodeResult failure; // the encoder's refusal that error words, when an encoder refused
 };
 
 SequencePlan PlanRead(int devFlag, const LanTarget& row);

@@ -1,7 +1,7 @@
 #pragma once
-// The program's built-in texts: 320 rows of key, Chinese and English wording, in a fixed order.
-// That order is the order in which they enter the language table and the order of the rows of
-// a newly written language file. A line break inside a text is CR LF.
+// The program's built-in texts: BuiltInTextRowCount rows of key, Chinese and English wording,
+// in a fixed order. That order is the order in which they enter the language table and the order of
+// the rows of a newly written language file. A line break inside a text is CR LF.
 
 #include "Unit_Baselang.h"
 
@@ -17,7 +17,7 @@ struct TLangRow {
     std::string_view english;
 };
 
-inline constexpr std::size_t BuiltInTextRowCount = 333;
+inline constexpr std::size_t BuiltInTextRowCount = 371;
 
 std::span<const TLangRow> BuiltInTextRows();
 // Adds every built-in row to list with AddEntry, in order.

@@ -2,6 +2,7 @@
 
 #include "apply_plan.h"
 #include "local_ips.h"
+#include "log_texts.h"
 #include "p5_codec.h"
 #include "selection_batch.h"
 #include "serial_ports.h"
@@ -60,11 +61,6 @@ QString MacWithoutSpaces(const QString& mac) {
 
 LanTarget TargetOf(const DeviceRow& row) {
     return {row.ipIndex, MacWithoutSpaces(row.mac)};
-}
-
-// The control a planning error names: the text before its first colon.
-QString ControlOfError(const QString& error) {
-    return error.section(QLatin1Char(':'), 0, 0);
 }
 
 } // namespace
@@ -135,12 +131,20 @@ void MainController::connectEndpoint() {
     connect(udp, &TUdpSvr::OnStatus, this, &MainController::onStatus);
     connect(udp, &TUdpSvr::OnModbusParam, this, &MainController::onModbusParam);
     connect(udp, &TUdpSvr::OnModbusPack, this, &MainController::onModbusPack);
-    // What the endpoint reports beyond the protocol's statuses goes to the log in red.
-    const auto logRed = [this](const QString& text) { m_view.AddLogLine(text, PaneColour::Red); };
+    // What the endpoint reports beyond the protocol's statuses goes to the log in red, worded
+    // in the window's language.
     connect(udp, &TUdpSvr::foreignParamReply, this,
-            [logRed](const QString&, int, const QString& text) { logRed(text); });
-    connect(udp, &TUdpSvr::readConflict, this, logRed);
-    connect(udp, &TUdpSvr::datagramsDropped, this, logRed);
+            [this](const QString& senderIp, int length, const QString&) {
+                m_view.AddLogLine(
+                    ForeignReplyLogText(length, senderIp, m_udp->readCheck().moduleIp),
+                    PaneColour::Red);
+            });
+    connect(udp, &TUdpSvr::readConflict, this, [this](const QString&) {
+        m_view.AddLogLine(ReadConflictLogText(m_udp->readCheck().moduleIp), PaneColour::Red);
+    });
+    connect(udp, &TUdpSvr::datagramsDropped, this, [this](const QString&) {
+        m_view.AddLogLine(DroppedDatagramsLogText(), PaneColour::Red);
+    });
 }
 
 void MainController::logText(std::string_view key, PaneColour colour) {
@@ -425,7 +429,7 @@ void MainController::SaveP6() {
     PlanResult planned =
         PlanP6Save(m_p6, m_mirror, TargetOf(*row), {m_selIpIndex, m_selMac}, numeric ? version : 0);
     if (!planned.plan) {
-        reportPlanError(planned.error);
+        reportEncodeRefusal(planned.failure);
         return;
     }
     runSequence(std::move(*planned.plan));
@@ -439,7 +443,7 @@ void MainController::SaveP7() {
     m_view.CollectPanel(PanelId::P7);
     PlanResult planned = PlanP7Save(m_p7, m_mirror, TargetOf(*row));
     if (!planned.plan) {
-        reportPlanError(planned.error);
+        reportEncodeRefusal(planned.failure);
         return;
     }
     runSequence(std::move(*planned.plan));
@@ -450,26 +454,33 @@ void MainController::SaveP5() {
     selectedRowOrCollapse(true);
 }
 
-void MainController::reportPlanError(const QString& error) {
-    m_view.AddLogLine(error, PaneColour::Red);
-    m_view.FocusControl(ControlOfError(error));
+void MainController::reportEncodeRefusal(const EncodeResult& refusal) {
+    m_view.AddLogLine(EncodeRefusalLogText(refusal), PaneColour::Red);
+    m_view.FocusControl(QString::fromStdString(refusal.control));
 }
 
 void MainController::runSequence(SequencePlan plan) {
     const bool isSave = plan.mirror.has_value();
+    QString mac;
+    for (const SequenceStep& step : plan.steps) {
+        if (step.frame) {
+            mac = step.frame->target.mac;
+            break;
+        }
+    }
     auto* sequence = new LanSequence(*m_udp, m_mirror, std::move(plan), m_user, m_password,
                                      isSave ? nullptr : this);
     connect(sequence, &LanSequence::message, this, &MainController::onSequenceMessage);
     if (isSave) {
         m_sequence.reset(sequence);
         m_view.SetSaveRunning(true);
-        connect(sequence, &LanSequence::finished, this, [this, sequence] {
+        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
             m_view.SetSaveRunning(false);
-            reportVerdict(*sequence);
+            reportVerdict(*sequence, mac);
         });
     } else {
-        connect(sequence, &LanSequence::finished, this, [this, sequence] {
-            reportVerdict(*sequence);
+        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
+            reportVerdict(*sequence, mac);
             sequence->deleteLater();
         });
     }
@@ -486,11 +497,18 @@ void MainController::sequenceOver() {
 }
 
 // Every acknowledgement has already been logged as it came; a frame the module did not answer,
-// or a save refused before anything went out, is said once more in words at the end.
-void MainController::reportVerdict(const LanSequence& sequence) {
+// or a save refused before anything went out, is said once more in words at the end. A save is
+// refused for what the endpoint's last read shows: several modules behind the read address
+// first, else a read of another module than the one of `mac`.
+void MainController::reportVerdict(const LanSequence& sequence, const QString& mac) {
     const SequenceVerdict& verdict = sequence.verdict();
     if (!verdict.allAcknowledged()) {
-        m_view.AddLogLine(verdict.text(), PaneColour::Red);
+        const ReadCheck& read = m_udp->readCheck();
+        const QString refusal =
+            read.conflict.isEmpty()
+                ? ReadOtherModuleLogText(read.moduleIp, mac, m_udp->moduleAddress(mac))
+                : ReadConflictLogText(read.moduleIp);
+        m_view.AddLogLine(VerdictLogText(verdict, refusal), PaneColour::Red);
     }
     emit sequenceFinished(verdict.allAcknowledged());
 }
@@ -747,7 +765,7 @@ void MainController::SerialSaveP6() {
     }
     m_view.CollectPanel(PanelId::P6);
     const SerialChoice choice = m_view.SerialSettings();
-    startSerialSave(m_serial->StartSaveP6(choice.port, choice.speedText, m_p6));
+    startSerialSave(m_serial->StartSaveP6(choice.port, choice.speedText, m_p6).isEmpty());
 }
 
 void MainController::SerialSaveP5() {
@@ -756,12 +774,13 @@ void MainController::SerialSaveP5() {
     }
     m_view.CollectPanel(PanelId::P5);
     const SerialChoice choice = m_view.SerialSettings();
-    startSerialSave(m_serial->StartSaveP5(choice.port, choice.speedText, m_p5));
+    startSerialSave(m_serial->StartSaveP5(choice.port, choice.speedText, m_p5).isEmpty());
 }
 
-void MainController::startSerialSave(const QString& error) {
-    if (!error.isEmpty()) {
-        reportPlanError(error);
+// The exchange was idle (checked before), so a save it did not take is one its encoder refused.
+void MainController::startSerialSave(bool started) {
+    if (!started) {
+        reportEncodeRefusal(m_serial->encodeRefusal());
         return;
     }
     m_view.SetSerialRunning(true);

@@ -113,7 +113,7 @@ private:
     void connectSerial();
     void onSerialSent(const QByteArray& frame, bool ok);
     void onP5Reply(const QByteArray& reply32);
-    void startSerialSave(const QString& error);
+    void startSerialSave(bool started);
     void onSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
                 const QString& localIp);
     void onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
@@ -137,8 +137,8 @@ private:
     const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
     void runSequence(SequencePlan plan);
     void onSequenceMessage(const QString& key);
-    void reportVerdict(const LanSequence& sequence);
-    void reportPlanError(const QString& error);
+    void reportVerdict(const LanSequence& sequence, const QString& mac);
+    void reportEncodeRefusal(const EncodeResult& refusal);
     void logText(std::string_view key, PaneColour colour);
     // The jobs over the selected rows.
     void selectionMenuAction(const QString& itemName);

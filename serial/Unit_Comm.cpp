@@ -177,6 +177,7 @@ QString SerialExchange::StartSaveP6(const QString& port, const QString& speedTex
         return busyText();
     }
     SerialP6SaveFrames save = EncodeSerialP6Save(panel, m_mirror);
+    m_encodeRefusal = save.status;
     if (!save.status.ok()) {
         return QString::fromStdString(save.status.Message());
     }
@@ -190,6 +191,7 @@ QString SerialExchange::StartSaveP5(const QString& port, const QString& speedTex
         return busyText();
     }
     P5FrameResult encoded = EncodeP5Frame(panel);
+    m_encodeRefusal = encoded.status;
     if (!encoded.status.ok()) {
         return QString::fromStdString(encoded.status.Message());
     }

@@ -98,6 +98,8 @@ public:
     QString StartSaveP6(const QString& port, const QString& speedText, const PanelP6& panel);
     QString StartSaveP5(const QString& port, const QString& speedText, const PanelP5& panel);
     bool isRunning() const { return m_running; }
+    // The encoder's refusal behind the last StartSave's error; ok() when it was none.
+    const EncodeResult& encodeRefusal() const { return m_encodeRefusal; }
     const SerialOutcome& outcome() const { return m_outcome; }
 
 signals:
@@ -134,6 +136,7 @@ private:
     std::unique_ptr<Sink> m_sink;
     bool m_serialOpen = false;
     bool m_running = false;
+    EncodeResult m_encodeRefusal;
     std::vector<Bytes> m_frames;
     std::size_t m_next = 0;
     QElapsedTimer m_sinceLast;

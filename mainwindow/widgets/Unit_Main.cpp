@@ -5,6 +5,7 @@
 #include "batch_progress_dialog.h"
 #include "device_export.h"
 #include "drop_down_box.h"
+#include "log_texts.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <QActionGroup>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -23,6 +25,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -43,12 +46,30 @@ constexpr int WindowHeight = 563;
 // The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
 constexpr std::size_t HexLinesPerPass = 200;
 constexpr std::size_t MaxPendingHexLines = 20000;
+// A hint shows 50 ms after the pointer comes to rest on its control and stays up to ten
+// minutes, long enough to read the longest ones.
+constexpr int HintShowDelayMs = 50;
+constexpr int HintHidePauseMs = 600000;
 // Rows of modules that share an IP address: amber, readable with the window text.
 const QColor SharedAddressBackground(255, 224, 140);
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
 }
+
+// The application's style with the program's hint delay; all else comes from the style it wraps.
+class HintTimingStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ToolTip_WakeUpDelay) {
+            return HintShowDelayMs;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 // A button's caption as a dialog's title: without its trailing ellipsis.
 QString DialogTitle(std::string_view key) {
@@ -185,6 +206,9 @@ void TFrm_Main::loadStartSettings() {
     LangList.UseChinese = m_settings.Language;
     (m_settings.Language ? m_ui->mni_Cn : m_ui->mni_En)->setChecked(true);
     m_ui->mni_Hint->setChecked(m_settings.RealTimeHelp);
+    if (dynamic_cast<HintTimingStyle*>(QApplication::style()) == nullptr) {
+        QApplication::setStyle(new HintTimingStyle(QApplication::style()->name()));
+    }
     setHintsOn(m_settings.RealTimeHelp);
     for (QAction* item : {m_ui->mni_About, m_ui->mni_Up, m_ui->mni_WorkOrder}) {
         item->setVisible(!m_settings.Custom);
@@ -417,10 +441,7 @@ void TFrm_Main::flushHexLines() {
     AppendLines(*m_ui->redt_Hex, m_pendingHex.begin(), end);
     m_pendingHex.erase(m_pendingHex.begin(), end);
     if (m_pendingHex.empty() && m_hexBlocksLeftOut > 0) {
-        const QString note = QStringLiteral("[ %1 frames not shown: they arrived faster than this "
-                                            "pane can show them ]")
-                                 .arg(m_hexBlocksLeftOut);
-        const ColouredLine line{note, PaneColour::Red};
+        const ColouredLine line{FramesNotShownLogText(m_hexBlocksLeftOut), PaneColour::Red};
         AppendLines(*m_ui->redt_Hex, &line, &line + 1);
         m_hexBlocksLeftOut = 0;
     }
@@ -678,8 +699,16 @@ void TFrm_Main::SetSerialRunning(bool running) {
 }
 
 bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip && !m_hintsOn) {
-        return true;
+    if (event->type() == QEvent::ToolTip) {
+        if (!m_hintsOn) {
+            return true;
+        }
+        // Every window's hints stay up for the program's hint pause, unless a control asks
+        // for its own.
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (control != nullptr && control->toolTipDuration() < 0) {
+            control->setToolTipDuration(HintHidePauseMs);
+        }
     }
     const bool overList = watched == m_ui->lv_Dev || watched == m_ui->lv_Dev->viewport();
     const bool overHex = watched == m_ui->redt_Hex || watched == m_ui->redt_Hex->viewport();

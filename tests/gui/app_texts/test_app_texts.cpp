@@ -2,10 +2,15 @@
 // window's tables address, named as in the real window.
 
 #include "app_texts.h"
+#include "block_codec.h"
+#include "log_texts.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 #include "Unit_Main.h"
+#include "Unit_Public.h"
+#include "Unit_Udp.h"
 
+#include <functional>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,19 +18,25 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 using namespace r2;
+
+Q_DECLARE_METATYPE(r2::SequenceVerdict)
 
 namespace {
 
@@ -105,6 +116,16 @@ public:
         Add<QPushButton>(net, "btn_Search")->setText(QStringLiteral("搜索设备"));
         Add<QLabel>(com, "lbl_SelectCom")->setText(QStringLiteral("请选择串口"));
         Add<QLabel>(com, "lbl1")->setText(QStringLiteral("串口波特率"));
+
+        // The model sheets, with their designed captions.
+        auto* models = Add<QTabWidget>(central, "rzpgcntrl_Param");
+        for (const auto& [name, caption] :
+             {std::pair{"rztbsht_P5", "P5串口网络 P7串口"}, std::pair{"rztbsht_P7", "P6串口网络"},
+              std::pair{"rztbsht_P7Net", "P7Net"}}) {
+            auto* sheet = new QWidget;
+            sheet->setObjectName(QString::fromLatin1(name));
+            models->addTab(sheet, QString::fromUtf8(caption));
+        }
 
         auto* group = Add<QGroupBox>(central, "grp_BaseSave");
         group->setTitle(QStringLiteral("基础设置"));
@@ -217,6 +238,11 @@ private slots:
     void missingControlsAreSkippedAndListed();
     void dialogsTakeTheirCaptions();
     void realMainWindowHasEveryControlTheTablesName();
+    void realMainWindowHintsShowSoonAndStayUpTenMinutes();
+    void realMainWindowLogsEndpointReportsInItsLanguage();
+    void saveVerdictsInBothLanguages_data();
+    void saveVerdictsInBothLanguages();
+    void encoderRefusalsInBothLanguages();
 };
 
 void TestAppTexts::captionsInBothLanguages_data() {
@@ -238,6 +264,9 @@ void TestAppTexts::captionsInBothLanguages_data() {
     row("mni_CopeAllMac", "Cope All Mac", "复制所有MAC");
     row("rztbsht_Net", "Operate Via LAN", "通过网络操作");
     row("rztbsht_Com", "Operate Via COM", "通过串口操作");
+    row("rztbsht_P5", "P5 / P7 serial", "P5串口网络 P7串口");
+    row("rztbsht_P7", "P6", "P6串口网络");
+    row("rztbsht_P7Net", "P7 network", "P7Net");
     row("btn_Search", "Search Device", "搜索设备");
     row("lbl_SelectCom", "Select serial port", "请选择串口");
     row("lbl1", "Baudrate", "串口波特率");
@@ -433,11 +462,157 @@ void TestAppTexts::realMainWindowHasEveryControlTheTablesName() {
     QCOMPARE(window.windowTitle(), QStringLiteral("QOB-R2 V2.2.6.0"));
     QCOMPARE(Shown(window, "lbl_SubnetMaskP7"), QStringLiteral("SubnetMask ★"));
     QCOMPARE(Shown(window, "rztbsht_Hex"), QStringLiteral("Hex Streams"));
+    QCOMPARE(Shown(window, "rztbsht_P7"), QStringLiteral("P6"));
     QCOMPARE(Shown(window, "btn_P7NetSet"), QStringLiteral("Save Config"));
     QCOMPARE(window.findChild<QComboBox*>("cbb_TCPStyle0")->itemText(2),
              QStringLiteral("As ID(No ID Broadcast)"));
     QCOMPARE(window.findChild<QWidget*>("edt_GatewayIPP7")->toolTip(),
              LangText("lang_lbl_H_GatewayIP").replace(QStringLiteral("\r\n"), "\n"));
+}
+
+void TestAppTexts::realMainWindowHintsShowSoonAndStayUpTenMinutes() {
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    TFrm_Main window(programDir.path(), QStringLiteral("2.2.6.0"));
+    auto* gateway = window.findChild<QWidget*>("edt_GatewayIPP7");
+    QVERIFY(gateway != nullptr);
+    QCOMPARE(gateway->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, gateway), 50);
+    // A widget shows its hint for its own tool tip duration; the window sets it to the program's
+    // pause as the hint is asked for, in whichever window the control is.
+    QLineEdit elsewhere;
+    elsewhere.setToolTip(QStringLiteral("a hint of another window"));
+    for (QWidget* control : {gateway, static_cast<QWidget*>(&elsewhere)}) {
+        QHelpEvent ask(QEvent::ToolTip, QPoint(2, 2), control->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(control, &ask);
+        QCOMPARE(control->toolTipDuration(), 600000);
+    }
+}
+
+void TestAppTexts::realMainWindowLogsEndpointReportsInItsLanguage() {
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    QFile settings(programDir.filePath(QStringLiteral("R2Cfg.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[System]\r\nLanguage=1\r\n");
+    settings.close();
+    TFrm_Main window(programDir.path(), QStringLiteral("2.2.6.0"));
+    auto* log = window.findChild<QPlainTextEdit*>("redt_Log");
+    QVERIFY(log != nullptr);
+    const auto lastLine = [log] { return log->toPlainText().split(QLatin1Char('\n')).last(); };
+    // The endpoint's own English wording, which the terminal tool prints, is not what the log
+    // shows: the window words each report in its language.
+    const auto reports = [&window, &lastLine] {
+        TUdpSvr& udp = window.controller().udp();
+        QStringList lines;
+        emit udp.datagramsDropped(QStringLiteral("endpoint wording"));
+        lines << lastLine();
+        emit udp.foreignParamReply(QStringLiteral("10.0.0.9"), 302,
+                                   QStringLiteral("endpoint wording"));
+        lines << lastLine();
+        return lines;
+    };
+    QCOMPARE(
+        reports(),
+        QStringList({QStringLiteral("数据包到达太快，部分已被丢弃；网络上可能有设备在大量发送"),
+                     QStringLiteral("已忽略来自 10.0.0.9 的 302 字节参数回复：它不是正在读取的"
+                                    "模块 (地址未知)")}));
+    window.SwitchLanguage(false);
+    QCOMPARE(reports(),
+             QStringList({QStringLiteral("datagrams arrive faster than they can be handled and "
+                                         "some are dropped; a device on the network may be "
+                                         "flooding it"),
+                          QStringLiteral("ignored a 302-byte parameter reply from 10.0.0.9: it is "
+                                         "not the module being read (address unknown)")}));
+}
+
+void TestAppTexts::saveVerdictsInBothLanguages_data() {
+    QTest::addColumn<SequenceVerdict>("verdict");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    const auto frame = [](quint8 command, bool sent, const char* ip, FrameAnswer answer) {
+        FrameVerdict f;
+        f.command = command;
+        f.mac = QStringLiteral("0011223344AA");
+        f.moduleIp = QString::fromLatin1(ip);
+        f.sent = sent;
+        f.answer = answer;
+        return f;
+    };
+    const auto verdictOf = [](std::vector<FrameVerdict> frames, int foreignAnswers) {
+        SequenceVerdict verdict;
+        verdict.frames = std::move(frames);
+        verdict.foreignAnswers = foreignAnswers;
+        return verdict;
+    };
+    const FrameVerdict acked = frame(CmdWriteBase, true, "10.0.0.5", FrameAnswer::Ack);
+    SequenceVerdict refusedOne;
+    refusedOne.refused = QStringLiteral("endpoint wording");
+    QTest::newRow("refused") << refusedOne << QStringLiteral("the reason; nothing was sent")
+                             << QStringLiteral("the reason；未发送任何数据");
+    QTest::newRow("not sent") << verdictOf({acked, frame(CmdWritePort, false, "", {})}, 0)
+                              << QStringLiteral("the port frame (2 of 2) could not be sent")
+                              << QStringLiteral("串口参数帧（第 2 帧，共 2 帧）发送失败");
+    QTest::newRow("no search reply")
+        << verdictOf({frame(CmdRestart, true, "", {})}, 0)
+        << QStringLiteral("the restart frame (1 of 1) was not acknowledged: no search reply of "
+                          "0011223344AA is known, so no answer can be taken for it; search again")
+        << QStringLiteral("重启帧（第 1 帧，共 1 帧）未被确认：没有 0011223344AA "
+                          "的搜索回复，无法接收它的应答；请重新搜索");
+    QTest::newRow("password error")
+        << verdictOf({acked, frame(CmdWriteCloud, true, "10.0.0.5", FrameAnswer::PasswordError)}, 2)
+        << QStringLiteral("the cloud frame (2 of 2) got the answer \"UsrName or Password Error\" "
+                          "from 10.0.0.5 (2 answer(s) from other addresses were not counted)")
+        << QStringLiteral("云参数帧（第 2 帧，共 2 帧）收到来自 10.0.0.5 "
+                          "的应答“用户名或密码错误”（来自其他地址的 2 个应答未计入）");
+}
+
+void TestAppTexts::saveVerdictsInBothLanguages() {
+    QFETCH(SequenceVerdict, verdict);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    UseBuiltInTexts(false);
+    QCOMPARE(VerdictLogText(verdict, QStringLiteral("the reason")), english);
+    if (verdict.refused.isEmpty()) { // the LAN layer's own sentence is worded alike
+        QCOMPARE(verdict.text(), english);
+    }
+    UseBuiltInTexts(true);
+    QCOMPARE(VerdictLogText(verdict, QStringLiteral("the reason")), chinese);
+}
+
+void TestAppTexts::encoderRefusalsInBothLanguages() {
+    const Bytes block(32, 0);
+    const auto written = [&block](const std::function<void(FieldWriter&)>& write) {
+        FieldWriter writer(block);
+        write(writer);
+        return writer.Result();
+    };
+    ParamMirror mirror;
+    PanelP6 shortId;
+    shortId.edtDid = "123";
+    PanelP6 shortCode;
+    shortCode.edtDid = std::string(20, '1');
+    shortCode.edtCompass = "1234";
+    const std::vector<std::pair<EncodeResult, QString>> cases{
+        {written([](FieldWriter& w) { w.Number(0, 2, ByteOrder::Little, "edt_A", "x"); }),
+         QStringLiteral("edt_A: \"x\" 不是十进制数")},
+        {written([](FieldWriter& w) { w.BaudRate(0, 4, "cbb_B", "fast"); }),
+         QStringLiteral("cbb_B: \"fast\" 不是波特率（32位整数）")},
+        {written([](FieldWriter& w) { w.Ip(0, "edt_C", "300.1.2"); }),
+         QStringLiteral("edt_C: \"300.1.2\" 不是IPv4地址")},
+        {written([](FieldWriter& w) { w.Mac(0, "edt_D", "00-11"); }),
+         QStringLiteral("edt_D: \"00-11\" 不是MAC地址（12个十六进制数字）")},
+        {written([](FieldWriter& w) { w.Hex(0, 4, "edt_E", "zz"); }),
+         QStringLiteral("edt_E: \"zz\" 不是成对的十六进制数字")},
+        {EncodeCloud(shortId, mirror), QStringLiteral("edtDid: \"123\" 长度不是20个字符")},
+        {EncodeCloud(shortCode, mirror), QStringLiteral("edtCompass: \"1234\" 长度不是8个字符")},
+    };
+    for (const auto& [refusal, chinese] : cases) {
+        QVERIFY(!refusal.ok());
+        UseBuiltInTexts(false);
+        QCOMPARE(EncodeRefusalLogText(refusal), QString::fromStdString(refusal.Message()));
+        UseBuiltInTexts(true);
+        QCOMPARE(EncodeRefusalLogText(refusal), chinese);
+    }
 }
 
 QTEST_MAIN(TestAppTexts)
