@@ -446,6 +446,11 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Hint_UpModuleError", " 模块报告错误：", " The module reported an error:"},
     {"lang_Hint_UpRestarted", " 模块反复重新开始传输，升级未完成！",
      " The module kept restarting the transfer!"},
+    {"lang_Hint_SettingKept", "此设置未保存，设置文件保留原来的值：",
+     "This setting was not saved; the settings file keeps its previous value: "},
+    {"lang_Hint_SettingNotGbk", "含有GBK编码无法保存的字符",
+     "it holds a character GBK text cannot store"},
+    {"lang_Hint_SettingLineBreak", "含有换行符", "it holds a line break"},
 }};
 
 } // namespace
