@@ -5,6 +5,7 @@
 #include "batch_progress_dialog.h"
 #include "device_export.h"
 #include "drop_down_box.h"
+#include "panel_binder.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
@@ -630,7 +631,7 @@ void TFrm_Main::SetClipboardText(const QString& text) {
 void TFrm_Main::SetSaveRunning(bool running) {
     for (const char* name : {"btn_P6NetSet", "btn_P7NetSet"}) {
         if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
-            button->setEnabled(!running);
+            HoldDisabled(*button, running);
         }
     }
 }
@@ -657,7 +658,7 @@ void TFrm_Main::ShowUpgradeDialog(const QString& ip, const QString& mac) {
 void TFrm_Main::SetSerialRunning(bool running) {
     for (const char* name : {"btn_ComRead", "btn_ComSet", "btn_P6ComSet"}) {
         if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
-            button->setEnabled(!running);
+            HoldDisabled(*button, running);
         }
     }
 }

@@ -202,6 +202,26 @@ private slots:
         m_sim.reset();
     }
 
+    // A reply that arrives while a save or serial action runs is shown on its panel, which
+    // re-applies the panel's control states: the save buttons must stay disabled all the same
+    // until their action ends, or a click on them would silently do nothing.
+    void saveButtonsStayDisabledWhileTheirActionRuns() {
+        const char* buttons[] = {"btn_P6NetSet", "btn_P6ComSet", "btn_ComSet"};
+        m_window->SetSaveRunning(true);
+        m_window->SetSerialRunning(true);
+        for (const PanelId panel : {PanelId::P6, PanelId::P5}) {
+            m_window->ShowPanel(panel);
+        }
+        for (const char* name : buttons) {
+            QVERIFY2(!child<QPushButton>(name)->isEnabled(), name);
+        }
+        m_window->SetSaveRunning(false);
+        m_window->SetSerialRunning(false);
+        for (const char* name : buttons) {
+            QVERIFY2(child<QPushButton>(name)->isEnabled(), name);
+        }
+    }
+
     void readWithoutAPortLogsEachStepAndFreesTheButton() {
         child<QComboBox>("cbb_SelectCom")->clear();
         runAction("btn_ComRead");
