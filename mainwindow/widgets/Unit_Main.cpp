@@ -206,7 +206,16 @@ void TFrm_Main::connectControls() {
             &TFrm_Main::onDeviceContextMenu);
     connect(m_ui->lv_Dev, &QTreeWidget::itemSelectionChanged, this,
             &TFrm_Main::enableSelectionItems);
-    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, &TFrm_Main::onSearchTabClicked);
+    // Every way of switching sheets (a click, the arrow keys on the tab bar, Ctrl+Tab) runs the
+    // rule once. A click on the sheet already shown switches nothing but runs it as well; the
+    // click arrives before the switch, so a click that switches is left to currentChanged.
+    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::currentChanged, this,
+            &TFrm_Main::onSearchTabSwitched);
+    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index == m_ui->rzpgcntrl_Srch->currentIndex()) {
+            onSearchTabSwitched(index);
+        }
+    });
     connect(m_ui->cbbSoftBitRate, &QComboBox::activated, this, &TFrm_Main::onSoftBitRateChosen);
     connect(m_p6, &PanelP6Widget::saveClicked, m_controller.get(), &MainController::SaveP6);
     connect(m_p7, &PanelP7Widget::saveClicked, m_controller.get(), &MainController::SaveP7);
@@ -330,7 +339,7 @@ void TFrm_Main::SwitchLayout(int code) {
     case LayoutInit:
         m_ui->rzpgcntrl_Srch->setCurrentIndex(0);
         m_ui->rzpgcntrl_Logs->setCurrentIndex(0);
-        onSearchTabClicked(0);
+        onSearchTabSwitched(0);
         m_ui->rbP6->setChecked(true);
         return;
     case LayoutSearch: {
@@ -362,7 +371,7 @@ void TFrm_Main::SwitchLayout(int code) {
     m_layout = code;
 }
 
-void TFrm_Main::onSearchTabClicked(int index) {
+void TFrm_Main::onSearchTabSwitched(int index) {
     if (index < 0) {
         return;
     }
