@@ -24,6 +24,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -96,6 +97,31 @@ void ClearPane(QPlainTextEdit& pane) {
     pane.clear();
     pane.setProperty("hasLines", false);
 }
+
+// Calls `onBlankClick` when the left button is released over the part of `list` that holds no
+// row. The list says nothing of such clicks itself (itemClicked needs a row).
+class BlankClickWatcher final : public QObject {
+public:
+    BlankClickWatcher(QTreeWidget& list, std::function<void()> onBlankClick)
+        : QObject(&list), m_list(list), m_onBlankClick(std::move(onBlankClick)) {
+        list.viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto& mouse = *static_cast<QMouseEvent*>(event);
+            if (mouse.button() == Qt::LeftButton && !m_list.itemAt(mouse.position().toPoint())) {
+                m_onBlankClick();
+            }
+        }
+        return false;
+    }
+
+private:
+    QTreeWidget& m_list;
+    std::function<void()> m_onBlankClick;
+};
 
 } // namespace
 
@@ -202,6 +228,12 @@ void TFrm_Main::connectControls() {
     connect(m_ui->btn_Search, &QPushButton::clicked, m_controller.get(), &MainController::Search);
     connect(m_ui->lv_Dev, &QTreeWidget::itemClicked, m_controller.get(),
             &MainController::DeviceClicked);
+    // A click on the blank part below the rows selects no module, and a click without a module
+    // collapses the window to the device list.
+    new BlankClickWatcher(*m_ui->lv_Dev, [this] {
+        m_ui->lv_Dev->clearSelection();
+        m_controller->DeviceClicked();
+    });
     connect(m_ui->lv_Dev, &QTreeWidget::customContextMenuRequested, this,
             &TFrm_Main::onDeviceContextMenu);
     connect(m_ui->lv_Dev, &QTreeWidget::itemSelectionChanged, this,
