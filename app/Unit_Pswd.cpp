@@ -2,6 +2,7 @@
 
 #include "app_texts.h"
 #include "small_dialogs.h"
+#include "typing_limit.h"
 #include "ui_Unit_Pswd.h"
 
 #include <QPushButton>
@@ -19,6 +20,7 @@ TFrm_Pswd::TFrm_Pswd(const QString& user, const QString& password, QWidget* pare
       m_ui(std::make_unique<Ui::TFrm_Pswd>()) {
     LoadDialogPictures();
     m_ui->setupUi(this);
+    ApplyTypingLimits(*this);
     FillPswdFields(user, password);
     QPalette strip = m_ui->img_Top->palette();
     strip.setColor(QPalette::Window, Qt::white);

@@ -502,6 +502,11 @@ constexpr std::array<TLangRow, BuiltInTextRowCount> BuiltInTexts{{
     {"lang_Log_NotHex", "不是成对的十六进制数字", "is not pairs of hex digits"},
     {"lang_Log_Not20Chars", "长度不是20个字符", "is not exactly 20 characters long"},
     {"lang_Log_Not8Chars", "长度不是8个字符", "is not exactly 8 characters long"},
+    {"lang_Hint_SettingKept", "此设置未保存，设置文件保留原来的值：",
+     "This setting was not saved; the settings file keeps its previous value: "},
+    {"lang_Hint_SettingNotGbk", "含有GBK编码无法保存的字符",
+     "it holds a character GBK text cannot store"},
+    {"lang_Hint_SettingLineBreak", "含有换行符", "it holds a line break"},
 }};
 
 } // namespace

@@ -17,7 +17,7 @@ struct TLangRow {
     std::string_view english;
 };
 
-inline constexpr std::size_t BuiltInTextRowCount = 371;
+inline constexpr std::size_t BuiltInTextRowCount = 374;
 
 std::span<const TLangRow> BuiltInTextRows();
 // Adds every built-in row to list with AddEntry, in order.

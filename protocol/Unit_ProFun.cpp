@@ -162,8 +162,22 @@ std::string BytesToText(ByteView bytes, std::size_t width) {
     return std::string(bytes.begin(), end);
 }
 
+std::size_t WholeCharactersLength(std::string_view text, std::size_t width) {
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[length]);
+        const bool pair = lead >= 0x81 && lead <= 0xFE && length + 1 < text.size();
+        const std::size_t next = length + (pair ? 2 : 1);
+        if (next > width) {
+            break;
+        }
+        length = next;
+    }
+    return length;
+}
+
 void TextToField(std::string_view text, ByteField field) {
-    const std::size_t n = std::min(text.size(), field.size());
+    const std::size_t n = WholeCharactersLength(text, field.size());
     std::copy_n(text.begin(), n, field.begin());
     std::fill(field.begin() + n, field.end(), 0);
 }

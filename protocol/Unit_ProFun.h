@@ -41,8 +41,14 @@ bool MacTextToBytes(std::string_view text, ByteField field6);
 // ---- Text and integer fields ------------------------------------------------------------
 
 std::string BytesToText(ByteView bytes, std::size_t width);
+// How many of the text's bytes fit in `width` bytes without splitting a character: texts are
+// GBK, where a byte 0x81..0xFE leads a two-byte character, so a Chinese character that would
+// straddle the field's end is left out whole rather than sent as half a character.
+std::size_t WholeCharactersLength(std::string_view text, std::size_t width);
+// The text's whole characters that fit, then zero bytes to the field's end.
 void TextToField(std::string_view text, ByteField field);
-// Spaces removed, zero-filled, first six bytes written at frame[offset].
+// Spaces removed, zero-filled, the whole characters of the first six bytes written at
+// frame[offset].
 void PutCredential(std::string_view text, ByteField frame, std::size_t offset);
 std::uint32_t BytesToInt(ByteView bytes, std::size_t count, ByteOrder order);
 std::array<std::uint8_t, 2> WordToBytes(std::uint32_t value);

@@ -404,7 +404,7 @@ bool ModbusTcpOn(const ComboBox& modbus, const ComboBox& workMode) {
 // byte, an odd last digit ignored) or from the text's bytes.
 void PutHeartRegData(FieldWriter& w, std::size_t lengthOffset, std::size_t dataOffset,
                      std::string_view control, std::string_view text, bool hex) {
-    const std::size_t length = hex ? text.size() / 2 : text.size();
+    const std::size_t length = hex ? text.size() / 2 : WholeCharactersLength(text, HeartRegDataLen);
     w.Byte(lengthOffset, static_cast<std::uint8_t>(std::min(length, HeartRegDataLen)));
     if (hex) {
         w.Hex(dataOffset, HeartRegDataLen, control, text);
@@ -563,7 +563,7 @@ namespace {
 template <std::size_t N>
 void PutLeadingText(std::uint8_t& length, std::array<std::uint8_t, N>& field,
                     std::string_view text) {
-    const std::size_t n = std::min(text.size(), N);
+    const std::size_t n = WholeCharactersLength(text, N);
     length = static_cast<std::uint8_t>(n);
     std::copy_n(text.begin(), n, field.begin());
 }

@@ -2,6 +2,7 @@
 
 #include "gbk_text.h"
 #include "replace_file.h"
+#include "Unit_Baselang.h"
 
 #include <cctype>
 #include <charconv>
@@ -168,17 +169,21 @@ std::string BoolText(bool value) {
     return value ? "1" : "0";
 }
 
-std::optional<std::string> EncodeValue(std::string_view utf8, std::string_view key,
-                                       std::string& problem) {
+std::optional<UnstorableReason> EncodeValue(std::string_view utf8, std::string& gbk) {
     if (utf8.find_first_of("\r\n") != std::string_view::npos) {
-        problem = std::string(key) + " holds a line break";
-        return std::nullopt;
+        return UnstorableReason::LineBreak;
     }
-    auto gbk = Utf8ToGbk(utf8);
-    if (!gbk) {
-        problem = std::string(key) + " holds a character that GBK text cannot store";
+    auto encoded = Utf8ToGbk(utf8);
+    if (!encoded) {
+        return UnstorableReason::NotGbk;
     }
-    return gbk;
+    gbk = std::move(*encoded);
+    return std::nullopt;
+}
+
+std::string_view ReasonKey(UnstorableReason reason) {
+    return reason == UnstorableReason::LineBreak ? "lang_Hint_SettingLineBreak"
+                                                 : "lang_Hint_SettingNotGbk";
 }
 
 std::string FullPath(const std::filesystem::path& path) {
@@ -296,7 +301,7 @@ R2UpgradeSettings ParseUpgradeSettings(std::string_view fileBytes) {
     return ReadUpgradeKeys(SectionReader(fileBytes));
 }
 
-std::vector<SettingsLine> SettingsLines(const R2Settings& settings, std::string& problem) {
+SettingsToWrite SettingsLines(const R2Settings& settings) {
     const std::pair<std::string_view, std::string> values[] = {
         {"Language", BoolText(settings.Language)},
         {"RealTimeHelp", BoolText(settings.RealTimeHelp)},
@@ -309,15 +314,28 @@ std::vector<SettingsLine> SettingsLines(const R2Settings& settings, std::string&
         {"UpgradeFileName", settings.UpgradeFileName},
         {"FilePath", settings.FilePath},
     };
-    std::vector<SettingsLine> lines;
+    SettingsToWrite out;
     for (const auto& [key, text] : values) {
-        auto value = EncodeValue(text, key, problem);
-        if (!value) {
-            return {};
+        std::string value;
+        if (const auto reason = EncodeValue(text, value)) {
+            out.unstorable.push_back({key, *reason});
+        } else {
+            out.lines.push_back({key, std::move(value)});
         }
-        lines.push_back({key, std::move(*value)});
     }
-    return lines;
+    return out;
+}
+
+std::string UnstorableSettingsMessage(std::span<const UnstorableSetting> unstorable) {
+    std::string message;
+    for (const UnstorableSetting& setting : unstorable) {
+        if (!message.empty()) {
+            message += '\n';
+        }
+        message += GetLangText("lang_Hint_SettingKept") + std::string(setting.key) + " (" +
+                   GetLangText(ReasonKey(setting.reason)) + ")";
+    }
+    return message;
 }
 
 std::string UpdateSystemSection(std::string_view fileBytes, std::span<const SettingsLine> lines) {
@@ -368,12 +386,15 @@ SettingsWriteResult SaveLanguageSetting(const std::filesystem::path& path, bool 
 }
 
 SettingsWriteResult SaveSettings(const std::filesystem::path& path, const R2Settings& settings) {
-    std::string problem;
-    const std::vector<SettingsLine> lines = SettingsLines(settings, problem);
-    if (lines.empty()) {
-        return WriteError(path, problem);
+    const SettingsToWrite toWrite = SettingsLines(settings);
+    if (auto failure = WriteLines(path, toWrite.lines)) {
+        return failure;
     }
-    return WriteLines(path, lines);
+    if (toWrite.unstorable.empty()) {
+        return std::nullopt;
+    }
+    return SettingsWriteError{UnstorableSettingsMessage(toWrite.unstorable),
+                              "the other settings were written to " + FullPath(path)};
 }
 
 } // namespace r2

@@ -16,6 +16,10 @@
 // created and rewritten readable and writable by its owner only (0600). A file whose owner has
 // taken away its write permission is left alone and the write is reported as failed. Writes
 // never throw; a failure comes back as a SettingsWriteError.
+//
+// A value the file cannot hold (a character GBK lacks, a line break) costs only its own key: a
+// full save writes every other key, leaves that key's line as the file had it and reports the
+// key and the reason.
 
 #include <filesystem>
 #include <optional>
@@ -70,22 +74,41 @@ struct SettingsLine {
     std::string value;
 };
 
+// Why a value cannot be stored as it is: GBK lacks one of its characters, or it holds a line
+// break, which would split the value over two lines.
+enum class UnstorableReason { NotGbk, LineBreak };
+struct UnstorableSetting {
+    std::string_view key;
+    UnstorableReason reason;
+
+    friend bool operator==(const UnstorableSetting&, const UnstorableSetting&) = default;
+};
+
+// What a full save writes, and the keys it has to leave as they are.
+struct SettingsToWrite {
+    std::vector<SettingsLine> lines;
+    std::vector<UnstorableSetting> unstorable;
+};
+
 // File level.
 R2Settings LoadSettings(const std::filesystem::path& path, bool systemChinese,
                         std::string currentFilePath);
 R2UpgradeSettings LoadUpgradeSettings(const std::filesystem::path& path);
 SettingsWriteResult SaveLanguageSetting(const std::filesystem::path& path, bool useChinese);
 // Language, RealTimeHelp, LocalCom, PNum, UserName, Password, UpgradeIP, UpgradeMAC,
-// UpgradeFileName, FilePath, in this order; never Custom.
+// UpgradeFileName, FilePath, in this order; never Custom. When a value cannot be stored the
+// other keys are written all the same, and the result names the key and why, in the current
+// language (the user's message), with the file's full path in the detail.
 SettingsWriteResult SaveSettings(const std::filesystem::path& path, const R2Settings& settings);
 
 // Buffer level: the same rules over the file's bytes.
 R2Settings ParseSettings(std::string_view fileBytes, bool systemChinese,
                          std::string currentFilePath);
 R2UpgradeSettings ParseUpgradeSettings(std::string_view fileBytes);
-// The lines SaveSettings writes, in order, or empty with `problem` set when a value cannot be
-// stored (a character GBK lacks, or a line break, which would split the value over two lines).
-std::vector<SettingsLine> SettingsLines(const R2Settings& settings, std::string& problem);
+// The lines SaveSettings writes, in order, without the keys whose values cannot be stored.
+SettingsToWrite SettingsLines(const R2Settings& settings);
+// The user's message for keys left unsaved: one line per key, naming it and the reason.
+std::string UnstorableSettingsMessage(std::span<const UnstorableSetting> unstorable);
 // The file's bytes with `lines` written into its System section: a key already present is
 // replaced where it stands, a missing one is added after the section's last line, a missing
 // section is added at the end. Every line ends in CR LF afterwards.

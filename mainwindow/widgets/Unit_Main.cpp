@@ -6,6 +6,7 @@
 #include "device_export.h"
 #include "drop_down_box.h"
 #include "log_texts.h"
+#include "panel_binder.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
@@ -25,6 +26,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QScrollArea>
@@ -118,6 +120,31 @@ void ClearPane(QPlainTextEdit& pane) {
     pane.clear();
     pane.setProperty("hasLines", false);
 }
+
+// Calls `onBlankClick` when the left button is released over the part of `list` that holds no
+// row. The list says nothing of such clicks itself (itemClicked needs a row).
+class BlankClickWatcher final : public QObject {
+public:
+    BlankClickWatcher(QTreeWidget& list, std::function<void()> onBlankClick)
+        : QObject(&list), m_list(list), m_onBlankClick(std::move(onBlankClick)) {
+        list.viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto& mouse = *static_cast<QMouseEvent*>(event);
+            if (mouse.button() == Qt::LeftButton && !m_list.itemAt(mouse.position().toPoint())) {
+                m_onBlankClick();
+            }
+        }
+        return false;
+    }
+
+private:
+    QTreeWidget& m_list;
+    std::function<void()> m_onBlankClick;
+};
 
 } // namespace
 
@@ -235,11 +262,26 @@ void TFrm_Main::connectControls() {
     connect(m_ui->btn_Search, &QPushButton::clicked, m_controller.get(), &MainController::Search);
     connect(m_ui->lv_Dev, &QTreeWidget::itemClicked, m_controller.get(),
             &MainController::DeviceClicked);
+    // A click on the blank part below the rows selects no module, and a click without a module
+    // collapses the window to the device list.
+    new BlankClickWatcher(*m_ui->lv_Dev, [this] {
+        m_ui->lv_Dev->clearSelection();
+        m_controller->DeviceClicked();
+    });
     connect(m_ui->lv_Dev, &QTreeWidget::customContextMenuRequested, this,
             &TFrm_Main::onDeviceContextMenu);
     connect(m_ui->lv_Dev, &QTreeWidget::itemSelectionChanged, this,
             &TFrm_Main::enableSelectionItems);
-    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, &TFrm_Main::onSearchTabClicked);
+    // Every way of switching sheets (a click, the arrow keys on the tab bar, Ctrl+Tab) runs the
+    // rule once. A click on the sheet already shown switches nothing but runs it as well; the
+    // click arrives before the switch, so a click that switches is left to currentChanged.
+    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::currentChanged, this,
+            &TFrm_Main::onSearchTabSwitched);
+    connect(m_ui->rzpgcntrl_Srch, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index == m_ui->rzpgcntrl_Srch->currentIndex()) {
+            onSearchTabSwitched(index);
+        }
+    });
     connect(m_ui->cbbSoftBitRate, &QComboBox::activated, this, &TFrm_Main::onSoftBitRateChosen);
     connect(m_p6, &PanelP6Widget::saveClicked, m_controller.get(), &MainController::SaveP6);
     connect(m_p7, &PanelP7Widget::saveClicked, m_controller.get(), &MainController::SaveP7);
@@ -368,7 +410,7 @@ void TFrm_Main::SwitchLayout(int code) {
     case LayoutInit:
         m_ui->rzpgcntrl_Srch->setCurrentIndex(0);
         m_ui->rzpgcntrl_Logs->setCurrentIndex(0);
-        onSearchTabClicked(0);
+        onSearchTabSwitched(0);
         m_ui->rbP6->setChecked(true);
         return;
     case LayoutSearch: {
@@ -400,7 +442,7 @@ void TFrm_Main::SwitchLayout(int code) {
     m_layout = code;
 }
 
-void TFrm_Main::onSearchTabClicked(int index) {
+void TFrm_Main::onSearchTabSwitched(int index) {
     if (index < 0) {
         return;
     }
@@ -666,7 +708,7 @@ void TFrm_Main::SetClipboardText(const QString& text) {
 void TFrm_Main::SetSaveRunning(bool running) {
     for (const char* name : {"btn_P6NetSet", "btn_P7NetSet"}) {
         if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
-            button->setEnabled(!running);
+            HoldDisabled(*button, running);
         }
     }
 }
@@ -693,7 +735,7 @@ void TFrm_Main::ShowUpgradeDialog(const QString& ip, const QString& mac) {
 void TFrm_Main::SetSerialRunning(bool running) {
     for (const char* name : {"btn_ComRead", "btn_ComSet", "btn_P6ComSet"}) {
         if (auto* button = findChild<QWidget*>(QLatin1String(name))) {
-            button->setEnabled(!running);
+            HoldDisabled(*button, running);
         }
     }
 }

@@ -132,7 +132,7 @@ private:
     void loadStartSettings();
     void applyTexts();
     void setHintsOn(bool on);
-    void onSearchTabClicked(int index);
+    void onSearchTabSwitched(int index);
     void onDeviceContextMenu(const QPoint& pos);
     void enableSelectionItems();
     void onSoftBitRateChosen(int index);

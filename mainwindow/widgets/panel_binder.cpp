@@ -114,7 +114,15 @@ struct Reader {
     }
 };
 
+// Set on a widget while an action holds it disabled.
+constexpr const char* HeldDisabledProperty = "r2HeldDisabled";
+
 } // namespace
+
+void HoldDisabled(QWidget& widget, bool hold) {
+    widget.setProperty(HeldDisabledProperty, hold);
+    widget.setEnabled(!hold);
+}
 
 void ShowControlValue(QWidget& widget, const ControlValueRef& value, ShownTexts& shown) {
     std::visit(Shower{widget, shown}, value);
@@ -125,7 +133,7 @@ void ReadControlValue(const QWidget& widget, ControlValueRef& value, const Shown
 }
 
 void ShowControlState(QWidget& widget, const ControlState& state) {
-    widget.setEnabled(state.enabled);
+    widget.setEnabled(state.enabled && !widget.property(HeldDisabledProperty).toBool());
     widget.setVisible(state.visible);
     if (auto* label = qobject_cast<QLabel*>(&widget)) {
         if (state.colour == TextColour::Silver) {

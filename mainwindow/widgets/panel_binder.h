@@ -34,8 +34,12 @@ using ShownTexts = QHash<QString, QString>;
 void ShowControlValue(QWidget& widget, const ControlValueRef& value, ShownTexts& shown);
 // Reads one widget back into the control's value.
 void ReadControlValue(const QWidget& widget, ControlValueRef& value, const ShownTexts& shown);
-// Applies a rule-driven state; labels take their colour from it.
+// Applies a rule-driven state; labels take their colour from it. A widget held disabled stays
+// disabled whatever the state says.
 void ShowControlState(QWidget& widget, const ControlState& state);
+// Holds a widget disabled while an action runs (a save button during its save), so that showing
+// a panel meanwhile cannot enable it; releasing the hold enables it again.
+void HoldDisabled(QWidget& widget, bool hold);
 // The custom baud-rate dialog: asks with the list's entry 0 as default and applies the answer
 // (a cancelled box answers with the default). `list` then holds the outcome.
 void AskCustomBaudRate(QWidget* parent, BaudRateList& list);

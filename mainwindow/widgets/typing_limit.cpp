@@ -1,5 +1,7 @@
 #include "typing_limit.h"
 
+#include "Unit_Udp.h"
+
 #include <algorithm>
 #include <QLineEdit>
 #include <QStyle>
@@ -14,23 +16,30 @@ namespace {
 // limits (a domain name) scroll.
 constexpr int WidestShownEntry = 17;
 
+// The bytes a text takes in a frame's field: a Chinese character takes two (GBK).
+int FieldLength(const QString& text) {
+    return static_cast<int>(ToFrameText(text).size());
+}
+
 // Refuses a user's edit that leaves the text longer than the limit, unless it shortens the text.
-// Texts the program sets are always accepted: QLineEdit stops undoing refused edits once its
-// current text counts as invalid, so a long program text must stay valid.
+// The limit counts the bytes the text takes in its frame field, so typing stops before a
+// Chinese character that the field could only carry half of. Texts the program sets are always
+// accepted: QLineEdit stops undoing refused edits once its current text counts as invalid, so a
+// long program text must stay valid.
 class TypingLimit final : public QValidator {
     Q_DISABLE_COPY_MOVE(TypingLimit)
 
 public:
     TypingLimit(QLineEdit& edit, int limit)
         : QValidator(&edit), m_edit(edit), m_limit(limit),
-          m_lengthBefore(static_cast<int>(edit.text().size())) {
+          m_lengthBefore(FieldLength(edit.text())) {
         // textChanged follows validate(), so between two changes this is the length before.
         connect(&edit, &QLineEdit::textChanged, this,
-                [this](const QString& text) { m_lengthBefore = static_cast<int>(text.size()); });
+                [this](const QString& text) { m_lengthBefore = FieldLength(text); });
     }
 
     State validate(QString& input, int& /*pos*/) const override {
-        const int length = static_cast<int>(input.size());
+        const int length = FieldLength(input);
         const bool userEdit = m_edit.isModified(); // setText() clears the modified flag
         if (!userEdit || length <= m_limit || length < m_lengthBefore) {
             return Acceptable;

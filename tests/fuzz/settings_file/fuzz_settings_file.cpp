@@ -21,12 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                .UpgradeMAC = "00-11-22-33-44-55",
                                .UpgradeFileName = "固件.bin",
                                .FilePath = "命令.txt"};
-    std::string problem;
-    const auto lines = r2::SettingsLines(saved, problem);
-    if (lines.empty()) {
+    const r2::SettingsToWrite toWrite = r2::SettingsLines(saved);
+    if (!toWrite.unstorable.empty()) {
         std::abort();
     }
-    const std::string after = r2::UpdateSystemSection(input, lines);
+    const std::string after = r2::UpdateSystemSection(input, toWrite.lines);
     r2::R2Settings expected = saved;
     expected.UserName.clear();
     expected.Password.clear();

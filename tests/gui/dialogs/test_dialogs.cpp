@@ -56,8 +56,8 @@ private slots:
     void init() { UseBuiltInTexts(false); }
 
     void pswdIsFilledFromTheCredentialsInUse();
-    void pswdEditsStopAtFiveCharacters_data();
-    void pswdEditsStopAtFiveCharacters();
+    void pswdEditsStopAtFiveBytes_data();
+    void pswdEditsStopAtFiveBytes();
     void pswdOkReportsTheTextsAsTyped();
     void pswdCancelKeepsCredentialsButTheTypedTextStays();
     void pswdTextsInBothLanguages();
@@ -80,7 +80,7 @@ void TestDialogs::pswdIsFilledFromTheCredentialsInUse() {
     }
 }
 
-void TestDialogs::pswdEditsStopAtFiveCharacters_data() {
+void TestDialogs::pswdEditsStopAtFiveBytes_data() {
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
@@ -90,12 +90,20 @@ void TestDialogs::pswdEditsStopAtFiveCharacters_data() {
     QTest::newRow("password") << "edt_Paswd"
                               << "123456"
                               << "12345";
+    // The limit counts the bytes the frame carries: a Chinese character takes two, and a third
+    // one would not fit whole.
     QTest::newRow("chinese user name") << "edt_UsrName"
                                        << "用户名密码设"
-                                       << "用户名密码";
+                                       << "用户";
+    QTest::newRow("mixed password") << "edt_Paswd"
+                                    << "a密码"
+                                    << "a密码";
+    QTest::newRow("mixed password, one byte over") << "edt_Paswd"
+                                                   << "ab密码"
+                                                   << "ab密";
 }
 
-void TestDialogs::pswdEditsStopAtFiveCharacters() {
+void TestDialogs::pswdEditsStopAtFiveBytes() {
     QFETCH(QString, edit);
     QFETCH(QString, typed);
     QFETCH(QString, kept);

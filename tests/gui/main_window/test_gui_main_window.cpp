@@ -315,6 +315,23 @@ private slots:
         QCOMPARE(m_window->width(), 1004);
     }
 
+    // A click on the list's blank part below the rows selects nothing and collapses the window
+    // to the device list; nothing else happens.
+    void clickOnTheBlankPartOfTheListCollapsesToTheList() {
+        startSim(ThreeModules());
+        readP6();
+        const QRect lastRow = list()->visualItemRect(list()->topLevelItem(2));
+        const QPoint blank(lastRow.center().x(), lastRow.bottom() + 2 * lastRow.height());
+        QVERIFY(list()->viewport()->rect().contains(blank));
+        QVERIFY(!list()->itemAt(blank));
+        const int logLines = log()->blockCount();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, blank);
+        QCOMPARE(m_window->layoutCode(), int(LayoutSearch));
+        QCOMPARE(log()->blockCount(), logLines); // nothing read, nothing logged
+        QVERIFY(list()->selectedItems().isEmpty());
+        QVERIFY(!child<QWidget>("rzpgcntrl_Param")->isVisibleTo(m_window));
+    }
+
     void oldVersionIsRefusedInRed() {
         startSim(ThreeModules());
         search(3);

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -251,6 +252,28 @@ void TestPanelP6::typingLimitStopsOnlyTheUser() {
     port->clear();
     QTest::keyClicks(port, "1234567");
     QCOMPARE(port->text(), QString("12345"));
+    // Text fields count the bytes their frame field takes: two for a Chinese character, so
+    // typing stops before a character that would not fit whole.
+    const struct {
+        const char* edit;
+        QString typed;
+        QString kept;
+    } texts[] = {
+        {"edt_ModName", QStringLiteral("模块名称一二三四"), QStringLiteral("模块名称一二三")},
+        {"edt_ModName", QStringLiteral("A模块名称一二三四"), QStringLiteral("A模块名称一二")},
+        {"edt_username", QStringLiteral("ab用户"), QStringLiteral("ab用")},
+        {"edt_password", QStringLiteral("a密码"), QStringLiteral("a密码")},
+    };
+    for (const auto& t : texts) {
+        auto* edit = p.get<QLineEdit>(t.edit);
+        edit->clear();
+        // One key event per character, as an input method delivers Chinese text.
+        for (const QChar ch : t.typed) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+        }
+        QCOMPARE(edit->text(), t.kept);
+    }
     // A module's longer name shows whole.
     p.model.edt_ModName = "ABCDEFGHIJKLMNOP";
     p.widget.binder().toWidgets();

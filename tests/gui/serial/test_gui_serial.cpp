@@ -202,6 +202,93 @@ private slots:
         m_sim.reset();
     }
 
+    // A reply that arrives while a save or serial action runs is shown on its panel, which
+    // re-applies the panel's control states: the save buttons must stay disabled all the same
+    // until their action ends, or a click on them would silently do nothing.
+    void saveButtonsStayDisabledWhileTheirActionRuns() {
+        const char* buttons[] = {"btn_P6NetSet", "btn_P6ComSet", "btn_ComSet"};
+        m_window->SetSaveRunning(true);
+        m_window->SetSerialRunning(true);
+        for (const PanelId panel : {PanelId::P6, PanelId::P5}) {
+            m_window->ShowPanel(panel);
+        }
+        for (const char* name : buttons) {
+            QVERIFY2(!child<QPushButton>(name)->isEnabled(), name);
+        }
+        m_window->SetSaveRunning(false);
+        m_window->SetSerialRunning(false);
+        for (const char* name : buttons) {
+            QVERIFY2(child<QPushButton>(name)->isEnabled(), name);
+        }
+    }
+
+    // Every way of switching between the LAN and the serial sheet runs the switch rule exactly
+    // once: its hint line, the save buttons of the sheet, and the LAN-only controls hidden on the
+    // serial sheet and shown again on the LAN sheet.
+    void everyWayOfSwitchingSheetsRunsTheRuleOnce_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("mouse click") << QStringLiteral("click");
+        QTest::newRow("arrow keys on the tab bar") << QStringLiteral("arrows");
+        QTest::newRow("Ctrl+Tab") << QStringLiteral("ctrl+tab");
+    }
+
+    void everyWayOfSwitchingSheetsRunsTheRuleOnce() {
+        QFETCH(QString, way);
+        auto* sheets = child<QTabWidget>("rzpgcntrl_Srch");
+        const auto switchTo = [&](int sheet) {
+            if (way == QStringLiteral("click")) {
+                QTest::mouseClick(sheets->tabBar(), Qt::LeftButton, {},
+                                  sheets->tabBar()->tabRect(sheet).center());
+            } else if (way == QStringLiteral("arrows")) {
+                QTest::keyClick(sheets->tabBar(), sheet == 1 ? Qt::Key_Right : Qt::Key_Left);
+            } else {
+                QTest::keyClick(sheets, Qt::Key_Tab, Qt::ControlModifier);
+            }
+            QCOMPARE(sheets->currentIndex(), sheet);
+        };
+        const auto count = [&](const QString& line) {
+            return std::ranges::count(Lines(*log()), PaneLine{line, QColor(128, 0, 0)});
+        };
+        const QString lanHint = QStringLiteral("Operate Via LAN,please leave CFG pin free");
+        const QString comHint = QStringLiteral("Operate Via COM,please connect CFG to GND");
+        const char* lanOnly[] = {"RzGroupBoxHeart", "rzchckbxComSetEnable", "edt_UARTTime0",
+                                 "rzchbUdpFrom",    "btn_P6NetSet",         "btn_P5Set"};
+        const char* serialOnly[] = {"btn_P6ComSet", "btn_ComSet"};
+        QCOMPARE(count(lanHint), 1); // at start-up
+
+        switchTo(1);
+        QCOMPARE(count(comHint), 1);
+        for (const char* name : lanOnly) {
+            QVERIFY2(child<QWidget>(name)->isHidden(), name);
+        }
+        for (const char* name : serialOnly) {
+            QVERIFY2(!child<QWidget>(name)->isHidden(), name);
+        }
+
+        switchTo(0);
+        QCOMPARE(count(lanHint), 2);
+        QCOMPARE(count(comHint), 1);
+        for (const char* name : lanOnly) {
+            QVERIFY2(!child<QWidget>(name)->isHidden(), name);
+        }
+        for (const char* name : serialOnly) {
+            QVERIFY2(child<QWidget>(name)->isHidden(), name);
+        }
+    }
+
+    // A click on the sheet already shown switches nothing, but runs the rule as a click always
+    // has: the hint line comes again.
+    void clickOnTheShownSheetRunsTheRuleAgain() {
+        QTabBar* tabs = child<QTabWidget>("rzpgcntrl_Srch")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+        const auto lines = Lines(*log());
+        QCOMPARE(
+            std::ranges::count(lines, PaneLine{QStringLiteral("Operate Via LAN,please leave CFG "
+                                                              "pin free"),
+                                               QColor(128, 0, 0)}),
+            2);
+    }
+
     void readWithoutAPortLogsEachStepAndFreesTheButton() {
         child<QComboBox>("cbb_SelectCom")->clear();
         runAction("btn_ComRead");

@@ -545,10 +545,13 @@ TEST(EncodeHeartReg, DataLengthAndBytesInHexAndTextMode) {
     Bytes textData(HeartRegDataLen, 0);
     textData[0] = 'h';
     textData[1] = 'i';
+    // A Chinese character (GBK C4 E3) on the field's last byte stays out whole.
+    Bytes cutData(39, 'q');
+    cutData.push_back(0);
     const Case cases[] = {
         {true, "0A0B0", 2, hexData},  {false, text45, 40, Bytes(40, 'q')},
         {false, "hi", 2, textData},   {true, std::string(100, 'F'), 40, Bytes(40, 0xFF)},
-        {false, "", 0, Bytes(40, 0)},
+        {false, "", 0, Bytes(40, 0)}, {false, std::string(39, 'q') + "\xC4\xE3", 39, cutData},
     };
     for (const Case& c : cases) {
         for (const bool registration : {false, true}) {
@@ -643,6 +646,8 @@ TEST(EncodeHttpd, LengthsClipAndTheRestOfEachFieldIsKept) {
         {std::string(150, 'u'), "", 100, 0},
         {"/x", std::string(250, 'h'), 2, 200},
         {"", "Host: a\r\n", 0, 9},
+        // A Chinese character (GBK C4 E3) that would straddle the field's end stays out whole.
+        {std::string(99, 'u') + "\xC4\xE3", std::string(199, 'h') + "\xC4\xE3", 99, 199},
     };
     for (const Case& c : cases) {
         Bytes reply = Pattern(HttpdReplyLen, 0x61);

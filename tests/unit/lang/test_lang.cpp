@@ -107,11 +107,11 @@ protected:
 
 TEST(LangBuiltInTexts, HoldsEveryRowInOrder) {
     const auto rows = BuiltInTextRows();
-    ASSERT_EQ(rows.size(), 371u);
+    ASSERT_EQ(rows.size(), 374u);
     EXPECT_EQ(rows.front().name, "lang_Main_Title");
-    EXPECT_EQ(rows.back().name, "lang_Log_Not8Chars");
+    EXPECT_EQ(rows.back().name, "lang_Hint_SettingLineBreak");
     const TLangList list = builtInOnly();
-    ASSERT_EQ(list.BuiltInRows().size(), 371u);
+    ASSERT_EQ(list.BuiltInRows().size(), 374u);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(list.BuiltInRows().names[i], rows[i].name);
         EXPECT_EQ(list.BuiltInRows().chinese[i], rows[i].chinese);
@@ -178,7 +178,7 @@ TEST_F(LangFile, MissingFileIsWrittenInGbkWithCrLf) {
     load();
     const std::string bytes = readBytes(langFile());
     const std::vector<std::string> lines = splitCrLf(bytes);
-    ASSERT_EQ(lines.size(), 374u);
+    ASSERT_EQ(lines.size(), 377u);
     EXPECT_TRUE(bytes.ends_with("\r\n"));
 
     // Line 1 in GBK, byte for byte; the full-width commas are A3 AC.
@@ -210,7 +210,7 @@ TEST_F(LangFile, MissingFileIsWrittenInGbkWithCrLf) {
 TEST_F(LangFile, LineBreaksAreWrittenAsMarksAndMarksStay) {
     load();
     const std::vector<std::string> lines = splitCrLf(readBytes(langFile()));
-    ASSERT_EQ(lines.size(), 374u);
+    ASSERT_EQ(lines.size(), 377u);
     struct Case {
         std::size_t number;
         std::string_view line;
@@ -350,7 +350,7 @@ TEST_F(LangFile, EditedEnglishTextWinsAfterReload) {
     // Without the file the built-in wording is back, and the file is written again.
     fs::remove(langFile());
     EXPECT_EQ(load().TranslateText("lang_btn_Search"), "Search Device");
-    EXPECT_EQ(splitCrLf(readBytes(langFile())).size(), 374u);
+    EXPECT_EQ(splitCrLf(readBytes(langFile())).size(), 377u);
 }
 
 TEST_F(LangFile, ExtraLineForAKeyWinsOnlyAboveItsRow) {
@@ -482,8 +482,8 @@ TEST_F(LangFile, InitLanguageLoadsTheFileAndFreeLanguageEmpties) {
     EXPECT_EQ(InitLanguage(m_dir), "");
     EXPECT_TRUE(fs::exists(langFile()));
     EXPECT_FALSE(LangList.UseChinese);
-    EXPECT_EQ(LangList.BuiltInRows().size(), 371u);
-    EXPECT_EQ(LangList.FileRows().size(), 372u);
+    EXPECT_EQ(LangList.BuiltInRows().size(), 374u);
+    EXPECT_EQ(LangList.FileRows().size(), 375u);
     // The file's copy of a "///" row wins: its marks are line breaks.
     EXPECT_EQ(GetLangText("lang_Hint_ModuleIP"),
               "Module IP can fill any ip in LAN, \njust remeber do not repeat.");

@@ -44,8 +44,18 @@ TEST(TextToField, CopiesZeroFillsAndCuts) {
         const char* bytes;
     };
     const Case cases[] = {
-        {"AB", 4, "41 42 00 00"}, {"ABCD", 4, "41 42 43 44"},  {"ABCDEF", 4, "41 42 43 44"},
-        {"", 3, "00 00 00"},      {"\xC4\xE3", 3, "C4 E3 00"},
+        {"AB", 4, "41 42 00 00"},
+        {"ABCD", 4, "41 42 43 44"},
+        {"ABCDEF", 4, "41 42 43 44"},
+        {"", 3, "00 00 00"},
+        {"\xC4\xE3", 3, "C4 E3 00"},
+        // GBK: a two-byte character that would straddle the field's end stays out whole.
+        {"A\xC4\xE3\xBA\xC3", 4, "41 C4 E3 00"},
+        {"\xC4\xE3\xBA\xC3", 3, "C4 E3 00"},
+        {"\xC4\xE3\xBA\xC3", 4, "C4 E3 BA C3"},
+        {"\xC4\xE3", 1, "00"},
+        // 0x80 (the euro sign) and ASCII are single bytes.
+        {"ABC\x80\x41", 4, "41 42 43 80"},
     };
     for (const auto& c : cases) {
         std::vector<std::uint8_t> field(c.width, 0xAA);
@@ -62,8 +72,12 @@ TEST(PutCredential, SpacesRemovedSixBytesZeroFilled) {
     const Case cases[] = {
         {"ad min", "61 64 6D 69 6E 00"},    // five letters with a space inside
         {"password9", "70 61 73 73 77 6F"}, // only the first six go out
-        {"tulip", "74 75 6C 69 70 00"},     {"", "00 00 00 00 00 00"},
-        {"      ", "00 00 00 00 00 00"},    {" a b c d e f g", "61 62 63 64 65 66"},
+        {"tulip", "74 75 6C 69 70 00"},
+        {"", "00 00 00 00 00 00"},
+        {"      ", "00 00 00 00 00 00"},
+        {" a b c d e f g", "61 62 63 64 65 66"},
+        {"ab\xC4\xE3\xBA\xC3", "61 62 C4 E3 BA C3"},  // two Chinese characters fill it
+        {"abc\xC4\xE3\xBA\xC3", "61 62 63 C4 E3 00"}, // the second would be cut in half
     };
     for (const auto& c : cases) {
         std::vector<std::uint8_t> frame(10, 0xAA);

@@ -1,3 +1,4 @@
+#include "Unit_AppLang.h"
 #include "Unit_Ini.h"
 
 #include <csignal>
@@ -298,7 +299,7 @@ TEST_F(SettingsDir, LinkedFileStaysALink) {
 
 // Each case makes a write fail for real, also for root (permission bits do not stop root, so
 // the cases use a parent that is a regular file, a missing directory, /proc, a directory in
-// the file's place, a file its owner made read-only and values the file cannot hold).
+// the file's place and a file its owner made read-only).
 struct FailureCase {
     const char* name;
     fs::path (*prepare)(const fs::path& dir); // returns the settings path to save to
@@ -333,20 +334,6 @@ const FailureCase failureCases[] = {
      },
      {},
      "read-only"},
-    {"ValueOutsideGbk",
-     [](const fs::path& dir) {
-         std::ofstream(dir / SettingsFileName) << "[System]\r\nPNum=3\r\n";
-         return dir / SettingsFileName;
-     },
-     {.FilePath = "/tmp/\xF0\x9F\x98\x80.txt"},
-     "FilePath"},
-    {"LineBreakInValue",
-     [](const fs::path& dir) {
-         std::ofstream(dir / SettingsFileName) << "[System]\r\nPNum=3\r\n";
-         return dir / SettingsFileName;
-     },
-     {.UpgradeFileName = "a\n[System]"},
-     "UpgradeFileName"},
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) {
@@ -372,6 +359,97 @@ TEST_P(WriteFailure, ReportedWithTheFullPathAndOldFileKept) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, WriteFailure, ::testing::ValuesIn(failureCases),
                          [](const auto& c) { return std::string(c.param.name); });
+
+// A value the file cannot hold costs only its own key: every other key is written, that key's
+// line stays as the file had it, and the message names the key and the reason.
+struct UnstorableCase {
+    const char* name;
+    R2Settings settings;
+    std::string_view keptLine; // the line of the key that could not be saved, as it was
+    const char* message;
+};
+
+const UnstorableCase unstorableCases[] = {
+    {"FilePathOutsideGbk",
+     {.LocalCom = "COM3",
+      .UserName = "admin",
+      .Password = "tulip",
+      .FilePath = "/home/j\xC3\xB6rg/cmds.txt"},
+     "FilePath=old.txt",
+     "This setting was not saved; the settings file keeps its previous value: FilePath "
+     "(it holds a character GBK text cannot store)"},
+    {"PasswordOutsideGbk",
+     {.LocalCom = "COM3", .UserName = "admin", .Password = "t\xC3\xA4", .FilePath = "new.txt"},
+     "Password=secret",
+     "This setting was not saved; the settings file keeps its previous value: Password "
+     "(it holds a character GBK text cannot store)"},
+    {"LineBreakInValue",
+     {.LocalCom = "COM3",
+      .UserName = "admin",
+      .Password = "tulip",
+      .UpgradeFileName = "a\n[x]",
+      .FilePath = "new.txt"},
+     "UpgradeFileName=fw.bin",
+     "This setting was not saved; the settings file keeps its previous value: UpgradeFileName "
+     "(it holds a line break)"},
+};
+
+void PrintTo(const UnstorableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UnstorableValue : public SettingsDir, public ::testing::WithParamInterface<UnstorableCase> {
+protected:
+    void SetUp() override {
+        SettingsDir::SetUp();
+        LangList = TLangList{};
+        BuildBuiltInTexts(LangList);
+        LangList.UseChinese = false;
+    }
+    void TearDown() override {
+        FreeLanguage();
+        SettingsDir::TearDown();
+    }
+};
+
+TEST_P(UnstorableValue, OnlyThatKeyKeepsItsOldLine) {
+    const UnstorableCase& c = GetParam();
+    Write(Ini(), "[System]\r\n"
+                 "Language=1\r\n"
+                 "LocalCom=COM1\r\n"
+                 "Password=secret\r\n"
+                 "UpgradeFileName=fw.bin\r\n"
+                 "FilePath=old.txt\r\n");
+
+    const SettingsWriteResult result = SaveSettings(Ini(), c.settings);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->message, c.message);
+    EXPECT_NE(result->detail.find(Ini().string()), std::string::npos) << result->detail;
+
+    const std::string file = Read(Ini());
+    EXPECT_NE(file.find(std::string(c.keptLine) + "\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("Language=0\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("LocalCom=COM3\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("UserName=admin\r\n"), std::string::npos) << file;
+    const R2Settings back = LoadSettings(Ini(), true, "");
+    EXPECT_EQ(back.LocalCom, "COM3");
+    EXPECT_FALSE(back.Language);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, UnstorableValue, ::testing::ValuesIn(unstorableCases),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+TEST(UnstorableSettings, MessageInChineseOneLinePerKey) {
+    LangList = TLangList{};
+    BuildBuiltInTexts(LangList);
+    LangList.UseChinese = true;
+    const UnstorableSetting keys[] = {{"UserName", UnstorableReason::NotGbk},
+                                      {"FilePath", UnstorableReason::LineBreak}};
+    EXPECT_EQ(UnstorableSettingsMessage(keys),
+              "此设置未保存，设置文件保留原来的值：UserName (含有GBK编码无法保存的字符)\n"
+              "此设置未保存，设置文件保留原来的值：FilePath (含有换行符)");
+    FreeLanguage();
+}
 
 TEST(SettingsWriteFailure, DirectoryRefusedEvenToRoot) {
     if (!fs::is_directory("/proc/self")) {
