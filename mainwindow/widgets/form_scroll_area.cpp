@@ -62,7 +62,7 @@ void FormScrollArea::clipAtWholeRows() {
         return;
     }
     // A changed band resizes the viewport, which can scroll the form and so move the edge: measure
-    // again until the band stays. Each round only moves the edge towards the form's end.
+    // again, a few rounds at most, until the band stays.
     m_clipping = true;
     for (int round = 0; round < 3; ++round) {
         const int band = emptyBand();
