@@ -1,5 +1,6 @@
 #include "panel_p6_widget.h"
 
+#include "grid_column_aligner.h"
 #include "scroll_wheel_router.h"
 #include "typing_limit.h"
 #include "ui_panel_p6_widget.h"
@@ -11,6 +12,8 @@ PanelP6Widget::PanelP6Widget(PanelP6& model, QWidget* parent)
     m_ui->setupUi(this);
     ApplyTypingLimits(*this);
     hideNeverShownControls();
+    // Owned by the panel.
+    new GridColumnAligner({m_ui->grp_BaseSaveGrid, m_ui->grp_ComParamGrid}, 4, *this);
     new ScrollWheelRouter(*m_ui->ScrollBox1); // owned by the scroll box
     m_binder = new PanelBinder<PanelP6>(*this, model, &ControlBindingsP6, &ControlStatesP6);
     m_binder->toWidgets();

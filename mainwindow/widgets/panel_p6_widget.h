@@ -1,7 +1,8 @@
 #pragma once
 // The P6 panel's widgets: the seven groups in the scroll box ScrollBox1 and the button strip, laid
 // out in panel_p6_widget.ui; values and rule-driven states through PanelBinder. A wheel turn over
-// the scroll box scrolls it whatever child is under the pointer (ScrollWheelRouter).
+// the scroll box scrolls it whatever child is under the pointer (ScrollWheelRouter). The box shows
+// whole rows only (FormScrollArea); the base and port groups share one grid (GridColumnAligner).
 
 #include "panel_binder.h"
 #include "panel_p6.h"

@@ -1,6 +1,7 @@
 // The real main window against simulated modules across the lab's veth pair: search, click,
 // fill, edit, save, context-menu actions, export and language switch, checked on the widgets
 // and in what the simulated modules received.
+#include "../panel_layout_checks.h"
 #include "app_shell.h"
 #include "lab_sim.h"
 #include "main_controller.h"
@@ -26,6 +27,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -247,6 +250,48 @@ private slots:
                                 .arg(m_window->geometry().center().y())
                                 .arg(centre.x())
                                 .arg(centre.y())));
+    }
+
+    // At the window's own size, in the P6 layout: the P6 scroll box shows whole rows only, its
+    // base and port groups share one grid, and on the P5 and P7 sheets the groups line up and the
+    // buttons sit at the panel's bottom.
+    void panelsAtTheWindowSize() {
+        m_window->SwitchLayout(LayoutP6);
+        auto* sheets = child<QTabWidget>("rzpgcntrl_Param");
+        QTRY_VERIFY(child<QScrollArea>("ScrollBox1")->isVisible());
+        // Scrolled one line at a time, as the wheel does.
+        auto* box = child<QScrollArea>("ScrollBox1");
+        for (int step = 0; step <= 6; ++step) {
+            QTRY_VERIFY2(r2::test::HalfRowsAtTheBottom(*box).isEmpty(),
+                         qPrintable(QStringLiteral("after %1 steps: %2")
+                                        .arg(step)
+                                        .arg(r2::test::HalfRowsAtTheBottom(*box).join("; "))));
+            box->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        }
+        QVERIFY(r2::test::MisalignedColumns(*child<QGroupBox>("grp_BaseSave"),
+                                            *child<QGroupBox>("grp_ComParam"), 4, *m_window)
+                    .isEmpty());
+        struct Sheet {
+            const char* sheet;
+            const char* groups[2];
+            int columns;
+            const char* button;
+        };
+        for (const Sheet& s :
+             {Sheet{"rztbsht_P5", {"grp_Param", "grp_Special"}, 2, "btn_P5Set"},
+              Sheet{"rztbsht_P7Net", {"grp_BaseSaveP7", "grp_ComParamP7"}, 4, "btn_P7NetSet"}}) {
+            sheets->setCurrentWidget(child<QWidget>(s.sheet));
+            auto* button = child<QPushButton>(s.button);
+            QTRY_VERIFY(button->isVisible());
+            QWidget* panel = button->parentWidget();
+            QVERIFY2(r2::test::MisalignedColumns(*child<QGroupBox>(s.groups[0]),
+                                                 *child<QGroupBox>(s.groups[1]), s.columns,
+                                                 *m_window)
+                         .isEmpty(),
+                     s.sheet);
+            const int margin = panel->layout()->contentsMargins().bottom();
+            QVERIFY2(r2::test::GapBelow(*button, *panel) <= margin + 2, s.button);
+        }
     }
 
     void searchListsEveryModuleOnceWithItsFlag() {

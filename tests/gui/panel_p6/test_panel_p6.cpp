@@ -2,6 +2,7 @@
 // state, the rules after a choice or a click, fills from replies, unchanged texts keeping their
 // bytes, the custom baud-rate entry through its input box, and the wheel over the scroll box.
 
+#include "../panel_layout_checks.h"
 #include "app_texts.h"
 #include "panel_p6_widget.h"
 #include "Unit_AppLang.h"
@@ -156,6 +157,10 @@ private slots:
     void saveButtonsSignal();
     void nothingCutInEitherLanguage_data();
     void nothingCutInEitherLanguage();
+    void groupsShareOneGrid_data();
+    void groupsShareOneGrid();
+    void noRowCutAtTheBottomEdge_data();
+    void noRowCutAtTheBottomEdge();
 };
 
 void TestPanelP6::initTestCase() {
@@ -590,9 +595,9 @@ void TestPanelP6::nothingCutInEitherLanguage_data() {
     QTest::newRow("English") << "en";
 }
 
-// The main window gives the panel about 540 px in the P6 layout; at 530 every caption, entry and
-// edit still shows whole without scrolling sideways, with the design texts and with either
-// language's texts applied.
+// The main window, 1004 px wide in the P6 layout, gives the panel about 566 px; at 550 every
+// caption, entry and edit still shows whole without scrolling sideways, with the design texts and
+// with either language's texts applied, while the base and port groups share one grid.
 void TestPanelP6::nothingCutInEitherLanguage() {
     QFETCH(QString, texts);
     Panel p;
@@ -601,7 +606,7 @@ void TestPanelP6::nothingCutInEitherLanguage() {
         ApplyMainTexts(p.widget, QStringLiteral("2.2.6.0"));
         LangList.UseChinese = false;
     }
-    p.widget.resize(530, 460);
+    p.widget.resize(550, 460);
     QVERIFY(QTest::qWaitForWindowExposed(&p.widget));
     auto* box = p.get<QScrollArea>("ScrollBox1");
     QTRY_COMPARE(box->widget()->width(), box->viewport()->width());
@@ -612,6 +617,73 @@ void TestPanelP6::nothingCutInEitherLanguage() {
         QCOMPARE(p.get<QLabel>("lbl_LabeledEditShortTime")->text(),
                  QString("Short Connection time"));
     }
+}
+
+void TestPanelP6::groupsShareOneGrid_data() {
+    nothingCutInEitherLanguage_data();
+}
+
+// The base and port groups share one grid: each label column has one width and each field column
+// starts at one x in both: after the panel is shown, after a language switch, and after rules
+// show other rows.
+void TestPanelP6::groupsShareOneGrid() {
+    QFETCH(QString, texts);
+    Panel p;
+    QVERIFY(QTest::qWaitForWindowExposed(&p.widget));
+    if (texts != "design") {
+        LangList.UseChinese = texts == "zh";
+        ApplyMainTexts(p.widget, QStringLiteral("2.2.6.0"));
+        LangList.UseChinese = false;
+    }
+    auto misaligned = [&p] {
+        return r2::test::MisalignedColumns(*p.get<QGroupBox>("grp_BaseSave"),
+                                           *p.get<QGroupBox>("grp_ComParam"), 4, p.widget);
+    };
+    QTRY_VERIFY2(misaligned().isEmpty(), qPrintable(misaligned().join("; ")));
+    Choose(*p.get<QComboBox>("cbb_WorkMode0"), 3);
+    Choose(*p.get<QComboBox>("cbb_AddrType"), 0);
+    QTRY_VERIFY2(misaligned().isEmpty(), qPrintable(misaligned().join("; ")));
+}
+
+void TestPanelP6::noRowCutAtTheBottomEdge_data() {
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("steps");
+    for (const int height : {460, 437, 415, 398, 371, 350}) {
+        for (const int steps : {0, 1, 5}) {
+            QTest::addRow("%d px, %d steps down", height, steps) << height << steps;
+        }
+    }
+}
+
+// Whatever height the window leaves the panel and wherever the user scrolled, the scroll box's
+// bottom edge falls between rows: a control is shown whole or not at all. The height left empty
+// for that is less than one row.
+void TestPanelP6::noRowCutAtTheBottomEdge() {
+    QFETCH(int, height);
+    QFETCH(int, steps);
+    Panel p;
+    p.widget.resize(560, height);
+    QVERIFY(QTest::qWaitForWindowExposed(&p.widget));
+    auto* box = p.get<QScrollArea>("ScrollBox1");
+    for (int step = 0; step < steps; ++step) {
+        box->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    QTRY_COMPARE(r2::test::HalfRowsAtTheBottom(*box), QStringList{});
+    // Each group's caption strip and each control in a group is a row.
+    int tallest = 0;
+    for (const QGroupBox* group : box->widget()->findChildren<QGroupBox*>()) {
+        tallest = std::max(tallest, group->contentsRect().top());
+        for (const QWidget* control : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (control->isVisibleTo(box)) {
+                tallest = std::max(tallest, control->height());
+            }
+        }
+    }
+    const int empty = box->contentsRect().height() - box->viewport()->height();
+    QVERIFY2(
+        empty < tallest,
+        qPrintable(
+            QStringLiteral("%1 px left empty, the tallest row is %2").arg(empty).arg(tallest)));
 }
 
 QTEST_MAIN(TestPanelP6)

@@ -2,12 +2,14 @@
 // driven through real widget input, the custom baud-rate box, and values travelling between the
 // widgets and the panel structs.
 
+#include "../panel_layout_checks.h"
 #include "app_texts.h"
 #include "panel_p5_widget.h"
 #include "panel_p7_widget.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 
+#include <memory>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -158,6 +160,8 @@ private slots:
     void saveButtonsShareOnePlaceAndSignal();
     void nothingCutAtMinimumSize_data();
     void nothingCutAtMinimumSize();
+    void groupsLineUpAndButtonsSitAtTheBottom_data();
+    void groupsLineUpAndButtonsSitAtTheBottom();
 };
 
 void TestPanelsP5P7::initTestCase() {
@@ -577,6 +581,64 @@ void TestPanelsP5P7::nothingCutAtMinimumSize() {
     if (texts == "en") {
         QCOMPARE(Child<QLabel>(w7, "lbl_UserMACP7").text(), "User MAC");
         QCOMPARE(Child<QPushButton>(w5, "btn_P5Set").text(), "Save Config");
+    }
+}
+
+void TestPanelsP5P7::groupsLineUpAndButtonsSitAtTheBottom_data() {
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("texts");
+    for (const char* panel : {"P5", "P7"}) {
+        for (const char* texts : {"design", "zh", "en"}) {
+            QTest::addRow("%s %s", panel, texts) << panel << texts;
+        }
+    }
+}
+
+// At the size the main window gives a panel, its two groups share one grid (P5: the label column
+// and where the fields start; P7: all four columns), in either language, and the buttons sit at
+// the panel's bottom edge, below the free height, as on the P6 panel.
+void TestPanelsP5P7::groupsLineUpAndButtonsSitAtTheBottom() {
+    QFETCH(QString, panel);
+    QFETCH(QString, texts);
+    PanelP5 m5;
+    PanelP7 m7;
+    std::unique_ptr<QWidget> widget;
+    const char* groups[2];
+    int columns = 0;
+    QStringList buttons;
+    if (panel == "P5") {
+        widget = std::make_unique<PanelP5Widget>(m5);
+        groups[0] = "grp_Param";
+        groups[1] = "grp_Special";
+        columns = 2;
+        buttons = {"btn_P5Set"};
+    } else {
+        widget = std::make_unique<PanelP7Widget>(m7);
+        groups[0] = "grp_BaseSaveP7";
+        groups[1] = "grp_ComParamP7";
+        columns = 4;
+        buttons = {"btnLoadFromFileP7", "btnSaveToFileP7", "btn_P7NetSet"};
+    }
+    widget->resize(560, 500);
+    widget->show();
+    QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
+    if (texts != "design") {
+        LangList.UseChinese = texts == "zh";
+        ApplyMainTexts(*widget, QStringLiteral("2.2.6.0"));
+        LangList.UseChinese = false;
+    }
+    auto misaligned = [&] {
+        return r2::test::MisalignedColumns(Child<QGroupBox>(*widget, groups[0]),
+                                           Child<QGroupBox>(*widget, groups[1]), columns, *widget);
+    };
+    QTRY_VERIFY2(misaligned().isEmpty(), qPrintable(misaligned().join("; ")));
+    const int margin = widget->layout()->contentsMargins().bottom();
+    for (const QString& name : std::as_const(buttons)) {
+        auto& button = Child<QPushButton>(*widget, name.toLatin1().constData());
+        QVERIFY2(r2::test::GapBelow(button, *widget) <= margin + 2,
+                 qPrintable(QStringLiteral("%1 ends %2 px above the panel's bottom")
+                                .arg(name)
+                                .arg(r2::test::GapBelow(button, *widget))));
     }
 }
 
