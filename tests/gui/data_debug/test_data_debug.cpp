@@ -92,6 +92,18 @@ private:
         probe.bind(QHostAddress::LocalHost, 0);
         return probe.localPort();
     }
+    static quint16 FreeTcpPort() {
+        QTcpServer probe;
+        return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    }
+    // The window of a module in TCP server mode, listening on `port`.
+    std::unique_ptr<Tfrm_DataDebug> StartedTcpServer(quint16 port) {
+        PanelP6 panel = Mode(1);
+        panel.edt_RemotePort0 = std::to_string(port);
+        auto window = Window(panel);
+        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        return window;
+    }
     // Row 0 in hex holding 41 42 4.
     static void FillRow0(QWidget& window) {
         QWidget* row = Child<QWidget>(window, "C0");
@@ -295,16 +307,9 @@ private slots:
     }
 
     void tcpServerClosesClientsBeyondTheLimit() {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            port = probe.serverPort();
-        }
-        PanelP6 panel = Mode(1);
-        panel.edt_RemotePort0 = std::to_string(port);
-        const auto window = Window(panel);
-        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        const quint16 port = FreeTcpPort();
+        QVERIFY(port != 0);
+        const auto window = StartedTcpServer(port);
         std::vector<std::unique_ptr<QTcpSocket>> clients;
         for (int i = 0; i < 33; ++i) {
             clients.push_back(std::make_unique<QTcpSocket>());
@@ -597,16 +602,9 @@ private slots:
     }
 
     void tcpServerReportsOnlyTheLastClientLeaving() {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            port = probe.serverPort();
-        }
-        PanelP6 panel = Mode(1);
-        panel.edt_RemotePort0 = std::to_string(port);
-        const auto window = Window(panel);
-        QTest::mouseClick(Child<QPushButton>(*window, "btnConnet"), Qt::LeftButton);
+        const quint16 port = FreeTcpPort();
+        QVERIFY(port != 0);
+        const auto window = StartedTcpServer(port);
         QCOMPARE(Child<QLabel>(*window, "stat1")->text(),
                  QString("Service has started, waiting for connection ..."));
         QTcpSocket first;
