@@ -503,11 +503,13 @@ void MainController::sequenceOver() {
 void MainController::reportVerdict(const LanSequence& sequence, const QString& mac) {
     const SequenceVerdict& verdict = sequence.verdict();
     if (!verdict.allAcknowledged()) {
-        const ReadCheck& read = m_udp->readCheck();
-        const QString refusal =
-            read.conflict.isEmpty()
-                ? ReadOtherModuleLogText(read.moduleIp, mac, m_udp->moduleAddress(mac))
-                : ReadConflictLogText(read.moduleIp);
+        QString refusal;
+        if (!verdict.refused.isEmpty()) {
+            const ReadCheck& read = m_udp->readCheck();
+            refusal = read.conflict.isEmpty()
+                          ? ReadOtherModuleLogText(read.moduleIp, mac, m_udp->moduleAddress(mac))
+                          : ReadConflictLogText(read.moduleIp);
+        }
         m_view.AddLogLine(VerdictLogText(verdict, refusal), PaneColour::Red);
     }
     emit sequenceFinished(verdict.allAcknowledged());
