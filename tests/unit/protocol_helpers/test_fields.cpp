@@ -12,7 +12,7 @@ namespace {
 
 using test::Hex;
 
-std::vector<std::uint8_t> Bytes(std::string_view text) {
+std::vector<std::uint8_t> TextBytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
@@ -33,7 +33,7 @@ TEST(BytesToText, StopsAtFirstZeroOrWidth) {
         {"\xC4\xE3\xBA\xC3"sv, 4, "\xC4\xE3\xBA\xC3"}, // GBK bytes pass unchanged
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BytesToText(Bytes(c.bytes), c.width), c.text) << c.bytes << "/" << c.width;
+        EXPECT_EQ(BytesToText(TextBytes(c.bytes), c.width), c.text) << c.bytes << "/" << c.width;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "boot_loader.h"
 #include "sim_config.h"
+#include "sim_test_module.h"
 #include "Unit_ProFun.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 namespace r2::sim {
 namespace {
 
-const MacBytes Mac = {0x02, 0x52, 0x32, 0x06, 0x00, 0x01};
+using test::Mac;
 constexpr std::uint32_t ServerIp = 0xC0A8000A; // 192.168.0.10
 constexpr std::uint32_t ModuleIp = 0xC0A80014; // 192.168.0.20
 constexpr std::uint16_t ServerTransferPort = 40300;

@@ -5,6 +5,7 @@
 #include "hostile.h"
 #include "sim_config.h"
 #include "sim_module.h"
+#include "sim_test_module.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -12,7 +13,8 @@
 namespace r2::sim {
 namespace {
 
-constexpr MacBytes Mac = {0x02, 0x52, 0x32, 0x06, 0x00, 0x01};
+using test::Frame;
+using test::Mac;
 
 ModuleConfig HostileConfig(std::uint64_t seed) {
     ModuleConfig c;
@@ -23,10 +25,6 @@ ModuleConfig HostileConfig(std::uint64_t seed) {
     c.factoryBlocks = DefaultBlocks({Model::P6, c.mac, c.ip, c.name, c.user, c.password});
     c.hostileSeed = seed;
     return c;
-}
-
-Bytes Frame(std::uint8_t command, const Bytes& block = {}) {
-    return BuildCommandFrame(command, "02 52 32 06 00 01", "admin", "tulip", block);
 }
 
 // Everything a module sends for a fixed run of requests: a search, a read and a P6 save.

@@ -1,5 +1,6 @@
 #include "default_blocks.h"
 #include "sim_module.h"
+#include "sim_test_module.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
@@ -8,23 +9,21 @@
 namespace r2::sim {
 namespace {
 
+using test::Frame;
+
 constexpr std::uint16_t P6Port = CfgPortP6;
 constexpr std::uint16_t P7Port = CfgPortP7;
 
 ModuleConfig Config(Model model) {
     ModuleConfig c;
     c.model = model;
-    c.mac = {0x02, 0x52, 0x32, 0x06, 0x00, 0x01};
+    c.mac = test::Mac;
     c.ip = "192.168.0.7";
     c.name = "unit";
     c.version = 4017;
     c.searchPort = model == Model::P7 ? P7Port : P6Port;
     c.factoryBlocks = DefaultBlocks({model, c.mac, c.ip, c.name, c.user, c.password});
     return c;
-}
-
-Bytes Frame(std::uint8_t command, const Bytes& block = {}, std::string_view password = "tulip") {
-    return BuildCommandFrame(command, "02 52 32 06 00 01", "admin", password, block);
 }
 
 Bytes WithBadSum(Bytes frame) {
