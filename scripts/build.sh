@@ -2,7 +2,8 @@
 # Configures and builds the project into build/ (or $R2_BUILD_DIR) with Ninja and the compiler
 # $R2_CXX: clang++ unless told otherwise, so that the fuzz targets are built as well. Uses
 # ccache when it is installed. Extra arguments are CMake options; they are applied on every
-# run, so a directory built before keeps up with them. $R2_TARGET builds that target alone.
+# run, so a directory built before keeps up with them. $R2_TARGET (one target, or several
+# separated by spaces) builds those targets and what they need, nothing else.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${R2_BUILD_DIR:-$root/build}
@@ -24,4 +25,5 @@ if [[ -f $cache ]] && ! { grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$cache" &&
   options+=(--fresh)
 fi
 cmake -S "$root" -B "$build" "${options[@]}" "$@"
-cmake --build "$build" -j "$(nproc)" ${R2_TARGET:+--target "$R2_TARGET"}
+read -ra targets <<<"${R2_TARGET:-}"
+cmake --build "$build" -j "$(nproc)" ${targets[0]:+--target "${targets[@]}"}
