@@ -39,7 +39,7 @@ class BootLoaderProcess(labenv.SimProcess):
                 if found:
                     return found[0]
                 left = deadline - time.monotonic()
-                if self.proc.poll() is not None or left <= 0:
+                if self._said_all() or left <= 0:
                     raise AssertionError("no such line from r2sim --bootloader:\n" +
                                          "\n".join(self.lines + self.errors))
                 self._cond.wait(min(left, 0.1))

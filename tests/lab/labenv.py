@@ -85,6 +85,7 @@ class SimProcess:
         self.errors = []  # standard error: r2sim's complaints, a sanitizer's report
         self.modules = []
         self._cond = threading.Condition()
+        self._open_streams = 2
         self._readers = [threading.Thread(target=self._read, args=(proc.stdout, self.lines),
                                           daemon=True),
                          threading.Thread(target=self._read, args=(proc.stderr, self.errors),
@@ -98,14 +99,21 @@ class SimProcess:
                 into.append(line.rstrip("\n"))
                 self._cond.notify_all()
         with self._cond:
+            self._open_streams -= 1
             self._cond.notify_all()
+
+    def _said_all(self):
+        """Whether the process has ended and its last lines have been read (call it holding
+        _cond): a process that exits right after printing may end before its readers get
+        those lines, more so on a busy machine."""
+        return self.proc.poll() is not None and self._open_streams == 0
 
     def wait_ready(self, timeout=10):
         deadline = time.monotonic() + timeout
         with self._cond:
             while "ready" not in self.lines:
                 left = deadline - time.monotonic()
-                if self.proc.poll() is not None or left <= 0:
+                if self._said_all() or left <= 0:
                     raise RuntimeError("r2sim did not get ready:\n" +
                                        "\n".join(self.lines + self.errors))
                 self._cond.wait(min(left, 0.1))
