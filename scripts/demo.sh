@@ -7,7 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${R2_BUILD_DIR:-$root/build}
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" demo
 # Only the four programs the demo runs: the test command builds the tests.
 R2_TARGET="r2config r2ctl r2sim r2screens" bash "$root/scripts/build.sh"
 exec bash "$root/scripts/in_private_net.sh" \

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${R2_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/screenshots}
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" demo
 R2_TARGET="r2sim r2screens" bash "$root/scripts/build.sh"
 for scale in 1 2; do
   dir=$out
