@@ -18,5 +18,10 @@ function(r2_precompile_headers level)
   endif()
   foreach(target ${ARGN})
     target_precompile_headers(${target} PRIVATE ${R2_PCH_${level}})
+    # Without a timestamp in the header, ccache can cache the files that use it
+    # (scripts/build.sh sets the ccache sloppiness this needs).
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+      target_compile_options(${target} PRIVATE "SHELL:-Xclang -fno-pch-timestamp")
+    endif()
   endforeach()
 endfunction()

@@ -16,6 +16,8 @@ fi
 options=(-G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if command -v ccache >/dev/null; then
   options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # What ccache needs to cache files built with a precompiled header.
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 fi
 # A directory first configured another way (by a plain "cmake -B build", say) cannot switch
 # its generator in place, and its old cache would outlive a compiler switch: start it afresh.
