@@ -84,7 +84,7 @@ for page in "${pages[@]}"; do
   grep -q "$version" "$scratch/page.txt" || fail "$(basename "$page") does not name $version"
 done
 MANWIDTH=80 man -l "$root/usr/share/man/man1/r2ctl.1.gz" 2>/dev/null | grep -q 'fields \[p6|p7|p5\]' ||
-  fail "r2ctl.1 lacks the commands of r2ctl --help"
+  fail "r2ctl.1 lacks the commands of r2ctl --help-all"
 
 icons=$root/usr/share/icons/hicolor
 [[ -f $icons/scalable/apps/io.github.r2config.r2config.svg ]] || fail "no scalable icon"
@@ -127,6 +127,9 @@ expect_completion "--password --password-file " r2ctl --passw
 expect_completion "--stop-on-error " r2ctl clone line.json --stop
 expect_completion "--show-secrets " r2ctl --show
 expect_completion "--force " r2ctl backup 00:11:22:33:44:55 -o line.json --for
+expect_completion "--help --help-all " r2ctl --help
+expect_completion "write " r2ctl help wr
+expect_completion "help " r2ctl he
 
 if ((failures > 0)); then
   echo "$failures check(s) failed"

@@ -2,7 +2,10 @@
 
 #include "address_plan.h"
 #include "config_file.h"
+#include "ctl_command.h"
 #include "ctl_config.h"
+#include "ctl_declaration.h"
+#include "ctl_session.h"
 #include "local_ips.h"
 
 #include <functional>
@@ -45,11 +48,120 @@ BatchResult RowResult(Result result) {
     return BatchResult::NotRun;
 }
 
+int RunBatch(const CtlOptions& options, QTextStream& out, QTextStream& err) {
+    BatchSession session(options, out, err);
+    return session.run();
+}
+
+// One module restarts as reset does, through CtlSession; several through BatchSession.
+int RunRestart(const CtlOptions& options, QTextStream& out, QTextStream& err) {
+    return options.macs.size() > 1 ? RunBatch(options, out, err) : RunCtlSession(options, out, err);
+}
+
+QString CheckRestart(CtlOptions& options, const QStringList& arguments) {
+    if (arguments.isEmpty()) {
+        return CheckOneMac(options, arguments);
+    }
+    QStringList macs;
+    for (const QString& argument : arguments) {
+        macs << argument.split(',');
+    }
+    return NormalizeMacs(options, macs);
+}
+
+QString ToNameStart(const QString& value, std::uint32_t& out) {
+    bool ok = false;
+    out = value.toUInt(&ok, 10);
+    if (!ok) {
+        return QStringLiteral("needs a whole number (the name counter's first value), not \"%1\"")
+            .arg(value);
+    }
+    return {};
+}
+
+void DeclareClone(CommandDeclaration& d) {
+    CtlOptions& o = d.options();
+    d.list("--to", "MAC[,MAC...]", o.macs, "The modules to write (may be repeated).");
+    d.flag("--all-found", o.allFound, "Every module the search lists whose model is the file's.");
+    d.text("--ip-from", "IP", o.ipFrom,
+           "Static addresses from IP on, skipping the taken ones, the file's\n"
+           "gateway and DNS server and this computer's addresses (each one told).");
+    d.text("--name", "PATTERN", o.namePattern,
+           "Module names by a pattern with a counter: {n} or {n:0W}.");
+    d.value("--name-start", "N", o.nameStart, &ToNameStart,
+            "The counter's first value (default 1).");
+    d.flag("--dry-run", o.dryRun,
+           "Search, read and plan as usual, print every frame the save would\n"
+           "send, send none.");
+    DeclareStopOnError(d);
+}
+
+// clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]: the plan's
+// form is checked here, so that a typing error sends nothing.
+QString CheckClone(CtlOptions& o, const QStringList& arguments) {
+    if (arguments.size() != 1) {
+        return QStringLiteral("clone needs one configuration file (clone FILE --to MAC[,MAC...] "
+                              "or --all-found)");
+    }
+    o.configFile = arguments.first();
+    if (o.allFound == !o.macs.isEmpty()) {
+        return QStringLiteral("clone needs either --to MAC[,MAC...] or --all-found");
+    }
+    QStringList macs;
+    for (const QString& to : o.macs) {
+        macs << to.split(',');
+    }
+    if (const QString error = NormalizeMacs(o, macs); !error.isEmpty()) {
+        return error;
+    }
+    if (!o.ipFrom.isEmpty() && !IsIpv4Text(o.ipFrom)) {
+        return QStringLiteral("--ip-from needs an IPv4 address (four numbers 0-255 with dots), "
+                              "not \"%1\"")
+            .arg(o.ipFrom);
+    }
+    if (!o.namePattern.isEmpty()) {
+        std::string error;
+        if (!config::ExpandNamePattern(o.namePattern.toStdString(), o.nameStart, error)) {
+            return QStringLiteral("--name \"%1\": %2")
+                .arg(o.namePattern, QString::fromStdString(error));
+        }
+    }
+    return {};
+}
+
 } // namespace
 
-bool IsBatchCommand(const CtlOptions& options) {
-    return options.command == "clone" || (options.command == "restart" && options.macs.size() > 1);
+void DeclareStopOnError(CommandDeclaration& declaration) {
+    declaration.flag("--stop-on-error", declaration.options().stopOnError,
+                     "After the first module that failed, run no more.");
 }
+
+const CommandSpec CloneCommand{
+    CommandId::Clone,
+    "clone",
+    "clone FILE (--to MAC[,MAC...] | --all-found) [--ip-from IP] [--name PATTERN]\n"
+    "      [--name-start N] [--dry-run] [--stop-on-error]",
+    "Write one configuration file to several modules, with an address plan.",
+    "Check FILE as restore does, search, plan every module's address and\n"
+    "name before anything is written, then per module: read it as write\n"
+    "does, apply the file over what it sent (never its MAC; its address\n"
+    "only from the plan) and save. One line per module and a summary\n"
+    "(--json: an array of one object per module).",
+    "r2ctl clone line.json --all-found --ip-from 192.168.0.20 --name 'Line-{n:02}' --dry-run",
+    &DeclareClone,
+    &CheckClone,
+    &RunBatch};
+
+const CommandSpec RestartCommand{
+    CommandId::Restart,
+    "restart",
+    "restart MAC[,MAC...] [MAC...]",
+    "Restart one or several modules.",
+    "Send the restart command (port 1500 for every model).",
+    "r2ctl restart 00:11:22:33:44:55,00:11:22:33:44:66 --stop-on-error",
+    &DeclareStopOnError,
+    &CheckRestart,
+    &RunRestart};
 
 int BatchExitCode(Failure failure) {
     switch (failure) {
@@ -86,7 +198,7 @@ BatchSession::BatchSession(const CtlOptions& options, QTextStream& out, QTextStr
 }
 
 int BatchSession::run() {
-    return m_options.command == "clone" ? runClone() : runRestart();
+    return m_options.id == CommandId::Clone ? runClone() : runRestart();
 }
 
 int BatchSession::fail(int status, const QString& message) {

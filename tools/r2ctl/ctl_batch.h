@@ -21,9 +21,6 @@
 
 namespace r2::ctl {
 
-// True for the commands BatchSession runs: every clone, and a restart of several MACs.
-bool IsBatchCommand(const CtlOptions& options);
-
 // The exit status a module's failure gives, as the same command on that module alone would.
 int BatchExitCode(BatchModuleResult::Failure failure);
 

@@ -1,6 +1,8 @@
 #include "ctl_config.h"
 
 #include "config_store.h"
+#include "ctl_command.h"
+#include "ctl_declaration.h"
 #include "ctl_session.h"
 #include "module_batch.h"
 
@@ -14,7 +16,69 @@ std::string NameOf(const QString& path) {
     return path.toStdString();
 }
 
+void DeclareBackup(CommandDeclaration& d) {
+    d.text("-o,--output", "FILE", d.options().outputFile,
+           "The configuration file to write. A new file is made private\n"
+           "(mode 0600: it holds the module's passwords); a file replaced keeps\n"
+           "its mode. A file without write permission is refused (unless\n"
+           "--force), and so is a symbolic link in a directory every user may\n"
+           "write to (sticky, like /tmp).");
+    d.flag("--force", d.options().force, "Replace FILE even when it has no write permission.");
+}
+
+QString CheckBackup(CtlOptions& options, const QStringList& arguments) {
+    if (options.outputFile.isEmpty()) {
+        return QStringLiteral("backup needs -o FILE (the configuration file to write)");
+    }
+    return CheckOneMac(options, arguments);
+}
+
+void DeclareRestore(CommandDeclaration& d) {
+    d.flag("--with-network", d.options().withNetwork,
+           "Take the module's address settings from the file too.");
+}
+
+QString CheckRestore(CtlOptions& options, const QStringList& arguments) {
+    if (arguments.size() != 2) {
+        return QStringLiteral("restore needs a MAC address and a configuration file");
+    }
+    options.configFile = arguments[1];
+    return CheckOneMac(options, arguments.mid(0, 1));
+}
+
 } // namespace
+
+const CommandSpec BackupCommand{
+    CommandId::Backup,
+    "backup",
+    "backup MAC -o FILE [--force]",
+    "Save a module's panel to a configuration file.",
+    "Read the module (a P6) as read does and save its panel to FILE as a\n"
+    "module configuration (JSON: format, version, model, firmware, MAC,\n"
+    "time, and the panel by control name in the types \"read --json\"\n"
+    "prints; an edit whose bytes are no GBK text as {\"hex\": \"...\"}).",
+    "r2ctl backup 00:11:22:33:44:55 -o line1.json",
+    &DeclareBackup,
+    &CheckBackup,
+    &RunCtlSession};
+
+const CommandSpec RestoreCommand{
+    CommandId::Restore,
+    "restore",
+    "restore MAC FILE [--with-network]",
+    "Write a configuration file back to a module.",
+    "Check FILE first (format, version, model, every control and value:\n"
+    "a fault sends nothing), find the module, refuse a file of another\n"
+    "model, read the module, apply the file's values over what it sent\n"
+    "and save as write does. The module's MAC (edt_UserMAC) never comes\n"
+    "from the file; its own address (address type, static IP, subnet\n"
+    "mask, gateway, DNS) only with --with-network. A P7's read fills\n"
+    "no panel: the file goes over the P7 panel's design state holding\n"
+    "the module's own MAC and address (from its base block).",
+    "r2ctl restore 00:11:22:33:44:55 line1.json",
+    &DeclareRestore,
+    &CheckRestore,
+    &RunCtlSession};
 
 std::optional<config::ModuleConfig> LoadModuleConfig(const QString& path, QString& error) {
     config::LoadResult loaded = config::LoadModuleConfig(NameOf(path));

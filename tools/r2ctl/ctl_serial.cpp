@@ -1,5 +1,7 @@
 #include "ctl_serial.h"
 
+#include "ctl_command.h"
+#include "ctl_declaration.h"
 #include "ctl_values.h"
 #include "p5_codec.h"
 
@@ -9,6 +11,81 @@
 #include <QJsonObject>
 
 namespace r2::ctl {
+
+namespace {
+
+QString ToModel(const QString& value, QString& out) {
+    out = value.toLower();
+    if (!QStringList{"p6", "p7", "p5"}.contains(out)) {
+        return QStringLiteral("takes p6, p5 or p7, not \"%1\"").arg(value);
+    }
+    return {};
+}
+
+QString ToBaud(const QString& value, std::uint32_t& out) {
+    bool ok = false;
+    out = value.toUInt(&ok, 10);
+    if (!ok || out == 0) {
+        return QStringLiteral("needs a speed in baud (a whole number), not \"%1\"").arg(value);
+    }
+    return {};
+}
+
+void DeclareSerial(CommandDeclaration& d) {
+    CtlOptions& o = d.options();
+    d.text("--port", "PATH", o.port,
+           "The serial port (/dev/ttyUSB0, /dev/ttyACM0, a name under\n"
+           "/dev such as ttyUSB0, or a pseudo-terminal's path).");
+    d.value("--model", "p6|p5|p7", o.model, &ToModel, "The model of the module on the line.");
+    d.value("--baud", "N", o.baud, &ToBaud, "The line speed (default 9600).");
+    DeclareValueOptions(d);
+}
+
+QString CheckSerial(CtlOptions& o, const QStringList& arguments) {
+    if (arguments.size() != 1 || !QStringList{"read", "write"}.contains(arguments.first())) {
+        return QStringLiteral("serial needs read or write");
+    }
+    o.serialAction = arguments.first();
+    if (o.port.isEmpty()) {
+        return QStringLiteral("serial %1 needs --port PATH (the serial port, e.g. /dev/ttyUSB0)")
+            .arg(o.serialAction);
+    }
+    if (o.model.isEmpty()) {
+        return QStringLiteral("serial %1 needs --model p6, p5 or p7").arg(o.serialAction);
+    }
+    if (o.serialAction != "write" && (!o.sets.isEmpty() || !o.fromFile.isEmpty())) {
+        return QStringLiteral("--set and --from belong to write");
+    }
+    return {};
+}
+
+int RunSerial(const CtlOptions& options, QTextStream& out, QTextStream& err) {
+    SerialSession session(options, out, err);
+    return session.run();
+}
+
+} // namespace
+
+const CommandSpec SerialCommand{
+    CommandId::Serial,
+    "serial",
+    "serial read --port PATH --model p6|p5|p7 [--baud N]\n"
+    "serial write --port PATH --model p6|p5|p7 [--baud N] [--set CONTROL=VALUE]...\n"
+    "             [--from FILE.json]",
+    "Read or write a module on a serial line.",
+    "read: read a module on a serial line (its CFG pin tied to ground) as the\n"
+    "window's serial sheet does: send the read request, handle the replies\n"
+    "for 2000 ms and print the panel they filled (the P6 panel for p6, the\n"
+    "P5 panel for p5 and p7) and every frame sent and received.\n"
+    "write: read the module as above, apply the values to the panel read (as\n"
+    "write does), then save over the serial line (p6: base, port and the\n"
+    "closing frame, 500 ms apart; p5, p7: the 31-byte parameter frame) and\n"
+    "wait 2000 ms for the module's acceptance 'K'. A value that does not\n"
+    "convert writes nothing.",
+    "r2ctl serial write --port /dev/ttyUSB0 --model p5 --baud 115200 --set edt_ID=7",
+    &DeclareSerial,
+    &CheckSerial,
+    &RunSerial};
 
 SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextStream& err)
     : m_options(options), m_out(out), m_err(err) {

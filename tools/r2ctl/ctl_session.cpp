@@ -95,22 +95,20 @@ int CtlSession::run() {
 }
 
 int CtlSession::runCommand() {
-    if (m_options.command == "search") {
+    switch (m_options.id) {
+    case CommandId::Search:
         return runSearch();
-    }
-    if (m_options.command == "read") {
+    case CommandId::Read:
         return runRead();
-    }
-    if (m_options.command == "write") {
+    case CommandId::Write:
         return runWrite();
-    }
-    if (m_options.command == "backup") {
+    case CommandId::Backup:
         return runBackup();
-    }
-    if (m_options.command == "restore") {
+    case CommandId::Restore:
         return runRestore();
+    default:
+        return runSingleCommand();
     }
-    return runSingleCommand();
 }
 
 void CtlSession::reportFloodLosses() {
@@ -410,8 +408,9 @@ int CtlSession::runSingleCommand() {
         return failNotFound();
     }
     const LanTarget target{row->ipIndex, row->mac};
-    const SequencePlan plan =
-        m_options.command == "restart" ? PlanRestart(target) : PlanFactoryReset(row->flag, target);
+    const SequencePlan plan = m_options.id == CommandId::Restart
+                                  ? PlanRestart(target)
+                                  : PlanFactoryReset(row->flag, target);
     return finishAction(*row, runPlan(*row, plan));
 }
 

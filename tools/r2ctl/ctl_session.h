@@ -107,4 +107,8 @@ private:
     QJsonArray m_messagesJson;
 };
 
+// Runs the command of the options (search, read, write, backup, restore, restart or reset of
+// one module) in a CtlSession; returns the exit status.
+int RunCtlSession(const CtlOptions& options, QTextStream& out, QTextStream& err);
+
 } // namespace r2::ctl

@@ -1,10 +1,15 @@
 #include "ctl_upgrade.h"
 
+#include "ctl_command.h"
+#include "ctl_declaration.h"
 #include "ctl_output.h"
+#include "Unit_ProFun.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <unistd.h>
 
 namespace r2::ctl {
 
@@ -26,7 +31,91 @@ int ExitStatus(UpgradeEnding ending) {
     return exitcode::OtherError;
 }
 
+void DeclareUpgrade(CommandDeclaration& d) {
+    CtlOptions& o = d.options();
+    d.text("--ip", "IP[,IP...]", o.targetIp, "The module's address.");
+    d.text("--mac", "MAC[,MAC...]", o.mac, "The module's MAC.");
+    d.text("--local-ip", "IP", o.localIp, "This computer's address on the module's segment.");
+    d.text("--file", "PATH", o.imageFile, "The firmware image.");
+    DeclareStopOnError(d);
+}
+
+// Each module's address is checked against this computer's: the module takes the target
+// address in the boot reply and answers on its own segment.
+QString CheckUpgradeAddresses(const CtlOptions& o, const QStringList& ips) {
+    for (const QString& ip : ips) {
+        for (const auto& [option, address] : {std::pair{"--ip", ip}, {"--local-ip", o.localIp}}) {
+            if (!IsIpv4Text(address)) {
+                return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), "
+                                      "not \"%2\"")
+                    .arg(QLatin1String(option), address);
+            }
+        }
+        if (!SameSubnet(ip.toStdString(), o.localIp.toStdString(), "255.255.255.0")) {
+            return QStringLiteral("the module (%1) and this computer (%2) must be on the same "
+                                  "network segment (the first three numbers equal)")
+                .arg(ip, o.localIp);
+        }
+    }
+    return {};
+}
+
+QString CheckUpgrade(CtlOptions& o, const QStringList& arguments) {
+    if (!arguments.isEmpty()) {
+        return QStringLiteral("upgrade takes no argument but its options");
+    }
+    if (o.targetIp.isEmpty() || o.mac.isEmpty() || o.localIp.isEmpty() || o.imageFile.isEmpty()) {
+        return QStringLiteral("upgrade needs --ip IP --mac MAC --local-ip IP --file PATH");
+    }
+    const QStringList ips = o.targetIp.split(',');
+    if (const QString error = NormalizeMacs(o, o.mac.split(',')); !error.isEmpty()) {
+        return error;
+    }
+    if (ips.size() != o.macs.size()) {
+        return QStringLiteral("upgrade pairs each --ip with a --mac in order: %1 address(es) were "
+                              "given for %2 MAC(s)")
+            .arg(ips.size())
+            .arg(o.macs.size());
+    }
+    if (const QString error = CheckUpgradeAddresses(o, ips); !error.isEmpty()) {
+        return error;
+    }
+    o.targetIps = ips;
+    o.targetIp = ips.first();
+    if (!QFileInfo(o.imageFile).isFile()) {
+        return QStringLiteral("--file: no image file \"%1\"").arg(o.imageFile);
+    }
+    return {};
+}
+
+int RunUpgrade(const CtlOptions& options, QTextStream& out, QTextStream& err) {
+    UpgradeSession session(options, out, err, isatty(STDOUT_FILENO) == 1);
+    return session.run();
+}
+
 } // namespace
+
+const CommandSpec UpgradeCommand{
+    CommandId::Upgrade,
+    "upgrade",
+    "upgrade --ip IP[,IP...] --mac MAC[,MAC...] --local-ip IP --file PATH",
+    "Upgrade the firmware of one or several modules.",
+    "Upgrade the firmware of the module with that MAC: wake it into its boot\n"
+    "loader, answer its boot request (IP becomes its address), and serve\n"
+    "the image file from offset 4 in 512-byte blocks, each acknowledged\n"
+    "(2 s per block, 9 retransmissions per transfer). Works from UDP ports\n"
+    "9, 67, 69 and 40300 on LOCAL-IP, on the module's segment (the first\n"
+    "three numbers of both addresses equal). Ports below 1024 need\n"
+    "privilege: root, `setcap cap_net_bind_service=+ep` on r2ctl, or the\n"
+    "sysctl net.ipv4.ip_unprivileged_port_start=0. Shows a progress bar on\n"
+    "a terminal, status lines otherwise; --json prints one object (ending,\n"
+    "blocks, retransmissions, bytes, seconds, detail). Several MACs are\n"
+    "paired in order with the addresses and upgraded one after another.",
+    "sudo r2ctl upgrade --ip 192.168.0.7 --mac 00:11:22:33:44:55 --local-ip 192.168.0.10 "
+    "--file fw.bin",
+    &DeclareUpgrade,
+    &CheckUpgrade,
+    &RunUpgrade};
 
 UpgradeSession::UpgradeSession(const CtlOptions& options, QTextStream& out, QTextStream& err,
                                bool terminal)

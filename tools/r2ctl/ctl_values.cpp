@@ -1,5 +1,7 @@
 #include "ctl_values.h"
 
+#include "ctl_declaration.h"
+
 #include <algorithm>
 #include <QFile>
 #include <QJsonDocument>
@@ -9,6 +11,14 @@
 namespace r2::ctl {
 
 namespace {
+
+QString ToSetting(const QString& value, QString& out) {
+    out = value;
+    if (!value.contains('=') || value.startsWith('=')) {
+        return QStringLiteral("needs CONTROL=VALUE, not \"%1\"").arg(value);
+    }
+    return {};
+}
 
 // A file's values come in the order of their names, so a hex box could flip after its data edit
 // was set and turn the file's text into hex digits. The file's lists and boxes therefore go
@@ -101,6 +111,18 @@ bool ApplyValues(PanelP7& panel, const std::vector<SetValue>& values, QString& e
 
 bool ApplyValues(PanelP5& panel, const std::vector<SetValue>& values, QString& error) {
     return ApplyWith(panel, ControlTableP5(), values, error);
+}
+
+void DeclareValueOptions(CommandDeclaration& declaration) {
+    declaration
+        .list("--set", "CONTROL=VALUE", declaration.options().sets,
+              "A control's value (may be repeated).")
+        ->check(cli::Check([](const std::string& v) {
+            QString scratch;
+            return ToSetting(Text(v), scratch).toStdString();
+        }));
+    declaration.text("--from", "FILE.json", declaration.options().fromFile,
+                     "The controls' values from a file.");
 }
 
 } // namespace r2::ctl

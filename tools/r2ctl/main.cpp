@@ -2,67 +2,22 @@
 // them over a serial line, and upgrade their firmware.
 
 #include "ctl_args.h"
-#include "ctl_batch.h"
+#include "ctl_command.h"
 #include "ctl_output.h"
-#include "ctl_serial.h"
-#include "ctl_session.h"
-#include "ctl_upgrade.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
 
 #include <cstdio>
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTextStream>
-#include <unistd.h>
 
 namespace {
 
 using namespace r2;
 using namespace r2::ctl;
 
-int RunFields(const CtlOptions& options, QTextStream& out) {
-    const std::vector<std::pair<QString, std::span<const ControlInfo>>> panels = {
-        {"p6", ControlTableP6()}, {"p7", ControlTableP7()}, {"p5", ControlTableP5()}};
-    QJsonArray all;
-    for (const auto& [name, table] : panels) {
-        if (!options.fieldsPanel.isEmpty() && options.fieldsPanel != name) {
-            continue;
-        }
-        if (options.json) {
-            for (const auto& row : FieldsJson(name, table)) {
-                all.append(row);
-            }
-        } else {
-            out << FieldsTable(name, table) << '\n';
-        }
-    }
-    if (options.json) {
-        out << QJsonDocument(all).toJson(QJsonDocument::Indented);
-    }
-    return exitcode::Ok;
-}
-
 // Runs the command of a command line that parsed.
 int Run(const CtlOptions& options, QTextStream& out, QTextStream& err) {
-    if (options.command == "fields") {
-        return RunFields(options, out);
-    }
-    if (options.command == "serial") {
-        SerialSession session(options, out, err);
-        return session.run();
-    }
-    if (options.command == "upgrade") {
-        UpgradeSession session(options, out, err, isatty(STDOUT_FILENO) == 1);
-        return session.run();
-    }
-    if (IsBatchCommand(options)) {
-        BatchSession session(options, out, err);
-        return session.run();
-    }
-    CtlSession session(options, out, err);
-    return session.run();
+    return CommandFor(options.id)->run(options, out, err);
 }
 
 } // namespace
@@ -75,8 +30,8 @@ int main(int argc, char* argv[]) {
     }
     const ParseResult parsed = ParseCommandLine(rawArgs);
     QTextStream stdOut(stdout);
-    if (parsed.options && parsed.options->help) {
-        stdOut << HelpText();
+    if (parsed.options && (parsed.options->help || parsed.options->helpAll)) {
+        stdOut << HelpText(parsed.options->command, parsed.options->helpAll);
         return exitcode::Ok;
     }
     if (parsed.options && parsed.options->version) {
