@@ -1,6 +1,7 @@
 #pragma once
 // The dispatch of a parameter reply received over the LAN: stored into the mirror, decoded, and
-// reported to a sink, one call per reply.
+// reported to a sink, one call per reply. PanelP6Reader (panel_p6_reader.h) is the sink that
+// turns the calls into P6 panel values.
 
 #include "block_decoders.h"
 #include "param_mirror.h"
