@@ -1,10 +1,10 @@
 #include "module_batch.h"
 
 #include "config_apply.h"
+#include "param_reply_signals.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
-#include <span>
 
 namespace r2 {
 
@@ -142,53 +142,12 @@ ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
             count(flight->counts);
         }
     });
-    connectFills();
+    // The panel is filled as the window fills it on a click, from the target's replies only
+    // (the endpoint passes no other address's parameter replies during a read).
+    ForwardParamReplies(m_udp, this, m_reader, [this] { return reading(); });
 }
 
 ModuleBatch::~ModuleBatch() = default;
-
-void ModuleBatch::connectFills() {
-    // The panel is filled as the window fills it on a click, from the target's replies only
-    // (the endpoint passes no other address's parameter replies during a read).
-    connect(&m_udp, &TUdpSvr::OnBaseParams, this,
-            [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
-                if (!reading()) {
-                    return;
-                }
-                const std::string mac = m_targets[*m_current].mac.toStdString();
-                m_panelFilled = FillFromBaseReply(m_panel, base, ports, flag, serial, mac) ==
-                                    BaseFillResult::FilledP6 ||
-                                m_panelFilled;
-            });
-    connect(&m_udp, &TUdpSvr::OnCloudParams, this, [this](const TarrCloudParam& clouds) {
-        if (reading()) {
-            FillFromCloud(m_panel, clouds);
-        }
-    });
-    connect(&m_udp, &TUdpSvr::OnHeartReg, this, [this](const QByteArray& block, bool, int flag) {
-        if (reading()) {
-            FillFromHeartReg(m_panel,
-                             std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
-                                       static_cast<std::size_t>(block.size())),
-                             flag);
-        }
-    });
-    connect(&m_udp, &TUdpSvr::OnHttpd, this, [this](const QByteArray& url, const QByteArray& head) {
-        if (reading()) {
-            FillFromHttpd(m_panel, url.toStdString(), head.toStdString());
-        }
-    });
-    connect(&m_udp, &TUdpSvr::OnModbusParam, this, [this](const TModbusParam& p, int length) {
-        if (reading()) {
-            FillFromModbusParam(m_panel, p, length);
-        }
-    });
-    connect(&m_udp, &TUdpSvr::OnModbusPack, this, [this](const TModbusPackParam& p) {
-        if (reading()) {
-            FillFromModbusPack(m_panel, p);
-        }
-    });
-}
 
 bool ModuleBatch::startRestart(std::vector<BatchTarget> targets, BatchSettings settings) {
     if (m_running) {
@@ -298,10 +257,7 @@ void ModuleBatch::startModule() {
 void ModuleBatch::startRead(const BatchTarget& target) {
     m_readCounts = Counts{};
     m_panel = PanelP6{};
-    if (target.flag == DevFlagP6) {
-        HideModbusGroups(m_panel);
-    }
-    m_panelFilled = false;
+    m_reader.ReadModule(target.mac.toStdString(), target.flag);
     m_readIp = m_udp.moduleAddress(target.mac);
     m_readSequence = std::make_unique<LanSequence>(
         m_udp, m_mirror, PlanRead(target.flag, LanTarget{target.ipIndex, target.mac}),
@@ -315,7 +271,7 @@ void ModuleBatch::onReadDone() {
     m_readSequence.reset();
     const BatchTarget& target = m_targets[*m_current];
     if (auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_readCounts.passwordErrors,
-                                          target.flag, m_panelFilled, target.mac)) {
+                                          target.flag, m_reader.Filled(), target.mac)) {
         // What to do next, where the check's own words do not say it.
         if (refused->failure == Failure::Password) {
             refused->message += QStringLiteral("; give the module's own user name and password");

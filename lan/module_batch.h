@@ -35,6 +35,7 @@
 #include "config_file.h"
 #include "lan_sequences.h"
 #include "panel_p6.h"
+#include "panel_p6_reader.h"
 #include "panel_p7.h"
 
 #include <memory>
@@ -170,7 +171,6 @@ private:
     void finishModule(std::size_t index, BatchModuleResult result);
 
     void onStatusFrom(int code, const QString& senderIp);
-    void connectFills();
     bool reading() const { return m_current && m_readSequence; }
 
     enum class Job { Restart, Config };
@@ -192,7 +192,7 @@ private:
     QString m_readIp; // whose statuses count during the read
     Counts m_readCounts;
     PanelP6 m_panel;
-    bool m_panelFilled = false;
+    PanelP6Reader m_reader{m_panel}; // the target's replies into m_panel
     std::unique_ptr<LanSequence> m_readSequence;
     QTimer m_readWait;
 

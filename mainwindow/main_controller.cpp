@@ -249,7 +249,7 @@ void MainController::DeviceClicked() {
     case DevFlagP6:
         m_selIpIndex = row->ipIndex;
         m_view.CollectPanel(PanelId::P6);
-        HideModbusGroups(m_p6);
+        m_p6Reader.ReadModule(row->mac.toStdString(), DevFlagP6);
         m_view.ShowPanel(PanelId::P6);
         runSequence(PlanRead(DevFlagP6, TargetOf(*row)));
         return;
@@ -321,9 +321,9 @@ void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& po
         selectedMac = m_rows[static_cast<std::size_t>(index)].mac.toStdString();
     }
     m_view.CollectPanel(PanelId::P6);
-    const BaseFillResult result = FillFromBaseReply(
-        m_p6, base, ports, devFlag, fromSerial,
-        selectedMac ? std::optional<std::string_view>(*selectedMac) : std::nullopt);
+    m_p6Reader.SetModule(selectedMac);
+    m_p6Reader.OnBaseParams(base, ports, devFlag, fromSerial);
+    const BaseFillResult result = m_p6Reader.LastBaseResult();
     if (result == BaseFillResult::Dropped) {
         return;
     }
@@ -334,44 +334,36 @@ void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& po
     m_view.AddLogLine(Text("lang_ts_Read") + Text("lang_ts_OK"), PaneColour::Green);
 }
 
-void MainController::onCloudParams(const TarrCloudParam& clouds, bool, int) {
-    refillP6([&clouds](PanelP6& p) { return FillFromCloud(p, clouds); });
+void MainController::onCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag) {
+    refillP6([&](PanelP6Reader& r) { r.OnCloudParams(clouds, fromSerial, devFlag); });
 }
 
-void MainController::onHeartReg(const QByteArray& block85, bool, int devFlag) {
+void MainController::onHeartReg(const QByteArray& block85, bool fromSerial, int devFlag) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(block85.constData());
     const std::span<const std::uint8_t> block(data, static_cast<std::size_t>(block85.size()));
-    refillP6([block, devFlag](PanelP6& p) { return FillFromHeartReg(p, block, devFlag); });
+    refillP6([&](PanelP6Reader& r) { r.OnHeartReg(block, fromSerial, devFlag); });
 }
 
 void MainController::onHttpd(const QByteArray& url, const QByteArray& header) {
-    refillP6([&url, &header](PanelP6& p) {
-        FillFromHttpd(p, url.toStdString(), header.toStdString());
-        return true;
-    });
+    refillP6([&](PanelP6Reader& r) { r.OnHttpd(url.toStdString(), header.toStdString()); });
 }
 
 void MainController::onModbusParam(const TModbusParam& param, int length) {
-    refillP6([&param, length](PanelP6& p) {
-        FillFromModbusParam(p, param, length);
-        return true;
-    });
+    refillP6([&](PanelP6Reader& r) { r.OnModbusParam(param, length); });
 }
 
-void MainController::onModbusPack(const TModbusPackParam& param, int) {
-    refillP6([&param](PanelP6& p) {
-        FillFromModbusPack(p, param);
-        return true;
-    });
+void MainController::onModbusPack(const TModbusPackParam& param, int length) {
+    refillP6([&](PanelP6Reader& r) { r.OnModbusPack(param, length); });
 }
 
-void MainController::refillP6(const std::function<bool(PanelP6&)>& fill) {
+void MainController::refillP6(const std::function<void(PanelP6Reader&)>& deliver) {
     if (batchRunning()) {
         return;
     }
     // The user may have typed since the panel was last shown: keep that, then fill over it.
     m_view.CollectPanel(PanelId::P6);
-    if (fill(m_p6)) {
+    deliver(m_p6Reader);
+    if (m_p6Reader.LastReplyChanged()) {
         m_view.ShowPanel(PanelId::P6);
     }
 }

@@ -16,6 +16,7 @@
 #include "module_batch.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
+#include "panel_p6_reader.h"
 #include "panel_p7.h"
 #include "SPComm.h"
 #include "Unit_Comm.h"
@@ -129,8 +130,9 @@ private:
     void onModbusParam(const TModbusParam& param, int length);
     void onModbusPack(const TModbusPackParam& param, int length);
     void onStatus(int code, const QString& text);
-    // Collects the P6 panel from the widgets, runs `fill` on it and shows it when it changed.
-    void refillP6(const std::function<bool(PanelP6&)>& fill);
+    // Collects the P6 panel from the widgets, hands a reply to the reader and shows the panel
+    // when the reply changed it.
+    void refillP6(const std::function<void(PanelP6Reader&)>& deliver);
 
     // The selected row, or null after SwitchLayout(LayoutSearch) and, where given, the red
     // "select the module" hint.
@@ -158,6 +160,7 @@ private:
     MainView& m_view;
     ParamMirror m_mirror;
     PanelP6 m_p6;
+    PanelP6Reader m_p6Reader{m_p6}; // the replies of the module read into m_p6
     PanelP7 m_p7;
     PanelP5 m_p5;
     std::unique_ptr<TUdpSvr> m_udp;

@@ -1,6 +1,6 @@
 #include "panel_p6.h"
 
-#include "block_codec.h"
+#include "block_decoders.h"
 #include "panel_table.h"
 #include "Unit_ProFun.h"
 

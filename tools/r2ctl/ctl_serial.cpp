@@ -98,15 +98,15 @@ SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextS
     });
     connect(&m_exchange, &SerialExchange::OnBaseParams, this,
             [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
-                m_panelFilled = FillFromBaseReply(m_p6, base, ports, flag, serial, std::nullopt) ==
-                                    BaseFillResult::FilledP6 ||
-                                m_panelFilled;
+                m_reader.OnBaseParams(base, ports, flag, serial);
             });
     connect(&m_exchange, &SerialExchange::OnCloudParams, this,
-            [this](const TarrCloudParam& clouds) { FillFromCloud(m_p6, clouds); });
+            [this](const TarrCloudParam& clouds, bool serial, int flag) {
+                m_reader.OnCloudParams(clouds, serial, flag);
+            });
     connect(&m_exchange, &SerialExchange::OnHeartReg, this,
-            [this](const QByteArray& block, bool, int flag) {
-                FillFromHeartReg(m_p6, ViewOf(block), flag);
+            [this](const QByteArray& block, bool serial, int flag) {
+                m_reader.OnHeartReg(ViewOf(block), serial, flag);
             });
     // The frame carries the default device ID "0" for an empty box; so does the panel. A new
     // string is moved in: assigning the view in place makes GCC 12 at -O2 warn of an overlapping
@@ -114,7 +114,7 @@ SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextS
     connect(&m_exchange, &SerialExchange::p5DefaultIdApplied, this,
             [this] { m_p5.edt_ID = std::string(DefaultP5DeviceId); });
     connect(&m_exchange, &SerialExchange::p5Reply, this, [this](const QByteArray& reply) {
-        m_panelFilled = DecodeP5Reply(ViewOf(reply), m_p5) || m_panelFilled;
+        m_p5Filled = DecodeP5Reply(ViewOf(reply), m_p5) || m_p5Filled;
     });
     // The window shows the P6 panel's serial sheet while it works over the serial line.
     ApplyTabSwitchRule(m_p6, false);
@@ -295,7 +295,7 @@ int SerialSession::runRead() {
     m_exchange.StartRead(m_options.port, speedText(), devFlag());
     waitForAction();
     const int status = readStatus();
-    printDocument(m_panelFilled);
+    printDocument(m_reader.Filled() || m_p5Filled);
     return status;
 }
 

@@ -11,6 +11,7 @@
 #include "ctl_output.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
+#include "panel_p6_reader.h"
 #include "SPComm.h"
 #include "Unit_Comm.h"
 
@@ -64,8 +65,9 @@ private:
     ParamMirror m_mirror;
     SerialExchange m_exchange{m_comm, m_mirror};
     PanelP6 m_p6;
+    PanelP6Reader m_reader{m_p6}; // the serial replies of a P6 module into m_p6
     PanelP5 m_p5;
-    bool m_panelFilled = false;
+    bool m_p5Filled = false;
     QJsonArray m_frames;
 };
 

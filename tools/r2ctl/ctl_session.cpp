@@ -2,6 +2,7 @@
 
 #include "ctl_batch.h"
 #include "ctl_values.h"
+#include "param_reply_signals.h"
 
 #include <algorithm>
 #include <QElapsedTimer>
@@ -63,29 +64,7 @@ CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream&
                 onSent(frame, destPort);
             });
     connect(&m_udp, &TUdpSvr::OnStatus, this, &CtlSession::onStatus);
-    connect(&m_udp, &TUdpSvr::OnBaseParams, this,
-            [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
-                const std::string mac = m_selectedMac.value_or(QString()).toStdString();
-                const BaseFillResult filled = FillFromBaseReply(
-                    m_panel, base, ports, flag, serial,
-                    m_selectedMac ? std::optional<std::string_view>(mac) : std::nullopt);
-                m_panelFilled = m_panelFilled || filled == BaseFillResult::FilledP6;
-            });
-    connect(&m_udp, &TUdpSvr::OnCloudParams, this,
-            [this](const TarrCloudParam& clouds) { FillFromCloud(m_panel, clouds); });
-    connect(&m_udp, &TUdpSvr::OnHeartReg, this, [this](const QByteArray& block, bool, int flag) {
-        FillFromHeartReg(m_panel,
-                         std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
-                                   static_cast<size_t>(block.size())),
-                         flag);
-    });
-    connect(&m_udp, &TUdpSvr::OnHttpd, this, [this](const QByteArray& url, const QByteArray& head) {
-        FillFromHttpd(m_panel, url.toStdString(), head.toStdString());
-    });
-    connect(&m_udp, &TUdpSvr::OnModbusParam, this,
-            [this](const TModbusParam& p, int length) { FillFromModbusParam(m_panel, p, length); });
-    connect(&m_udp, &TUdpSvr::OnModbusPack, this,
-            [this](const TModbusPackParam& p) { FillFromModbusPack(m_panel, p); });
+    ForwardParamReplies(m_udp, this, m_reader);
 }
 
 int CtlSession::run() {
@@ -242,10 +221,7 @@ bool CtlSession::readDevice(const DeviceRow& row) {
               << row.version << ")" << Qt::endl;
         return false;
     }
-    m_selectedMac = row.mac;
-    if (row.flag == DevFlagP6) {
-        HideModbusGroups(m_panel);
-    }
+    m_reader.ReadModule(row.mac.toStdString(), row.flag);
     m_outcome = Outcome{};
     m_moduleIp = m_udp.moduleAddress(row.mac);
     LanSequence read(m_udp, m_mirror, PlanRead(row.flag, LanTarget{row.ipIndex, row.mac}),
@@ -385,7 +361,7 @@ std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
     }
     // The window's batch runs the same checks (ModuleBatch).
     if (const auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_outcome.passwordErrors,
-                                                row.flag, m_panelFilled, row.mac)) {
+                                                row.flag, m_reader.Filled(), row.mac)) {
         return fail(BatchExitCode(refused->failure), refused->message);
     }
     return std::nullopt;

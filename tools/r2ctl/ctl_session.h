@@ -14,6 +14,7 @@
 #include "ctl_output.h"
 #include "lan_sequences.h"
 #include "panel_p6.h"
+#include "panel_p6_reader.h"
 #include "panel_p7.h"
 #include "Unit_Udp.h"
 
@@ -95,10 +96,9 @@ private:
     QSet<QString> m_foreignNamed;      // senders of parameter replies not asked for, named once
     std::optional<QString> m_moduleIp; // whose statuses count; none during a plain search
     PanelP6 m_panel;
-    std::optional<QString> m_selectedMac; // the row a fill checks the base reply against
-    bool m_panelFilled = false;           // a base reply of the selected module filled m_panel
-    std::map<QString, QString> m_blocks;  // the read's blocks by name, as hex, passwords hidden
-    bool m_actionRunning = false;         // counting frames and statuses of a write/restart/reset
+    PanelP6Reader m_reader{m_panel};     // the read module's replies into m_panel
+    std::map<QString, QString> m_blocks; // the read's blocks by name, as hex, passwords hidden
+    bool m_actionRunning = false;        // counting frames and statuses of a write/restart/reset
     Outcome m_outcome;
     QJsonArray m_sentJson;
     QJsonArray m_statusJson;

@@ -1,13 +1,15 @@
 #pragma once
-// A read of a module followed by a save with no edit, done the way the window does them, and
-// the one list of byte changes such a save may make to what it read. The property test and the
-// fuzz target share it; it uses the protocol layer only. The property test also checks that
-// SaveUnchanged sends exactly what the LAN save plan (PlanP6Save) sends.
+// A read of a module followed by a save with no edit, done the way the window does them (the
+// replies go through PanelP6Reader, as the window's do), and the one list of byte changes such
+// a save may make to what it read. The property test and the fuzz target share it; it uses the
+// protocol layer only. The property test also checks that SaveUnchanged sends exactly what the
+// LAN save plan (PlanP6Save) sends.
 
 #include "block_codec.h"
 #include "p5_codec.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
+#include "panel_p6_reader.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
@@ -35,48 +37,19 @@ struct ModuleRead {
     Bytes modbusPack;
 };
 
-// What the window does with each decoded reply (the row's MAC selects the module).
-class PanelFiller final : public ParamReplySink {
-public:
-    PanelFiller(PanelP6& panel, std::string rowMac) : m_panel(panel), m_rowMac(std::move(rowMac)) {}
-
-    void OnBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
-                      bool fromSerial) override {
-        FillFromBaseReply(m_panel, base, ports, devFlag, fromSerial, m_rowMac);
-    }
-    void OnCloudParams(const TarrCloudParam& clouds, bool, int) override {
-        FillFromCloud(m_panel, clouds);
-    }
-    void OnHeartReg(ByteView block85, bool, int devFlag) override {
-        FillFromHeartReg(m_panel, block85, devFlag);
-    }
-    void OnHttpd(const std::string& url, const std::string& header) override {
-        FillFromHttpd(m_panel, url, header);
-    }
-    void OnModbusParam(const TModbusParam& param, int length) override {
-        FillFromModbusParam(m_panel, param, length);
-    }
-    void OnModbusPack(const TModbusPackParam& param, int) override {
-        FillFromModbusPack(m_panel, param);
-    }
-
-private:
-    PanelP6& m_panel;
-    std::string m_rowMac;
-};
-
 inline std::string RowMac(const ModuleRead& m) {
     return MacToText(ByteView(m.basePort).subspan(53, MacWidth));
 }
 
-// The click on the module's row (which hides the Modbus groups) and the replies to the read.
+// The click on the module's row and the replies to the read, through the reader the window,
+// the batch jobs and r2ctl use.
 inline void ReadModule(const ModuleRead& m, PanelP6& panel, ParamMirror& mirror) {
-    HideModbusGroups(panel);
-    PanelFiller filler(panel, RowMac(m));
+    PanelP6Reader reader(panel);
+    reader.ReadModule(RowMac(m), DevFlagP6);
     for (const Bytes* reply :
          {&m.basePort, &m.cloud, &m.heartReg, &m.httpd, &m.modbusSwitches, &m.modbusPack}) {
         if (!reply->empty()) {
-            HandleParamReply(mirror, *reply, DevFlagP6, filler);
+            HandleParamReply(mirror, *reply, DevFlagP6, reader);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "block_fixtures.h"
 #include "hex_literal.h"
+#include "panel_p6_reader.h"
 #include "serial_frames.h"
 
 #include <functional>
@@ -69,28 +70,6 @@ public:
     void OnModbusPack(const TModbusPackParam&, int) override { calls.push_back({"pack"}); }
 };
 
-// Fills the panel from the base and port reply as the window does for a serial reply.
-class PanelFiller final : public ParamReplySink {
-public:
-    explicit PanelFiller(PanelP6& panel) : m_panel(panel) {}
-    void OnBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
-                      bool fromSerial) override {
-        FillFromBaseReply(m_panel, base, ports, devFlag, fromSerial, std::nullopt);
-    }
-    void OnCloudParams(const TarrCloudParam& clouds, bool, int) override {
-        FillFromCloud(m_panel, clouds);
-    }
-    void OnHeartReg(ByteView block85, bool, int devFlag) override {
-        FillFromHeartReg(m_panel, block85, devFlag);
-    }
-    void OnHttpd(const std::string&, const std::string&) override {}
-    void OnModbusParam(const TModbusParam&, int) override {}
-    void OnModbusPack(const TModbusPackParam&, int) override {}
-
-private:
-    PanelP6& m_panel;
-};
-
 // A P6 module read over the serial line: the panel and the mirror after its 137-byte reply.
 struct SerialRead {
     PanelP6 panel;
@@ -99,8 +78,8 @@ struct SerialRead {
 
 SerialRead ReadOverSerial(const Bytes& reply) {
     SerialRead read;
-    PanelFiller filler(read.panel);
-    EXPECT_TRUE(HandleSerialReply(read.mirror, reply, filler));
+    PanelP6Reader reader(read.panel);
+    EXPECT_TRUE(HandleSerialReply(read.mirror, reply, reader));
     return read;
 }
 
