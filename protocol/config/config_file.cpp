@@ -1,5 +1,6 @@
 #include "config_file.h"
 
+#include "address_text.h"
 #include "config_json.h"
 #include "gbk_text.h"
 #include "panel_p5.h"
@@ -167,11 +168,11 @@ private:
         if (!mac) {
             return false;
         }
-        std::array<std::uint8_t, MacWidth> bytes{};
-        if (RemoveSpaces(mac->text).size() != 2 * MacWidth || !MacTextToBytes(mac->text, bytes)) {
+        const auto bytes = ParseMacText(mac->text);
+        if (!bytes) {
             return error("\"mac\" must be 12 hex digits, not \"" + mac->text + "\"");
         }
-        config.mac = MacToText(bytes);
+        config.mac = MacToText(*bytes);
         const json::Value* time = member(doc, "time", json::Type::String);
         if (!time) {
             return false;

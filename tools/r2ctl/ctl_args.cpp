@@ -1,6 +1,7 @@
 #include "ctl_args.h"
 
 #include "address_plan.h"
+#include "address_text.h"
 #include "cli_support.h"
 #include "ctl_password_file.h"
 #include "Unit_ProFun.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <string>
 #include <vector>
@@ -170,7 +170,7 @@ QString CheckUpgrade(CtlOptions& o, const QStringList& rest) {
     }
     for (const QString& ip : ips) {
         for (const auto& [option, address] : {std::pair{"--ip", ip}, {"--local-ip", o.localIp}}) {
-            if (!IsIpv4Text(address)) {
+            if (!ParseIpv4Text(address.toStdString())) {
                 return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), "
                                       "not \"%2\"")
                     .arg(QLatin1String(option), address);
@@ -205,7 +205,7 @@ QString CheckClone(CtlOptions& o, const QStringList& rest) {
     if (const QString error = NormalizeMacs(o, QStringList(o.macs)); !error.isEmpty()) {
         return error;
     }
-    if (!o.ipFrom.isEmpty() && !IsIpv4Text(o.ipFrom)) {
+    if (!o.ipFrom.isEmpty() && !ParseIpv4Text(o.ipFrom.toStdString())) {
         return QStringLiteral("--ip-from needs an IPv4 address (four numbers 0-255 with dots), "
                               "not \"%1\"")
             .arg(o.ipFrom);
@@ -687,31 +687,9 @@ ParseResult CommandLine::parse(const QStringList& args, const std::optional<QStr
 
 } // namespace
 
-bool IsIpv4Text(const QString& text) {
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    for (int i = 1; i <= 4; ++i) {
-        if (match.captured(i).toInt() > 255) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::optional<QString> NormalizeMac(const QString& text) {
-    QString digits = text;
-    digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
-    std::array<std::uint8_t, MacWidth> mac{};
-    // MacTextToBytes reads the first 12 digits and ignores the rest, as the window's MAC
-    // boxes do; a MAC argument with more digits is a typing error.
-    if (digits.size() != 2 * MacWidth || !MacTextToBytes(digits.toStdString(), mac)) {
-        return std::nullopt;
-    }
-    return QString::fromStdString(MacToText(mac));
+    const auto mac = ParseMacText(text.toStdString());
+    return mac ? std::optional(QString::fromStdString(MacToText(*mac))) : std::nullopt;
 }
 
 ParseResult ParseArguments(const QStringList& args, const std::optional<QString>& envPassword) {

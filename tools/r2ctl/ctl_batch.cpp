@@ -140,11 +140,6 @@ int BatchSession::runClone() {
                     QStringLiteral("clone takes its modules from --to MAC[,MAC...] or "
                                    "--all-found, one of the two; nothing was sent"));
     }
-    if (!m_options.ipFrom.isEmpty() && !config::ParseIpv4(m_options.ipFrom.toStdString())) {
-        return fail(exitcode::BadArguments,
-                    QStringLiteral("--ip-from: \"%1\" is not an IPv4 address; nothing was sent")
-                        .arg(m_options.ipFrom));
-    }
     const std::string pattern = m_options.namePattern.toStdString();
     if (std::string problem;
         !pattern.empty() && !config::ExpandNamePattern(pattern, m_options.nameStart, problem)) {

@@ -1,5 +1,6 @@
 #include "sim_config.h"
 
+#include "address_text.h"
 #include "cli_support.h"
 #include "default_blocks.h"
 #include "Unit_ProFun.h"
@@ -103,7 +104,7 @@ std::uint64_t ToSeed(std::string_view text, std::string_view option) {
 }
 
 std::string CheckedIp(const std::string& ip, std::string_view option) {
-    if (!IPTextToInt(ip)) {
+    if (!ParseIpv4Text(ip)) {
         throw ConfigError(std::string(option) + " needs an IPv4 address, not \"" + ip + "\"");
     }
     return ip;
@@ -254,24 +255,13 @@ void FinishBlocks(ModuleConfig& m, const QJsonObject* json) {
     }
 }
 
-// A MAC as people write it: with spaces, colons or dashes between the pairs, or none.
-std::string MacDigits(std::string_view text) {
-    std::string digits;
-    for (const char c : text) {
-        if (c != ' ' && c != ':' && c != '-') {
-            digits += c;
-        }
-    }
-    return digits;
-}
-
 MacBytes ToMac(const std::string& text, std::string_view option) {
-    MacBytes mac{};
-    if (!MacTextToBytes(MacDigits(text), mac)) {
+    const auto mac = ParseMacText(text);
+    if (!mac) {
         throw ConfigError(std::string(option) + " needs a MAC of 12 hex digits, not \"" + text +
                           "\"");
     }
-    return mac;
+    return *mac;
 }
 
 ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocator& alloc) {
@@ -281,13 +271,16 @@ ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocato
         throw ConfigError("unknown model \"" + modelName + "\" (P6, P7 or old)");
     }
     ModuleConfig m = MakeModule(*model, shared, alloc, !j.contains("ip"));
-    if (j.contains("mac") && !MacTextToBytes(MacDigits(Str(j["mac"])), m.mac)) {
-        throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
+    if (j.contains("mac")) {
+        const auto mac = ParseMacText(Str(j["mac"]));
+        if (!mac) {
+            throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
+        }
+        m.mac = *mac;
     }
     if (j.contains("ip")) {
         m.ip = Str(j["ip"]);
-        Bytes probe(4);
-        if (!TextToRevIP(m.ip, probe)) {
+        if (!ParseIpv4Text(m.ip)) {
             throw ConfigError("bad IP address \"" + m.ip + "\"");
         }
     }
@@ -429,7 +422,7 @@ std::uint8_t ToByte(const std::string& text, std::string_view option) {
 }
 
 std::uint32_t ToIpNumber(const std::string& text, std::string_view option) {
-    return *IPTextToInt(CheckedIp(text, option));
+    return *ParseIpv4Text(CheckedIp(text, option));
 }
 
 int ToPercent(const std::string& text, std::string_view option) {
@@ -749,7 +742,7 @@ SimOptions CommandLine::modules() {
         }
     }
     std::tie(m_shared.floodCount, m_shared.floodMs) = m_flood;
-    const auto first = IPTextToInt(m_shared.firstIp);
+    const auto first = ParseIpv4Text(m_shared.firstIp);
     if (!first) {
         throw ConfigError("bad --first-ip " + m_shared.firstIp);
     }
