@@ -131,15 +131,11 @@ ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
         if (code != StPortInUse) {
             return;
         }
-        const auto count = [](Counts& c) {
-            ++c.otherErrors;
-            ++c.answers;
-        };
         if (reading()) {
-            count(m_readCounts);
+            CountStatus(m_readCounts, code);
         }
         for (const auto& flight : m_flights) {
-            count(flight->counts);
+            CountStatus(flight->counts, code);
         }
     });
     connectFills();
@@ -296,7 +292,7 @@ void ModuleBatch::startModule() {
 }
 
 void ModuleBatch::startRead(const BatchTarget& target) {
-    m_readCounts = Counts{};
+    m_readCounts = ModuleCounts{};
     m_panel = PanelP6{};
     if (target.flag == DevFlagP6) {
         HideModbusGroups(m_panel);
@@ -433,40 +429,49 @@ BatchModuleResult ModuleBatch::verdictResult(const Flight& flight) const {
     if (!verdict.refused.isEmpty()) {
         return Failed(Failure::Other, verdict.refused + QStringLiteral("; nothing was sent"));
     }
-    const Counts& c = flight.counts;
-    const int acks = verdict.acknowledgedCount();
+    // The acknowledgements that count are those the ledger saw in their own windows.
+    ModuleCounts c = flight.counts;
+    c.acks = verdict.acknowledgedCount();
     const QString unacknowledged = verdict.text();
     const auto withVerdict = [&unacknowledged](QString text) {
         return unacknowledged.isEmpty() ? text : text + QStringLiteral("; ") + unacknowledged;
     };
     BatchModuleResult result;
-    if (c.passwordErrors > 0) {
+    switch (JudgeModule(c)) {
+    case ModuleOutcome::Ok:
+        result.result = Result::Ok;
+        break;
+    case ModuleOutcome::PasswordRefused:
         result = Failed(Failure::Password,
                         QStringLiteral("the module rejected the user name or password; give its "
                                        "own login"));
-    } else if (c.framesFailed > 0) {
+        break;
+    case ModuleOutcome::SendFailed:
         result = Failed(Failure::Other, QStringLiteral("%1 frame(s) could not be sent; check "
                                                        "this computer's network")
                                             .arg(c.framesFailed));
-    } else if (c.otherErrors > 0) {
+        break;
+    case ModuleOutcome::NothingSent:
+        result = Failed(Failure::Other, QStringLiteral("nothing was sent"));
+        break;
+    case ModuleOutcome::ErrorStatus:
         result = Failed(
             Failure::Other,
             withVerdict(
                 QStringLiteral("the module answered with %1 error status(es)").arg(c.otherErrors)));
-    } else if (c.framesSent == 0) {
-        result = Failed(Failure::Other, QStringLiteral("nothing was sent"));
-    } else if (c.answers == 0) {
+        break;
+    case ModuleOutcome::NoAnswer:
         result = Failed(Failure::NoAnswer,
                         QStringLiteral("nothing answered the %1 frame(s) sent; check that the "
                                        "module is powered and reachable")
                             .arg(c.framesSent));
-    } else if (acks < c.framesSent) {
+        break;
+    case ModuleOutcome::TooFewAcks:
         result = Failed(Failure::Other,
                         withVerdict(QStringLiteral("only %1 of %2 frame(s) were acknowledged")
-                                        .arg(acks)
+                                        .arg(c.acks)
                                         .arg(c.framesSent)));
-    } else {
-        result.result = Result::Ok;
+        break;
     }
     result.skippedKeys = flight.skippedKeys;
     return result;
@@ -487,23 +492,12 @@ void ModuleBatch::finishModule(std::size_t index, BatchModuleResult result) {
 
 void ModuleBatch::onStatusFrom(int code, const QString& senderIp) {
     // Only the module's own answers speak for it.
-    if (code == StSearchSent) {
-        return;
-    }
-    const auto count = [code](Counts& c) {
-        ++c.answers;
-        if (code == StPswdErr) {
-            ++c.passwordErrors;
-        } else if (code != StAck) {
-            ++c.otherErrors;
-        }
-    };
     if (reading() && senderIp == m_readIp) {
-        count(m_readCounts);
+        CountStatus(m_readCounts, code);
     }
     for (const auto& flight : m_flights) {
         if (senderIp == flight->moduleIp) {
-            count(flight->counts);
+            CountStatus(flight->counts, code);
         }
     }
 }
