@@ -1,6 +1,7 @@
 #include "module_batch.h"
 
 #include "config_apply.h"
+#include "config_plan.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
@@ -19,55 +20,6 @@ BatchModuleResult Failed(Failure failure, const QString& message) {
     result.failure = failure;
     result.message = message;
     return result;
-}
-
-// The controls a planned module sets: address type, static IP, mask, gateway, DNS (P6) and
-// name, by model.
-struct PlannedControls {
-    std::string_view addrType;
-    std::string_view staticIp;
-    std::string_view mask;
-    std::string_view gateway;
-    std::string_view dns; // empty: the model has none
-    std::string_view name;
-};
-
-constexpr PlannedControls PlannedP6{"cbb_AddrType",  "edt_StaticIP", "edt_SubnetMask",
-                                    "edt_GatewayIP", "edtDns",       "edt_ModName"};
-constexpr PlannedControls PlannedP7{
-    "cbb_AddrTypeP7", "edt_StaticIPP7", "edt_SubnetMaskP7", "edt_GatewayIPP7", "", "edt_ModNameP7"};
-// The address type list's entry for a static address, as SetControl takes it.
-constexpr std::string_view StaticEntry = "Static IP";
-
-const std::string* FileValue(const config::ModuleConfig& file, std::string_view control) {
-    for (const ControlValue& v : file.values) {
-        if (v.name == control) {
-            return &v.value;
-        }
-    }
-    return nullptr;
-}
-
-// The planned address and name as a configuration of their own, applied with the address
-// settings after the file: a static address at the planned IP with the file's mask, gateway
-// (and DNS), and the planned name's bytes.
-config::ModuleConfig PlannedConfig(const config::ModuleConfig& file,
-                                   const config::PlannedModule& planned) {
-    const PlannedControls& c = file.model == config::Model::P7 ? PlannedP7 : PlannedP6;
-    config::ModuleConfig out{file.model, file.firmware, file.mac, file.time, {}};
-    if (!planned.ip.empty()) {
-        out.values.push_back({std::string(c.addrType), std::string(StaticEntry)});
-        out.values.push_back({std::string(c.staticIp), planned.ip});
-        for (const std::string_view control : {c.mask, c.gateway, c.dns}) {
-            if (const std::string* value = control.empty() ? nullptr : FileValue(file, control)) {
-                out.values.push_back({std::string(control), *value});
-            }
-        }
-    }
-    if (!planned.name.empty()) {
-        out.values.push_back({std::string(c.name), planned.nameBytes});
-    }
-    return out;
 }
 
 } // namespace
@@ -114,7 +66,8 @@ bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
         return devFlag == DevFlagP6 ? config::ApplyModuleConfig(p6, values, network, problem)
                                     : config::ApplyModuleConfig(p7, values, network, problem);
     };
-    return apply(file, withNetwork) && (!planned || apply(PlannedConfig(file, *planned), true));
+    return apply(file, withNetwork) &&
+           (!planned || apply(config::PlannedConfig(file, *planned), true));
 }
 
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)

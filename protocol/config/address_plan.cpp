@@ -122,11 +122,6 @@ std::map<std::uint32_t, SkipReason> ReservedAddresses(const AddressPlanRequest& 
     return reserved;
 }
 
-const std::string* FileValue(const ModuleConfig& file, std::string_view control) {
-    const auto it = std::ranges::find(file.values, control, &ControlValue::name);
-    return it == file.values.end() ? nullptr : &it->value;
-}
-
 } // namespace
 
 std::string_view SkipReasonName(SkipReason reason) {
@@ -171,13 +166,7 @@ std::string SkippedText(const std::vector<SkippedAddress>& skipped) {
 }
 
 FileNetwork NetworkOfFile(const ModuleConfig& file) {
-    struct Controls {
-        std::string_view mask, gateway, dns;
-    };
-    const Controls controls =
-        file.model == Model::P7   ? Controls{"edt_SubnetMaskP7", "edt_GatewayIPP7", {}}
-        : file.model == Model::P5 ? Controls{"edt_Mask", "edt_Gateway", {}}
-                                  : Controls{"edt_SubnetMask", "edt_GatewayIP", "edtDns"};
+    const AddressControls& controls = AddressControlsOf(file.model);
     const auto value = [&file](std::string_view control) {
         const std::string* found = control.empty() ? nullptr : FileValue(file, control);
         return found ? *found : std::string();

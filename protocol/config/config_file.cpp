@@ -325,6 +325,29 @@ std::optional<Model> ModelFromFlag(int devFlag) {
     return std::nullopt;
 }
 
+const std::string* FileValue(const ModuleConfig& file, std::string_view control) {
+    const auto it = std::ranges::find(file.values, control, &ControlValue::name);
+    return it == file.values.end() ? nullptr : &it->value;
+}
+
+const AddressControls& AddressControlsOf(Model model) {
+    static constexpr AddressControls P6{"cbb_AddrType",  "edt_StaticIP", "edt_SubnetMask",
+                                        "edt_GatewayIP", "edtDns",       "edt_ModName"};
+    static constexpr AddressControls P7{
+        "cbb_AddrTypeP7", "edt_StaticIPP7", "edt_SubnetMaskP7", "edt_GatewayIPP7", "",
+        "edt_ModNameP7"};
+    static constexpr AddressControls P5{"", "edt_ModuleIP", "edt_Mask", "edt_Gateway", "", ""};
+    switch (model) {
+    case Model::P7:
+        return P7;
+    case Model::P5:
+        return P5;
+    case Model::P6:
+        break;
+    }
+    return P6;
+}
+
 std::span<const ControlInfo> ControlTable(Model model) {
     switch (model) {
     case Model::P7:

@@ -1,7 +1,7 @@
 #include "ctl_batch.h"
 
-#include "address_plan.h"
 #include "config_file.h"
+#include "config_plan.h"
 #include "ctl_config.h"
 #include "local_ips.h"
 
@@ -147,8 +147,8 @@ int BatchSession::runClone() {
             exitcode::BadArguments,
             QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
     }
-    const config::FileNetwork network = config::NetworkOfFile(*file);
-    if (!m_options.ipFrom.isEmpty() && network.mask.empty()) {
+    const config::PlanFields fields{m_options.ipFrom.toStdString(), pattern, m_options.nameStart};
+    if (config::PlanLacksMask(*file, fields)) {
         return fail(exitcode::BadArguments,
                     QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
                                    "take from it; nothing was sent")
@@ -180,21 +180,14 @@ int BatchSession::runClone() {
     // The whole plan before anything is written: a plan that cannot be kept writes nothing.
     m_namesPlanned = !pattern.empty();
     if (!m_options.ipFrom.isEmpty() || m_namesPlanned) {
-        config::AddressPlanRequest request{m_options.ipFrom.toStdString(),
-                                           network.mask,
-                                           {},
-                                           pattern,
-                                           m_options.nameStart,
-                                           0,
-                                           network.gateway,
-                                           network.dns,
-                                           ThisComputerAddresses()};
+        std::vector<std::string> taken;
         for (const DeviceRow& row : m_devices) {
-            request.taken.push_back(row.ip.toStdString());
+            taken.push_back(row.ip.toStdString());
         }
-        request.count = static_cast<std::size_t>(
+        const auto count = static_cast<std::size_t>(
             std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));
-        const config::AddressPlan plan = config::PlanAddresses(request);
+        const config::ConfigPlan plan =
+            config::PlanConfig(*file, fields, count, std::move(taken), ThisComputerAddresses());
         if (!plan.error.empty()) {
             return fail(exitcode::BadArguments, QString::fromStdString(plan.error) +
                                                     QStringLiteral("; nothing was written"));
