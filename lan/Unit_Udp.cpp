@@ -261,21 +261,19 @@ void TUdpSvr::beginRead(const QString& moduleIp) {
     m_read.moduleIp = moduleIp;
 }
 
-QString TUdpSvr::saveRefusal(const QString& mac) const {
+std::optional<SaveRefusal> TUdpSvr::saveRefusal(const QString& mac) const {
     if (!m_read.active) {
-        return {};
-    }
-    if (!m_read.conflict.isEmpty()) {
-        return m_read.conflict;
+        return std::nullopt;
     }
     const QString target = moduleAddress(mac);
-    if (target != m_read.moduleIp) {
-        return QStringLiteral("the parameters held are those of the module at %1, not of %2 "
-                              "(%3): read %2 before saving it")
-            .arg(m_read.moduleIp.isEmpty() ? QStringLiteral("an unknown address") : m_read.moduleIp,
-                 mac, target.isEmpty() ? QStringLiteral("address unknown") : target);
+    if (!m_read.conflict.isEmpty()) {
+        return SaveRefusal{SaveRefusal::Reason::SeveralModules, m_read.moduleIp, mac, target,
+                           m_read.conflict};
     }
-    return {};
+    if (target != m_read.moduleIp) {
+        return SaveRefusal{SaveRefusal::Reason::OtherModule, m_read.moduleIp, mac, target, {}};
+    }
+    return std::nullopt;
 }
 
 quint64 TUdpSvr::droppedDatagrams() const {

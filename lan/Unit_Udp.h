@@ -45,12 +45,14 @@
 
 #include "block_codec.h"
 #include "lan_socket.h"
+#include "save_refusal.h"
 #include "Unit_Public.h"
 
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -135,10 +137,9 @@ public:
     // so no parameter reply is taken). SendCommand calls it for every read frame it sends.
     void beginRead(const QString& moduleIp);
     const ReadCheck& readCheck() const { return m_read; }
-    // Why writing the mirror back to the module of `mac` must not happen now (several modules
-    // answered the last read from one address, or the last read was of another module);
-    // empty when nothing speaks against it.
-    QString saveRefusal(const QString& mac) const;
+    // Why writing the mirror back to the module of `mac` must not happen now; nothing when
+    // nothing speaks against it.
+    std::optional<SaveRefusal> saveRefusal(const QString& mac) const;
     // Datagrams dropped because they came faster than they could be handled: by the kernel
     // (receive buffer full) and by the endpoint (queue full), since the sockets were opened.
     quint64 droppedDatagrams() const;

@@ -185,8 +185,9 @@ void LanSequence::start() {
     }
     m_ledger = AckLedger{};
     if (m_plan.mirror) {
-        if (const QString why = saveRefusal(); !why.isEmpty()) {
-            m_ledger.refuse(why + QStringLiteral("; nothing was sent"));
+        m_refusal = saveRefusal();
+        if (m_refusal) {
+            m_ledger.refuse(m_refusal->text() + QStringLiteral("; nothing was sent"));
             emit finished();
             return;
         }
@@ -200,15 +201,15 @@ void LanSequence::start() {
     runSteps();
 }
 
-QString LanSequence::saveRefusal() const {
+std::optional<SaveRefusal> LanSequence::saveRefusal() const {
     for (const SequenceStep& step : m_plan.steps) {
         if (step.frame && !step.frame->block.empty()) {
-            if (QString why = m_udp.saveRefusal(step.frame->target.mac); !why.isEmpty()) {
+            if (auto why = m_udp.saveRefusal(step.frame->target.mac)) {
                 return why;
             }
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 bool LanSequence::expectsAnyAck() const {

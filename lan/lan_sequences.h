@@ -36,6 +36,7 @@
 #include "block_codec.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
+#include "save_refusal.h"
 #include "Unit_Public.h"
 
 #include <optional>
@@ -118,6 +119,8 @@ public:
     bool isRunning() const { return m_running; }
     // Complete once `finished` was emitted.
     const SequenceVerdict& verdict() const { return m_ledger.verdict(); }
+    // Why a save was refused before anything went out (verdict().refused in words).
+    const std::optional<SaveRefusal>& refusal() const { return m_refusal; }
 
 signals:
     void stepSent(int stepIndex, const r2::LanFrame& frame, bool ok);
@@ -127,7 +130,7 @@ signals:
 private:
     void runSteps();
     bool sendFrame(const LanFrame& frame);
-    QString saveRefusal() const;
+    std::optional<SaveRefusal> saveRefusal() const;
     bool expectsAnyAck() const;
     void onStatusFrom(int code, const QString& text, const QString& senderIp, qint64 arrivalNs);
     void onAckTimer();
@@ -147,6 +150,7 @@ private:
     QTimer m_timer;
     QTimer m_ackTimer;
     AckLedger m_ledger;
+    std::optional<SaveRefusal> m_refusal;
 };
 
 } // namespace r2

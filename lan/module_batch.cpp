@@ -1,6 +1,7 @@
 #include "module_batch.h"
 
 #include "config_apply.h"
+#include "config_plan.h"
 #include "param_reply_signals.h"
 #include "Unit_Udp.h"
 
@@ -19,55 +20,6 @@ BatchModuleResult Failed(Failure failure, const QString& message) {
     result.failure = failure;
     result.message = message;
     return result;
-}
-
-// The controls a planned module sets: address type, static IP, mask, gateway, DNS (P6) and
-// name, by model.
-struct PlannedControls {
-    std::string_view addrType;
-    std::string_view staticIp;
-    std::string_view mask;
-    std::string_view gateway;
-    std::string_view dns; // empty: the model has none
-    std::string_view name;
-};
-
-constexpr PlannedControls PlannedP6{"cbb_AddrType",  "edt_StaticIP", "edt_SubnetMask",
-                                    "edt_GatewayIP", "edtDns",       "edt_ModName"};
-constexpr PlannedControls PlannedP7{
-    "cbb_AddrTypeP7", "edt_StaticIPP7", "edt_SubnetMaskP7", "edt_GatewayIPP7", "", "edt_ModNameP7"};
-// The address type list's entry for a static address, as SetControl takes it.
-constexpr std::string_view StaticEntry = "Static IP";
-
-const std::string* FileValue(const config::ModuleConfig& file, std::string_view control) {
-    for (const ControlValue& v : file.values) {
-        if (v.name == control) {
-            return &v.value;
-        }
-    }
-    return nullptr;
-}
-
-// The planned address and name as a configuration of their own, applied with the address
-// settings after the file: a static address at the planned IP with the file's mask, gateway
-// (and DNS), and the planned name's bytes.
-config::ModuleConfig PlannedConfig(const config::ModuleConfig& file,
-                                   const config::PlannedModule& planned) {
-    const PlannedControls& c = file.model == config::Model::P7 ? PlannedP7 : PlannedP6;
-    config::ModuleConfig out{file.model, file.firmware, file.mac, file.time, {}};
-    if (!planned.ip.empty()) {
-        out.values.push_back({std::string(c.addrType), std::string(StaticEntry)});
-        out.values.push_back({std::string(c.staticIp), planned.ip});
-        for (const std::string_view control : {c.mask, c.gateway, c.dns}) {
-            if (const std::string* value = control.empty() ? nullptr : FileValue(file, control)) {
-                out.values.push_back({std::string(control), *value});
-            }
-        }
-    }
-    if (!planned.name.empty()) {
-        out.values.push_back({std::string(c.name), planned.nameBytes});
-    }
-    return out;
 }
 
 } // namespace
@@ -114,7 +66,8 @@ bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
         return devFlag == DevFlagP6 ? config::ApplyModuleConfig(p6, values, network, problem)
                                     : config::ApplyModuleConfig(p7, values, network, problem);
     };
-    return apply(file, withNetwork) && (!planned || apply(PlannedConfig(file, *planned), true));
+    return apply(file, withNetwork) &&
+           (!planned || apply(config::PlannedConfig(file, *planned), true));
 }
 
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
@@ -131,15 +84,11 @@ ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
         if (code != StPortInUse) {
             return;
         }
-        const auto count = [](Counts& c) {
-            ++c.otherErrors;
-            ++c.answers;
-        };
         if (reading()) {
-            count(m_readCounts);
+            CountStatus(m_readCounts, code);
         }
         for (const auto& flight : m_flights) {
-            count(flight->counts);
+            CountStatus(flight->counts, code);
         }
     });
     // The panel is filled as the window fills it on a click, from the target's replies only
@@ -255,7 +204,7 @@ void ModuleBatch::startModule() {
 }
 
 void ModuleBatch::startRead(const BatchTarget& target) {
-    m_readCounts = Counts{};
+    m_readCounts = ModuleCounts{};
     m_panel = PanelP6{};
     m_reader.ReadModule(target.mac.toStdString(), target.flag);
     m_readIp = m_udp.moduleAddress(target.mac);
@@ -389,40 +338,49 @@ BatchModuleResult ModuleBatch::verdictResult(const Flight& flight) const {
     if (!verdict.refused.isEmpty()) {
         return Failed(Failure::Other, verdict.refused + QStringLiteral("; nothing was sent"));
     }
-    const Counts& c = flight.counts;
-    const int acks = verdict.acknowledgedCount();
+    // The acknowledgements that count are those the ledger saw in their own windows.
+    ModuleCounts c = flight.counts;
+    c.acks = verdict.acknowledgedCount();
     const QString unacknowledged = verdict.text();
     const auto withVerdict = [&unacknowledged](QString text) {
         return unacknowledged.isEmpty() ? text : text + QStringLiteral("; ") + unacknowledged;
     };
     BatchModuleResult result;
-    if (c.passwordErrors > 0) {
+    switch (JudgeModule(c)) {
+    case ModuleOutcome::Ok:
+        result.result = Result::Ok;
+        break;
+    case ModuleOutcome::PasswordRefused:
         result = Failed(Failure::Password,
                         QStringLiteral("the module rejected the user name or password; give its "
                                        "own login"));
-    } else if (c.framesFailed > 0) {
+        break;
+    case ModuleOutcome::SendFailed:
         result = Failed(Failure::Other, QStringLiteral("%1 frame(s) could not be sent; check "
                                                        "this computer's network")
                                             .arg(c.framesFailed));
-    } else if (c.otherErrors > 0) {
+        break;
+    case ModuleOutcome::NothingSent:
+        result = Failed(Failure::Other, QStringLiteral("nothing was sent"));
+        break;
+    case ModuleOutcome::ErrorStatus:
         result = Failed(
             Failure::Other,
             withVerdict(
                 QStringLiteral("the module answered with %1 error status(es)").arg(c.otherErrors)));
-    } else if (c.framesSent == 0) {
-        result = Failed(Failure::Other, QStringLiteral("nothing was sent"));
-    } else if (c.answers == 0) {
+        break;
+    case ModuleOutcome::NoAnswer:
         result = Failed(Failure::NoAnswer,
                         QStringLiteral("nothing answered the %1 frame(s) sent; check that the "
                                        "module is powered and reachable")
                             .arg(c.framesSent));
-    } else if (acks < c.framesSent) {
+        break;
+    case ModuleOutcome::TooFewAcks:
         result = Failed(Failure::Other,
                         withVerdict(QStringLiteral("only %1 of %2 frame(s) were acknowledged")
-                                        .arg(acks)
+                                        .arg(c.acks)
                                         .arg(c.framesSent)));
-    } else {
-        result.result = Result::Ok;
+        break;
     }
     result.skippedKeys = flight.skippedKeys;
     return result;
@@ -443,23 +401,12 @@ void ModuleBatch::finishModule(std::size_t index, BatchModuleResult result) {
 
 void ModuleBatch::onStatusFrom(int code, const QString& senderIp) {
     // Only the module's own answers speak for it.
-    if (code == StSearchSent) {
-        return;
-    }
-    const auto count = [code](Counts& c) {
-        ++c.answers;
-        if (code == StPswdErr) {
-            ++c.passwordErrors;
-        } else if (code != StAck) {
-            ++c.otherErrors;
-        }
-    };
     if (reading() && senderIp == m_readIp) {
-        count(m_readCounts);
+        CountStatus(m_readCounts, code);
     }
     for (const auto& flight : m_flights) {
         if (senderIp == flight->moduleIp) {
-            count(flight->counts);
+            CountStatus(flight->counts, code);
         }
     }
 }

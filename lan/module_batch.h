@@ -34,6 +34,7 @@
 #include "address_plan.h"
 #include "config_file.h"
 #include "lan_sequences.h"
+#include "module_outcome.h"
 #include "panel_p6.h"
 #include "panel_p6_reader.h"
 #include "panel_p7.h"
@@ -137,20 +138,12 @@ signals:
     void finished();
 
 private:
-    // What the module answered while its read or save ran.
-    struct Counts {
-        int framesSent = 0;
-        int framesFailed = 0;
-        int passwordErrors = 0;
-        int otherErrors = 0;
-        int answers = 0;
-    };
     // A module's sequence (a save or restart), from its start to the end of the wait for its
     // late answers.
     struct Flight {
         std::size_t index = 0;
-        QString moduleIp; // whose statuses count
-        Counts counts;
+        QString moduleIp;    // whose statuses count
+        ModuleCounts counts; // what the module answered while its save ran
         QStringList skippedKeys;
         std::unique_ptr<LanSequence> sequence;
         QTimer wait;
@@ -189,8 +182,8 @@ private:
 
     // The module started and not yet handed to a flight nor finished, and its read.
     std::optional<std::size_t> m_current;
-    QString m_readIp; // whose statuses count during the read
-    Counts m_readCounts;
+    QString m_readIp;          // whose statuses count during the read
+    ModuleCounts m_readCounts; // what the module answered to its read
     PanelP6 m_panel;
     PanelP6Reader m_reader{m_panel}; // the target's replies into m_panel
     std::unique_ptr<LanSequence> m_readSequence;

@@ -1,5 +1,6 @@
 #include "apply_plan.h"
 
+#include "config_plan.h"
 #include "config_store.h"
 #include "gbk_text.h"
 #include "Unit_Baselang.h"
@@ -12,10 +13,6 @@ namespace {
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
-}
-
-std::string_view NameControl(config::Model model) {
-    return model == config::Model::P7 ? "edt_ModNameP7" : "edt_ModName";
 }
 
 std::string_view ReasonKey(config::SkipReason reason) {
@@ -34,18 +31,9 @@ std::string_view ReasonKey(config::SkipReason reason) {
     return "lang_ApplyPlan_SkipLocal";
 }
 
-const std::string* FileValue(const config::ModuleConfig& file, std::string_view control) {
-    for (const ControlValue& value : file.values) {
-        if (value.name == control) {
-            return &value.value;
-        }
-    }
-    return nullptr;
-}
-
 // The name a module gets when no pattern is given: the file's, else its own.
 QString UnplannedName(const config::ModuleConfig& file, const DeviceRow& target) {
-    const std::string* bytes = FileValue(file, NameControl(file.model));
+    const std::string* bytes = config::FileValue(file, config::AddressControlsOf(file.model).name);
     if (!bytes) {
         return target.name;
     }
@@ -95,23 +83,15 @@ PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<Devi
     for (const DeviceRow& target : targets) {
         preview.rows.push_back({target.mac, target.ip, target.name, {}, {}});
     }
-    const config::FileNetwork network = config::NetworkOfFile(file);
-    config::AddressPlanRequest request;
-    request.firstIp = fields.firstIp.trimmed().toStdString();
-    request.mask = network.mask;
-    request.taken = StdStrings(taken);
-    request.gateway = network.gateway;
-    request.dns = network.dns;
-    request.localIps = StdStrings(thisComputer);
-    request.namePattern = fields.namePattern.toStdString();
-    request.counterStart = fields.counterStart;
-    request.count = targets.size();
-
-    if (!request.firstIp.empty() && request.mask.empty()) {
+    config::ConfigPlan plan =
+        config::PlanConfig(file,
+                           {fields.firstIp.trimmed().toStdString(),
+                            fields.namePattern.toStdString(), fields.counterStart},
+                           targets.size(), StdStrings(taken), StdStrings(thisComputer));
+    if (plan.noMask) {
         preview.error = Text("lang_ApplyPlan_NoMask");
         return preview;
     }
-    config::AddressPlan plan = config::PlanAddresses(request);
     if (!plan.error.empty()) {
         preview.error = QString::fromStdString(plan.error);
         return preview;

@@ -453,26 +453,19 @@ void MainController::reportEncodeRefusal(const EncodeResult& refusal) {
 
 void MainController::runSequence(SequencePlan plan) {
     const bool isSave = plan.mirror.has_value();
-    QString mac;
-    for (const SequenceStep& step : plan.steps) {
-        if (step.frame) {
-            mac = step.frame->target.mac;
-            break;
-        }
-    }
     auto* sequence = new LanSequence(*m_udp, m_mirror, std::move(plan), m_user, m_password,
                                      isSave ? nullptr : this);
     connect(sequence, &LanSequence::message, this, &MainController::onSequenceMessage);
     if (isSave) {
         m_sequence.reset(sequence);
         m_view.SetSaveRunning(true);
-        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
+        connect(sequence, &LanSequence::finished, this, [this, sequence] {
             m_view.SetSaveRunning(false);
-            reportVerdict(*sequence, mac);
+            reportVerdict(*sequence);
         });
     } else {
-        connect(sequence, &LanSequence::finished, this, [this, sequence, mac] {
-            reportVerdict(*sequence, mac);
+        connect(sequence, &LanSequence::finished, this, [this, sequence] {
+            reportVerdict(*sequence);
             sequence->deleteLater();
         });
     }
@@ -489,18 +482,15 @@ void MainController::sequenceOver() {
 }
 
 // Every acknowledgement has already been logged as it came; a frame the module did not answer,
-// or a save refused before anything went out, is said once more in words at the end. A save is
-// refused for what the endpoint's last read shows: several modules behind the read address
-// first, else a read of another module than the one of `mac`.
-void MainController::reportVerdict(const LanSequence& sequence, const QString& mac) {
+// or a save refused before anything went out, is said once more in words at the end.
+void MainController::reportVerdict(const LanSequence& sequence) {
     const SequenceVerdict& verdict = sequence.verdict();
     if (!verdict.allAcknowledged()) {
         QString refusal;
-        if (!verdict.refused.isEmpty()) {
-            const ReadCheck& read = m_udp->readCheck();
-            refusal = read.conflict.isEmpty()
-                          ? ReadOtherModuleLogText(read.moduleIp, mac, m_udp->moduleAddress(mac))
-                          : ReadConflictLogText(read.moduleIp);
+        if (const std::optional<SaveRefusal>& why = sequence.refusal()) {
+            refusal = why->reason == SaveRefusal::Reason::SeveralModules
+                          ? ReadConflictLogText(why->readIp)
+                          : ReadOtherModuleLogText(why->readIp, why->mac, why->macIp);
         }
         m_view.AddLogLine(VerdictLogText(verdict, refusal), PaneColour::Red);
     }

@@ -139,7 +139,7 @@ private:
     const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
     void runSequence(SequencePlan plan);
     void onSequenceMessage(const QString& key);
-    void reportVerdict(const LanSequence& sequence, const QString& mac);
+    void reportVerdict(const LanSequence& sequence);
     void reportEncodeRefusal(const EncodeResult& refusal);
     void logText(std::string_view key, PaneColour colour);
     // The jobs over the selected rows.

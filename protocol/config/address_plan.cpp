@@ -1,9 +1,10 @@
 #include "address_plan.h"
 
+#include "address_text.h"
 #include "gbk_text.h"
+#include "Unit_ProFun.h"
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 #include <set>
 
@@ -12,11 +13,6 @@ namespace r2::config {
 namespace {
 
 constexpr std::string_view CounterOpen = "{n";
-
-std::string IpText(std::uint32_t ip) {
-    return std::to_string(ip >> 24) + "." + std::to_string((ip >> 16) & 0xFF) + "." +
-           std::to_string((ip >> 8) & 0xFF) + "." + std::to_string(ip & 0xFF);
-}
 
 // A mask is contiguous ones then zeros.
 bool IsMask(std::uint32_t mask) {
@@ -114,7 +110,7 @@ std::map<std::uint32_t, SkipReason> ReservedAddresses(const AddressPlanRequest& 
     std::map<std::uint32_t, SkipReason> reserved{{network, SkipReason::Network},
                                                  {broadcast, SkipReason::Broadcast}};
     const auto add = [&reserved](const std::string& ip, SkipReason reason) {
-        if (const auto value = ParseIpv4(ip)) {
+        if (const auto value = ParseIpv4Text(ip)) {
             reserved.emplace(*value, reason);
         }
     };
@@ -124,11 +120,6 @@ std::map<std::uint32_t, SkipReason> ReservedAddresses(const AddressPlanRequest& 
         add(ip, SkipReason::ThisComputer);
     }
     return reserved;
-}
-
-const std::string* FileValue(const ModuleConfig& file, std::string_view control) {
-    const auto it = std::ranges::find(file.values, control, &ControlValue::name);
-    return it == file.values.end() ? nullptr : &it->value;
 }
 
 } // namespace
@@ -175,40 +166,12 @@ std::string SkippedText(const std::vector<SkippedAddress>& skipped) {
 }
 
 FileNetwork NetworkOfFile(const ModuleConfig& file) {
-    struct Controls {
-        std::string_view mask, gateway, dns;
-    };
-    const Controls controls =
-        file.model == Model::P7   ? Controls{"edt_SubnetMaskP7", "edt_GatewayIPP7", {}}
-        : file.model == Model::P5 ? Controls{"edt_Mask", "edt_Gateway", {}}
-                                  : Controls{"edt_SubnetMask", "edt_GatewayIP", "edtDns"};
+    const AddressControls& controls = AddressControlsOf(file.model);
     const auto value = [&file](std::string_view control) {
         const std::string* found = control.empty() ? nullptr : FileValue(file, control);
         return found ? *found : std::string();
     };
     return {value(controls.mask), value(controls.gateway), value(controls.dns)};
-}
-
-std::optional<std::uint32_t> ParseIpv4(std::string_view text) {
-    std::uint32_t ip = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (text.empty() || text.front() != '.') {
-                return std::nullopt;
-            }
-            text.remove_prefix(1);
-        }
-        unsigned value = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        const auto length = static_cast<std::size_t>(end - text.data());
-        if (ec != std::errc{} || length == 0 || length > 3 || value > 255 ||
-            (length > 1 && text.front() == '0')) {
-            return std::nullopt;
-        }
-        ip = (ip << 8) | value;
-        text.remove_prefix(length);
-    }
-    return text.empty() ? std::optional(ip) : std::nullopt;
 }
 
 std::optional<std::string> ExpandNamePattern(std::string_view pattern, std::uint32_t n,
@@ -238,8 +201,8 @@ AddressPlan PlanAddresses(const AddressPlanRequest& request) {
         }
         return names;
     }
-    const auto first = ParseIpv4(request.firstIp);
-    const auto mask = ParseIpv4(request.mask);
+    const auto first = ParseIpv4Text(request.firstIp);
+    const auto mask = ParseIpv4Text(request.mask);
     if (!first) {
         return {{}, "\"" + request.firstIp + "\" is not an IPv4 address"};
     }
@@ -251,7 +214,7 @@ AddressPlan PlanAddresses(const AddressPlanRequest& request) {
     const auto reserved = ReservedAddresses(request, network, broadcast);
     std::set<std::uint32_t> taken;
     for (const std::string& ip : request.taken) {
-        if (const auto value = ParseIpv4(ip)) {
+        if (const auto value = ParseIpv4Text(ip)) {
             taken.insert(*value);
         }
     }
@@ -271,10 +234,10 @@ AddressPlan PlanAddresses(const AddressPlanRequest& request) {
         }
         const auto ip = static_cast<std::uint32_t>(next);
         if (const auto it = reserved.find(ip); it != reserved.end()) {
-            passed.push_back({IpText(ip), it->second});
+            passed.push_back({IntToIPText(ip), it->second});
             allSkipped.push_back(passed.back());
         } else if (!taken.contains(ip)) {
-            plan.modules.push_back({IpText(ip), {}, {}, std::move(passed)});
+            plan.modules.push_back({IntToIPText(ip), {}, {}, std::move(passed)});
             passed.clear();
         }
     }

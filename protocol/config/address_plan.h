@@ -81,10 +81,6 @@ struct FileNetwork {
 };
 FileNetwork NetworkOfFile(const ModuleConfig& file);
 
-// Four dotted decimal numbers 0..255 without blanks or leading zeros beyond a single 0; the
-// address as a host-order number.
-std::optional<std::uint32_t> ParseIpv4(std::string_view text);
-
 // The name for counter value `n`, or empty with `error` set for a pattern that is not valid.
 std::optional<std::string> ExpandNamePattern(std::string_view pattern, std::uint32_t n,
                                              std::string& error);

@@ -1,5 +1,6 @@
 #include "config_file.h"
 
+#include "address_text.h"
 #include "config_json.h"
 #include "gbk_text.h"
 #include "panel_p5.h"
@@ -167,11 +168,11 @@ private:
         if (!mac) {
             return false;
         }
-        std::array<std::uint8_t, MacWidth> bytes{};
-        if (RemoveSpaces(mac->text).size() != 2 * MacWidth || !MacTextToBytes(mac->text, bytes)) {
+        const auto bytes = ParseMacText(mac->text);
+        if (!bytes) {
             return error("\"mac\" must be 12 hex digits, not \"" + mac->text + "\"");
         }
-        config.mac = MacToText(bytes);
+        config.mac = MacToText(*bytes);
         const json::Value* time = member(doc, "time", json::Type::String);
         if (!time) {
             return false;
@@ -322,6 +323,29 @@ std::optional<Model> ModelFromFlag(int devFlag) {
         return Model::P7;
     }
     return std::nullopt;
+}
+
+const std::string* FileValue(const ModuleConfig& file, std::string_view control) {
+    const auto it = std::ranges::find(file.values, control, &ControlValue::name);
+    return it == file.values.end() ? nullptr : &it->value;
+}
+
+const AddressControls& AddressControlsOf(Model model) {
+    static constexpr AddressControls P6{"cbb_AddrType",  "edt_StaticIP", "edt_SubnetMask",
+                                        "edt_GatewayIP", "edtDns",       "edt_ModName"};
+    static constexpr AddressControls P7{
+        "cbb_AddrTypeP7", "edt_StaticIPP7", "edt_SubnetMaskP7", "edt_GatewayIPP7", "",
+        "edt_ModNameP7"};
+    static constexpr AddressControls P5{"", "edt_ModuleIP", "edt_Mask", "edt_Gateway", "", ""};
+    switch (model) {
+    case Model::P7:
+        return P7;
+    case Model::P5:
+        return P5;
+    case Model::P6:
+        break;
+    }
+    return P6;
 }
 
 std::span<const ControlInfo> ControlTable(Model model) {

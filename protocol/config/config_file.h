@@ -51,6 +51,21 @@ struct ModuleConfig {
     bool operator==(const ModuleConfig&) const = default;
 };
 
+// The value the file holds for `control`; nullptr when it holds none.
+const std::string* FileValue(const ModuleConfig& file, std::string_view control);
+
+// The controls of a model's own address and name (what an address plan sets and reads); empty
+// where the model has none.
+struct AddressControls {
+    std::string_view addrType;
+    std::string_view staticIp;
+    std::string_view mask;
+    std::string_view gateway;
+    std::string_view dns;
+    std::string_view name;
+};
+const AddressControls& AddressControlsOf(Model model);
+
 // "YYYY-MM-DDTHH:MM:SSZ".
 std::string UtcTimeText(std::chrono::system_clock::time_point when);
 

@@ -1,40 +1,16 @@
 #include "ctl_args.h"
 
+#include "address_text.h"
 #include "ctl_argv.h"
 #include "ctl_command_line.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 
-#include <array>
-#include <QRegularExpression>
-
 namespace r2::ctl {
 
-bool IsIpv4Text(const QString& text) {
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    for (int i = 1; i <= 4; ++i) {
-        if (match.captured(i).toInt() > 255) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::optional<QString> NormalizeMac(const QString& text) {
-    QString digits = text;
-    digits.remove(QRegularExpression(QStringLiteral("[\\s:\\-]")));
-    std::array<std::uint8_t, MacWidth> mac{};
-    // MacTextToBytes reads the first 12 digits and ignores the rest, as the window's MAC
-    // boxes do; a MAC argument with more digits is a typing error.
-    if (digits.size() != 2 * MacWidth || !MacTextToBytes(digits.toStdString(), mac)) {
-        return std::nullopt;
-    }
-    return QString::fromStdString(MacToText(mac));
+    const auto mac = ParseMacText(text.toStdString());
+    return mac ? std::optional(QString::fromStdString(MacToText(*mac))) : std::nullopt;
 }
 
 ParseResult ParseArguments(const QStringList& args, const std::optional<QString>& envPassword) {

@@ -149,12 +149,8 @@ ParseResult ParseArguments(const QStringList& args,
 // be sent in place of what was typed.
 ParseResult ParseCommandLine(const QByteArrayList& rawArgs);
 
-// A MAC typed with or without spaces, colons or dashes, in any letter case, as the MAC text
-// the device list shows ("00 11 22 33 44 55"). Empty unless it is exactly 12 hex digits.
+// A MAC as ParseMacText takes it, as the MAC text the device list shows ("00 11 22 33 44 55").
 std::optional<QString> NormalizeMac(const QString& text);
-
-// Four dotted decimal numbers of 0..255, nothing else.
-bool IsIpv4Text(const QString& text);
 
 // The help: `command` empty, the overview of `r2ctl --help` (one screen); a command's name,
 // that command's synopsis, options and example; `all`, everything (the man page's text).

@@ -1,7 +1,9 @@
 #include "ctl_batch.h"
 
 #include "address_plan.h"
+#include "address_text.h"
 #include "config_file.h"
+#include "config_plan.h"
 #include "ctl_command.h"
 #include "ctl_config.h"
 #include "ctl_declaration.h"
@@ -114,7 +116,7 @@ QString CheckClone(CtlOptions& o, const QStringList& arguments) {
     if (const QString error = NormalizeMacs(o, macs); !error.isEmpty()) {
         return error;
     }
-    if (!o.ipFrom.isEmpty() && !IsIpv4Text(o.ipFrom)) {
+    if (!o.ipFrom.isEmpty() && !ParseIpv4Text(o.ipFrom.toStdString())) {
         return QStringLiteral("--ip-from needs an IPv4 address (four numbers 0-255 with dots), "
                               "not \"%1\"")
             .arg(o.ipFrom);
@@ -252,11 +254,6 @@ int BatchSession::runClone() {
                     QStringLiteral("clone takes its modules from --to MAC[,MAC...] or "
                                    "--all-found, one of the two; nothing was sent"));
     }
-    if (!m_options.ipFrom.isEmpty() && !config::ParseIpv4(m_options.ipFrom.toStdString())) {
-        return fail(exitcode::BadArguments,
-                    QStringLiteral("--ip-from: \"%1\" is not an IPv4 address; nothing was sent")
-                        .arg(m_options.ipFrom));
-    }
     const std::string pattern = m_options.namePattern.toStdString();
     if (std::string problem;
         !pattern.empty() && !config::ExpandNamePattern(pattern, m_options.nameStart, problem)) {
@@ -264,8 +261,8 @@ int BatchSession::runClone() {
             exitcode::BadArguments,
             QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
     }
-    const config::FileNetwork network = config::NetworkOfFile(*file);
-    if (!m_options.ipFrom.isEmpty() && network.mask.empty()) {
+    const config::PlanFields fields{m_options.ipFrom.toStdString(), pattern, m_options.nameStart};
+    if (config::PlanLacksMask(*file, fields)) {
         return fail(exitcode::BadArguments,
                     QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
                                    "take from it; nothing was sent")
@@ -297,21 +294,14 @@ int BatchSession::runClone() {
     // The whole plan before anything is written: a plan that cannot be kept writes nothing.
     m_namesPlanned = !pattern.empty();
     if (!m_options.ipFrom.isEmpty() || m_namesPlanned) {
-        config::AddressPlanRequest request{m_options.ipFrom.toStdString(),
-                                           network.mask,
-                                           {},
-                                           pattern,
-                                           m_options.nameStart,
-                                           0,
-                                           network.gateway,
-                                           network.dns,
-                                           ThisComputerAddresses()};
+        std::vector<std::string> taken;
         for (const DeviceRow& row : m_devices) {
-            request.taken.push_back(row.ip.toStdString());
+            taken.push_back(row.ip.toStdString());
         }
-        request.count = static_cast<std::size_t>(
+        const auto count = static_cast<std::size_t>(
             std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));
-        const config::AddressPlan plan = config::PlanAddresses(request);
+        const config::ConfigPlan plan =
+            config::PlanConfig(*file, fields, count, std::move(taken), ThisComputerAddresses());
         if (!plan.error.empty()) {
             return fail(exitcode::BadArguments, QString::fromStdString(plan.error) +
                                                     QStringLiteral("; nothing was written"));

@@ -105,53 +105,40 @@ QString DeviceTable(const std::vector<DeviceRow>& rows) {
     return FormatTable({"IP", "Name", "MAC", "Version", "Flag", "Model", "IpIndex"}, cells);
 }
 
-void CountStatus(Outcome& outcome, int code) {
-    if (code == StSearchSent) {
-        return;
-    }
-    ++outcome.answers;
-    if (code == StAck) {
-        ++outcome.acks;
-    } else if (code == StPswdErr) {
-        ++outcome.passwordErrors;
-    } else {
-        ++outcome.otherErrors;
-    }
-}
-
 int ExitStatusFor(const Outcome& o) {
-    if (o.passwordErrors > 0) {
+    switch (JudgeModule(o)) {
+    case ModuleOutcome::Ok:
+        return exitcode::Ok;
+    case ModuleOutcome::PasswordRefused:
         return exitcode::PasswordError;
-    }
-    if (o.otherErrors > 0 || o.framesFailed > 0 || o.framesSent == 0) {
-        return exitcode::OtherError;
-    }
-    if (o.answers == 0) {
+    case ModuleOutcome::NoAnswer:
         return exitcode::NoAnswer;
+    case ModuleOutcome::SendFailed:
+    case ModuleOutcome::NothingSent:
+    case ModuleOutcome::ErrorStatus:
+    case ModuleOutcome::TooFewAcks:
+        break;
     }
-    return o.acks >= o.framesSent ? exitcode::Ok : exitcode::OtherError;
+    return exitcode::OtherError;
 }
 
 QString ExplainExit(const Outcome& o) {
-    switch (ExitStatusFor(o)) {
-    case exitcode::Ok:
+    switch (JudgeModule(o)) {
+    case ModuleOutcome::Ok:
         return {};
-    case exitcode::PasswordError:
+    case ModuleOutcome::PasswordRefused:
         return QStringLiteral("the module rejected the user name or password; pass the right "
                               "ones with --user and --password");
-    case exitcode::NoAnswer:
+    case ModuleOutcome::NoAnswer:
         return QStringLiteral("nothing answered the %1 frame(s) sent").arg(o.framesSent);
-    default:
-        break;
-    }
-    if (o.framesSent == 0 && o.framesFailed == 0) {
+    case ModuleOutcome::NothingSent:
         return QStringLiteral("nothing was sent: this command does not apply to the module");
-    }
-    if (o.framesFailed > 0) {
+    case ModuleOutcome::SendFailed:
         return QStringLiteral("%1 frame(s) could not be sent").arg(o.framesFailed);
-    }
-    if (o.otherErrors > 0) {
+    case ModuleOutcome::ErrorStatus:
         return QStringLiteral("the module answered with %1 error status(es)").arg(o.otherErrors);
+    case ModuleOutcome::TooFewAcks:
+        break;
     }
     return QStringLiteral("only %1 of %2 frame(s) were acknowledged").arg(o.acks).arg(o.framesSent);
 }

@@ -2,6 +2,7 @@
 // What r2ctl prints: the device table, the panel values as JSON, the exit-status rules.
 
 #include "frame_secrets.h"
+#include "module_outcome.h"
 #include "panel_controls.h"
 #include "Unit_Public.h"
 
@@ -45,17 +46,9 @@ QString ModelName(int flag);
 QJsonObject DeviceJson(const DeviceRow& row);
 QString DeviceTable(const std::vector<DeviceRow>& rows);
 
-// Everything the module answered to the commands of one action.
-struct Outcome {
-    int framesSent = 0;
-    int framesFailed = 0; // frames the endpoint could not send
-    int acks = 0;
-    int passwordErrors = 0;
-    int otherErrors = 0; // any status but StAck, StPswdErr and StSearchSent
-    int answers = 0;     // statuses of any kind
-};
-// Counts one status raised while the action ran.
-void CountStatus(Outcome& outcome, int code);
+// Everything the module answered to the commands of one action, counted by CountStatus.
+using Outcome = ModuleCounts;
+// The exit status of JudgeModule's outcome.
 int ExitStatusFor(const Outcome& outcome);
 // A sentence for standard error when the status is not 0.
 QString ExplainExit(const Outcome& outcome);

@@ -1,5 +1,6 @@
 #include "ctl_upgrade.h"
 
+#include "address_text.h"
 #include "ctl_command.h"
 #include "ctl_declaration.h"
 #include "ctl_output.h"
@@ -45,7 +46,7 @@ void DeclareUpgrade(CommandDeclaration& d) {
 QString CheckUpgradeAddresses(const CtlOptions& o, const QStringList& ips) {
     for (const QString& ip : ips) {
         for (const auto& [option, address] : {std::pair{"--ip", ip}, {"--local-ip", o.localIp}}) {
-            if (!IsIpv4Text(address)) {
+            if (!ParseIpv4Text(address.toStdString())) {
                 return QStringLiteral("%1 needs an IPv4 address (four numbers 0-255 with dots), "
                                       "not \"%2\"")
                     .arg(QLatin1String(option), address);

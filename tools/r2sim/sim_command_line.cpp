@@ -1,5 +1,6 @@
 #include "sim_command_line.h"
 
+#include "address_text.h"
 #include "sim_serial_state_file.h"
 #include "Unit_ProFun.h"
 
@@ -321,7 +322,7 @@ SimOptions CommandLine::modules() {
         }
     }
     std::tie(m_shared.floodCount, m_shared.floodMs) = m_flood;
-    const auto first = IPTextToInt(m_shared.firstIp);
+    const auto first = ParseIpv4Text(m_shared.firstIp);
     if (!first) {
         throw ConfigError("bad --first-ip " + m_shared.firstIp);
     }

@@ -1,5 +1,6 @@
 #include "sim_modules_file.h"
 
+#include "address_text.h"
 #include "default_blocks.h"
 #include "sim_json_file.h"
 #include "sim_option_values.h"
@@ -81,13 +82,16 @@ ModuleConfig ModuleFromJson(const QJsonObject& j, const Shared& shared, Allocato
         throw ConfigError("unknown model \"" + modelName + "\" (P6, P7 or old)");
     }
     ModuleConfig m = MakeModule(*model, shared, alloc, !j.contains("ip"));
-    if (j.contains("mac") && !MacTextToBytes(MacDigits(Str(j["mac"])), m.mac)) {
-        throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
+    if (j.contains("mac")) {
+        const auto mac = ParseMacText(Str(j["mac"]));
+        if (!mac) {
+            throw ConfigError("bad MAC \"" + Str(j["mac"]) + "\"");
+        }
+        m.mac = *mac;
     }
     if (j.contains("ip")) {
         m.ip = Str(j["ip"]);
-        Bytes probe(4);
-        if (!TextToRevIP(m.ip, probe)) {
+        if (!ParseIpv4Text(m.ip)) {
             throw ConfigError("bad IP address \"" + m.ip + "\"");
         }
     }

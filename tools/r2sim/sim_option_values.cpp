@@ -1,5 +1,6 @@
 #include "sim_option_values.h"
 
+#include "address_text.h"
 #include "sim_config.h"
 #include "Unit_ProFun.h"
 
@@ -28,7 +29,7 @@ std::uint64_t ToSeed(std::string_view text, std::string_view option) {
 }
 
 std::string CheckedIp(const std::string& ip, std::string_view option) {
-    if (!IPTextToInt(ip)) {
+    if (!ParseIpv4Text(ip)) {
         throw ConfigError(std::string(option) + " needs an IPv4 address, not \"" + ip + "\"");
     }
     return ip;
@@ -93,23 +94,13 @@ std::array<std::uint8_t, 4> ToIdentity(const std::string& text, std::string_view
     return {(*bytes)[0], (*bytes)[1], (*bytes)[2], (*bytes)[3]};
 }
 
-std::string MacDigits(std::string_view text) {
-    std::string digits;
-    for (const char c : text) {
-        if (c != ' ' && c != ':' && c != '-') {
-            digits += c;
-        }
-    }
-    return digits;
-}
-
 MacBytes ToMac(const std::string& text, std::string_view option) {
-    MacBytes mac{};
-    if (!MacTextToBytes(MacDigits(text), mac)) {
+    const auto mac = ParseMacText(text);
+    if (!mac) {
         throw ConfigError(std::string(option) + " needs a MAC of 12 hex digits, not \"" + text +
                           "\"");
     }
-    return mac;
+    return *mac;
 }
 
 bool ToBroadcast(const std::string& text, std::string_view option) {
@@ -132,7 +123,7 @@ std::uint8_t ToByte(const std::string& text, std::string_view option) {
 }
 
 std::uint32_t ToIpNumber(const std::string& text, std::string_view option) {
-    return *IPTextToInt(CheckedIp(text, option));
+    return *ParseIpv4Text(CheckedIp(text, option));
 }
 
 int ToPercent(const std::string& text, std::string_view option) {

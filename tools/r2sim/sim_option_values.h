@@ -36,8 +36,6 @@ std::uint16_t ToAckNumber(const std::string& text, std::string_view option);
 // Block numbers separated by commas; a number may come more than once.
 std::vector<std::uint16_t> ToBlockList(const std::string& text, std::string_view option);
 std::array<std::uint8_t, 4> ToIdentity(const std::string& text, std::string_view option);
-// A MAC as people write it: with spaces, colons or dashes between the pairs, or none.
-std::string MacDigits(std::string_view text);
 MacBytes ToMac(const std::string& text, std::string_view option);
 bool ToBroadcast(const std::string& text, std::string_view option);
 SerialModel ToSerialModel(const std::string& text, std::string_view option);

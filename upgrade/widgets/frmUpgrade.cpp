@@ -1,5 +1,6 @@
 #include "frmUpgrade.h"
 
+#include "address_text.h"
 #include "drop_down_box.h"
 #include "ui_frmUpgrade.h"
 #include "Unit_Baselang.h"
@@ -178,7 +179,7 @@ void Tfrm_Upgrade::onProgram() {
     const std::pair<const char*, QString> addresses[] = {{"edt_IP", targetIp},
                                                          {"cbbSvrIP", localIp}};
     for (const auto& [control, text] : addresses) {
-        if (!IPTextToInt(text.toStdString())) {
+        if (!ParseIpv4Text(text.toStdString())) {
             ShowMessage(this, QStringLiteral("%1: \"%2\" is not an IPv4 address")
                                   .arg(QLatin1String(control), text));
             return;

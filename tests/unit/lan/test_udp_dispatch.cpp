@@ -229,7 +229,7 @@ TEST(ReadCheck, TakesParameterRepliesOnlyFromTheModuleBeingRead) {
     ASSERT_EQ(check.replies.size(), 1u);
     EXPECT_EQ(check.replies.at(130), BaseReply(0x22));
     EXPECT_TRUE(check.trustworthy());
-    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+    EXPECT_FALSE(rec.udp.saveRefusal("00 11 22 33 44 55"));
 }
 
 TEST(ReadCheck, TwoDifferentBaseBlocksFromOneAddressRefuseEverySave) {
@@ -243,11 +243,15 @@ TEST(ReadCheck, TwoDifferentBaseBlocksFromOneAddressRefuseEverySave) {
         "several modules answer from 192.168.0.7: give each its own address first";
     EXPECT_EQ(rec.conflicts, std::vector<std::string>{text});
     EXPECT_FALSE(rec.udp.readCheck().trustworthy());
-    EXPECT_EQ(rec.udp.saveRefusal("001122334455").toStdString(), text);
+    const auto refusal = rec.udp.saveRefusal("001122334455");
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->text().toStdString(), text);
+    EXPECT_EQ(refusal->reason, SaveRefusal::Reason::SeveralModules);
+    EXPECT_EQ(refusal->readIp, ModuleIp);
 
     rec.udp.beginRead(ModuleIp); // the next read starts afresh
     EXPECT_TRUE(rec.udp.readCheck().trustworthy());
-    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+    EXPECT_FALSE(rec.udp.saveRefusal("00 11 22 33 44 55"));
 }
 
 TEST(ReadCheck, ASaveToAnotherModuleThanTheOneReadIsRefused) {
@@ -260,8 +264,16 @@ TEST(ReadCheck, ASaveToAnotherModuleThanTheOneReadIsRefused) {
     rec.feed(QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size())),
              1500, 0, OtherIp);
     EXPECT_EQ(rec.udp.moduleAddress("00:11:22:33:44:66"), OtherIp);
-    EXPECT_NE(rec.udp.saveRefusal("00 11 22 33 44 66"), QString());
-    EXPECT_EQ(rec.udp.saveRefusal("00 11 22 33 44 55"), QString());
+    const auto refusal = rec.udp.saveRefusal("00 11 22 33 44 66");
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->reason, SaveRefusal::Reason::OtherModule);
+    EXPECT_EQ(refusal->readIp, ModuleIp);
+    EXPECT_EQ(refusal->mac, "00 11 22 33 44 66");
+    EXPECT_EQ(refusal->macIp, OtherIp);
+    EXPECT_EQ(refusal->text().toStdString(),
+              "the parameters held are those of the module at 192.168.0.7, not of "
+              "00 11 22 33 44 66 (192.168.0.8): read 00 11 22 33 44 66 before saving it");
+    EXPECT_FALSE(rec.udp.saveRefusal("00 11 22 33 44 55"));
 }
 
 TEST(ModuleAddress, TheFirstSearchReplyOfAMacWins) {

@@ -77,6 +77,27 @@ INSTANTIATE_TEST_SUITE_P(
                  }(),
                  exitcode::OtherError}));
 
+TEST(ExitStatus, ExplainsTheOutcomeInWords) {
+    Outcome failed = After(2, {StOtherErr});
+    failed.framesFailed = 1;
+    const struct {
+        Outcome outcome;
+        const char* text;
+    } cases[] = {
+        {After(1, {StAck}), ""},
+        {After(1, {StPswdErr}), "the module rejected the user name or password; pass the right "
+                                "ones with --user and --password"},
+        {failed, "1 frame(s) could not be sent"},
+        {After(0, {}), "nothing was sent: this command does not apply to the module"},
+        {After(2, {StAck, StCheckErr, StOtherErr}), "the module answered with 2 error status(es)"},
+        {After(3, {}), "nothing answered the 3 frame(s) sent"},
+        {After(3, {StAck, StAck}), "only 2 of 3 frame(s) were acknowledged"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExplainExit(c.outcome).toStdString(), c.text);
+    }
+}
+
 TEST(PanelValues, ListsAsIndexesBaudAsTextChecksAsBooleansEditsAsText) {
     const ControlInfo table[] = {
         {"cbb_S0", ControlKind::List, "stop bits", "1|2"},
