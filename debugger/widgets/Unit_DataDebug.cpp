@@ -2,7 +2,9 @@
 
 #include "cmd_file.h"
 #include "data_debug_texts.h"
+#include "output_pane.h"
 #include "panel_p6.h"
+#include "received_line.h"
 #include "ui_Unit_DataDebug.h"
 #include "Unit_FrameCmd.h"
 #include "Unit_ProFun.h"
@@ -14,7 +16,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScrollBar>
-#include <QTimer>
 #include <QWheelEvent>
 
 namespace r2 {
@@ -27,6 +28,9 @@ constexpr int WheelStep = 13;
 constexpr qsizetype ReceiveSliceLines = 200;
 constexpr qsizetype ReceiveSliceChars = 64 * 1024;
 constexpr int PaneFlushMs = 50;
+// Received lines waiting for the pane: beyond these, a line is dropped and counted.
+constexpr qsizetype ReceiveBacklogLines = 5000;
+constexpr qsizetype ReceiveBacklogChars = 1 << 20;
 
 QString Text(std::string_view key) {
     return QString::fromStdString(GetLangText(key));
@@ -52,11 +56,19 @@ QString CmdFileFilter() {
 
 Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_DataDebug>()),
-      m_programDir(std::move(programDir)), m_filePath(std::move(filePath)),
-      m_paneTimer(new QTimer(this)) {
+      m_programDir(std::move(programDir)), m_filePath(std::move(filePath)) {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("Tfrm_DataDebug"));
-    m_ui->mmoReceive->setMaximumBlockCount(ReceiveLineLimit);
+    // A slice per tick: under a flood the backlog waits for the next ticks (and, once full, new
+    // lines are counted and left out) instead of one append stalling the window.
+    m_ui->mmoReceive->Configure({.pace = OutputPane::Pace::OnTimer,
+                                 .timerMs = PaneFlushMs,
+                                 .sliceLines = ReceiveSliceLines,
+                                 .sliceChars = ReceiveSliceChars,
+                                 .backlogLines = ReceiveBacklogLines,
+                                 .backlogChars = ReceiveBacklogChars,
+                                 .keptLines = ReceiveLineLimit,
+                                 .follow = OutputPane::Follow::WhenAtEnd});
     // The rows are what the user works with; the receive pane takes the smaller part.
     m_ui->splRows->setStretchFactor(0, 3);
     m_ui->splRows->setStretchFactor(1, 2);
@@ -127,16 +139,13 @@ Tfrm_DataDebug::Tfrm_DataDebug(QString programDir, std::string filePath, QWidget
     connect(&m_cycle, &CycleSender::SendFailed, this,
             [this](const SendOutcome& outcome) { ReportSend(outcome, true); });
 
-    m_paneTimer->setInterval(PaneFlushMs);
-    connect(m_paneTimer, &QTimer::timeout, this, &Tfrm_DataDebug::FlushReceived);
-    m_paneTimer->start();
+    connect(m_ui->mmoReceive, &OutputPane::flushed, this, &Tfrm_DataDebug::UpdateCounters);
     connect(m_ui->btnClearRecv, &QPushButton::clicked, this, [this] {
-        m_ui->mmoReceive->clear();
-        m_received.Clear();
+        m_ui->mmoReceive->Clear();
         m_transport.ResetCounters();
         UpdateCounters();
     });
-    connect(m_ui->chkRecvHex, &QCheckBox::toggled, this, [this] { FlushReceived(); });
+    connect(m_ui->chkRecvHex, &QCheckBox::toggled, m_ui->mmoReceive, &OutputPane::Flush);
     UseStandardDialogs();
     ApplyDataDebugTexts(*this);
     FitColumns();
@@ -588,19 +597,11 @@ void Tfrm_DataDebug::SetStatus(const QString& text) {
 
 void Tfrm_DataDebug::AddReceived(const QString& address, std::uint16_t port,
                                  const QByteArray& bytes) {
-    m_received.Add(
-        ReceivedLine(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")), address,
-                     port, bytes, m_ui->chkRecvHex->isChecked(), Text("lang_DataDebug_MoreBytes")));
-}
-
-void Tfrm_DataDebug::FlushReceived() {
-    // A slice per tick: under a flood the backlog waits for the next ticks (and, once full, new
-    // lines are counted and left out) instead of one append stalling the window.
-    const QString slice = m_received.Take(ReceiveSliceLines, ReceiveSliceChars);
-    if (!slice.isEmpty()) {
-        m_ui->mmoReceive->appendPlainText(slice);
-    }
-    UpdateCounters();
+    m_ui->mmoReceive->AddLine(
+        {ReceivedLine(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")),
+                      address, port, bytes, m_ui->chkRecvHex->isChecked(),
+                      Text("lang_DataDebug_MoreBytes")),
+         QColor()});
 }
 
 void Tfrm_DataDebug::UpdateCounters() {
@@ -608,8 +609,8 @@ void Tfrm_DataDebug::UpdateCounters() {
                                    .arg(m_transport.BytesSent())
                                    .arg(m_transport.BytesReceived()));
     m_ui->lblRecvLimit->setText(Text("lang_DataDebug_lblRecvLimit").arg(ReceiveLineLimit) +
-                                (m_received.Dropped() > 0
-                                     ? QStringLiteral(" (-%1)").arg(m_received.Dropped())
+                                (m_ui->mmoReceive->Dropped() > 0
+                                     ? QStringLiteral(" (-%1)").arg(m_ui->mmoReceive->Dropped())
                                      : QString()));
 }
 

@@ -13,7 +13,6 @@
 #include "cmd_rows.h"
 #include "cycle_sender.h"
 #include "debug_transport.h"
-#include "receive_backlog.h"
 #include "Unit_Baselang.h"
 
 #include <functional>
@@ -22,8 +21,6 @@
 #include <QMessageBox>
 #include <string>
 #include <vector>
-
-class QTimer;
 
 namespace Ui {
 class Tfrm_DataDebug;
@@ -116,7 +113,6 @@ private:
     DebugKind Kind() const;
 
     void AddReceived(const QString& address, std::uint16_t port, const QByteArray& bytes);
-    void FlushReceived();
     void UpdateCounters();
 
     std::unique_ptr<Ui::Tfrm_DataDebug> m_ui;
@@ -125,8 +121,6 @@ private:
     std::vector<TFrameCmd*> m_rows;
     DebugTransport m_transport;
     CycleSender m_cycle;
-    ReceiveBacklog m_received;
-    QTimer* m_paneTimer = nullptr;
     std::function<QString()> m_chooseImportFile;
     std::function<QString()> m_chooseExportFile;
     MessageShower m_showMessage;

@@ -6,6 +6,7 @@
 #include "device_export.h"
 #include "drop_down_box.h"
 #include "log_texts.h"
+#include "output_pane.h"
 #include "panel_binder.h"
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
@@ -31,9 +32,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTimer>
 #include <QToolTip>
 
 namespace r2 {
@@ -46,8 +44,8 @@ constexpr auto WorkOrderUrl = "https://github.com/r2config/r2config/issues";
 constexpr int LayoutP6Width = 1004;
 constexpr int WindowHeight = 563;
 // The hex pane's slice per event-loop pass and its backlog (a few thousand frames).
-constexpr std::size_t HexLinesPerPass = 200;
-constexpr std::size_t MaxPendingHexLines = 20000;
+constexpr qsizetype HexLinesPerPass = 200;
+constexpr qsizetype MaxPendingHexLines = 20000;
 // A hint shows 50 ms after the pointer comes to rest on its control and stays up to ten
 // minutes, long enough to read the longest ones.
 constexpr int HintShowDelayMs = 50;
@@ -96,29 +94,8 @@ QColor ColourOf(PaneColour colour, const QWidget& pane) {
     return pane.palette().color(QPalette::Text);
 }
 
-// Appends one line per entry, each in its colour, in one edit of the document.
-template <class Iterator> void AppendLines(QPlainTextEdit& pane, Iterator first, Iterator last) {
-    QTextCursor cursor(pane.document());
-    cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::End);
-    // An empty document already holds one empty block: the first line goes there.
-    bool emptyDocument = !pane.property("hasLines").toBool();
-    for (; first != last; ++first) {
-        QTextCharFormat format;
-        format.setForeground(ColourOf(first->colour, pane));
-        if (!emptyDocument) {
-            cursor.insertBlock();
-        }
-        emptyDocument = false;
-        cursor.insertText(first->text, format);
-    }
-    cursor.endEditBlock();
-    pane.setProperty("hasLines", true);
-}
-
-void ClearPane(QPlainTextEdit& pane) {
-    pane.clear();
-    pane.setProperty("hasLines", false);
+PaneLine ToPaneLine(const ColouredLine& line, const QWidget& pane) {
+    return {line.text, ColourOf(line.colour, pane)};
 }
 
 // Calls `onBlankClick` when the left button is released over the part of `list` that holds no
@@ -219,11 +196,17 @@ void TFrm_Main::buildPanels() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
-    // The panes are read-only and only grow: an undo record for every appended line would cost
-    // memory and time with each datagram and could never be used.
-    for (QPlainTextEdit* pane : {m_ui->redt_Hex, m_ui->redt_Log}) {
-        pane->setUndoRedoEnabled(false);
-    }
+    // A burst of replies gives thousands of hex lines: they reach the pane in slices, so no
+    // single pass stalls the window. A flood that outruns the pane fills the backlog; frames
+    // beyond it are left out whole and counted, so the window keeps reading the network (and
+    // listing real modules) instead of drawing hex.
+    m_ui->redt_Hex->Configure({.pace = OutputPane::Pace::EachPass,
+                               .sliceLines = HexLinesPerPass,
+                               .backlogLines = MaxPendingHexLines,
+                               .follow = OutputPane::Follow::Always});
+    m_ui->redt_Hex->SetDropNotice([this](long dropped) {
+        return ToPaneLine({FramesNotShownLogText(dropped), PaneColour::Red}, *m_ui->redt_Hex);
+    });
     qApp->installEventFilter(this);
 }
 
@@ -452,54 +435,25 @@ void TFrm_Main::onSearchTabSwitched(int index) {
 // ---- Output panes --------------------------------------------------------------------------
 
 void TFrm_Main::AddLogLine(const QString& text, PaneColour colour) {
-    const ColouredLine line{text, colour};
-    AppendLines(*m_ui->redt_Log, &line, &line + 1);
+    m_ui->redt_Log->AddLine(ToPaneLine({text, colour}, *m_ui->redt_Log));
 }
 
 void TFrm_Main::AddHexLine(const QString& text, PaneColour colour) {
     AddHexBlock({{text, colour}});
 }
 
-// A burst of replies gives thousands of lines: they reach the pane in slices of at most
-// HexLinesPerPass per event-loop pass, so no single pass stalls the window. A flood that
-// outruns the pane fills the backlog; frames beyond it are left out whole and counted, so the
-// window keeps reading the network (and listing real modules) instead of drawing hex.
 void TFrm_Main::AddHexBlock(const std::vector<ColouredLine>& lines) {
-    if (m_pendingHex.size() + lines.size() > MaxPendingHexLines) {
-        ++m_hexBlocksLeftOut;
-        return;
+    std::vector<PaneLine> block;
+    block.reserve(lines.size());
+    for (const ColouredLine& line : lines) {
+        block.push_back(ToPaneLine(line, *m_ui->redt_Hex));
     }
-    m_pendingHex.insert(m_pendingHex.end(), lines.begin(), lines.end());
-    if (!m_hexFlushQueued) {
-        m_hexFlushQueued = true;
-        QTimer::singleShot(0, this, &TFrm_Main::flushHexLines);
-    }
-}
-
-void TFrm_Main::flushHexLines() {
-    m_hexFlushQueued = false;
-    const auto slice = std::min(m_pendingHex.size(), HexLinesPerPass);
-    const auto end = m_pendingHex.begin() + static_cast<std::ptrdiff_t>(slice);
-    AppendLines(*m_ui->redt_Hex, m_pendingHex.begin(), end);
-    m_pendingHex.erase(m_pendingHex.begin(), end);
-    if (m_pendingHex.empty() && m_hexBlocksLeftOut > 0) {
-        const ColouredLine line{FramesNotShownLogText(m_hexBlocksLeftOut), PaneColour::Red};
-        AppendLines(*m_ui->redt_Hex, &line, &line + 1);
-        m_hexBlocksLeftOut = 0;
-    }
-    if (!m_pendingHex.empty()) {
-        m_hexFlushQueued = true;
-        QTimer::singleShot(0, this, &TFrm_Main::flushHexLines);
-    }
-    QScrollBar* bar = m_ui->redt_Hex->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    m_ui->redt_Hex->AddBlock(block);
 }
 
 void TFrm_Main::ClearPanes() {
-    m_pendingHex.clear();
-    m_hexBlocksLeftOut = 0;
-    ClearPane(*m_ui->redt_Log);
-    ClearPane(*m_ui->redt_Hex);
+    m_ui->redt_Log->Clear();
+    m_ui->redt_Hex->Clear();
 }
 
 // ---- Device list ---------------------------------------------------------------------------

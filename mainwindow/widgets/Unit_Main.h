@@ -21,7 +21,6 @@
 #include "panel_files.h"
 #include "Unit_Ini.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <QMainWindow>
@@ -138,7 +137,6 @@ private:
     void onSoftBitRateChosen(int index);
     void askSavePanelFile(PanelId panel);
     void askLoadPanelFile(PanelId panel);
-    void flushHexLines();
     bool mayCloseNow();
     int parameterAreaWidth() const;
 
@@ -162,9 +160,6 @@ private:
     std::function<void(R2Settings&)> m_contributeSettings;
     std::function<bool()> m_closeGuard;
     bool m_closeWhenIdle = false; // a close came while work ran: it closes when that is over
-    std::deque<ColouredLine> m_pendingHex;
-    bool m_hexFlushQueued = false;
-    int m_hexBlocksLeftOut = 0;
 };
 
 } // namespace r2

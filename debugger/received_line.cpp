@@ -1,4 +1,4 @@
-#include "receive_backlog.h"
+#include "received_line.h"
 
 #include "gbk_text.h"
 #include "Unit_ProFun.h"
@@ -60,43 +60,13 @@ QString HexText(const QByteArray& bytes) {
 
 QString ReceivedLine(const QString& stamp, const QString& address, std::uint16_t port,
                      const QByteArray& bytes, bool hex, const QString& moreBytes) {
-    const QByteArray shownBytes = bytes.first(ShownLength(bytes, ReceiveBacklog::ShownBytes));
+    const QByteArray shownBytes = bytes.first(ShownLength(bytes, ReceivedShownBytes));
     QString shown = hex ? HexText(shownBytes) : EscapedText(shownBytes);
     if (shownBytes.size() < bytes.size()) {
         shown += moreBytes.arg(bytes.size() - shownBytes.size());
     }
     return QStringLiteral("%1  %2:%3  [%4]  %5")
         .arg(stamp, address, QString::number(port), QString::number(bytes.size()), shown);
-}
-
-bool ReceiveBacklog::Add(QString line) {
-    if (m_lines.size() >= LineLimit || m_chars + line.size() > CharLimit) {
-        ++m_dropped;
-        return false;
-    }
-    m_chars += line.size();
-    m_lines.append(std::move(line));
-    return true;
-}
-
-QString ReceiveBacklog::Take(qsizetype maxLines, qsizetype maxChars) {
-    qsizetype count = 0;
-    qsizetype chars = 0;
-    while (count < m_lines.size() && count < maxLines &&
-           (count == 0 || chars + m_lines[count].size() <= maxChars)) {
-        chars += m_lines[count].size();
-        ++count;
-    }
-    const QString text = m_lines.first(count).join(QLatin1Char('\n'));
-    m_lines.remove(0, count);
-    m_chars -= chars;
-    return text;
-}
-
-void ReceiveBacklog::Clear() {
-    m_lines.clear();
-    m_chars = 0;
-    m_dropped = 0;
 }
 
 } // namespace r2

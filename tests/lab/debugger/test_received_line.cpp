@@ -1,7 +1,6 @@
-// ReceivedLine and ReceiveBacklog: a chunk shown cut with the count it leaves out, a GBK
-// character never cut in half, and the backlog's bounds on lines and characters whatever the
-// peer sends.
-#include "receive_backlog.h"
+// ReceivedLine: a chunk shown cut with the count it leaves out, and a GBK character never cut
+// in half.
+#include "received_line.h"
 
 #include <gtest/gtest.h>
 
@@ -39,39 +38,6 @@ TEST(ReceivedLine, ShowsAtMostTheFirstBytesAndCountsTheRest) {
     for (const Case& c : cases) {
         EXPECT_EQ(Shown(c.bytes, c.hex).toStdString(), c.shown.toStdString()) << c.name;
     }
-}
-
-TEST(ReceiveBacklog, HoldsNoMoreThanItsBoundsAndCountsWhatItDrops) {
-    ReceiveBacklog backlog;
-    const QString longLine(1000, 'x');
-    long added = 0;
-    for (int i = 0; i < 5000; ++i) {
-        added += backlog.Add(longLine) ? 1 : 0;
-    }
-    EXPECT_LE(backlog.PendingChars(), ReceiveBacklog::CharLimit);
-    EXPECT_EQ(added, ReceiveBacklog::CharLimit / 1000);
-    EXPECT_EQ(backlog.Dropped(), 5000 - added);
-
-    backlog.Clear();
-    for (int i = 0; i < ReceiveBacklog::LineLimit + 10; ++i) {
-        backlog.Add(QStringLiteral("x"));
-    }
-    EXPECT_EQ(backlog.PendingLines(), ReceiveBacklog::LineLimit);
-    EXPECT_EQ(backlog.Dropped(), 10);
-}
-
-TEST(ReceiveBacklog, TakesSlicesInOrder) {
-    ReceiveBacklog backlog;
-    for (const char* line : {"one", "two", "three", "four"}) {
-        backlog.Add(QString::fromLatin1(line));
-    }
-    EXPECT_EQ(backlog.Take(2, 1000), "one\ntwo");
-    // A character bound lets the first line through whatever its size, then stops.
-    EXPECT_EQ(backlog.Take(10, 1), "three");
-    EXPECT_EQ(backlog.PendingChars(), 4);
-    EXPECT_EQ(backlog.Take(10, 1000), "four");
-    EXPECT_EQ(backlog.Take(10, 1000), "");
-    EXPECT_EQ(backlog.PendingChars(), 0);
 }
 
 } // namespace
