@@ -1,4 +1,4 @@
-# r2_precompile_headers(std|core|widgets TARGET...)
+# r2_precompile_headers(std|core|cli|widgets TARGET...)
 # Gives each target a precompiled header of the standard and Qt headers nearly every one of its
 # files includes: a Qt widget file spends more of its compile time reading Qt's headers than
 # compiling its own code. Only targets of several files gain from it (a single file would
@@ -8,6 +8,8 @@
 set(R2_PCH_STD <algorithm> <array> <cstdint> <functional> <map> <memory> <optional> <span>
                <string> <string_view> <vector>)
 set(R2_PCH_CORE ${R2_PCH_STD} <QByteArray> <QObject> <QString> <QStringList> <QTimer>)
+# The command-line tools declare their options with CLI11 in many files.
+set(R2_PCH_CLI ${R2_PCH_CORE} <CLI/CLI.hpp>)
 set(R2_PCH_WIDGETS ${R2_PCH_CORE} <QApplication> <QCheckBox> <QComboBox> <QDialog> <QGroupBox>
                    <QLabel> <QLineEdit> <QMessageBox> <QPushButton> <QWidget>)
 
