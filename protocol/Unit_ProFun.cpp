@@ -7,10 +7,6 @@
 
 namespace r2 {
 
-namespace {
-
-constexpr char UpperHexDigits[] = "0123456789ABCDEF";
-
 std::optional<std::uint8_t> HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return static_cast<std::uint8_t>(c - '0');
@@ -23,6 +19,10 @@ std::optional<std::uint8_t> HexDigitValue(char c) {
     }
     return std::nullopt;
 }
+
+namespace {
+
+constexpr char UpperHexDigits[] = "0123456789ABCDEF";
 
 // Two characters as one byte; empty unless both are hex digits.
 std::optional<std::uint8_t> HexPairValue(char high, char low) {

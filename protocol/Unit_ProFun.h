@@ -58,6 +58,9 @@ std::uint8_t SumBytes(ByteView bytes);
 
 // ---- Hex texts --------------------------------------------------------------------------
 
+// The value of one hex digit, either letter case; empty for any other character.
+std::optional<std::uint8_t> HexDigitValue(char c);
+
 std::string BytesToHexLine(ByteView bytes);
 std::string BytesToHexSep(ByteView bytes, std::string_view separator);
 std::string RemoveSpaces(std::string_view text);

@@ -1,5 +1,7 @@
 #include "address_text.h"
 
+#include "Unit_ProFun.h"
+
 #include <charconv>
 
 namespace r2 {
@@ -8,19 +10,6 @@ namespace {
 
 bool IsMacSeparator(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r') || c == ':' || c == '-';
-}
-
-std::optional<std::uint8_t> HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return static_cast<std::uint8_t>(c - '0');
-    }
-    if (c >= 'a' && c <= 'f') {
-        return static_cast<std::uint8_t>(c - 'a' + 10);
-    }
-    if (c >= 'A' && c <= 'F') {
-        return static_cast<std::uint8_t>(c - 'A' + 10);
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -54,7 +43,7 @@ std::optional<std::array<std::uint8_t, MacWidth>> ParseMacText(std::string_view 
         if (IsMacSeparator(c)) {
             continue;
         }
-        const auto value = HexDigit(c);
+        const auto value = HexDigitValue(c);
         if (!value || digits == 2 * MacWidth) {
             return std::nullopt;
         }
