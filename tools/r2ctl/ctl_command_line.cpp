@@ -1,5 +1,7 @@
 #include "ctl_command_line.h"
 
+#include "cli_support.h"
+#include "ctl_argv.h"
 #include "ctl_password.h"
 
 #include <algorithm>

@@ -2,14 +2,20 @@
 // How a command declares its options: each option bound to the field of CtlOptions it sets,
 // its value checked by a converter that returns the complaint following the option's name
 // ("needs a number of milliseconds, not \"2s\""), or nothing when the value is good.
+//
+// CLI11 stays behind ctl_declaration.cpp: the commands declare their options in many files,
+// and each file that reads CLI11's header pays seconds of compile time for it.
 
-#include "cli_support.h"
 #include "ctl_args.h"
-#include "ctl_argv.h"
 
-#include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+class Option;
+} // namespace CLI
 
 namespace r2::ctl {
 
@@ -21,6 +27,9 @@ struct ListBinding {
 
 class CommandDeclaration final {
 public:
+    // A value's converter: the complaint about `text`, or nothing once `out` holds its value.
+    template <typename T> using Convert = QString (*)(const QString& text, T& out);
+
     CommandDeclaration(CLI::App& app, CtlOptions& options, std::vector<ListBinding>& lists)
         : m_app(app), m_options(options), m_lists(lists) {}
 
@@ -28,40 +37,27 @@ public:
 
     template <typename T>
     CLI::Option* value(const std::string& name, const std::string& valueText, T& target,
-                       QString (*convert)(const QString&, T&), const std::string& description) {
-        return m_app
-            .add_option_function<std::string>(
-                name, [&target, convert](const std::string& v) { convert(Text(v), target); },
-                description)
-            ->option_text(valueText)
-            ->check(cli::Check([convert](const std::string& v) {
+                       Convert<T> convert, const std::string& description) {
+        return option(
+            name, valueText, description,
+            [&target, convert](const QString& v) { convert(v, target); },
+            [convert](const QString& v) {
                 T scratch{};
-                return convert(Text(v), scratch).toStdString();
-            }));
+                return convert(v, scratch);
+            });
     }
     CLI::Option* text(const std::string& name, const std::string& valueText, QString& target,
-                      const std::string& description) {
-        return value(name, valueText, target, &AnyText, description);
-    }
-    CLI::Option* flag(const std::string& name, bool& target, const std::string& description) {
-        return m_app.add_flag(name, target, description);
-    }
-    // An option that may be repeated; every value goes to `target` in the order given.
+                      const std::string& description);
+    CLI::Option* flag(const std::string& name, bool& target, const std::string& description);
+    // An option that may be repeated; every value goes to `target` in the order given, each
+    // checked by `check` when there is one.
     CLI::Option* list(const std::string& name, const std::string& valueText, QStringList& target,
-                      const std::string& description) {
-        CLI::Option* option = m_app.add_option(name, description)
-                                  ->expected(1)
-                                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-                                  ->option_text(valueText);
-        m_lists.push_back({option, &target});
-        return option;
-    }
+                      const std::string& description, Convert<QString> check = nullptr);
 
 private:
-    static QString AnyText(const QString& value, QString& out) {
-        out = value;
-        return {};
-    }
+    CLI::Option* option(const std::string& name, const std::string& valueText,
+                        const std::string& description, std::function<void(const QString&)> store,
+                        std::function<QString(const QString&)> complaint);
 
     CLI::App& m_app;
     CtlOptions& m_options;

@@ -114,13 +114,8 @@ bool ApplyValues(PanelP5& panel, const std::vector<SetValue>& values, QString& e
 }
 
 void DeclareValueOptions(CommandDeclaration& declaration) {
-    declaration
-        .list("--set", "CONTROL=VALUE", declaration.options().sets,
-              "A control's value (may be repeated).")
-        ->check(cli::Check([](const std::string& v) {
-            QString scratch;
-            return ToSetting(Text(v), scratch).toStdString();
-        }));
+    declaration.list("--set", "CONTROL=VALUE", declaration.options().sets,
+                     "A control's value (may be repeated).", &ToSetting);
     declaration.text("--from", "FILE.json", declaration.options().fromFile,
                      "The controls' values from a file.");
 }
