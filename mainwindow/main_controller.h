@@ -1,38 +1,37 @@
 #pragma once
-// MainController: the main window's workflows below the widgets. It owns the UDP endpoint, the
-// parameter mirror, the three panel structs, the device rows, the selection state (SelMAC,
-// SelIpIndex), the device-login credentials and the running LAN sequence. The window forwards
-// the user's actions here and implements MainView for what the controller shows; every line of
-// the two panes, every layout switch and every message comes from here, so the window and a
-// controller test see the same behaviour.
+// MainController: the main window's workflows below the widgets, composed of one part per job,
+// each seeing only its slice of the view: the device list (DeviceList), the frame echo in the
+// hex pane (FrameEcho), the P6 replies filled into the panel (PanelReplies), the LAN session of
+// the selected module (LanSession: click, saves, single commands, statuses), the serial sheet
+// (SerialActions) and the jobs over the selection (SelectionJobs). It owns the UDP endpoint, the
+// parameter mirror and the three panel structs they share, wires the endpoint to the parts, and
+// keeps what spans them: the tab switch and the window's wind-down.
 //
-// Saves never block the event loop: they run as LanSequence timers, and a save button cannot
-// start a second save while one runs. A panel value that does not convert sends nothing: the
-// log names the control in red and the view puts the focus on it.
+// The window forwards the user's actions here and implements MainView for what the parts show;
+// every line of the two panes, every layout switch and every message comes from below, so the
+// window and a controller test see the same behaviour.
 
 #include "block_codec.h"
-#include "lan_sequences.h"
+#include "device_list.h"
+#include "device_menu.h"
+#include "frame_echo.h"
+#include "lan_session.h"
 #include "main_view.h"
-#include "module_batch.h"
 #include "panel_p5.h"
 #include "panel_p6.h"
 #include "panel_p6_reader.h"
 #include "panel_p7.h"
-#include "SPComm.h"
-#include "Unit_Comm.h"
+#include "panel_replies.h"
+#include "selection_jobs.h"
+#include "serial_actions.h"
 
-#include <functional>
 #include <memory>
-#include <QHash>
-#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <vector>
 
 namespace r2 {
 
-class SelectionBatch;
 class TUdpSvr;
 
 class MainController final : public QObject {
@@ -47,38 +46,34 @@ public:
     PanelP7& panelP7() { return m_p7; }
     PanelP5& panelP5() { return m_p5; }
     TUdpSvr& udp() { return *m_udp; }
-    const std::vector<DeviceRow>& rows() const { return m_rows; }
+    const std::vector<DeviceRow>& rows() const { return m_devices->rows(); }
 
-    QString userName() const { return m_user; }
-    QString password() const { return m_password; }
+    QString userName() const { return m_session->userName(); }
+    QString password() const { return m_session->password(); }
     void setCredentials(const QString& user, const QString& password);
 
     // btn_Search (and the context menu's hidden read item).
     void Search();
     // lv_DevClick: a click on the device list, also run before its context menu opens.
-    void DeviceClicked();
-    // mni_LvRightMmClick, by the item's objectName.
-    void DeviceMenuAction(const QString& itemName);
-    // The selection's items of that menu. A file that is not fit for every selected module
-    // (another model, an unknown control, a wrong value) is refused in the log and a message
-    // naming the file, the control and the value, and nothing is sent.
-    void ApplyFileToSelection(const QString& path);
-    // The firmware image at `path` into every selected module, each told to fetch it from the
-    // computer's address on its own network.
-    void UpgradeSelection(const QString& imagePath);
+    void DeviceClicked() { m_session->Click(); }
+    // An item of the device list's context menu.
+    void DeviceMenuAction(DeviceMenuItem item);
+    // The selection's items of that menu, with the file already chosen.
+    void ApplyFileToSelection(const QString& path) { m_jobs->ApplyFileToSelection(path); }
+    void UpgradeSelection(const QString& imagePath) { m_jobs->UpgradeSelection(imagePath); }
     // The job over the selection stops after the module it is on; the rest are not run.
-    void StopBatch();
+    void StopBatch() { m_jobs->Stop(); }
     // The LAN save buttons: btn_P6NetSet, btn_P7NetSet, btn_P5Set.
-    void SaveP6();
-    void SaveP7();
-    void SaveP5();
+    void SaveP6() { m_session->SaveP6(); }
+    void SaveP7() { m_session->SaveP7(); }
+    void SaveP5() { m_session->SaveP5(); }
     // rzpgcntrl_SrchTabClick for sheet 0 (LAN) or 1 (serial): the panel rules and the log hint.
     void SearchTabSwitched(int sheet);
     // The device list as the export writes it: one row per line.
-    std::vector<DeviceRow> exportRows() const { return m_rows; }
+    std::vector<DeviceRow> exportRows() const { return m_devices->rows(); }
 
-    bool saveRunning() const;
-    bool batchRunning() const;
+    bool saveRunning() const { return m_session->saveRunning(); }
+    bool batchRunning() const { return m_jobs->isRunning(); }
     // Nothing of the window's own runs: no LAN read, save or command, no serial action and no
     // job over the selection.
     bool idle() const;
@@ -90,13 +85,13 @@ public:
 
     // The serial sheet: cbb_SelectCom's drop-down opening, btn_ComRead, btn_P6ComSet,
     // btn_ComSet. One serial action runs at a time.
-    void RefreshPortList();
-    void SerialRead();
-    void SerialSaveP6();
-    void SerialSaveP5();
+    void RefreshPortList() { m_serial->RefreshPortList(); }
+    void SerialRead() { m_serial->Read(); }
+    void SerialSaveP6() { m_serial->SaveP6(); }
+    void SerialSaveP5() { m_serial->SaveP5(); }
     // The window closes: the port too (it logs that it closed).
-    void CloseSerial();
-    SerialExchange& serial() { return *m_serial; }
+    void CloseSerial() { m_serial->Close(); }
+    SerialExchange& serial() { return m_serial->exchange(); }
 
 signals:
     // After a row was added; the window's benchmark and tests watch it.
@@ -111,51 +106,7 @@ signals:
 
 private:
     void connectEndpoint();
-    void connectSerial();
-    void onSerialSent(const QByteArray& frame, bool ok);
-    void onP5Reply(const QByteArray& reply32);
-    void startSerialSave(bool started);
-    void onSent(const QByteArray& frame, const QString& destIp, quint16 localPort, quint16 destPort,
-                const QString& localIp);
-    void onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
-                    quint16 senderPort, const QString& localIp);
-    void onDeviceFound(const QString& ip, const QString& name, int socketIndex, int devFlag,
-                       const QString& version, const QString& mac);
-    void flushFoundRows();
-    void onBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
-                      bool fromSerial);
-    void onCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag);
-    void onHeartReg(const QByteArray& block85, bool fromSerial, int devFlag);
-    void onHttpd(const QByteArray& url, const QByteArray& header);
-    void onModbusParam(const TModbusParam& param, int length);
-    void onModbusPack(const TModbusPackParam& param, int length);
-    void onStatus(int code, const QString& text);
-    // Collects the P6 panel from the widgets, hands a reply to the reader and shows the panel
-    // when the reply changed it.
-    void refillP6(const std::function<void(PanelP6Reader&)>& deliver);
-
-    // The selected row, or null after SwitchLayout(LayoutSearch) and, where given, the red
-    // "select the module" hint.
-    const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
-    void runSequence(SequencePlan plan);
-    void onSequenceMessage(const QString& key);
-    void reportVerdict(const LanSequence& sequence);
-    void reportEncodeRefusal(const EncodeResult& refusal);
-    void logText(std::string_view key, PaneColour colour);
-    // The jobs over the selected rows.
-    void selectionMenuAction(const QString& itemName);
-    std::vector<DeviceRow> selectedTargets() const;
-    // The selected rows a new job takes; empty while a job runs (its dialog is open), or when
-    // nothing is selected (which the log says).
-    std::vector<DeviceRow> selectionForJob();
-    QStringList listedAddresses() const;
-    std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
-    BatchSettings batchSettings() const;
-    void startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
-                    std::function<void()> start);
-    void sequenceOver();
     void reportIfWoundDown();
-    void restartSelection();
 
     MainView& m_view;
     ParamMirror m_mirror;
@@ -164,22 +115,13 @@ private:
     PanelP7 m_p7;
     PanelP5 m_p5;
     std::unique_ptr<TUdpSvr> m_udp;
-    std::unique_ptr<LanSequence> m_sequence;
-    std::unique_ptr<TComm> m_comm; // cm1; before the exchange that uses it
-    std::unique_ptr<SerialExchange> m_serial;
-    std::unique_ptr<SelectionBatch> m_batch; // after the endpoint and mirror it uses
-    int m_sequencesRunning = 0;              // the window's own reads, saves and commands
-    std::function<void()> m_whenLanIdle;     // a job's start, waiting for them
+    std::unique_ptr<DeviceList> m_devices;
+    FrameEcho m_echo;
+    std::unique_ptr<LanSession> m_session;
+    std::unique_ptr<SelectionJobs> m_jobs; // after the endpoint, mirror and session it uses
+    std::unique_ptr<PanelReplies> m_replies;
+    std::unique_ptr<SerialActions> m_serial;
     bool m_windingDown = false;
-    std::vector<DeviceRow> m_rows;
-    std::vector<DeviceRow> m_pendingRows;
-    QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins
-    QHash<QString, QList<int>> m_rowsByIp; // listed rows by IP address, to mark shared ones
-    bool m_flushQueued = false;
-    QString m_selMac;
-    int m_selIpIndex = 0;
-    QString m_user;
-    QString m_password;
 };
 
 } // namespace r2

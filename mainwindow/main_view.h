@@ -1,7 +1,8 @@
 #pragma once
 // MainView: the narrow surface through which the workflow controller (MainController) reaches
-// the main window. The window implements it with widgets; a controller test can implement it
-// with plain lists. Nothing here knows a widget type.
+// the main window, cut into one slice per part of the controller. The window implements all of
+// them with widgets; a controller test implements the slice of the part it drives with plain
+// lists. Nothing here knows a widget type.
 
 #include "address_plan.h"
 #include "config_file.h"
@@ -64,9 +65,11 @@ struct BatchOutcome {
     int percent = -1; // Running: how far, where the job says (an upgrade)
 };
 
-class MainView {
+// What the user is told: the operation log, the hex stream pane, a message box and the
+// clipboard.
+class OutputView {
 public:
-    virtual ~MainView() = default;
+    virtual ~OutputView() = default;
 
     virtual void AddLogLine(const QString& text, PaneColour colour = PaneColour::Green) = 0;
     virtual void AddHexLine(const QString& text, PaneColour colour = PaneColour::WindowText) = 0;
@@ -74,7 +77,26 @@ public:
     // flooded with more than it can show, not at all (the pane then says how many it left out).
     virtual void AddHexBlock(const std::vector<ColouredLine>& lines) = 0;
     virtual void ClearPanes() = 0;
+    virtual void ShowMessage(const QString& text) = 0;
+    virtual void SetClipboardText(const QString& text) = 0;
+};
+
+// The parameter area: which layout shows and the panel structs' widgets.
+class PanelView {
+public:
+    virtual ~PanelView() = default;
+
     virtual void SwitchLayout(int code) = 0;
+    // The panel's struct has changed: show it. / The user may have typed: read the widgets.
+    virtual void ShowPanel(PanelId panel) = 0;
+    virtual void CollectPanel(PanelId panel) = 0;
+    virtual void FocusControl(const QString& name) = 0;
+};
+
+// The device list's rows and what the user selected in it.
+class DeviceListView {
+public:
+    virtual ~DeviceListView() = default;
 
     virtual void ClearDeviceList() = 0;
     virtual void AddDeviceRows(const std::vector<DeviceRow>& rows) = 0;
@@ -86,21 +108,26 @@ public:
     virtual int SelectedRow() const = 0;
     // Every selected row, in list order.
     virtual std::vector<int> SelectedRows() const = 0;
+};
 
-    // The panel's struct has changed: show it. / The user may have typed: read the widgets.
-    virtual void ShowPanel(PanelId panel) = 0;
-    virtual void CollectPanel(PanelId panel) = 0;
-    virtual void FocusControl(const QString& name) = 0;
+// What the LAN session of the selected module opens or locks beyond the panes.
+class SessionView {
+public:
+    virtual ~SessionView() = default;
 
-    virtual void ShowMessage(const QString& text) = 0;
     virtual void ShowCredentialsDialog() = 0;
     virtual void OpenUrl(const QString& url) = 0;
-    virtual void SetClipboardText(const QString& text) = 0;
     // The firmware upgrade dialog, with the module's IP and MAC (without spaces) filled in when
     // they are given, else as it was left.
     virtual void ShowUpgradeDialog(const QString& ip, const QString& mac) = 0;
     // While a LAN save runs its save buttons cannot start another.
     virtual void SetSaveRunning(bool running) = 0;
+};
+
+// The dialogs of a job over the selected modules.
+class BatchView {
+public:
+    virtual ~BatchView() = default;
 
     // A module configuration file or a firmware image to open; empty when the user cancelled.
     virtual QString ChooseConfigFile() = 0;
@@ -117,6 +144,12 @@ public:
     virtual void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) = 0;
     virtual void ShowBatchOutcome(int index, const BatchOutcome& outcome) = 0;
     virtual void BatchFinished() = 0;
+};
+
+// The serial sheet's choices and buttons.
+class SerialView {
+public:
+    virtual ~SerialView() = default;
 
     virtual SerialChoice SerialSettings() const = 0;
     // New entries for cbb_SelectCom; the chosen port stays chosen when it is still listed.
@@ -125,5 +158,14 @@ public:
     // another.
     virtual void SetSerialRunning(bool running) = 0;
 };
+
+// The whole window as the controller sees it: each of the controller's parts is given only the
+// slices above that it needs.
+class MainView : public OutputView,
+                 public PanelView,
+                 public DeviceListView,
+                 public SessionView,
+                 public BatchView,
+                 public SerialView {};
 
 } // namespace r2

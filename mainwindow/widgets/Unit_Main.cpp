@@ -308,12 +308,11 @@ void TFrm_Main::connectMenus() {
             [this] { OpenUrl(Text("lang_Menu_DownUrl")); });
     connect(m_ui->mni_WorkOrder, &QAction::triggered, this,
             [this] { OpenUrl(QString::fromLatin1(WorkOrderUrl)); });
-    for (QAction* item : m_deviceMenu->actions()) {
-        if (item->isSeparator()) {
-            continue;
+    for (QAction* action : m_deviceMenu->actions()) {
+        if (const std::optional<DeviceMenuItem> item = DeviceMenuItemNamed(action->objectName())) {
+            connect(action, &QAction::triggered, this,
+                    [this, item = *item] { m_controller->DeviceMenuAction(item); });
         }
-        connect(item, &QAction::triggered, this,
-                [this, item] { m_controller->DeviceMenuAction(item->objectName()); });
     }
 }
 

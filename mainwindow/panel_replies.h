@@ -1,0 +1,42 @@
+#pragma once
+// PanelReplies: the P6 parameter replies of a read, over the LAN or the serial line, filled into
+// the P6 panel through its reader and shown. While a job over the selection runs, its modules'
+// replies are the job's own: they leave the window's panel alone.
+
+#include "block_codec.h"
+#include "device_list.h"
+#include "main_view.h"
+#include "panel_p6_reader.h"
+
+#include <functional>
+#include <QByteArray>
+
+namespace r2 {
+
+class PanelReplies final {
+public:
+    // `jobRunning`: whether a job over the selection runs now.
+    PanelReplies(OutputView& output, PanelView& panels, const DeviceList& devices,
+                 PanelP6Reader& reader, std::function<bool()> jobRunning);
+
+    void OnBaseParams(const TBaseParam& base, const TarrComParam& ports, int devFlag,
+                      bool fromSerial);
+    void OnCloudParams(const TarrCloudParam& clouds, bool fromSerial, int devFlag);
+    void OnHeartReg(const QByteArray& block85, bool fromSerial, int devFlag);
+    void OnHttpd(const QByteArray& url, const QByteArray& header);
+    void OnModbusParam(const TModbusParam& param, int length);
+    void OnModbusPack(const TModbusPackParam& param, int length);
+
+private:
+    // Collects the P6 panel from the widgets, hands a reply to the reader and shows the panel
+    // when the reply changed it.
+    void refillP6(const std::function<void(PanelP6Reader&)>& deliver);
+
+    OutputView& m_output;
+    PanelView& m_panels;
+    const DeviceList& m_devices;
+    PanelP6Reader& m_reader;
+    std::function<bool()> m_jobRunning;
+};
+
+} // namespace r2
