@@ -38,6 +38,7 @@
 #include "panel_p6.h"
 #include "panel_p6_reader.h"
 #include "panel_p7.h"
+#include "save_over_read.h"
 
 #include <memory>
 #include <optional>
@@ -53,7 +54,6 @@
 namespace r2 {
 
 class TUdpSvr;
-struct ReadCheck;
 
 // A module as the search listed it. `ip` empty: the search did not find it.
 struct BatchTarget {
@@ -84,7 +84,7 @@ struct BatchFrame {
 
 struct BatchModuleResult {
     enum class Result { Ok, Failed, NotRun, DryRun };
-    enum class Failure { None, NotFound, Password, NoAnswer, Refused, Other };
+    using Failure = ModuleFailure;
 
     Result result = Result::NotRun;
     Failure failure = Failure::None;
@@ -92,27 +92,6 @@ struct BatchModuleResult {
     QStringList skippedKeys;               // language keys of blocks a save's checks skipped
     std::vector<BatchFrame> framesNotSent; // dry run
 };
-
-// Why a read is not fit to save over, in the order a save checks it: the module rejected the
-// login, several modules answered from its address, it sent no base block, or (P6) its base
-// block named another MAC so the panel was not filled. Empty when the read is fit. r2ctl's
-// write, backup and restore run the same checks on their own reads.
-struct ReadRefusal {
-    BatchModuleResult::Failure failure = BatchModuleResult::Failure::Other;
-    QString message;
-};
-std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
-                                              int devFlag, bool panelFilled, const QString& mac);
-
-// The panel a save of `file` over the target's read sends, made in place: a P6's panel as its
-// read filled it (`p6`); for a P7, whose read fills no panel, its own MAC and the address of
-// the base block it sent (`p7`). Then the file (the MAC never, the address only withNetwork),
-// then the planned address and name when given. False with `problem` when a value is refused.
-// r2ctl's restore makes its panel the same way.
-bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
-                   const config::ModuleConfig& file, bool withNetwork,
-                   const config::PlannedModule* planned, PanelP6& p6, PanelP7& p7,
-                   std::string& problem);
 
 class ModuleBatch final : public QObject {
     Q_OBJECT
