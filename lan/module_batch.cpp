@@ -70,6 +70,12 @@ bool ModuleBatch::startConfig(std::vector<BatchTarget> targets, config::ModuleCo
     return begin(std::move(targets), std::move(settings));
 }
 
+void ModuleBatch::stopAfterCurrent() {
+    if (m_running) {
+        m_stopAsked = true;
+    }
+}
+
 bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings) {
     m_running = true;
     m_targets = std::move(targets);
@@ -78,6 +84,7 @@ bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings
     m_next = 0;
     m_current.reset();
     m_failedOnce = false;
+    m_stopAsked = false;
     // The first module starts from the event loop, so that the caller's start returns first.
     QTimer::singleShot(0, this, &ModuleBatch::runNext);
     return true;
@@ -96,7 +103,11 @@ void ModuleBatch::runNext() {
         }
         return;
     }
-    if (m_failedOnce && m_settings.stopOnError) {
+    if (m_stopAsked || (m_failedOnce && m_settings.stopOnError)) {
+        // Once the saves under way have ended, so that the modules left out end after them.
+        if (!m_flights.empty()) {
+            return;
+        }
         // Reported as not run, one by one, so that a listener sees every module's end.
         const std::size_t index = m_next++;
         finishModule(index, BatchModuleResult{});

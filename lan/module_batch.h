@@ -17,8 +17,11 @@
 // - A target without an address was not found by the search and fails as such.
 // - Dry run: the read goes out, the save is planned, and its frames are reported instead of
 //   sent. A restart's dry run sends nothing at all.
-// - stopOnError: after the first failure the modules not yet started are reported not run;
-//   saves under way finish, and a module whose read was under way is not written (not run).
+// - stopOnError: after the first failure the modules not yet started are reported not run,
+//   once the saves under way have finished; a module whose read was under way is not written
+//   (not run).
+// - stopAfterCurrent(): every module under way (its read, its save) runs to its end, so a stop
+//   never cuts a module's frames; then the modules not yet started are reported not run.
 // - Everything waits on timers and signals: the owner's event loop keeps running. Modules are
 //   started in target order and read one at a time, because the endpoint keeps one read check
 //   and one mirror. Without overlapSaves a module starts when the one before has finished.
@@ -106,6 +109,7 @@ public:
     bool startConfig(std::vector<BatchTarget> targets, config::ModuleConfig file,
                      BatchSettings settings, bool withNetwork = false);
 
+    void stopAfterCurrent();
     bool isRunning() const { return m_running; }
     const std::vector<BatchTarget>& targets() const { return m_targets; }
     // One per target; complete once finished() was emitted.
@@ -158,6 +162,7 @@ private:
     bool m_withNetwork = false;
     std::size_t m_next = 0; // the first module not started
     bool m_failedOnce = false;
+    bool m_stopAsked = false;
 
     // The module started and not yet handed to a flight nor finished, and its read.
     std::optional<std::size_t> m_current;
