@@ -1,7 +1,5 @@
 #include "module_batch.h"
 
-#include "config_apply.h"
-#include "config_plan.h"
 #include "param_reply_signals.h"
 #include "Unit_Udp.h"
 
@@ -23,52 +21,6 @@ BatchModuleResult Failed(Failure failure, const QString& message) {
 }
 
 } // namespace
-
-std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
-                                              int devFlag, bool panelFilled, const QString& mac) {
-    if (passwordErrors > 0) {
-        return ReadRefusal{Failure::Password,
-                           QStringLiteral("the module rejected the user name or password while "
-                                          "being read; nothing was written")};
-    }
-    // Blocks of several modules mixed in one mirror must not go back to any of them.
-    if (!check.trustworthy()) {
-        return ReadRefusal{Failure::Other,
-                           check.conflict + QStringLiteral("; nothing was written")};
-    }
-    // Saving without the module's own blocks would overwrite it with the panel's defaults.
-    if (!check.replies.contains(static_cast<int>(BasePortReplyLen))) {
-        return ReadRefusal{Failure::NoAnswer,
-                           QStringLiteral("the module did not send its parameters when read; "
-                                          "nothing was written")};
-    }
-    if (devFlag == DevFlagP6 && !panelFilled) {
-        return ReadRefusal{Failure::Other,
-                           QStringLiteral("the base block that came back names another MAC than "
-                                          "%1, so the panel was not filled from it; nothing was "
-                                          "written")
-                               .arg(mac)};
-    }
-    return std::nullopt;
-}
-
-bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
-                   const config::ModuleConfig& file, bool withNetwork,
-                   const config::PlannedModule* planned, PanelP6& p6, PanelP7& p7,
-                   std::string& problem) {
-    // A P7's read fills no panel: its own MAC and address go in first, so that the file's
-    // values land on them as on a P6's panel read from the module.
-    if (devFlag != DevFlagP6) {
-        p7.edt_UserMACP7 = mac.toStdString();
-        config::TakeTargetAddress(p7, DecodeBaseBlock(mirror.base));
-    }
-    const auto apply = [&](const config::ModuleConfig& values, bool network) {
-        return devFlag == DevFlagP6 ? config::ApplyModuleConfig(p6, values, network, problem)
-                                    : config::ApplyModuleConfig(p7, values, network, problem);
-    };
-    return apply(file, withNetwork) &&
-           (!planned || apply(config::PlannedConfig(file, *planned), true));
-}
 
 ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
     : QObject(parent), m_udp(udp), m_mirror(mirror) {
@@ -118,6 +70,12 @@ bool ModuleBatch::startConfig(std::vector<BatchTarget> targets, config::ModuleCo
     return begin(std::move(targets), std::move(settings));
 }
 
+void ModuleBatch::stopAfterCurrent() {
+    if (m_running) {
+        m_stopAsked = true;
+    }
+}
+
 bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings) {
     m_running = true;
     m_targets = std::move(targets);
@@ -126,6 +84,7 @@ bool ModuleBatch::begin(std::vector<BatchTarget> targets, BatchSettings settings
     m_next = 0;
     m_current.reset();
     m_failedOnce = false;
+    m_stopAsked = false;
     // The first module starts from the event loop, so that the caller's start returns first.
     QTimer::singleShot(0, this, &ModuleBatch::runNext);
     return true;
@@ -144,7 +103,11 @@ void ModuleBatch::runNext() {
         }
         return;
     }
-    if (m_failedOnce && m_settings.stopOnError) {
+    if (m_stopAsked || (m_failedOnce && m_settings.stopOnError)) {
+        // Once the saves under way have ended, so that the modules left out end after them.
+        if (!m_flights.empty()) {
+            return;
+        }
         // Reported as not run, one by one, so that a listener sees every module's end.
         const std::size_t index = m_next++;
         finishModule(index, BatchModuleResult{});
@@ -240,7 +203,6 @@ void ModuleBatch::onReadDone() {
 }
 
 void ModuleBatch::saveOverRead(const BatchTarget& target) {
-    const bool p6 = target.flag == DevFlagP6;
     PanelP6 p6Panel = m_panel;
     PanelP7 p7;
     if (std::string problem;
@@ -253,8 +215,7 @@ void ModuleBatch::saveOverRead(const BatchTarget& target) {
     }
     const LanTarget lanTarget{target.ipIndex, target.mac};
     const PlanResult planned =
-        p6 ? PlanP6Save(p6Panel, m_mirror, lanTarget, lanTarget, target.version.toUInt())
-           : PlanP7Save(p7, m_mirror, lanTarget);
+        PlanSaveOverRead(target.flag, p6Panel, p7, m_mirror, lanTarget, target.version.toUInt());
     if (!planned.plan) {
         finishModule(*m_current, Failed(Failure::Refused,
                                         planned.error + QStringLiteral("; nothing was sent")));

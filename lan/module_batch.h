@@ -17,8 +17,11 @@
 // - A target without an address was not found by the search and fails as such.
 // - Dry run: the read goes out, the save is planned, and its frames are reported instead of
 //   sent. A restart's dry run sends nothing at all.
-// - stopOnError: after the first failure the modules not yet started are reported not run;
-//   saves under way finish, and a module whose read was under way is not written (not run).
+// - stopOnError: after the first failure the modules not yet started are reported not run,
+//   once the saves under way have finished; a module whose read was under way is not written
+//   (not run).
+// - stopAfterCurrent(): every module under way (its read, its save) runs to its end, so a stop
+//   never cuts a module's frames; then the modules not yet started are reported not run.
 // - Everything waits on timers and signals: the owner's event loop keeps running. Modules are
 //   started in target order and read one at a time, because the endpoint keeps one read check
 //   and one mirror. Without overlapSaves a module starts when the one before has finished.
@@ -38,6 +41,7 @@
 #include "panel_p6.h"
 #include "panel_p6_reader.h"
 #include "panel_p7.h"
+#include "save_over_read.h"
 
 #include <memory>
 #include <optional>
@@ -53,7 +57,6 @@
 namespace r2 {
 
 class TUdpSvr;
-struct ReadCheck;
 
 // A module as the search listed it. `ip` empty: the search did not find it.
 struct BatchTarget {
@@ -84,7 +87,7 @@ struct BatchFrame {
 
 struct BatchModuleResult {
     enum class Result { Ok, Failed, NotRun, DryRun };
-    enum class Failure { None, NotFound, Password, NoAnswer, Refused, Other };
+    using Failure = ModuleFailure;
 
     Result result = Result::NotRun;
     Failure failure = Failure::None;
@@ -92,27 +95,6 @@ struct BatchModuleResult {
     QStringList skippedKeys;               // language keys of blocks a save's checks skipped
     std::vector<BatchFrame> framesNotSent; // dry run
 };
-
-// Why a read is not fit to save over, in the order a save checks it: the module rejected the
-// login, several modules answered from its address, it sent no base block, or (P6) its base
-// block named another MAC so the panel was not filled. Empty when the read is fit. r2ctl's
-// write, backup and restore run the same checks on their own reads.
-struct ReadRefusal {
-    BatchModuleResult::Failure failure = BatchModuleResult::Failure::Other;
-    QString message;
-};
-std::optional<ReadRefusal> ReadForSaveRefusal(const ReadCheck& check, int passwordErrors,
-                                              int devFlag, bool panelFilled, const QString& mac);
-
-// The panel a save of `file` over the target's read sends, made in place: a P6's panel as its
-// read filled it (`p6`); for a P7, whose read fills no panel, its own MAC and the address of
-// the base block it sent (`p7`). Then the file (the MAC never, the address only withNetwork),
-// then the planned address and name when given. False with `problem` when a value is refused.
-// r2ctl's restore makes its panel the same way.
-bool ApplyOverRead(int devFlag, const QString& mac, const ParamMirror& mirror,
-                   const config::ModuleConfig& file, bool withNetwork,
-                   const config::PlannedModule* planned, PanelP6& p6, PanelP7& p7,
-                   std::string& problem);
 
 class ModuleBatch final : public QObject {
     Q_OBJECT
@@ -127,6 +109,7 @@ public:
     bool startConfig(std::vector<BatchTarget> targets, config::ModuleConfig file,
                      BatchSettings settings, bool withNetwork = false);
 
+    void stopAfterCurrent();
     bool isRunning() const { return m_running; }
     const std::vector<BatchTarget>& targets() const { return m_targets; }
     // One per target; complete once finished() was emitted.
@@ -179,6 +162,7 @@ private:
     bool m_withNetwork = false;
     std::size_t m_next = 0; // the first module not started
     bool m_failedOnce = false;
+    bool m_stopAsked = false;
 
     // The module started and not yet handed to a flight nor finished, and its read.
     std::optional<std::size_t> m_current;

@@ -35,4 +35,8 @@ enum class ModuleOutcome {
 
 ModuleOutcome JudgeModule(const ModuleCounts& counts);
 
+// Why a module's job failed, as far as the one who runs it must tell failures apart (r2ctl
+// gives each its exit status).
+enum class ModuleFailure { None, NotFound, Password, NoAnswer, Refused, Other };
+
 } // namespace r2

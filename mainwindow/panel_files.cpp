@@ -121,22 +121,9 @@ bool PanelFiles::LoadFromFile(PanelId panel, const QString& path) {
     const auto source = sourceOf(panel);
     const bool ownFile = source && MacKey(source->mac) == MacKey(QString::fromStdString(file.mac));
     m_view.CollectPanel(panel);
-    std::string problem;
-    bool applied = false;
-    if (panel == PanelId::P7) {
-        PanelP7 filled = m_p7;
-        applied = config::ApplyModuleConfig(filled, file, ownFile, problem);
-        if (applied) {
-            m_p7 = std::move(filled);
-        }
-    } else {
-        PanelP6 filled = m_p6;
-        applied = config::ApplyModuleConfig(filled, file, ownFile, problem);
-        if (applied) {
-            m_p6 = std::move(filled);
-        }
-    }
-    if (!applied) {
+    // All or nothing: a refused value leaves the panel as it was.
+    if (std::string problem;
+        !config::ApplyModuleConfig(ModelOf(panel), m_p6, m_p7, file, ownFile, problem)) {
         refuse(path + QStringLiteral(": ") + QString::fromStdString(problem) + unchanged);
         return false;
     }

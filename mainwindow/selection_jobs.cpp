@@ -175,13 +175,12 @@ void SelectionJobs::UpgradeSelection(const QString& imagePath) {
         return;
     }
     QList<UpgradeTarget> upgradeTargets;
-    QStringList localIps;
     for (const DeviceRow& row : targets) {
-        upgradeTargets.push_back({row.ip, MacWithoutSpaces(row.mac)});
-        localIps << m_udp.socketLocalIp(row.ipIndex);
+        upgradeTargets.push_back(
+            {row.ip, MacWithoutSpaces(row.mac), m_udp.socketLocalIp(row.ipIndex)});
     }
-    start(BatchKind::Upgrade, targets, [this, upgradeTargets, localIps, imagePath] {
-        m_batch->startUpgrade(upgradeTargets, localIps, imagePath);
+    start(BatchKind::Upgrade, targets, [this, upgradeTargets, imagePath] {
+        m_batch->startUpgrade(upgradeTargets, imagePath);
     });
 }
 

@@ -18,18 +18,23 @@ UpgradeBatch::~UpgradeBatch() {
     m_engine.CloseEndpoints();
 }
 
-void UpgradeBatch::Start(const QList<UpgradeTarget>& targets, const QString& localIp,
-                         const QString& imagePath, bool stopOnError) {
+void UpgradeBatch::Start(const QList<UpgradeTarget>& targets, const QString& imagePath,
+                         bool stopOnError) {
     m_engine.CloseEndpoints();
     ++m_generation;
     m_targets = targets;
-    m_localIp = localIp;
     m_imagePath = imagePath;
     m_stopOnError = stopOnError;
     m_running = true;
     m_stopping = false;
     m_current = -1;
     scheduleNext();
+}
+
+void UpgradeBatch::StopAfterCurrent() {
+    if (m_running) {
+        m_stopping = true;
+    }
 }
 
 void UpgradeBatch::Abort() {
@@ -66,7 +71,7 @@ void UpgradeBatch::startNext() {
     m_retransmissions = 0;
     emit moduleStarted(m_current);
     const UpgradeTarget& target = m_targets.at(m_current);
-    m_engine.Start(UpgradeRequest{target.ip, target.mac, m_localIp, m_imagePath, true});
+    m_engine.Start(UpgradeRequest{target.ip, target.mac, target.localIp, m_imagePath, true});
 }
 
 void UpgradeBatch::onEnded(UpgradeEnding ending, const QString& detail) {
@@ -82,7 +87,7 @@ void UpgradeBatch::onEnded(UpgradeEnding ending, const QString& detail) {
     if (ending == UpgradeEnding::Timeout && m_mismatchSeen) {
         ending = UpgradeEnding::Mismatch;
     }
-    m_stopping = m_stopOnError && ending != UpgradeEnding::Success;
+    m_stopping = m_stopping || (m_stopOnError && ending != UpgradeEnding::Success);
     const quint64 generation = m_generation;
     emit moduleFinished(m_current, ending, explain(ending, detail));
     // A slot may have aborted or restarted the batch, which has scheduled its own next step.
@@ -101,7 +106,7 @@ QString UpgradeBatch::explain(UpgradeEnding ending, const QString& detail) const
     const UpgradeTarget& target = m_targets.at(m_current);
     return ExplainUpgradeOutcome({ending, detail, m_mismatchSeen, m_engine.currentBlock(),
                                   m_engine.currentBlock(), m_retransmissions, target.ip,
-                                  m_localIp});
+                                  target.localIp});
 }
 
 } // namespace r2

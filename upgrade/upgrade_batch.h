@@ -16,6 +16,8 @@
 //   the module in the mismatch ending instead of the timeout.
 // - stopOnError: after the first module that did not succeed, the rest are not started (they
 //   get neither moduleStarted nor moduleFinished).
+// - StopAfterCurrent(): the module under way runs to its end and reports it; the rest are not
+//   started, as under stopOnError. Abort() is the stop that does not wait.
 // - Start() returns at once; every signal comes from the event loop, so a caller may connect
 //   and then run a loop until finished(). moduleStarted, moduleProgress and moduleFinished
 //   carry the target's index; finished() comes once, after the last module.
@@ -36,6 +38,9 @@ namespace r2 {
 struct UpgradeTarget {
     QString ip;  // the module's address, given to its boot loader in the boot reply
     QString mac; // 12 hex digits, spaces allowed
+    // This computer's address on the module's network, which its boot loader fetches the
+    // image from.
+    QString localIp;
 };
 
 class UpgradeBatch final : public QObject {
@@ -46,8 +51,8 @@ public:
     explicit UpgradeBatch(QObject* parent = nullptr);
     ~UpgradeBatch() override;
 
-    void Start(const QList<UpgradeTarget>& targets, const QString& localIp,
-               const QString& imagePath, bool stopOnError);
+    void Start(const QList<UpgradeTarget>& targets, const QString& imagePath, bool stopOnError);
+    void StopAfterCurrent();
     void Abort();
     bool running() const { return m_running; }
 
@@ -66,7 +71,6 @@ private:
 
     UpgradeEngine m_engine;
     QList<UpgradeTarget> m_targets;
-    QString m_localIp;
     QString m_imagePath;
     bool m_stopOnError = false;
     bool m_running = false;

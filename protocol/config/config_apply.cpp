@@ -6,16 +6,24 @@ namespace r2::config {
 
 namespace {
 
-constexpr std::string_view IdentityP6[] = {"edt_UserMAC"};
-constexpr std::string_view IdentityP7[] = {"edt_UserMACP7"};
-constexpr std::string_view NetworkP6[] = {"cbb_AddrType", "edt_StaticIP", "edt_SubnetMask",
-                                          "edt_GatewayIP", "edtDns"};
-constexpr std::string_view NetworkP7[] = {"cbb_AddrTypeP7", "edt_StaticIPP7", "edt_SubnetMaskP7",
-                                          "edt_GatewayIPP7"};
-constexpr std::string_view NetworkP5[] = {"edt_ModuleIP", "edt_Mask", "edt_Gateway"};
+// The MAC the target is told to keep.
+bool IsIdentityControl(Model model, std::string_view name) {
+    switch (model) {
+    case Model::P6:
+        return name == "edt_UserMAC";
+    case Model::P7:
+        return name == "edt_UserMACP7";
+    case Model::P5:
+        break;
+    }
+    return false;
+}
 
-bool Listed(std::span<const std::string_view> names, std::string_view name) {
-    return std::ranges::find(names, name) != names.end();
+// The target's own address; its name belongs to its work and is taken from the file.
+bool IsNetworkControl(Model model, std::string_view name) {
+    const AddressControls& c = AddressControlsOf(model);
+    return !name.empty() && (name == c.addrType || name == c.staticIp || name == c.mask ||
+                             name == c.gateway || name == c.dns);
 }
 
 bool IsEdit(std::span<const ControlInfo> table, std::string_view name) {
@@ -35,8 +43,8 @@ bool ApplyTo(Panel& panel, Model model, const ModuleConfig& config, bool withNet
     Panel working = panel;
     for (const bool edits : {false, true}) {
         for (const ControlValue& v : config.values) {
-            if (IsEdit(table, v.name) != edits || Listed(IdentityControls(model), v.name) ||
-                (!withNetwork && Listed(NetworkControls(model), v.name))) {
+            if (IsEdit(table, v.name) != edits || IsIdentityControl(model, v.name) ||
+                (!withNetwork && IsNetworkControl(model, v.name))) {
                 continue;
             }
             std::string problem;
@@ -52,30 +60,6 @@ bool ApplyTo(Panel& panel, Model model, const ModuleConfig& config, bool withNet
 
 } // namespace
 
-std::span<const std::string_view> IdentityControls(Model model) {
-    switch (model) {
-    case Model::P6:
-        return IdentityP6;
-    case Model::P7:
-        return IdentityP7;
-    case Model::P5:
-        break;
-    }
-    return {};
-}
-
-std::span<const std::string_view> NetworkControls(Model model) {
-    switch (model) {
-    case Model::P7:
-        return NetworkP7;
-    case Model::P5:
-        return NetworkP5;
-    case Model::P6:
-        break;
-    }
-    return NetworkP6;
-}
-
 bool ApplyModuleConfig(PanelP6& panel, const ModuleConfig& config, bool withNetwork,
                        std::string& error) {
     return ApplyTo(panel, Model::P6, config, withNetwork, error);
@@ -89,6 +73,12 @@ bool ApplyModuleConfig(PanelP7& panel, const ModuleConfig& config, bool withNetw
 bool ApplyModuleConfig(PanelP5& panel, const ModuleConfig& config, bool withNetwork,
                        std::string& error) {
     return ApplyTo(panel, Model::P5, config, withNetwork, error);
+}
+
+bool ApplyModuleConfig(Model model, PanelP6& p6, PanelP7& p7, const ModuleConfig& config,
+                       bool withNetwork, std::string& error) {
+    return model == Model::P7 ? ApplyModuleConfig(p7, config, withNetwork, error)
+                              : ApplyModuleConfig(p6, config, withNetwork, error);
 }
 
 void TakeTargetAddress(PanelP7& panel, const TBaseParam& targetBase) {

@@ -26,9 +26,6 @@
 
 namespace r2::config {
 
-std::span<const std::string_view> IdentityControls(Model model);
-std::span<const std::string_view> NetworkControls(Model model);
-
 // Applies the file's values to `panel`, all or nothing: false, with `error` naming the
 // control and the value, leaves `panel` as it was. The file must be of the panel's model
 // (CheckTargetModel).
@@ -38,6 +35,9 @@ bool ApplyModuleConfig(PanelP7& panel, const ModuleConfig& config, bool withNetw
                        std::string& error);
 bool ApplyModuleConfig(PanelP5& panel, const ModuleConfig& config, bool withNetwork,
                        std::string& error);
+// The same over the panel of `model`: `p7` for a P7, `p6` otherwise.
+bool ApplyModuleConfig(Model model, PanelP6& p6, PanelP7& p7, const ModuleConfig& config,
+                       bool withNetwork, std::string& error);
 
 // A P7's read fills no panel, so its own address settings (address type, static IP, mask,
 // gateway) are taken from the base block it sent; a restore without withNetwork then keeps

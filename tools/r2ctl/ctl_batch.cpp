@@ -243,81 +243,102 @@ BatchTarget BatchSession::targetFor(const QString& mac) const {
 }
 
 int BatchSession::runClone() {
-    const QString& path = m_options.configFile;
     QString error;
-    const auto file = LoadModuleConfig(path, error);
+    const auto file = LoadModuleConfig(m_options.configFile, error);
     if (!file) {
         return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
     }
-    if (m_options.allFound == !m_options.macs.isEmpty()) {
-        return fail(exitcode::BadArguments,
-                    QStringLiteral("clone takes its modules from --to MAC[,MAC...] or "
-                                   "--all-found, one of the two; nothing was sent"));
+    const config::PlanFields fields{m_options.ipFrom.toStdString(),
+                                    m_options.namePattern.toStdString(), m_options.nameStart};
+    if (const auto refused = checkClone(*file, fields)) {
+        return *refused;
     }
-    const std::string pattern = m_options.namePattern.toStdString();
-    if (std::string problem;
-        !pattern.empty() && !config::ExpandNamePattern(pattern, m_options.nameStart, problem)) {
-        return fail(
-            exitcode::BadArguments,
-            QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
-    }
-    const config::PlanFields fields{m_options.ipFrom.toStdString(), pattern, m_options.nameStart};
-    if (config::PlanLacksMask(*file, fields)) {
-        return fail(exitcode::BadArguments,
-                    QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
-                                   "take from it; nothing was sent")
-                        .arg(path));
-    }
-
     search(m_options.macs);
-    if (m_options.allFound) {
-        for (const DeviceRow& row : m_devices) {
-            if (config::ModelFromFlag(row.flag) == file->model) {
-                m_targets.push_back(targetFor(row.mac));
-            } else {
-                m_err << "r2ctl: " << row.mac << " (" << ModelName(row.flag) << ") is not a "
-                      << QString::fromUtf8(config::ModelName(file->model)) << " module; left alone"
-                      << Qt::endl;
-            }
-        }
-        if (m_targets.empty()) {
-            return fail(exitcode::NotFound,
-                        QStringLiteral("no %1 module answered the search; nothing was written")
-                            .arg(QString::fromUtf8(config::ModelName(file->model))));
-        }
-    } else {
-        for (const QString& mac : m_options.macs) {
-            m_targets.push_back(targetFor(mac));
-        }
+    if (const auto refused = takeCloneTargets(*file)) {
+        return *refused;
     }
-
-    // The whole plan before anything is written: a plan that cannot be kept writes nothing.
-    m_namesPlanned = !pattern.empty();
-    if (!m_options.ipFrom.isEmpty() || m_namesPlanned) {
-        std::vector<std::string> taken;
-        for (const DeviceRow& row : m_devices) {
-            taken.push_back(row.ip.toStdString());
-        }
-        const auto count = static_cast<std::size_t>(
-            std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));
-        const config::ConfigPlan plan =
-            config::PlanConfig(*file, fields, count, std::move(taken), ThisComputerAddresses());
-        if (!plan.error.empty()) {
-            return fail(exitcode::BadArguments, QString::fromStdString(plan.error) +
-                                                    QStringLiteral("; nothing was written"));
-        }
-        auto planned = plan.modules.begin();
-        for (BatchTarget& target : m_targets) {
-            if (!target.ip.isEmpty()) {
-                target.planned = *planned++;
-            }
-        }
+    if (const auto refused = planCloneTargets(*file, fields)) {
+        return *refused;
     }
     return runBatch([&](ModuleBatch& batch) {
         return batch.startConfig(m_targets, *file,
                                  BatchSettings{m_options.user, m_options.password, m_options.waitMs,
                                                m_options.dryRun, m_options.stopOnError, true});
     });
+}
+
+std::optional<int> BatchSession::checkClone(const config::ModuleConfig& file,
+                                            const config::PlanFields& fields) {
+    if (m_options.allFound == !m_options.macs.isEmpty()) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("clone takes its modules from --to MAC[,MAC...] or "
+                                   "--all-found, one of the two; nothing was sent"));
+    }
+    if (std::string problem;
+        !fields.namePattern.empty() &&
+        !config::ExpandNamePattern(fields.namePattern, fields.counterStart, problem)) {
+        return fail(
+            exitcode::BadArguments,
+            QStringLiteral("--name: %1; nothing was sent").arg(QString::fromStdString(problem)));
+    }
+    if (config::PlanLacksMask(file, fields)) {
+        return fail(exitcode::BadArguments,
+                    QStringLiteral("%1 names no subnet mask, which the modules given --ip-from "
+                                   "take from it; nothing was sent")
+                        .arg(m_options.configFile));
+    }
+    return std::nullopt;
+}
+
+std::optional<int> BatchSession::takeCloneTargets(const config::ModuleConfig& file) {
+    if (!m_options.allFound) {
+        for (const QString& mac : m_options.macs) {
+            m_targets.push_back(targetFor(mac));
+        }
+        return std::nullopt;
+    }
+    const QString model = QString::fromUtf8(config::ModelName(file.model));
+    for (const DeviceRow& row : m_devices) {
+        if (config::ModelFromFlag(row.flag) == file.model) {
+            m_targets.push_back(targetFor(row.mac));
+        } else {
+            m_err << "r2ctl: " << row.mac << " (" << ModelName(row.flag) << ") is not a " << model
+                  << " module; left alone" << Qt::endl;
+        }
+    }
+    if (m_targets.empty()) {
+        return fail(
+            exitcode::NotFound,
+            QStringLiteral("no %1 module answered the search; nothing was written").arg(model));
+    }
+    return std::nullopt;
+}
+
+std::optional<int> BatchSession::planCloneTargets(const config::ModuleConfig& file,
+                                                  const config::PlanFields& fields) {
+    m_namesPlanned = !fields.namePattern.empty();
+    if (fields.firstIp.empty() && !m_namesPlanned) {
+        return std::nullopt;
+    }
+    std::vector<std::string> taken;
+    for (const DeviceRow& row : m_devices) {
+        taken.push_back(row.ip.toStdString());
+    }
+    const auto count = static_cast<std::size_t>(
+        std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));
+    const config::ConfigPlan plan =
+        config::PlanConfig(file, fields, count, std::move(taken), ThisComputerAddresses());
+    if (!plan.error.empty()) {
+        return fail(exitcode::BadArguments,
+                    QString::fromStdString(plan.error) + QStringLiteral("; nothing was written"));
+    }
+    auto planned = plan.modules.begin();
+    for (BatchTarget& target : m_targets) {
+        if (!target.ip.isEmpty()) {
+            target.planned = *planned++;
+        }
+    }
+    return std::nullopt;
 }
 
 int BatchSession::runRestart() {

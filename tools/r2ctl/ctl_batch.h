@@ -8,6 +8,7 @@
 // pattern) and makes the whole address plan after it, before anything is written: a refusal
 // at either point sends nothing the modules would keep.
 
+#include "config_plan.h"
 #include "ctl_args.h"
 #include "ctl_batch_report.h"
 #include "ctl_output.h"
@@ -35,6 +36,16 @@ public:
 
 private:
     int runClone();
+    // clone's steps; each returns the exit status of its refusal, told on the error stream.
+    // The options' checks that need the file, before the search.
+    std::optional<int> checkClone(const config::ModuleConfig& file,
+                                  const config::PlanFields& fields);
+    // The modules to write: those --to names, or every listed module of the file's model.
+    std::optional<int> takeCloneTargets(const config::ModuleConfig& file);
+    // Every found target's planned address and name, before anything is written: a plan that
+    // cannot be kept writes nothing.
+    std::optional<int> planCloneTargets(const config::ModuleConfig& file,
+                                        const config::PlanFields& fields);
     int runRestart();
     // Searches until every MAC asked for answered (every MAC of `macs`; none: the whole wait).
     void search(const QStringList& macs);

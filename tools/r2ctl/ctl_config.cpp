@@ -4,7 +4,7 @@
 #include "ctl_command.h"
 #include "ctl_declaration.h"
 #include "ctl_session.h"
-#include "module_batch.h"
+#include "save_over_read.h"
 
 #include <chrono>
 

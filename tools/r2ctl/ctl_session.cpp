@@ -3,6 +3,7 @@
 #include "ctl_batch.h"
 #include "ctl_values.h"
 #include "param_reply_signals.h"
+#include "save_over_read.h"
 
 #include <algorithm>
 #include <QElapsedTimer>
@@ -370,8 +371,7 @@ std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
 int CtlSession::saveOverRead(const DeviceRow& row, const PanelP7& p7) {
     const LanTarget target{row.ipIndex, row.mac};
     const PlanResult planned =
-        row.flag == DevFlagP6 ? PlanP6Save(m_panel, m_mirror, target, target, row.version.toUInt())
-                              : PlanP7Save(p7, m_mirror, target);
+        PlanSaveOverRead(row.flag, m_panel, p7, m_mirror, target, row.version.toUInt());
     if (!planned.plan) {
         return fail(exitcode::BadArguments, planned.error + QStringLiteral("; nothing was sent"));
     }

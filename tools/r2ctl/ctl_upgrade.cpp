@@ -268,11 +268,11 @@ UpgradeBatchSession::UpgradeBatchSession(const CtlOptions& options, QTextStream&
 int UpgradeBatchSession::run() {
     QList<UpgradeTarget> targets;
     for (const BatchRow& row : m_rows) {
-        targets.append(UpgradeTarget{row.oldIp, row.mac});
+        targets.append(UpgradeTarget{row.oldIp, row.mac, m_options.localIp});
     }
     QEventLoop loop;
     connect(&m_batch, &UpgradeBatch::finished, &loop, &QEventLoop::quit);
-    m_batch.Start(targets, m_options.localIp, m_options.imageFile, m_options.stopOnError);
+    m_batch.Start(targets, m_options.imageFile, m_options.stopOnError);
     loop.exec();
     if (m_options.json) {
         m_out << QJsonDocument(BatchJson(m_rows)).toJson(QJsonDocument::Indented);

@@ -418,7 +418,8 @@ std::vector<Reply> TwoModulesAcking(const Arrival& a) {
 class Batches : public LanLab {
 protected:
     // Searches, then runs the batch over the MACs given (a MAC not found has no address) and
-    // records its signals, and the ticks of a 20 ms timer while each module ran.
+    // records its signals, and the ticks of a 20 ms timer while each module ran. A stop is
+    // asked for as the module stopWhenStarted starts.
     std::vector<BatchModuleResult> run(const QStringList& macs, const BatchSettings& settings) {
         onlyAddress("192.168.0.10");
         udp.SearchDevices();
@@ -440,6 +441,9 @@ protected:
         QObject::connect(&batch, &ModuleBatch::moduleStarted, [&](int index) {
             events.push_back("started " + std::to_string(index));
             ticks = 0;
+            if (index == stopWhenStarted) {
+                batch.stopAfterCurrent();
+            }
         });
         QObject::connect(&batch, &ModuleBatch::moduleFinished,
                          [&](int index, const BatchModuleResult&) {
@@ -459,6 +463,7 @@ protected:
 
     std::vector<std::string> events;
     std::vector<int> ticksWhileRunning;
+    int stopWhenStarted = -1;
 };
 
 TEST_F(Batches, RestartRunsModulesInTurnWithTheEventLoopGoingAndStopsAfterAFailure) {
@@ -485,6 +490,27 @@ TEST_F(Batches, RestartRunsModulesInTurnWithTheEventLoopGoingAndStopsAfterAFailu
         restarts.push_back(s.code);
     }
     EXPECT_EQ(restarts, std::vector<std::uint8_t>{CmdRestart}) << "the third was not run";
+}
+
+TEST_F(Batches, StopAfterCurrentLetsTheModuleUnderWayEndAndLeavesTheRestOut) {
+    FakeModule module(LabNetns(), TwoModulesAcking);
+    BatchSettings settings;
+    settings.replyWaitMs = 200;
+    stopWhenStarted = 0;
+    const auto results =
+        run({"00 11 22 33 44 01", "00 11 22 33 44 02", "00 11 22 33 44 01"}, settings);
+    using Result = BatchModuleResult::Result;
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].result, Result::Ok) << results[0].message.toStdString();
+    EXPECT_EQ(results[1].result, Result::NotRun);
+    EXPECT_EQ(results[2].result, Result::NotRun);
+    EXPECT_EQ(events, (std::vector<std::string>{"started 0", "finished 0", "finished 1",
+                                                "finished 2", "all"}));
+    std::vector<std::uint8_t> restarts;
+    for (const Sent& s : CommandsReceived(module)) {
+        restarts.push_back(s.code);
+    }
+    EXPECT_EQ(restarts, std::vector<std::uint8_t>{CmdRestart}) << "only the module under way";
 }
 
 TEST_F(Batches, DryRunReportsTheFramesAndSendsNone) {

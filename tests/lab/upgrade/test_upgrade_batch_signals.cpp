@@ -1,8 +1,8 @@
 // UpgradeBatch's signals as a window sees them, on this namespace's loopback: nothing before
 // Start() returns, each module started and finished in order, a failure that stops the rest
-// only under stopOnError, Abort() in mid-search without a moduleFinished and with the ports
-// given back. Whole transfers against boot loaders are tested by test_upgrade_batch.py.
-// ctest runs it inside a private network namespace.
+// only under stopOnError, a stop that lets the module under way end, Abort() in mid-search
+// without a moduleFinished and with the ports given back. Whole transfers against boot loaders are
+// tested by test_upgrade_batch.py. ctest runs it inside a private network namespace.
 
 #include "upgrade_batch.h"
 
@@ -20,9 +20,9 @@ using r2::UpgradeTarget;
 
 const QString LocalIp = QStringLiteral("127.0.0.1");
 const QList<UpgradeTarget> Targets = {
-    {QStringLiteral("127.0.0.2"), QStringLiteral("025232060001")},
-    {QStringLiteral("127.0.0.3"), QStringLiteral("025232060002")},
-    {QStringLiteral("127.0.0.4"), QStringLiteral("025232060003")}};
+    {QStringLiteral("127.0.0.2"), QStringLiteral("025232060001"), LocalIp},
+    {QStringLiteral("127.0.0.3"), QStringLiteral("025232060002"), LocalIp},
+    {QStringLiteral("127.0.0.4"), QStringLiteral("025232060003"), LocalIp}};
 
 // Every signal of the batch as a line, in the order they came.
 class Recorder final : public QObject {
@@ -82,7 +82,7 @@ private slots:
         UpgradeBatch batch;
         Recorder recorder(batch);
         QSignalSpy done(&batch, &UpgradeBatch::finished);
-        batch.Start(Targets, LocalIp, m_image, stopOnError);
+        batch.Start(Targets, m_image, stopOnError);
         QVERIFY(batch.running());
         QCOMPARE(recorder.events, QStringList());
         QVERIFY(done.wait(20000));
@@ -98,12 +98,29 @@ private slots:
         }
     }
 
+    // A stop asked for while a module runs lets that module end and report; the rest are not
+    // started, whatever stopOnError says.
+    void stopAfterCurrentLetsTheModuleUnderWayEnd() {
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 67));
+        UpgradeBatch batch;
+        Recorder recorder(batch);
+        QSignalSpy done(&batch, &UpgradeBatch::finished);
+        connect(&batch, &UpgradeBatch::moduleStarted, &batch, &UpgradeBatch::StopAfterCurrent);
+        batch.Start(Targets, m_image, false);
+        QVERIFY(done.wait(20000));
+        QTest::qWait(200);
+        QCOMPARE(recorder.events, (QStringList{"started 0", "finished 0 failure", "done"}));
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!batch.running());
+    }
+
     void abortInMidSearch() {
         UpgradeBatch batch;
         Recorder recorder(batch);
         QSignalSpy started(&batch, &UpgradeBatch::moduleStarted);
         QSignalSpy done(&batch, &UpgradeBatch::finished);
-        batch.Start(Targets, LocalIp, m_image, false);
+        batch.Start(Targets, m_image, false);
         QVERIFY(started.wait(5000));
         // No boot loader answers here: the first module searches for its 10 s.
         QVERIFY(!PortFree(67));
@@ -124,9 +141,9 @@ private slots:
         UpgradeBatch batch;
         Recorder recorder(batch);
         QSignalSpy done(&batch, &UpgradeBatch::finished);
-        batch.Start(Targets, LocalIp, m_image, false);
+        batch.Start(Targets, m_image, false);
         batch.Abort();
-        batch.Start(Targets.mid(2), LocalIp, m_image, false);
+        batch.Start(Targets.mid(2), m_image, false);
         QVERIFY(done.wait(20000));
         QTest::qWait(200);
         // A Start() replaces the batch before it: what the old one had still to report is
