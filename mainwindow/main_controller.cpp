@@ -1,40 +1,30 @@
 #include "main_controller.h"
 
 #include "apply_plan.h"
+#include "frame_text.h"
 #include "local_ips.h"
 #include "log_texts.h"
 #include "p5_codec.h"
+#include "qt_bridge.h"
 #include "selection_batch.h"
 #include "serial_ports.h"
-#include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
 #include <QTimer>
-#include <span>
 #include <utility>
 
 namespace r2 {
 
 namespace {
 
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
-
-QString Lit(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString HexDump(const QByteArray& frame) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(frame.constData());
-    return QString::fromStdString(
-        BytesToHexLine(ByteView(data, static_cast<std::size_t>(frame.size()))));
+    return QString::fromStdString(BytesToHexLine(ViewOf(frame)));
 }
 
 QString Endpoint(const QString& ip, quint16 port) {
-    return ip + Lit(" : ") + QString::number(port);
+    return ip + Utf8(" : ") + QString::number(port);
 }
 
 // The hex pane's echo of one frame: its head line and the length in `colour`, then the dump.
@@ -46,13 +36,13 @@ std::vector<ColouredLine> HexEcho(const QString& head, PaneColour colour, const 
         lines.push_back({QString()});
     }
     lines.push_back({head, colour});
-    lines.push_back({Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), colour});
+    lines.push_back({Utf8("[ Length : ") + QString::number(frame.size()) + Utf8(" ]"), colour});
     lines.push_back({HexDump(frame)});
     return lines;
 }
 
 QString SerialHead(std::string_view arrow) {
-    return Lit(HexOpen) + Lit(HexPC) + Lit(arrow) + Lit(HexDevice) + Lit(HexClose);
+    return Utf8(HexOpen) + Utf8(HexPC) + Utf8(arrow) + Utf8(HexDevice) + Utf8(HexClose);
 }
 
 QString MacWithoutSpaces(const QString& mac) {
@@ -69,8 +59,8 @@ MainController::MainController(MainView& view, QObject* parent)
     : QObject(parent), m_view(view), m_udp(std::make_unique<TUdpSvr>(m_mirror)),
       m_comm(std::make_unique<TComm>()),
       m_serial(std::make_unique<SerialExchange>(*m_comm, m_mirror)),
-      m_batch(std::make_unique<SelectionBatch>(*m_udp, m_mirror)), m_user(Lit(DefaultUserName)),
-      m_password(Lit(DefaultPassword)) {
+      m_batch(std::make_unique<SelectionBatch>(*m_udp, m_mirror)), m_user(Utf8(DefaultUserName)),
+      m_password(Utf8(DefaultPassword)) {
     connectEndpoint();
     connectSerial();
     connect(m_batch.get(), &SelectionBatch::outcome, this,
@@ -155,16 +145,16 @@ void MainController::logText(std::string_view key, PaneColour colour) {
 
 void MainController::onSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
                             quint16 destPort, const QString& localIp) {
-    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
-                         Endpoint(destIp, destPort) + Lit(HexClose);
+    const QString head = Utf8(HexOpen) + Endpoint(localIp, localPort) + Utf8(HexToDevice) +
+                         Endpoint(destIp, destPort) + Utf8(HexClose);
     m_view.AddHexBlock(HexEcho(head, PaneColour::Blue, frame, true));
     logText("lang_Hint_Sending", PaneColour::Green);
 }
 
 void MainController::onReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
                                 quint16 senderPort, const QString& localIp) {
-    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
-                         Endpoint(senderIp, senderPort) + Lit(HexClose);
+    const QString head = Utf8(HexOpen) + Endpoint(localIp, localPort) + Utf8(HexFromDevice) +
+                         Endpoint(senderIp, senderPort) + Utf8(HexClose);
     m_view.AddHexBlock(HexEcho(head, PaneColour::Green, frame, true));
 }
 
@@ -239,7 +229,7 @@ void MainController::DeviceClicked() {
         return;
     }
     m_selMac = MacWithoutSpaces(row->mac);
-    m_view.AddLogLine(Text("lang_ts_Read") + Lit(" [ Mac : ") + row->mac + Lit(" ]"),
+    m_view.AddLogLine(Text("lang_ts_Read") + Utf8(" [ Mac : ") + row->mac + Utf8(" ]"),
                       PaneColour::Green);
     switch (row->flag) {
     case DevFlagNone:
@@ -296,7 +286,8 @@ void MainController::DeviceMenuAction(const QString& itemName) {
     } else if (itemName == QLatin1String("mni_OpenWeb")) {
         m_view.CollectPanel(PanelId::P6);
         const QString port = FromFrameText(m_p6.edt_HTTPServerPort);
-        m_view.OpenUrl(Lit("http://") + row->ip + Lit(":") + (port.isEmpty() ? Lit("80") : port));
+        m_view.OpenUrl(Utf8("http://") + row->ip + Utf8(":") +
+                       (port.isEmpty() ? Utf8("80") : port));
     } else if (itemName == QLatin1String("mni_Restart")) {
         runSequence(PlanRestart(TargetOf(*row)));
     } else if (itemName == QLatin1String("mni_Reset")) {
@@ -339,9 +330,7 @@ void MainController::onCloudParams(const TarrCloudParam& clouds, bool fromSerial
 }
 
 void MainController::onHeartReg(const QByteArray& block85, bool fromSerial, int devFlag) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(block85.constData());
-    const std::span<const std::uint8_t> block(data, static_cast<std::size_t>(block85.size()));
-    refillP6([&](PanelP6Reader& r) { r.OnHeartReg(block, fromSerial, devFlag); });
+    refillP6([&](PanelP6Reader& r) { r.OnHeartReg(ViewOf(block85), fromSerial, devFlag); });
 }
 
 void MainController::onHttpd(const QByteArray& url, const QByteArray& header) {
@@ -663,10 +652,10 @@ void MainController::SearchTabSwitched(int sheet) {
     ApplyTabSwitchRule(m_p6, lan);
     ApplyTabSwitchRule(m_p5, lan);
     if (lan) {
-        m_view.AddLogLine(Text("lang_rztbsht_Net") + Lit(",") + Text("lang_ts_CfgFree"),
+        m_view.AddLogLine(Text("lang_rztbsht_Net") + Utf8(",") + Text("lang_ts_CfgFree"),
                           PaneColour::Maroon);
     } else {
-        m_view.AddLogLine(Text("lang_rztbsht_Com") + Lit(",") + Text("lang_ts_CfgGnd"),
+        m_view.AddLogLine(Text("lang_rztbsht_Com") + Utf8(",") + Text("lang_ts_CfgGnd"),
                           PaneColour::Maroon);
     }
     m_view.SwitchLayout(LayoutSearch);
@@ -719,8 +708,7 @@ void MainController::onSerialSent(const QByteArray& frame, bool ok) {
 
 void MainController::onP5Reply(const QByteArray& reply32) {
     m_view.CollectPanel(PanelId::P5);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(reply32.constData());
-    if (!DecodeP5Reply(ByteView(data, static_cast<std::size_t>(reply32.size())), m_p5)) {
+    if (!DecodeP5Reply(ViewOf(reply32), m_p5)) {
         logText("lang_DataHeadOrChkErr", PaneColour::Red);
         return;
     }
