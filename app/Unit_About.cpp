@@ -1,6 +1,6 @@
 #include "Unit_About.h"
 
-#include "app_texts.h"
+#include "control_texts.h"
 #include "small_dialogs.h"
 #include "ui_Unit_About.h"
 #include "Unit_Version.h"
@@ -12,6 +12,20 @@
 namespace r2 {
 
 namespace {
+
+const std::vector<TextRow>& AboutCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_About_SoftName", {"lbl_SoftName"}},
+        {"lang_About_Version", {"lbl_About_version"}},
+        {"lang_About_Description", {"lbl_Aboutl_Description"}},
+        {"lang_About_Contact", {"lbl_About_Contact"}},
+        {"lang_About_Website", {"lbl_About_Website"}},
+        {"lang_About_Tel", {"lbl_About_Tel"}},
+        {"lang_About_Email", {"lbl_About_Email"}},
+        {"lang_About_OK", {"btn_About_Yes"}},
+    };
+    return rows;
+}
 
 const QSize DesignSize{473, 215};
 
@@ -46,6 +60,10 @@ bool TFrm_About::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ApplyAboutTexts(QWidget& about) {
+    ApplyWindowTexts(about, "lang_About_Title", AboutCaptions());
 }
 
 } // namespace r2

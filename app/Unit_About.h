@@ -35,4 +35,7 @@ private:
     std::function<void(const QUrl&)> m_openUrl;
 };
 
+// The about box's caption and labels in the current language; lbl_version is left alone.
+void ApplyAboutTexts(QWidget& about);
+
 } // namespace r2

@@ -1,6 +1,6 @@
 #include "Unit_Pswd.h"
 
-#include "app_texts.h"
+#include "control_texts.h"
 #include "small_dialogs.h"
 #include "typing_limit.h"
 #include "ui_Unit_Pswd.h"
@@ -10,6 +10,14 @@
 namespace r2 {
 
 namespace {
+
+const std::vector<TextRow>& PswdCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_Log_OK", {"btn_OK"}},
+        {"lang_Log_Cancel", {"btn_Cancel"}},
+    };
+    return rows;
+}
 
 const QSize DesignSize{322, 145};
 
@@ -45,6 +53,10 @@ void TFrm_Pswd::showEvent(QShowEvent* event) {
 void TFrm_Pswd::btn_OKClick() {
     emit credentialsAccepted(m_ui->edt_UsrName->text(), m_ui->edt_Paswd->text());
     accept();
+}
+
+void ApplyPswdTexts(QWidget& pswd) {
+    ApplyWindowTexts(pswd, "lang_Log_Title", PswdCaptions());
 }
 
 } // namespace r2

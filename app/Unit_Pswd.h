@@ -41,4 +41,7 @@ private:
     std::unique_ptr<Ui::TFrm_Pswd> m_ui;
 };
 
+// The credentials dialog's caption and its two buttons in the current language.
+void ApplyPswdTexts(QWidget& pswd);
+
 } // namespace r2

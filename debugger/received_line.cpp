@@ -1,6 +1,7 @@
 #include "received_line.h"
 
 #include "gbk_text.h"
+#include "qt_bridge.h"
 #include "Unit_ProFun.h"
 
 namespace r2 {
@@ -50,10 +51,7 @@ QString EscapedText(const QByteArray& bytes) {
 }
 
 QString HexText(const QByteArray& bytes) {
-    return QString::fromStdString(
-        BytesToHexSep(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                               static_cast<std::size_t>(bytes.size())),
-                      " "));
+    return QString::fromStdString(BytesToHexSep(ViewOf(bytes), " "));
 }
 
 } // namespace

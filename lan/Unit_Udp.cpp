@@ -1,6 +1,7 @@
 #include "Unit_Udp.h"
 
-#include "gbk_text.h"
+#include "frame_text.h"
+#include "qt_bridge.h"
 #include "Unit_ProFun.h"
 
 #include <QLoggingCategory>
@@ -11,19 +12,6 @@ namespace r2 {
 Q_LOGGING_CATEGORY(lcUdp, "r2.lan.udp")
 
 namespace {
-
-Bytes ToBytes(const QByteArray& data) {
-    return Bytes(data.begin(), data.end());
-}
-
-QByteArray ToQBytes(ByteView bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<qsizetype>(bytes.size()));
-}
-
-QByteArray ToQBytes(const std::string& bytes) {
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 QStringList SystemAddresses() {
     std::vector<std::string> list;
@@ -56,22 +44,6 @@ void RegisterMetaTypes() {
 
 } // namespace
 
-std::string ToFrameText(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    const std::string_view view(utf8.constData(), static_cast<size_t>(utf8.size()));
-    if (auto gbk = Utf8ToGbk(view)) {
-        return *gbk;
-    }
-    return std::string(view);
-}
-
-QString FromFrameText(const std::string& bytes) {
-    if (auto utf8 = GbkToUtf8(bytes)) {
-        return QString::fromStdString(*utf8);
-    }
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // Turns the codec's reports into the endpoint's signals.
 class TUdpSvr::Sink final : public ParamReplySink {
 public:
@@ -85,10 +57,10 @@ public:
         emit m_owner.OnCloudParams(clouds, fromSerial, devFlag);
     }
     void OnHeartReg(ByteView block85, bool fromSerial, int devFlag) override {
-        emit m_owner.OnHeartReg(ToQBytes(block85), fromSerial, devFlag);
+        emit m_owner.OnHeartReg(ByteArrayOf(block85), fromSerial, devFlag);
     }
     void OnHttpd(const std::string& url, const std::string& header) override {
-        emit m_owner.OnHttpd(ToQBytes(url), ToQBytes(header));
+        emit m_owner.OnHttpd(QByteArray::fromStdString(url), QByteArray::fromStdString(header));
     }
     void OnModbusParam(const TModbusParam& param, int length) override {
         emit m_owner.OnModbusParam(param, length);
@@ -229,7 +201,7 @@ bool TUdpSvr::sendFrame(int socketIndex, const Bytes& frame, quint16 destPort) {
     }
     const LanSocket& sock = *m_sockets[static_cast<size_t>(socketIndex)];
     const QString dest = QString::fromLatin1(BroadcastIP);
-    const QByteArray bytes = ToQBytes(frame);
+    const QByteArray bytes = ByteArrayOf(frame);
     if (!sock.sendTo(bytes, dest, destPort)) {
         return false;
     }
@@ -399,12 +371,13 @@ bool TUdpSvr::takeParamReply(const LanDatagram& datagram, const Bytes& bytes) {
 void TUdpSvr::UDPRead(const LanDatagram& datagram) {
     emit OnReceived(datagram.bytes, datagram.senderIp, datagram.localPort, datagram.senderPort,
                     datagram.localIp);
-    const Bytes bytes = ToBytes(datagram.bytes);
+    const ByteView view = ViewOf(datagram.bytes);
+    const Bytes bytes(view.begin(), view.end());
     const int flag = DeviceFlagForPort(datagram.senderPort);
     switch (ClassifyReply(bytes)) {
     case ReplyKind::ParamReply:
         if (takeParamReply(datagram, bytes)) {
-            HandleParamReply(m_mirror, bytes, flag, *m_sink);
+            HandleParamReply(m_mirror, bytes, flag, m_reader != nullptr ? *m_reader : *m_sink);
         }
         break;
     case ReplyKind::CheckError:

@@ -22,7 +22,9 @@
 //   after a search is reported once through datagramsDropped.
 // - The ten events are Qt signals with the names and arguments of the protocol's endpoint.
 //   Parameter replies are stored in the ParamMirror given at construction and reported by the
-//   block codec through an internal sink that re-emits them as these signals.
+//   block codec straight to the reader the caller gave for its read (setReplyReader: a batch's
+//   or r2ctl's PanelP6Reader), or, while none is given, through an internal sink that re-emits
+//   them as the six parameter signals (the window's path).
 // - The four senders build a command frame, send it from the socket of the given index to
 //   255.255.255.255 and emit OnSent. A frame that cannot be built or sent is dropped without
 //   a report, exactly as a lost datagram would be; the senders return whether it went out.
@@ -45,6 +47,7 @@
 
 #include "block_codec.h"
 #include "lan_socket.h"
+#include "read_check.h"
 #include "save_refusal.h"
 #include "Unit_Public.h"
 
@@ -68,18 +71,6 @@ Q_DECLARE_METATYPE(r2::TModbusParam)
 Q_DECLARE_METATYPE(r2::TModbusPackParam)
 
 namespace r2 {
-
-// What the last read got from the module it addressed.
-struct ReadCheck {
-    bool active = false; // a read command went out since the endpoint was made
-    QString moduleIp;    // the read module's address; empty when it was not known
-    // The parameter replies taken from it, by length; the last of each length.
-    std::map<int, QByteArray> replies;
-    int foreignReplies = 0; // parameter replies refused because another address sent them
-    QString conflict;       // set when the module's address sent two different base blocks
-
-    bool trustworthy() const { return conflict.isEmpty(); }
-};
 
 class TUdpSvr final : public QObject {
     Q_OBJECT
@@ -137,6 +128,10 @@ public:
     // so no parameter reply is taken). SendCommand calls it for every read frame it sends.
     void beginRead(const QString& moduleIp);
     const ReadCheck& readCheck() const { return m_read; }
+    // Where the parameter replies taken from now on go: to `reader`, which must outlive the
+    // setting, or to the parameter signals when it is null (the default). A read's owner gives
+    // its reader before it sends the read and takes it back when the read is over.
+    void setReplyReader(ParamReplySink* reader) { m_reader = reader; }
     // Why writing the mirror back to the module of `mac` must not happen now; nothing when
     // nothing speaks against it.
     std::optional<SaveRefusal> saveRefusal(const QString& mac) const;
@@ -190,6 +185,7 @@ private:
 
     ParamMirror& m_mirror;
     std::unique_ptr<Sink> m_sink;
+    ParamReplySink* m_reader = nullptr;
     AddressSource m_addressSource;
     QStringList m_addresses;
     std::vector<std::unique_ptr<LanSocket>> m_sockets;
@@ -203,10 +199,5 @@ private:
     std::map<QString, QString> m_moduleAddresses; // MAC without spaces -> address
     ReadCheck m_read;
 };
-
-// Text as the bytes a frame carries: GBK when it converts, else its UTF-8 bytes.
-std::string ToFrameText(const QString& text);
-// Bytes from a frame shown as text: decoded as GBK, or byte by byte when they are not GBK.
-QString FromFrameText(const std::string& bytes);
 
 } // namespace r2

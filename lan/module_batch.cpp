@@ -1,6 +1,7 @@
 #include "module_batch.h"
 
-#include "param_reply_signals.h"
+#include "frame_text.h"
+#include "qt_bridge.h"
 #include "Unit_Udp.h"
 
 #include <algorithm>
@@ -43,12 +44,11 @@ ModuleBatch::ModuleBatch(TUdpSvr& udp, ParamMirror& mirror, QObject* parent)
             CountStatus(flight->counts, code);
         }
     });
-    // The panel is filled as the window fills it on a click, from the target's replies only
-    // (the endpoint passes no other address's parameter replies during a read).
-    ForwardParamReplies(m_udp, this, m_reader, [this] { return reading(); });
 }
 
-ModuleBatch::~ModuleBatch() = default;
+ModuleBatch::~ModuleBatch() {
+    endRead();
+}
 
 bool ModuleBatch::startRestart(std::vector<BatchTarget> targets, BatchSettings settings) {
     if (m_running) {
@@ -170,6 +170,9 @@ void ModuleBatch::startRead(const BatchTarget& target) {
     m_readCounts = ModuleCounts{};
     m_panel = PanelP6{};
     m_reader.ReadModule(target.mac.toStdString(), target.flag);
+    // The panel is filled as the window fills it on a click, from the target's replies only
+    // (the endpoint passes no other address's parameter replies during a read).
+    m_udp.setReplyReader(&m_reader);
     m_readIp = m_udp.moduleAddress(target.mac);
     m_readSequence = std::make_unique<LanSequence>(
         m_udp, m_mirror, PlanRead(target.flag, LanTarget{target.ipIndex, target.mac}),
@@ -179,7 +182,14 @@ void ModuleBatch::startRead(const BatchTarget& target) {
     m_readWait.start(m_settings.replyWaitMs);
 }
 
+void ModuleBatch::endRead() {
+    if (reading()) {
+        m_udp.setReplyReader(nullptr);
+    }
+}
+
 void ModuleBatch::onReadDone() {
+    endRead();
     m_readSequence.reset();
     const BatchTarget& target = m_targets[*m_current];
     if (auto refused = ReadForSaveRefusal(m_udp.readCheck(), m_readCounts.passwordErrors,
@@ -233,9 +243,7 @@ BatchModuleResult ModuleBatch::dryRunResult(const SequencePlan& plan) const {
                 step.frame->command, step.frame->target.mac.toStdString(),
                 ToFrameText(m_settings.user), ToFrameText(m_settings.password), step.frame->block);
             result.framesNotSent.push_back(
-                BatchFrame{step.frame->command, step.frame->port,
-                           QByteArray(reinterpret_cast<const char*>(frame.data()),
-                                      static_cast<qsizetype>(frame.size()))});
+                BatchFrame{step.frame->command, step.frame->port, ByteArrayOf(frame)});
         } else if (!step.messageKey.isEmpty()) {
             result.skippedKeys << step.messageKey;
         }
@@ -349,6 +357,7 @@ BatchModuleResult ModuleBatch::verdictResult(const Flight& flight) const {
 
 void ModuleBatch::finishModule(std::size_t index, BatchModuleResult result) {
     if (m_current == index) {
+        endRead();
         m_current.reset();
         m_readWait.stop();
     }

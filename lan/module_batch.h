@@ -137,6 +137,8 @@ private:
     bool mayStart(const BatchTarget& target) const;
     void startModule();
     void startRead(const BatchTarget& target);
+    // Takes the batch's reader back from the endpoint when a read is under way.
+    void endRead();
     void onReadDone();
     void saveOverRead(const BatchTarget& target);
     void runPlan(const BatchTarget& target, const SequencePlan& plan);

@@ -3,17 +3,13 @@
 #include "config_plan.h"
 #include "config_store.h"
 #include "gbk_text.h"
-#include "Unit_Baselang.h"
+#include "qt_bridge.h"
 
 #include <string_view>
 
 namespace r2 {
 
 namespace {
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 std::string_view ReasonKey(config::SkipReason reason) {
     switch (reason) {

@@ -1,24 +1,16 @@
 #pragma once
-// Small helpers the controller's parts share: texts of the language table and literals as
-// QString, the MAC as the protocol writes it, and the log lines every part words the same way.
+// Small helpers the controller's parts share: the MAC as the protocol writes it, and the log
+// lines every part words the same way (texts and bytes cross to Qt through qt_bridge).
 
 #include "block_codec.h"
 #include "log_texts.h"
 #include "main_view.h"
-#include "Unit_Baselang.h"
+#include "qt_bridge.h"
 
 #include <QString>
 #include <string_view>
 
 namespace r2 {
-
-inline QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
-
-inline QString Lit(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 inline QString MacWithoutSpaces(const QString& mac) {
     return QString(mac).remove(QLatin1Char(' '));

@@ -1,6 +1,6 @@
 #include "device_export.h"
 
-#include "Unit_Udp.h"
+#include "frame_text.h"
 
 #include <QDir>
 #include <QSaveFile>

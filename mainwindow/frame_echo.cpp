@@ -11,13 +11,11 @@ namespace r2 {
 namespace {
 
 QString HexDump(const QByteArray& frame) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(frame.constData());
-    return QString::fromStdString(
-        BytesToHexLine(ByteView(data, static_cast<std::size_t>(frame.size()))));
+    return QString::fromStdString(BytesToHexLine(ViewOf(frame)));
 }
 
 QString Endpoint(const QString& ip, quint16 port) {
-    return ip + Lit(" : ") + QString::number(port);
+    return ip + Utf8(" : ") + QString::number(port);
 }
 
 // The hex pane's echo of one frame: its head line and the length in `colour`, then the dump.
@@ -29,29 +27,29 @@ std::vector<ColouredLine> HexEcho(const QString& head, PaneColour colour, const 
         lines.push_back({QString()});
     }
     lines.push_back({head, colour});
-    lines.push_back({Lit("[ Length : ") + QString::number(frame.size()) + Lit(" ]"), colour});
+    lines.push_back({Utf8("[ Length : ") + QString::number(frame.size()) + Utf8(" ]"), colour});
     lines.push_back({HexDump(frame)});
     return lines;
 }
 
 QString SerialHead(std::string_view arrow) {
-    return Lit(HexOpen) + Lit(HexPC) + Lit(arrow) + Lit(HexDevice) + Lit(HexClose);
+    return Utf8(HexOpen) + Utf8(HexPC) + Utf8(arrow) + Utf8(HexDevice) + Utf8(HexClose);
 }
 
 } // namespace
 
 void FrameEcho::LanSent(const QByteArray& frame, const QString& destIp, quint16 localPort,
                         quint16 destPort, const QString& localIp) {
-    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexToDevice) +
-                         Endpoint(destIp, destPort) + Lit(HexClose);
+    const QString head = Utf8(HexOpen) + Endpoint(localIp, localPort) + Utf8(HexToDevice) +
+                         Endpoint(destIp, destPort) + Utf8(HexClose);
     m_output.AddHexBlock(HexEcho(head, PaneColour::Blue, frame, true));
     LogText(m_output, "lang_Hint_Sending", PaneColour::Green);
 }
 
 void FrameEcho::LanReceived(const QByteArray& frame, const QString& senderIp, quint16 localPort,
                             quint16 senderPort, const QString& localIp) {
-    const QString head = Lit(HexOpen) + Endpoint(localIp, localPort) + Lit(HexFromDevice) +
-                         Endpoint(senderIp, senderPort) + Lit(HexClose);
+    const QString head = Utf8(HexOpen) + Endpoint(localIp, localPort) + Utf8(HexFromDevice) +
+                         Endpoint(senderIp, senderPort) + Utf8(HexClose);
     m_output.AddHexBlock(HexEcho(head, PaneColour::Green, frame, true));
 }
 

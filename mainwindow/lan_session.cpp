@@ -21,8 +21,8 @@ LanSession::LanSession(TUdpSvr& udp, ParamMirror& mirror, SessionPanels panels,
                        std::function<bool()> jobRunning, QObject* parent)
     : QObject(parent), m_udp(udp), m_mirror(mirror), m_panelData(panels), m_devices(devices),
       m_output(views.output), m_panels(views.panels), m_view(views.session),
-      m_jobRunning(std::move(jobRunning)), m_user(Lit(DefaultUserName)),
-      m_password(Lit(DefaultPassword)) {
+      m_jobRunning(std::move(jobRunning)), m_user(Utf8(DefaultUserName)),
+      m_password(Utf8(DefaultPassword)) {
     connectEndpoint();
 }
 
@@ -72,7 +72,7 @@ void LanSession::Click() {
         return;
     }
     m_selMac = MacWithoutSpaces(row->mac);
-    m_output.AddLogLine(Text("lang_ts_Read") + Lit(" [ Mac : ") + row->mac + Lit(" ]"),
+    m_output.AddLogLine(Text("lang_ts_Read") + Utf8(" [ Mac : ") + row->mac + Utf8(" ]"),
                         PaneColour::Green);
     switch (row->flag) {
     case DevFlagNone:
@@ -112,7 +112,7 @@ void LanSession::Command(DeviceMenuItem item) {
     case DeviceMenuItem::OpenWeb: {
         m_panels.CollectPanel(PanelId::P6);
         const QString port = FromFrameText(m_panelData.p6.edt_HTTPServerPort);
-        m_view.OpenUrl(Lit("http://") + row->ip + Lit(":") + (port.isEmpty() ? Lit("80") : port));
+        m_view.OpenUrl(Utf8("http://") + row->ip + Utf8(":") + (port.isEmpty() ? Utf8("80") : port));
         return;
     }
     case DeviceMenuItem::Restart:

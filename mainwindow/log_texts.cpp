@@ -1,15 +1,11 @@
 #include "log_texts.h"
 
-#include "Unit_Baselang.h"
+#include "qt_bridge.h"
 #include "Unit_Public.h"
 
 namespace r2 {
 
 namespace {
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 QString AddressOrUnknown(const QString& ip) {
     return ip.isEmpty() ? Text("lang_Log_AddressUnknown") : ip;

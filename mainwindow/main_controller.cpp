@@ -131,10 +131,10 @@ void MainController::SearchTabSwitched(int sheet) {
     ApplyTabSwitchRule(m_p6, lan);
     ApplyTabSwitchRule(m_p5, lan);
     if (lan) {
-        m_view.AddLogLine(Text("lang_rztbsht_Net") + Lit(",") + Text("lang_ts_CfgFree"),
+        m_view.AddLogLine(Text("lang_rztbsht_Net") + Utf8(",") + Text("lang_ts_CfgFree"),
                           PaneColour::Maroon);
     } else {
-        m_view.AddLogLine(Text("lang_rztbsht_Com") + Lit(",") + Text("lang_ts_CfgGnd"),
+        m_view.AddLogLine(Text("lang_rztbsht_Com") + Utf8(",") + Text("lang_ts_CfgGnd"),
                           PaneColour::Maroon);
     }
     m_view.SwitchLayout(LayoutSearch);

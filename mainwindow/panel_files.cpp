@@ -2,7 +2,7 @@
 
 #include "config_apply.h"
 #include "config_store.h"
-#include "Unit_Baselang.h"
+#include "qt_bridge.h"
 #include "Unit_Public.h"
 
 #include <chrono>
@@ -11,10 +11,6 @@
 namespace r2 {
 
 namespace {
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 std::filesystem::path NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();

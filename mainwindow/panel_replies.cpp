@@ -42,9 +42,7 @@ void PanelReplies::OnCloudParams(const TarrCloudParam& clouds, bool fromSerial, 
 }
 
 void PanelReplies::OnHeartReg(const QByteArray& block85, bool fromSerial, int devFlag) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(block85.constData());
-    const std::span<const std::uint8_t> block(data, static_cast<std::size_t>(block85.size()));
-    refillP6([&](PanelP6Reader& r) { r.OnHeartReg(block, fromSerial, devFlag); });
+    refillP6([&](PanelP6Reader& r) { r.OnHeartReg(ViewOf(block85), fromSerial, devFlag); });
 }
 
 void PanelReplies::OnHttpd(const QByteArray& url, const QByteArray& header) {

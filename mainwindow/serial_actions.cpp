@@ -55,8 +55,7 @@ void SerialActions::connectExchange(FrameEcho& echo, PanelReplies& replies) {
 
 void SerialActions::onP5Reply(const QByteArray& reply32) {
     m_panels.CollectPanel(PanelId::P5);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(reply32.constData());
-    if (!DecodeP5Reply(ByteView(data, static_cast<std::size_t>(reply32.size())), m_p5)) {
+    if (!DecodeP5Reply(ViewOf(reply32), m_p5)) {
         LogText(m_output, "lang_DataHeadOrChkErr", PaneColour::Red);
         return;
     }

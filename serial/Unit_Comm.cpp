@@ -1,6 +1,7 @@
 #include "Unit_Comm.h"
 
 #include "p5_codec.h"
+#include "qt_bridge.h"
 
 #include <exception>
 #include <limits>
@@ -10,16 +11,6 @@ namespace r2 {
 namespace {
 
 constexpr int SerialGapSpareMs = 10;
-
-QByteArray ToQByteArray(const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<qsizetype>(bytes.size()));
-}
-
-ByteView ViewOf(const QByteArray& bytes) {
-    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                    static_cast<std::size_t>(bytes.size()));
-}
 
 } // namespace
 
@@ -43,9 +34,7 @@ public:
         emit m_owner.OnCloudParams(clouds, fromSerial, devFlag);
     }
     void OnHeartReg(ByteView block85, bool fromSerial, int devFlag) override {
-        emit m_owner.OnHeartReg(QByteArray(reinterpret_cast<const char*>(block85.data()),
-                                           static_cast<qsizetype>(block85.size())),
-                                fromSerial, devFlag);
+        emit m_owner.OnHeartReg(ByteArrayOf(block85), fromSerial, devFlag);
     }
     // The serial line carries no HTTPD or Modbus replies.
     void OnHttpd(const std::string&, const std::string&) override {}
@@ -127,7 +116,7 @@ bool SerialExchange::SendSerialFrame(const Bytes& frame) {
     if (!ok) {
         m_outcome.sendFailed = true;
     }
-    emit frameSent(ToQByteArray(frame), ok);
+    emit frameSent(ByteArrayOf(frame), ok);
     return ok;
 }
 
@@ -149,12 +138,12 @@ void SerialExchange::HandleSerialChunk(const QByteArray& chunk) {
     }
     case SerialReplyKind::P6Reply:
         m_outcome.p6Reply = true;
-        HandleSerialReply(m_mirror, view, *m_sink);
+        HandleSerialReply(m_mirror, view, replySink());
         SendSerialFrame(BuildSerialReadAck());
         break;
     case SerialReplyKind::CloudHeart:
         m_outcome.cloudReply = true;
-        HandleSerialReply(m_mirror, view, *m_sink);
+        HandleSerialReply(m_mirror, view, replySink());
         break;
     case SerialReplyKind::Ignored:
     case SerialReplyKind::Other:
@@ -167,8 +156,17 @@ QString SerialExchange::busyText() const {
     return QStringLiteral("a serial read or save is still running; wait for it to finish");
 }
 
-bool SerialExchange::StartRead(const QString& port, const QString& speedText, int devFlag) {
+bool SerialExchange::StartRead(const QString& port, const QString& speedText, int devFlag,
+                               ParamReplySink* reader) {
+    if (m_running) {
+        return false;
+    }
+    m_reader = reader;
     return startAction(port, speedText, {BuildSerialReadRequest(devFlag)}, std::nullopt);
+}
+
+ParamReplySink& SerialExchange::replySink() {
+    return m_reader != nullptr ? *m_reader : *m_sink;
 }
 
 QString SerialExchange::StartSaveP6(const QString& port, const QString& speedText,

@@ -25,9 +25,11 @@
 //   alone (serial_frames.h); chunks are not joined. A 137-byte P6 reply fills the mirror's
 //   base and port blocks, is reported as OnBaseParams (DevFlagP6, from-serial true) and is
 //   followed at once by the follow-up request; the 115-byte reply is reported as OnCloudParams
-//   and OnHeartReg. A 32-byte P5/P7 reply is handed on as it came (p5Reply); the caller fills
-//   its P5 panel with DecodeP5Reply, which also rejects a bad head or checksum. Chunks that
-//   arrive after the close (queued by the port before it) are handled the same way.
+//   and OnHeartReg. These reports go straight to the reader the last StartRead was given (r2ctl's
+//   PanelP6Reader), or, when it was given none, out as those signals (the window's path). A 32-byte
+//   P5/P7 reply is handed on as it came (p5Reply); the caller fills its P5 panel with
+//   DecodeP5Reply, which also rejects a bad head or checksum. Chunks that arrive after the close
+//   (queued by the port before it) are handled the same way.
 // - outcome() tells what the current or last action saw, for a caller that needs a verdict.
 
 #include "block_codec.h"
@@ -92,8 +94,10 @@ public:
 
     // ---- Actions ----------------------------------------------------------------------
     // Read request 55 BD for DevFlagP6, 55 BC for any other flag (P5, P7). False when an
-    // action is running (nothing done).
-    bool StartRead(const QString& port, const QString& speedText, int devFlag);
+    // action is running (nothing done). The P6 replies from now until the next read go to
+    // `reader` (which must outlive them) or, when it is null, out as the parameter signals.
+    bool StartRead(const QString& port, const QString& speedText, int devFlag,
+                   ParamReplySink* reader = nullptr);
     // Empty when the save started; otherwise why nothing was opened or sent.
     QString StartSaveP6(const QString& port, const QString& speedText, const PanelP6& panel);
     QString StartSaveP5(const QString& port, const QString& speedText, const PanelP5& panel);
@@ -130,10 +134,12 @@ private:
     void finishAction();
     void applyExchangeSettings(std::uint32_t speed);
     QString busyText() const;
+    ParamReplySink& replySink();
 
     TComm& m_comm;
     ParamMirror& m_mirror;
     std::unique_ptr<Sink> m_sink;
+    ParamReplySink* m_reader = nullptr;
     bool m_serialOpen = false;
     bool m_running = false;
     EncodeResult m_encodeRefusal;

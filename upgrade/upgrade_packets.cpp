@@ -1,5 +1,6 @@
 #include "upgrade_packets.h"
 
+#include "qt_bridge.h"
 #include "Unit_ProFun.h"
 
 #include <algorithm>
@@ -49,8 +50,7 @@ std::optional<QByteArray> WakeUpPacket(const QString& mac) {
     }
     QByteArray packet(6, static_cast<char>(0xAA));
     for (int copy = 0; copy < 4; ++copy) {
-        packet.append(reinterpret_cast<const char*>(macBytes.data()),
-                      static_cast<qsizetype>(macBytes.size()));
+        packet.append(ByteArrayOf(macBytes));
     }
     return packet;
 }

@@ -4,6 +4,7 @@
 #include "data_debug_texts.h"
 #include "output_pane.h"
 #include "panel_p6.h"
+#include "qt_bridge.h"
 #include "received_line.h"
 #include "ui_Unit_DataDebug.h"
 #include "Unit_FrameCmd.h"
@@ -31,14 +32,6 @@ constexpr int PaneFlushMs = 50;
 // Received lines waiting for the pane: beyond these, a line is dropped and counted.
 constexpr qsizetype ReceiveBacklogLines = 5000;
 constexpr qsizetype ReceiveBacklogChars = 1 << 20;
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 bool IsDigitsOnlyKey(const QKeyEvent& key) {
     if (key.matches(QKeySequence::Paste) || key.matches(QKeySequence::Cut) ||
@@ -265,7 +258,7 @@ bool Tfrm_DataDebug::SaveCmdFile(const std::string& path) {
     if (error.empty()) {
         return true;
     }
-    m_showMessage(QMessageBox::Critical, Qs(error));
+    m_showMessage(QMessageBox::Critical, Utf8(error));
     return false;
 }
 
@@ -313,20 +306,20 @@ void Tfrm_DataDebug::FormShow(const PanelP6& panel) {
     setWindowTitle(Text("lang_DataDebug_Title"));
     FitColumns();
     const int mode = panel.cbb_WorkMode0.index;
-    m_ui->cbbIP->setEditText(Qs(panel.edt_RemoteIP0));
+    m_ui->cbbIP->setEditText(Utf8(panel.edt_RemoteIP0));
     m_ui->cbbProtrolType->setCurrentIndex(mode >= 0 && mode <= 3 ? mode : -1);
     switch (mode) {
     case 0:
     case 1:
-        m_ui->edtPort->setText(Qs(panel.edt_RemotePort0));
+        m_ui->edtPort->setText(Utf8(panel.edt_RemotePort0));
         m_ui->btnConnet->setText(Text("lang_DataDebug_btnStart"));
         break;
     case 2:
-        m_ui->edtPort->setText(Qs(panel.edt_LocalPort0));
+        m_ui->edtPort->setText(Utf8(panel.edt_LocalPort0));
         m_ui->btnConnet->setText(Text("lang_DataDebug_btnStart"));
         break;
     case 3:
-        m_ui->edtPort->setText(Qs(panel.edt_LocalPort0));
+        m_ui->edtPort->setText(Utf8(panel.edt_LocalPort0));
         m_ui->btnConnet->setText(Text("lang_DataDebug_btnConnet"));
         m_ui->cbbIP->setEditText(QString());
         break;
@@ -399,7 +392,7 @@ void Tfrm_DataDebug::cbbIPDropDown() {
     const QString typed = m_ui->cbbIP->currentText();
     m_ui->cbbIP->clear();
     for (const std::string& address : addresses) {
-        m_ui->cbbIP->addItem(Qs(address));
+        m_ui->cbbIP->addItem(Utf8(address));
     }
     m_ui->cbbIP->setEditText(typed);
 }

@@ -1,7 +1,7 @@
 #include "Unit_FrameCmd.h"
 
+#include "qt_bridge.h"
 #include "ui_Unit_FrameCmd.h"
-#include "Unit_Baselang.h"
 
 #include <algorithm>
 #include <QInputDialog>
@@ -13,10 +13,6 @@ namespace r2 {
 
 namespace {
 
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 std::string Ss(const QString& text) {
     return text.toStdString();
 }
@@ -26,7 +22,7 @@ std::string Ss(const QString& text) {
 TFrameCmd::TFrameCmd(int index, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::TFrameCmd>()), m_index(index) {
     m_ui->setupUi(this);
-    setObjectName(Qs(CmdRowName(static_cast<std::size_t>(index))));
+    setObjectName(Utf8(CmdRowName(static_cast<std::size_t>(index))));
     m_ui->lblNo->setText(QString::number(index + 1));
     m_ui->btnSend->setProperty("tag", index);
     m_ui->edtCmd->setProperty("tag", index);
@@ -56,10 +52,10 @@ void TFrameCmd::SetRow(const CmdRow& row) {
         // One Changed for the whole row, not one per control.
         const QSignalBlocker blocker(this);
         m_ui->chkChoose->setChecked(row.chkChoose);
-        m_ui->btnExplanation->setText(Qs(row.btnExplanation));
-        m_ui->edtCmd->setText(Qs(row.edtCmd));
+        m_ui->btnExplanation->setText(Utf8(row.btnExplanation));
+        m_ui->edtCmd->setText(Utf8(row.edtCmd));
         m_ui->chkHex->setChecked(row.chkHex);
-        m_ui->edtDelay->setText(Qs(row.edtDelay));
+        m_ui->edtDelay->setText(Utf8(row.edtDelay));
     }
     emit Changed();
 }
@@ -95,24 +91,25 @@ QMargins TFrameCmd::Insets() const {
 void TFrameCmd::btnExplanationContextPopup() {
     const QString current = m_ui->btnExplanation->text();
     bool ok = false;
-    const QString typed = QInputDialog::getText(
-        this, Qs(GetLangText("lang_Hint_FrameCmd_PopupTitle")),
-        Qs(GetLangText("lang_Hint_FrameCmd_PopupText")), QLineEdit::Normal, current, &ok);
+    const QString typed = QInputDialog::getText(this, Text("lang_Hint_FrameCmd_PopupTitle"),
+                                                Text("lang_Hint_FrameCmd_PopupText"),
+                                                QLineEdit::Normal, current, &ok);
     const RenameResult result = RenameCmdRow(Ss(ok ? typed : current));
     if (result.refused) {
         QMessageBox::information(this, windowTitle(), QStringLiteral("不能包含'&'字符"));
     }
-    m_ui->btnExplanation->setText(Qs(result.name));
+    m_ui->btnExplanation->setText(Utf8(result.name));
     emit Changed();
 }
 
 void TFrameCmd::chkHexMouseUp() {
-    m_ui->edtCmd->setText(Qs(ConvertCmdText(Ss(m_ui->edtCmd->text()), m_ui->chkHex->isChecked())));
+    m_ui->edtCmd->setText(
+        Utf8(ConvertCmdText(Ss(m_ui->edtCmd->text()), m_ui->chkHex->isChecked())));
     emit Changed();
 }
 
 void TFrameCmd::edtDelayKeyUp() {
-    m_ui->edtDelay->setText(Qs(CheckDelayText(Ss(m_ui->edtDelay->text()))));
+    m_ui->edtDelay->setText(Utf8(CheckDelayText(Ss(m_ui->edtDelay->text()))));
 }
 
 } // namespace r2

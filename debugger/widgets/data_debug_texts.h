@@ -1,7 +1,7 @@
 #pragma once
-// ApplyDataDebugTexts: the current language's texts on the data debugger's controls, found by
-// objectName; the receive pane's texts too. Runs each time the window is shown and on every
-// language switch; keeps no state.
+// ApplyDataDebugTexts: the current language's texts on the data debugger's controls, from the
+// table beside it, through the windows' one text-by-objectName engine (control_texts.h). Runs
+// each time the window is shown and on every language switch; keeps no state.
 
 class QWidget;
 

@@ -11,6 +11,7 @@
 #include "panel_p5_widget.h"
 #include "panel_p6_widget.h"
 #include "panel_p7_widget.h"
+#include "qt_bridge.h"
 #include "ui_Unit_Main.h"
 #include "Unit_Baselang.h"
 #include "Unit_Udp.h"
@@ -52,10 +53,6 @@ constexpr int HintShowDelayMs = 50;
 constexpr int HintHidePauseMs = 600000;
 // Rows of modules that share an IP address: amber, readable with the window text.
 const QColor SharedAddressBackground(255, 224, 140);
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 // The application's style with the program's hint delay; all else comes from the style it wraps.
 class HintTimingStyle final : public QProxyStyle {

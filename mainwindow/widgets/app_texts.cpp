@@ -1,40 +1,16 @@
 #include "app_texts.h"
 
-#include "Unit_Baselang.h"
+#include "control_texts.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QTabWidget>
-#include <QTextLayout>
 #include <QTreeWidget>
+#include <QWidget>
 #include <string_view>
 #include <vector>
 
 namespace r2 {
 
 namespace {
-
-// One key and the controls that take its text. `star` appends " ★": the settings a user
-// normally has to change.
-struct TextRow {
-    std::string_view key;
-    QStringList controls;
-    bool star = false;
-};
-
-// One item text of a combo box: the text of a key, or a fixed text.
-struct ItemText {
-    int position;
-    std::string_view key;
-    bool fixed = false;
-};
 
 struct ItemListRow {
     QStringList combos;
@@ -269,153 +245,6 @@ const std::vector<TextRow>& MainHints() {
     return rows;
 }
 
-const std::vector<TextRow>& AboutCaptions() {
-    static const std::vector<TextRow> rows{
-        {"lang_About_SoftName", {"lbl_SoftName"}},
-        {"lang_About_Version", {"lbl_About_version"}},
-        {"lang_About_Description", {"lbl_Aboutl_Description"}},
-        {"lang_About_Contact", {"lbl_About_Contact"}},
-        {"lang_About_Website", {"lbl_About_Website"}},
-        {"lang_About_Tel", {"lbl_About_Tel"}},
-        {"lang_About_Email", {"lbl_About_Email"}},
-        {"lang_About_OK", {"btn_About_Yes"}},
-    };
-    return rows;
-}
-
-const std::vector<TextRow>& PswdCaptions() {
-    static const std::vector<TextRow> rows{
-        {"lang_Log_OK", {"btn_OK"}},
-        {"lang_Log_Cancel", {"btn_Cancel"}},
-    };
-    return rows;
-}
-
-const std::vector<TextRow>& UpgradeCaptions() {
-    static const std::vector<TextRow> rows{
-        {"lang_Upgrade_Hint", {"lblFwUpTip"}},      {"lang_Upgrade_grpClnt", {"grp1"}},
-        {"lang_Upgrade_grpFileName", {"grp2"}},     {"lang_Upgrade_btnProgram", {"btn_Program"}},
-        {"lang_Upgrade_btnExit", {"btn_Exit"}},     {"lang_Upgrade_lblClientIP", {"lbl_IP"}},
-        {"lang_Upgrade_lblClientMAC", {"lbl_MAC"}}, {"lang_Upgrade_lblLocalIP", {"lblLocalIP"}},
-        {"lang_Upgrade_btnCancel", {"btn_Cancel"}},
-    };
-    return rows;
-}
-
-const std::vector<TextRow>& ApplyPlanCaptions() {
-    static const std::vector<TextRow> rows{
-        {"lang_ApplyPlan_lblFile", {"lbl_File"}},
-        {"lang_ApplyPlan_lblMask", {"lbl_Mask"}},
-        {"lang_ApplyPlan_lblFirstIP", {"lbl_FirstIP"}},
-        {"lang_ApplyPlan_lblNamePattern", {"lbl_NamePattern"}},
-        {"lang_ApplyPlan_lblCounterStart", {"lbl_CounterStart"}},
-        {"lang_ApplyPlan_TakenHint", {"lbl_TakenHint"}},
-        {"lang_ApplyPlan_btnApply", {"btn_Apply"}},
-        {"lang_Log_Cancel", {"btn_Cancel"}},
-    };
-    return rows;
-}
-
-const std::vector<TextRow>& BatchProgressCaptions() {
-    static const std::vector<TextRow> rows{
-        {"lang_Batch_btnStop", {"btn_Stop"}},
-        {"lang_Batch_btnClose", {"btn_Close"}},
-    };
-    return rows;
-}
-
-// The built-in texts store line breaks as CR LF; Qt's widgets break lines at LF and would show
-// the CR.
-QString Text(std::string_view key) {
-    QString text = QString::fromStdString(GetLangText(key));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
-}
-
-QTabWidget* TabWidgetOfPage(QWidget& page) {
-    for (QWidget* parent = page.parentWidget(); parent != nullptr;
-         parent = parent->parentWidget()) {
-        if (auto* tabs = qobject_cast<QTabWidget*>(parent)) {
-            return tabs->indexOf(&page) >= 0 ? tabs : nullptr;
-        }
-    }
-    return nullptr;
-}
-
-QLabel* BuddyLabelOf(const QWidget& root, const QWidget& edit) {
-    for (QLabel* label : root.findChildren<QLabel*>()) {
-        if (label->buddy() == &edit) {
-            return label;
-        }
-    }
-    return nullptr;
-}
-
-void SetCaption(const QWidget& root, QObject& control, const QString& text) {
-    if (auto* widget = qobject_cast<QWidget*>(&control)) {
-        if (QTabWidget* tabs = TabWidgetOfPage(*widget)) {
-            tabs->setTabText(tabs->indexOf(widget), text);
-            return;
-        }
-    }
-    if (auto* label = qobject_cast<QLabel*>(&control)) {
-        label->setText(text);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(&control)) {
-        button->setText(text);
-    } else if (auto* group = qobject_cast<QGroupBox*>(&control)) {
-        group->setTitle(text);
-    } else if (auto* menu = qobject_cast<QMenu*>(&control)) {
-        menu->setTitle(text);
-    } else if (auto* action = qobject_cast<QAction*>(&control)) {
-        action->setText(text);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(&control)) {
-        if (QLabel* buddyLabel = BuddyLabelOf(root, *edit)) {
-            buddyLabel->setText(text);
-        }
-    }
-}
-
-void ApplyCaptions(QWidget& root, const std::vector<TextRow>& rows) {
-    for (const TextRow& row : rows) {
-        QString text = Text(row.key);
-        if (row.star) {
-            text += QStringLiteral(" ★");
-        }
-        for (const QString& name : row.controls) {
-            if (QObject* control = root.findChild<QObject*>(name)) {
-                SetCaption(root, *control, text);
-            }
-        }
-    }
-}
-
-void ApplyHints(QWidget& root, const std::vector<TextRow>& rows) {
-    for (const TextRow& row : rows) {
-        const QString text = Text(row.key);
-        for (const QString& name : row.controls) {
-            if (auto* control = root.findChild<QWidget*>(name)) {
-                control->setToolTip(text);
-            }
-        }
-    }
-}
-
-// The common rule for translated lists: the listed positions change, the item count and the
-// selection stay, so the shown text follows the language.
-void ApplyItemTexts(QComboBox& combo, const std::vector<ItemText>& items) {
-    const int selected = combo.currentIndex();
-    for (const ItemText& item : items) {
-        if (item.position < combo.count()) {
-            const QString text =
-                item.fixed
-                    ? QString::fromUtf8(item.key.data(), static_cast<qsizetype>(item.key.size()))
-                    : Text(item.key);
-            combo.setItemText(item.position, text);
-        }
-    }
-    combo.setCurrentIndex(selected);
-}
-
 void ApplyItemLists(QWidget& root, const std::function<void()>& afterModbusItems) {
     for (const ItemListRow& row : MainItemLists()) {
         for (const QString& name : row.combos) {
@@ -438,68 +267,17 @@ void ApplyDeviceListColumns(QWidget& root) {
     }
     const auto& keys = DeviceListColumns();
     for (std::size_t column = 0; column < keys.size(); ++column) {
-        list->headerItem()->setText(static_cast<int>(column), Text(keys[column]));
-    }
-}
-
-enum class Role { Caption, Other };
-
-void AddMissing(const QWidget& root, const std::vector<TextRow>& rows, Role role,
-                QStringList& missing) {
-    for (const TextRow& row : rows) {
-        for (const QString& name : row.controls) {
-            QObject* control = root.findChild<QObject*>(name);
-            if (control == nullptr) {
-                missing << name;
-            } else if (auto* edit = qobject_cast<QLineEdit*>(control);
-                       role == Role::Caption && edit != nullptr &&
-                       BuddyLabelOf(root, *edit) == nullptr) {
-                missing << name + QStringLiteral(" (label)");
-            }
-        }
+        list->headerItem()->setText(static_cast<int>(column), CaptionText(keys[column]));
     }
 }
 
 } // namespace
 
-void WrapCaption(QWidget& control) {
-    if (auto* label = qobject_cast<QLabel*>(&control)) {
-        label->setWordWrap(true);
-        return;
-    }
-    auto* button = qobject_cast<QAbstractButton*>(&control);
-    if (button == nullptr) {
-        return;
-    }
-    QStyleOptionButton option;
-    option.initFrom(button);
-    const int indicator =
-        button->style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, button) +
-        button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, button);
-    const qreal available = button->width() - indicator;
-    if (available <= 0) {
-        return;
-    }
-    const QString text = button->text().simplified();
-    QTextLayout layout(text, button->font());
-    QTextOption wrap;
-    wrap.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(wrap);
-    QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(available);
-        lines << text.mid(line.textStart(), line.textLength()).trimmed();
-    }
-    layout.endLayout();
-    button->setText(lines.join(QLatin1Char('\n')));
-}
-
 void ApplyMainTexts(QWidget& mainWindow, const QString& version,
                     const std::function<void()>& afterModbusItems) {
     // The caption is also the taskbar's text. No application display name is set: Qt would
     // append it to the caption of every window and message box ("... V2.2.6.0 — QOB-R2").
-    mainWindow.setWindowTitle(Text("lang_Main_Title") + QStringLiteral(" V") + version);
+    mainWindow.setWindowTitle(CaptionText("lang_Main_Title") + QStringLiteral(" V") + version);
     ApplyCaptions(mainWindow, MainMenuCaptions());
     ApplyDeviceListColumns(mainWindow);
     ApplyCaptions(mainWindow, SerialSheetCaptions());
@@ -515,40 +293,16 @@ void ApplyMainTexts(QWidget& mainWindow, const QString& version,
     ApplyCaptions(mainWindow, DataDebugCaption());
 }
 
-void ApplyAboutTexts(QWidget& about) {
-    about.setWindowTitle(Text("lang_About_Title"));
-    ApplyCaptions(about, AboutCaptions());
-}
-
-void ApplyPswdTexts(QWidget& pswd) {
-    pswd.setWindowTitle(Text("lang_Log_Title"));
-    ApplyCaptions(pswd, PswdCaptions());
-}
-
-void ApplyUpgradeTexts(QWidget& upgrade) {
-    upgrade.setWindowTitle(Text("lang_Upgrade_Title"));
-    ApplyCaptions(upgrade, UpgradeCaptions());
-}
-
-void ApplyApplyPlanTexts(QWidget& dialog) {
-    dialog.setWindowTitle(Text("lang_ApplyPlan_Title"));
-    ApplyCaptions(dialog, ApplyPlanCaptions());
-}
-
-void ApplyBatchProgressTexts(QWidget& dialog) {
-    ApplyCaptions(dialog, BatchProgressCaptions());
-}
-
 QStringList MissingMainTextControls(const QWidget& mainWindow) {
     QStringList missing;
     for (const auto* rows : {&MainMenuCaptions(), &SerialSheetCaptions(), &DeviceMenuCaptions(),
                              &MainCaptions(), &DataDebugCaption()}) {
-        AddMissing(mainWindow, *rows, Role::Caption, missing);
+        missing << MissingControls(mainWindow, *rows, TextRole::Caption);
     }
-    AddMissing(mainWindow, MainHints(), Role::Other, missing);
-    AddMissing(mainWindow, {{"", {"lv_Dev"}}}, Role::Other, missing);
+    missing << MissingControls(mainWindow, MainHints(), TextRole::Other);
+    missing << MissingControls(mainWindow, {{"", {"lv_Dev"}}}, TextRole::Other);
     for (const ItemListRow& row : MainItemLists()) {
-        AddMissing(mainWindow, {{"", row.combos}}, Role::Other, missing);
+        missing << MissingControls(mainWindow, {{"", row.combos}}, TextRole::Other);
     }
     missing.removeDuplicates();
     return missing;

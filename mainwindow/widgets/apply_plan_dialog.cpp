@@ -1,8 +1,8 @@
 #include "apply_plan_dialog.h"
 
-#include "app_texts.h"
+#include "control_texts.h"
+#include "qt_bridge.h"
 #include "ui_apply_plan_dialog.h"
-#include "Unit_Baselang.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -12,8 +12,22 @@ namespace r2 {
 
 namespace {
 
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
+const std::vector<TextRow>& ApplyPlanCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_ApplyPlan_lblFile", {"lbl_File"}},
+        {"lang_ApplyPlan_lblMask", {"lbl_Mask"}},
+        {"lang_ApplyPlan_lblFirstIP", {"lbl_FirstIP"}},
+        {"lang_ApplyPlan_lblNamePattern", {"lbl_NamePattern"}},
+        {"lang_ApplyPlan_lblCounterStart", {"lbl_CounterStart"}},
+        {"lang_ApplyPlan_TakenHint", {"lbl_TakenHint"}},
+        {"lang_ApplyPlan_btnApply", {"btn_Apply"}},
+        {"lang_Log_Cancel", {"btn_Cancel"}},
+    };
+    return rows;
+}
+
+void ApplyApplyPlanTexts(QWidget& dialog) {
+    ApplyWindowTexts(dialog, "lang_ApplyPlan_Title", ApplyPlanCaptions());
 }
 
 // MAC, current IP, planned IP, current name, planned name.

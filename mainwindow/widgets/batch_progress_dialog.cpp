@@ -1,8 +1,8 @@
 #include "batch_progress_dialog.h"
 
-#include "app_texts.h"
+#include "control_texts.h"
+#include "qt_bridge.h"
 #include "ui_batch_progress_dialog.h"
-#include "Unit_Baselang.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -11,8 +11,16 @@ namespace r2 {
 
 namespace {
 
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
+const std::vector<TextRow>& BatchProgressCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_Batch_btnStop", {"btn_Stop"}},
+        {"lang_Batch_btnClose", {"btn_Close"}},
+    };
+    return rows;
+}
+
+void ApplyBatchProgressTexts(QWidget& dialog) {
+    ApplyCaptions(dialog, BatchProgressCaptions());
 }
 
 std::string_view TitleKey(BatchKind kind) {

@@ -1,7 +1,7 @@
 #include "panel_binder.h"
 
-#include "Unit_Baselang.h"
-#include "Unit_Udp.h"
+#include "frame_text.h"
+#include "qt_bridge.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -14,14 +14,6 @@
 namespace r2 {
 
 namespace {
-
-QString Name(std::string_view name) {
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
-
-QString LangText(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 // Multi-line texts travel with CR LF line ends; the widget works with LF.
 QString ShownMultiLine(const QString& text) {
@@ -150,20 +142,20 @@ void AskCustomBaudRate(QWidget* parent, BaudRateList& list) {
     const QString defaultText = FromFrameText(list.entry0);
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(parent, LangText("lang_InputBdTitle"), LangText("lang_PlsInputBd"),
+        QInputDialog::getText(parent, Text("lang_InputBdTitle"), Text("lang_PlsInputBd"),
                               QLineEdit::Normal, defaultText, &ok);
     ApplyCustomBaudEntry(list, (ok ? answer : defaultText).toStdString());
 }
 
 QWidget* PanelBinderBase::widgetFor(std::string_view name) const {
-    return m_root.findChild<QWidget*>(Name(name));
+    return m_root.findChild<QWidget*>(Utf8(name));
 }
 
 QStringList PanelBinderBase::missingWidgets() const {
     QStringList missing;
     for (const std::string_view name : controlNames()) {
         if (!widgetFor(name)) {
-            missing << Name(name);
+            missing << Utf8(name);
         }
     }
     return missing;
@@ -177,7 +169,7 @@ void PanelBinderBase::showState(std::string_view name, const ControlState& state
 
 void PanelBinderBase::connectWidget(std::string_view name) {
     QWidget* w = widgetFor(name);
-    const QString controlName = Name(name);
+    const QString controlName = Utf8(name);
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         connect(combo, &QComboBox::activated, this,
                 [this, controlName] { runRuleOf(controlName, RuleCause::User); });

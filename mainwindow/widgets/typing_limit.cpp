@@ -1,6 +1,6 @@
 #include "typing_limit.h"
 
-#include "Unit_Udp.h"
+#include "frame_text.h"
 
 #include <algorithm>
 #include <QLineEdit>

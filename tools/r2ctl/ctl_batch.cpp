@@ -9,6 +9,7 @@
 #include "ctl_declaration.h"
 #include "ctl_session.h"
 #include "local_ips.h"
+#include "qt_bridge.h"
 
 #include <functional>
 #include <QElapsedTimer>

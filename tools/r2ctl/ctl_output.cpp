@@ -1,10 +1,10 @@
 #include "ctl_output.h"
 
+#include "frame_text.h"
 #include "gbk_text.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
-#include "Unit_Udp.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -289,11 +289,6 @@ QString FrameHex(const QByteArray& frame, const SecretSpans& secrets, bool showS
         }
     }
     return hex;
-}
-
-ByteView ViewOf(const QByteArray& bytes) {
-    return ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                    static_cast<std::size_t>(bytes.size()));
 }
 
 QString ShowText(const std::string& bytes) {

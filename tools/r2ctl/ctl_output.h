@@ -89,7 +89,6 @@ QString HexText(const Bytes& bytes);
 // dump keeps the frame's length and layout, and a password does not reach scrollback, logs or
 // saved reports.
 QString FrameHex(const QByteArray& frame, const SecretSpans& secrets, bool showSecrets);
-ByteView ViewOf(const QByteArray& bytes);
 // Module bytes (GBK) as text for a terminal or JSON.
 QString ShowText(const std::string& bytes);
 

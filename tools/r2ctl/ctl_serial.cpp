@@ -4,6 +4,7 @@
 #include "ctl_declaration.h"
 #include "ctl_values.h"
 #include "p5_codec.h"
+#include "qt_bridge.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -96,18 +97,6 @@ SerialSession::SerialSession(const CtlOptions& options, QTextStream& out, QTextS
     connect(&m_exchange, &SerialExchange::chunkReceived, this, [this](const QByteArray& chunk) {
         echo("received", chunk, SerialDirection::FromModule);
     });
-    connect(&m_exchange, &SerialExchange::OnBaseParams, this,
-            [this](const TBaseParam& base, const TarrComParam& ports, int flag, bool serial) {
-                m_reader.OnBaseParams(base, ports, flag, serial);
-            });
-    connect(&m_exchange, &SerialExchange::OnCloudParams, this,
-            [this](const TarrCloudParam& clouds, bool serial, int flag) {
-                m_reader.OnCloudParams(clouds, serial, flag);
-            });
-    connect(&m_exchange, &SerialExchange::OnHeartReg, this,
-            [this](const QByteArray& block, bool serial, int flag) {
-                m_reader.OnHeartReg(ViewOf(block), serial, flag);
-            });
     // The frame carries the default device ID "0" for an empty box; so does the panel. A new
     // string is moved in: assigning the view in place makes GCC 12 at -O2 warn of an overlapping
     // copy it imagines (-Wrestrict), which stops a warnings-as-errors build.
@@ -292,7 +281,7 @@ void SerialSession::printDocument(bool withPanel) {
 }
 
 int SerialSession::runRead() {
-    m_exchange.StartRead(m_options.port, speedText(), devFlag());
+    m_exchange.StartRead(m_options.port, speedText(), devFlag(), &m_reader);
     waitForAction();
     const int status = readStatus();
     printDocument(m_reader.Filled() || m_p5Filled);
@@ -334,7 +323,7 @@ int SerialSession::runWrite() {
     if (error = checkValues(*values); !error.isEmpty()) {
         return fail(exitcode::BadArguments, error + QStringLiteral("; nothing was sent"));
     }
-    m_exchange.StartRead(m_options.port, speedText(), devFlag());
+    m_exchange.StartRead(m_options.port, speedText(), devFlag(), &m_reader);
     waitForAction();
     if (const int status = readStatus(); status != exitcode::Ok) {
         printDocument(false);

@@ -2,7 +2,7 @@
 
 #include "ctl_batch.h"
 #include "ctl_values.h"
-#include "param_reply_signals.h"
+#include "qt_bridge.h"
 #include "save_over_read.h"
 
 #include <algorithm>
@@ -65,7 +65,9 @@ CtlSession::CtlSession(const CtlOptions& options, QTextStream& out, QTextStream&
                 onSent(frame, destPort);
             });
     connect(&m_udp, &TUdpSvr::OnStatus, this, &CtlSession::onStatus);
-    ForwardParamReplies(m_udp, this, m_reader);
+    // Every parameter reply the endpoint takes fills the session's panel; the endpoint and the
+    // reader die with the session, and no reply is handled while it is being destroyed.
+    m_udp.setReplyReader(&m_reader);
 }
 
 int CtlSession::run() {

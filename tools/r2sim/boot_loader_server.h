@@ -19,7 +19,7 @@
 
 #include "boot_loader.h"
 #include "frame_log.h"
-#include "sim_config.h"
+#include "sim_options.h"
 
 #include <cstdio>
 #include <netinet/in.h>

@@ -6,7 +6,7 @@
 #include "boot_loader_server.h"
 #include "frame_log.h"
 #include "serial_sim.h"
-#include "sim_config.h"
+#include "sim_options.h"
 #include "sim_server.h"
 
 #include <csignal>

@@ -19,7 +19,7 @@
 
 #include "frame_log.h"
 #include "serial_module.h"
-#include "sim_config.h"
+#include "sim_options.h"
 
 #include <deque>
 #include <string>

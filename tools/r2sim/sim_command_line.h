@@ -4,9 +4,9 @@
 // tell the modes apart after the parse.
 
 #include "cli_support.h"
-#include "sim_config.h"
 #include "sim_modules_file.h"
 #include "sim_option_values.h"
+#include "sim_options.h"
 
 #include <array>
 #include <CLI/CLI.hpp>

@@ -1,7 +1,7 @@
 #include "sim_option_values.h"
 
 #include "address_text.h"
-#include "sim_config.h"
+#include "sim_options.h"
 #include "Unit_ProFun.h"
 
 #include <charconv>

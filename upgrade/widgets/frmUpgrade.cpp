@@ -1,9 +1,10 @@
 #include "frmUpgrade.h"
 
 #include "address_text.h"
+#include "control_texts.h"
 #include "drop_down_box.h"
+#include "qt_bridge.h"
 #include "ui_frmUpgrade.h"
-#include "Unit_Baselang.h"
 #include "Unit_ProFun.h"
 #include "upgrade_engine.h"
 
@@ -22,13 +23,20 @@ namespace r2 {
 
 namespace {
 
+const std::vector<TextRow>& UpgradeCaptions() {
+    static const std::vector<TextRow> rows{
+        {"lang_Upgrade_Hint", {"lblFwUpTip"}},      {"lang_Upgrade_grpClnt", {"grp1"}},
+        {"lang_Upgrade_grpFileName", {"grp2"}},     {"lang_Upgrade_btnProgram", {"btn_Program"}},
+        {"lang_Upgrade_btnExit", {"btn_Exit"}},     {"lang_Upgrade_lblClientIP", {"lbl_IP"}},
+        {"lang_Upgrade_lblClientMAC", {"lbl_MAC"}}, {"lang_Upgrade_lblLocalIP", {"lblLocalIP"}},
+        {"lang_Upgrade_btnCancel", {"btn_Cancel"}},
+    };
+    return rows;
+}
+
 constexpr int DesignWidth = 342;
 constexpr int DesignHeight = 320;
 constexpr std::string_view SameNetworkMask = "255.255.255.0";
-
-QString Text(std::string_view key) {
-    return QString::fromStdString(GetLangText(key));
-}
 
 // A message box that does not stop the event loop: the engine keeps running behind it.
 void ShowMessage(QWidget* parent, const QString& text) {
@@ -244,6 +252,10 @@ void Tfrm_Upgrade::closeEvent(QCloseEvent* event) {
     m_engine->CloseEndpoints();
     m_ui->pb1->setValue(0);
     QDialog::closeEvent(event);
+}
+
+void ApplyUpgradeTexts(QWidget& upgrade) {
+    ApplyWindowTexts(upgrade, "lang_Upgrade_Title", UpgradeCaptions());
 }
 
 } // namespace r2

@@ -91,4 +91,8 @@ private:
     QString m_statusSuffix;
 };
 
+// The dialog's caption, notes, group boxes, labels and buttons in the current language. Its
+// status line is the dialog's own (Tfrm_Upgrade::RetranslateStatus).
+void ApplyUpgradeTexts(QWidget& upgrade);
+
 } // namespace r2

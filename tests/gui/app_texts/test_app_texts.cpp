@@ -4,9 +4,11 @@
 #include "app_texts.h"
 #include "block_codec.h"
 #include "log_texts.h"
+#include "Unit_About.h"
 #include "Unit_AppLang.h"
 #include "Unit_Baselang.h"
 #include "Unit_Main.h"
+#include "Unit_Pswd.h"
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 

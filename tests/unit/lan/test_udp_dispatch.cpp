@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace r2 {
@@ -274,6 +275,64 @@ TEST(ReadCheck, ASaveToAnotherModuleThanTheOneReadIsRefused) {
               "the parameters held are those of the module at 192.168.0.7, not of "
               "00 11 22 33 44 66 (192.168.0.8): read 00 11 22 33 44 66 before saving it");
     EXPECT_FALSE(rec.udp.saveRefusal("00 11 22 33 44 55"));
+}
+
+// A read's own reader: records what the codec hands it, in the signal recorder's words.
+struct ReaderRecorder final : ParamReplySink {
+    std::vector<std::string> events;
+
+    void OnBaseParams(const TBaseParam&, const TarrComParam& ports, int flag,
+                      bool serial) override {
+        events.push_back("base " + std::to_string(ports.size()) + " " + std::to_string(flag) + " " +
+                         (serial ? "serial" : "lan"));
+    }
+    void OnCloudParams(const TarrCloudParam& c, bool serial, int flag) override {
+        events.push_back("cloud " + std::to_string(c.size()) + " " + std::to_string(flag) + " " +
+                         (serial ? "serial" : "lan"));
+    }
+    void OnHeartReg(ByteView block, bool, int flag) override {
+        events.push_back("heartreg " + std::to_string(block.size()) + " " + std::to_string(flag));
+    }
+    void OnHttpd(const std::string& url, const std::string& header) override {
+        events.push_back("httpd " + url + "|" + header);
+    }
+    void OnModbusParam(const TModbusParam& p, int length) override {
+        events.push_back("modbus " + std::to_string(length) +
+                         " tcp=" + std::to_string(p.ModbusTCP));
+    }
+    void OnModbusPack(const TModbusPackParam&, int length) override {
+        events.push_back("modbuspack " + std::to_string(length));
+    }
+};
+
+TEST(ReplyReader, TakesEveryParameterReplyInsteadOfTheSignalsUntilTakenBack) {
+    const std::vector<std::pair<QByteArray, std::string>> replies{
+        {BaseReply(0x11), "base 1 2 lan"}, {Zeros(50), "cloud 1 2 lan"},
+        {Zeros(85), "heartreg 85 2"},      {HttpdReply(), "httpd abc|Hd"},
+        {Hex("01"), "modbus 1 tcp=1"},     {Zeros(87), "modbuspack 87"},
+    };
+    ReadRecorder rec;
+    ReaderRecorder reader;
+    rec.udp.setReplyReader(&reader);
+    std::vector<std::string> expected;
+    for (const auto& [bytes, event] : replies) {
+        EXPECT_EQ(rec.feed(bytes, 1500, 0, ModuleIp),
+                  (std::vector<std::string>{"received " + std::to_string(bytes.size())}))
+            << event << " was also raised as a signal";
+        expected.push_back(event);
+    }
+    EXPECT_EQ(reader.events, expected);
+    EXPECT_EQ(rec.mirror.base[0], 0x11) << "the mirror is filled whoever takes the reply";
+
+    // Another address's reply during the read reaches neither the reader nor the signals.
+    rec.feed(BaseReply(0x22), 1500, 0, OtherIp);
+    EXPECT_EQ(reader.events, expected);
+    EXPECT_EQ(rec.foreign, std::vector<std::string>{"192.168.0.8 130"});
+
+    rec.udp.setReplyReader(nullptr);
+    EXPECT_EQ(rec.feed(Zeros(85), 1500, 0, ModuleIp),
+              (std::vector<std::string>{"received 85", "heartreg 85 2"}));
+    EXPECT_EQ(reader.events, expected);
 }
 
 TEST(ModuleAddress, TheFirstSearchReplyOfAMacWins) {

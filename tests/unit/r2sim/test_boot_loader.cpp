@@ -1,5 +1,5 @@
 #include "boot_loader.h"
-#include "sim_config.h"
+#include "sim_options.h"
 #include "sim_test_module.h"
 #include "Unit_ProFun.h"
 

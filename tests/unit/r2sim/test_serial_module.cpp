@@ -1,7 +1,7 @@
 #include "block_codec.h"
 #include "p5_codec.h"
 #include "serial_module.h"
-#include "sim_config.h"
+#include "sim_options.h"
 #include "Unit_ProFun.h"
 #include "Unit_Public.h"
 

@@ -3,8 +3,8 @@
 
 #include "default_blocks.h"
 #include "hostile.h"
-#include "sim_config.h"
 #include "sim_module.h"
+#include "sim_options.h"
 #include "sim_test_module.h"
 
 #include <gtest/gtest.h>

@@ -63,6 +63,25 @@ PanelP6 SavableP6() {
     return p;
 }
 
+// A read's own reader: what the exchange hands it, in the journal's words.
+struct ReaderLog final : ParamReplySink {
+    QStringList lines;
+
+    void OnBaseParams(const TBaseParam&, const TarrComParam& ports, int devFlag,
+                      bool fromSerial) override {
+        lines << QStringLiteral("base %1 %2 %3").arg(ports.size()).arg(devFlag).arg(fromSerial);
+    }
+    void OnCloudParams(const TarrCloudParam&, bool fromSerial, int devFlag) override {
+        lines << QStringLiteral("cloud %1 %2").arg(devFlag).arg(fromSerial);
+    }
+    void OnHeartReg(ByteView block, bool fromSerial, int devFlag) override {
+        lines << QStringLiteral("heart %1 %2 %3").arg(block.size()).arg(devFlag).arg(fromSerial);
+    }
+    void OnHttpd(const std::string&, const std::string&) override { lines << "httpd"; }
+    void OnModbusParam(const TModbusParam&, int) override { lines << "modbus"; }
+    void OnModbusPack(const TModbusPackParam&, int) override { lines << "modbuspack"; }
+};
+
 // The exchange's signals in the order they came, with what matters of their arguments.
 class Journal final {
 public:
@@ -238,6 +257,31 @@ private slots:
                               "chunk 115", "cloud 2 1", "heart 85 2 1", "closed", "finished"}));
         const SerialOutcome& o = m_exchange->outcome();
         QVERIFY(o.opened && !o.sendFailed && o.p6Reply && o.cloudReply && !o.accepted);
+    }
+
+    void aReadsRepliesGoToItsReaderInsteadOfTheSignalsUntilTheNextRead() {
+        ReaderLog reader;
+        QVERIFY(m_exchange->StartRead(m_port, "9600", DevFlagP6, &reader));
+        QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), test::Hex("55 BD"), ReplyMs);
+        m_pty->reply(P6Reply137());
+        QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), test::Hex("55 BD 55 C1"), ReplyMs);
+        m_pty->reply(CloudHeart115());
+        QTRY_COMPARE_WITH_TIMEOUT(reader.lines.size(), 3, ReplyMs);
+        QCOMPARE(reader.lines, (QStringList{"base 1 2 1", "cloud 2 1", "heart 85 2 1"}));
+        QCOMPARE(Bytes(m_mirror.base.begin(), m_mirror.base.end()), test::ModuleBaseBlock());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_exchange->isRunning(), ActionMs);
+        QCOMPARE(m_journal->lines,
+                 (QStringList{"opened", "sent 55 BD ok", "chunk 137", "sent 55 C1 ok", "chunk 115",
+                              "closed", "finished"}));
+
+        // A read given no reader reports through the signals again.
+        m_journal->lines.clear();
+        QVERIFY(m_exchange->StartRead(m_port, "9600", DevFlagP6));
+        QTRY_COMPARE_WITH_TIMEOUT(m_pty->received(), test::Hex("55 BD 55 C1 55 BD"), ReplyMs);
+        m_pty->reply(P6Reply137());
+        QTRY_VERIFY_WITH_TIMEOUT(m_journal->lines.contains("base 2 1"), ReplyMs);
+        QCOMPARE(reader.lines.size(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_exchange->isRunning(), ActionMs);
     }
 
     void chunksOfOtherLengthsAreEchoedAndIgnored() {

@@ -1,4 +1,4 @@
-#include "sim_config.h"
+#include "sim_options.h"
 
 #include "sim_command_line.h"
 #include "sim_option_values.h"

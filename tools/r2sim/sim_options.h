@@ -1,5 +1,6 @@
 #pragma once
-// The command line and the JSON configuration file of r2sim, turned into module configs.
+// SimOptions: what r2sim's command line and its JSON modules file ask for, as the modules to
+// simulate and the mode to run in.
 //
 // Modules come from --config FILE.json first, then --p6/--p7/--old counts. Whatever a module
 // does not set gets a default: a MAC 02 52 32 <06|07|05> <n> from its model and its number,

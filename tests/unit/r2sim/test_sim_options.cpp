@@ -1,4 +1,4 @@
-#include "sim_config.h"
+#include "sim_options.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +15,7 @@ std::string WriteTemp(const std::string& name, const std::string& text) {
     return path.string();
 }
 
-TEST(SimConfigTest, CountsGiveNumberedModulesWithDefaults) {
+TEST(SimOptionsTest, CountsGiveNumberedModulesWithDefaults) {
     const ParseResult r = ParseArguments({"--p6", "2", "--p7", "1", "--old", "1"});
     ASSERT_EQ(r.error, "");
     const auto& m = r.options.modules;
@@ -45,13 +45,13 @@ TEST(SimConfigTest, CountsGiveNumberedModulesWithDefaults) {
     }
 }
 
-TEST(SimConfigTest, AddressesRunOverIntoTheNextOctet) {
+TEST(SimOptionsTest, AddressesRunOverIntoTheNextOctet) {
     const ParseResult r = ParseArguments({"--p6", "3", "--first-ip", "10.0.0.254"});
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.modules[2].ip, "10.0.1.0");
 }
 
-TEST(SimConfigTest, FileSettingsOverrideSharedOnes) {
+TEST(SimOptionsTest, FileSettingsOverrideSharedOnes) {
     const std::string path = WriteTemp("ok.json", R"({"modules": [
         {"model": "P7", "mac": "0A:0B:0C:0D:0E:0F", "ip": "10.0.0.5", "name": "lab P7",
          "version": 2002, "password": "pw", "reply": "unicast", "copies": 3,
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot read"}),
     [](const testing::TestParamInfo<BadCase>& c) { return c.param.name; });
 
-TEST(SimConfigTest, SerialOptions) {
+TEST(SimOptionsTest, SerialOptions) {
     const ParseResult r =
         ParseArguments({"--serial", "P7", "--serial-split", "120", "--serial-bad-checksum",
                         "--serial-silent", "--json-log", "/tmp/x.json", "--quiet"});
@@ -210,7 +210,7 @@ TEST(SimConfigTest, SerialOptions) {
     EXPECT_FALSE(ParseArguments({"--p6", "1"}).options.serial);
 }
 
-TEST(SimConfigTest, SerialStateFileReplacesWhatItNames) {
+TEST(SimOptionsTest, SerialStateFileReplacesWhatItNames) {
     const std::string p5(56, 'A');
     const std::string path = WriteTemp(
         "serial.json", R"({"p5": ")" + p5 + R"(", "p5Extra": "7f", "p6Tail": "0102030405"})");
@@ -241,7 +241,7 @@ TEST(SimConfigTest, SerialStateFileReplacesWhatItNames) {
     }
 }
 
-TEST(SimConfigTest, ValuesAfterEqualsSignsAndTheLaterOfRepeatedOptions) {
+TEST(SimOptionsTest, ValuesAfterEqualsSignsAndTheLaterOfRepeatedOptions) {
     const struct {
         std::vector<std::string> args;
         std::size_t modules;
@@ -261,7 +261,7 @@ TEST(SimConfigTest, ValuesAfterEqualsSignsAndTheLaterOfRepeatedOptions) {
     EXPECT_EQ(ParseArguments({"--p6=2", "--first-ip=10.0.0.1"}).options.modules[1].ip, "10.0.0.2");
 }
 
-TEST(SimConfigTest, HexAcceptsSpacesAndRefusesHalfBytes) {
+TEST(SimOptionsTest, HexAcceptsSpacesAndRefusesHalfBytes) {
     EXPECT_EQ(ParseHexBytes("ff 01 0a"), (Bytes{0xFF, 0x01, 0x0A}));
     EXPECT_EQ(ParseHexBytes(""), Bytes{});
     EXPECT_FALSE(ParseHexBytes("FF0"));
