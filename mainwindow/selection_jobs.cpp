@@ -179,9 +179,8 @@ void SelectionJobs::UpgradeSelection(const QString& imagePath) {
         upgradeTargets.push_back(
             {row.ip, MacWithoutSpaces(row.mac), m_udp.socketLocalIp(row.ipIndex)});
     }
-    start(BatchKind::Upgrade, targets, [this, upgradeTargets, imagePath] {
-        m_batch->startUpgrade(upgradeTargets, imagePath);
-    });
+    start(BatchKind::Upgrade, targets,
+          [this, upgradeTargets, imagePath] { m_batch->startUpgrade(upgradeTargets, imagePath); });
 }
 
 } // namespace r2
