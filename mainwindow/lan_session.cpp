@@ -1,6 +1,7 @@
 #include "lan_session.h"
 
 #include "controller_texts.h"
+#include "frame_text.h"
 #include "Unit_Public.h"
 #include "Unit_Udp.h"
 
