@@ -181,7 +181,7 @@ void ModuleBatch::startModule() {
         return;
     }
     if (m_job == Job::Restart) {
-        runPlan(target, PlanRestart(LanTarget{target.ipIndex, target.mac}));
+        runPlan(target, PlanRestart(target.target()));
         return;
     }
     const auto model = config::ModelFromFlag(target.flag);
@@ -208,9 +208,9 @@ void ModuleBatch::startRead(const BatchTarget& target) {
     m_panel = PanelP6{};
     m_reader.ReadModule(target.mac.toStdString(), target.flag);
     m_readIp = m_udp.moduleAddress(target.mac);
-    m_readSequence = std::make_unique<LanSequence>(
-        m_udp, m_mirror, PlanRead(target.flag, LanTarget{target.ipIndex, target.mac}),
-        m_settings.user, m_settings.password);
+    m_readSequence =
+        std::make_unique<LanSequence>(m_udp, m_mirror, PlanRead(target.flag, target.target()),
+                                      m_settings.user, m_settings.password);
     m_readSequence->start();
     // The module sends its blocks one reply after another; none says it was the last.
     m_readWait.start(m_settings.replyWaitMs);
@@ -251,9 +251,9 @@ void ModuleBatch::saveOverRead(const BatchTarget& target) {
                                                   QStringLiteral("; nothing was written")));
         return;
     }
-    const LanTarget lanTarget{target.ipIndex, target.mac};
+    const LanTarget lanTarget = target.target();
     const PlanResult planned =
-        p6 ? PlanP6Save(p6Panel, m_mirror, lanTarget, lanTarget, target.version.toUInt())
+        p6 ? PlanP6Save(p6Panel, m_mirror, lanTarget, lanTarget, target.version)
            : PlanP7Save(p7, m_mirror, lanTarget);
     if (!planned.plan) {
         finishModule(*m_current, Failed(Failure::Refused,

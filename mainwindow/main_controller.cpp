@@ -59,8 +59,9 @@ QString MacWithoutSpaces(const QString& mac) {
     return QString(mac).remove(QLatin1Char(' '));
 }
 
-LanTarget TargetOf(const DeviceRow& row) {
-    return {row.ipIndex, MacWithoutSpaces(row.mac)};
+// The window's log names a module by its MAC without spaces.
+LanTarget TargetOf(const FoundModule& row) {
+    return {row.socketIndex, MacWithoutSpaces(row.mac)};
 }
 
 } // namespace
@@ -176,22 +177,16 @@ void MainController::Search() {
     }
     m_view.ClearPanes();
     m_view.ClearDeviceList();
-    m_rows.clear();
-    m_pendingRows.clear();
-    m_listedMacs.clear();
-    m_rowsByIp.clear();
+    m_found.clear();
+    m_shownRows = 0;
     m_udp->SearchDevices();
 }
 
 void MainController::onDeviceFound(const QString& ip, const QString& name, int socketIndex,
                                    int devFlag, const QString& version, const QString& mac) {
-    // A set, not a scan of the rows: with thousands of modules a scan per reply grows with the
-    // square of the list.
-    if (m_listedMacs.contains(mac)) {
+    if (!m_found.add(FoundModule::FromSearchReply(ip, name, socketIndex, devFlag, version, mac))) {
         return;
     }
-    m_listedMacs.insert(mac);
-    m_pendingRows.push_back({ip, name, mac, version, devFlag, socketIndex});
     // A search may bring thousands of replies in one burst: rows reach the list once per
     // event-loop pass, not one repaint per reply.
     if (!m_flushQueued) {
@@ -202,29 +197,29 @@ void MainController::onDeviceFound(const QString& ip, const QString& name, int s
 
 void MainController::flushFoundRows() {
     m_flushQueued = false;
-    if (m_pendingRows.empty()) {
+    if (m_shownRows == m_found.size()) {
         return;
     }
-    m_view.AddDeviceRows(m_pendingRows);
-    for (const DeviceRow& row : m_pendingRows) {
-        QList<int>& sharing = m_rowsByIp[row.ip];
-        sharing << static_cast<int>(m_rows.size());
-        m_rows.push_back(row);
-        if (sharing.size() == 2) {
-            m_view.MarkSharedAddress(sharing.first());
-        }
-        if (sharing.size() >= 2) {
-            m_view.MarkSharedAddress(sharing.last());
+    const std::size_t first = m_shownRows;
+    m_view.AddDeviceRows(std::span(m_found.modules()).subspan(first));
+    m_shownRows = m_found.size();
+    for (std::size_t index = first; index < m_shownRows; ++index) {
+        for (const std::size_t sharing : m_found.newlySharing(index)) {
+            m_view.MarkSharedAddress(static_cast<int>(sharing));
         }
     }
-    m_pendingRows.clear();
-    emit rowsAdded(static_cast<int>(m_rows.size()));
+    emit rowsAdded(static_cast<int>(m_shownRows));
 }
 
-const DeviceRow* MainController::selectedRowOrCollapse(bool hintWhenNone) {
+const FoundModule* MainController::shownRow(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < m_shownRows ? m_found.at(index)
+                                                                       : nullptr;
+}
+
+const FoundModule* MainController::selectedRowOrCollapse(bool hintWhenNone) {
     const int index = m_view.SelectedRow();
-    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-        return &m_rows[static_cast<std::size_t>(index)];
+    if (const FoundModule* row = shownRow(index)) {
+        return row;
     }
     m_view.SwitchLayout(LayoutSearch);
     if (hintWhenNone) {
@@ -234,7 +229,7 @@ const DeviceRow* MainController::selectedRowOrCollapse(bool hintWhenNone) {
 }
 
 void MainController::DeviceClicked() {
-    const DeviceRow* row = selectedRowOrCollapse(false);
+    const FoundModule* row = selectedRowOrCollapse(false);
     if (!row) {
         return;
     }
@@ -247,7 +242,7 @@ void MainController::DeviceClicked() {
         logText("lang_Hint_VerIncompatible", PaneColour::Red);
         return;
     case DevFlagP6:
-        m_selIpIndex = row->ipIndex;
+        m_selIpIndex = row->socketIndex;
         m_view.CollectPanel(PanelId::P6);
         m_p6Reader.ReadModule(row->mac.toStdString(), DevFlagP6);
         m_view.ShowPanel(PanelId::P6);
@@ -267,9 +262,9 @@ void MainController::DeviceMenuAction(const QString& itemName) {
         return;
     }
     if (itemName == QLatin1String("mni_CopeAllMac")) {
-        if (!m_rows.empty()) {
+        if (m_shownRows > 0) {
             QStringList macs;
-            for (const DeviceRow& row : m_rows) {
+            for (const FoundModule& row : rows()) {
                 macs << row.mac;
             }
             m_view.SetClipboardText(macs.join(QLatin1String("\r\n")));
@@ -277,9 +272,7 @@ void MainController::DeviceMenuAction(const QString& itemName) {
         return;
     }
     if (itemName == QLatin1String("mni_FirmwareUp")) {
-        const int index = m_view.SelectedRow();
-        const bool selected = index >= 0 && index < static_cast<int>(m_rows.size());
-        const DeviceRow* row = selected ? &m_rows[static_cast<std::size_t>(index)] : nullptr;
+        const FoundModule* row = shownRow(m_view.SelectedRow());
         if (row && !row->ip.isEmpty()) {
             m_view.ShowUpgradeDialog(row->ip, MacWithoutSpaces(row->mac));
         } else {
@@ -287,7 +280,7 @@ void MainController::DeviceMenuAction(const QString& itemName) {
         }
         return;
     }
-    const DeviceRow* row = selectedRowOrCollapse(false);
+    const FoundModule* row = selectedRowOrCollapse(false);
     if (!row) {
         return;
     }
@@ -316,9 +309,8 @@ void MainController::onBaseParams(const TBaseParam& base, const TarrComParam& po
         return; // a module of the job answering its read: the job fills its own panel
     }
     std::optional<std::string> selectedMac;
-    const int index = m_view.SelectedRow();
-    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-        selectedMac = m_rows[static_cast<std::size_t>(index)].mac.toStdString();
+    if (const FoundModule* row = shownRow(m_view.SelectedRow())) {
+        selectedMac = row->mac.toStdString();
     }
     m_view.CollectPanel(PanelId::P6);
     m_p6Reader.SetModule(selectedMac);
@@ -411,15 +403,13 @@ void MainController::onStatus(int code, const QString& text) {
 // ---- Saves and single commands -----------------------------------------------------------
 
 void MainController::SaveP6() {
-    const DeviceRow* row = selectedRowOrCollapse(true);
+    const FoundModule* row = selectedRowOrCollapse(true);
     if (!row || row->flag != DevFlagP6 || saveRunning()) {
         return;
     }
     m_view.CollectPanel(PanelId::P6);
-    bool numeric = false;
-    const unsigned version = row->version.toUInt(&numeric);
     PlanResult planned =
-        PlanP6Save(m_p6, m_mirror, TargetOf(*row), {m_selIpIndex, m_selMac}, numeric ? version : 0);
+        PlanP6Save(m_p6, m_mirror, TargetOf(*row), {m_selIpIndex, m_selMac}, row->version);
     if (!planned.plan) {
         reportEncodeRefusal(planned.failure);
         return;
@@ -428,7 +418,7 @@ void MainController::SaveP6() {
 }
 
 void MainController::SaveP7() {
-    const DeviceRow* row = selectedRowOrCollapse(true);
+    const FoundModule* row = selectedRowOrCollapse(true);
     if (!row || row->flag != DevFlagP7 || saveRunning()) {
         return;
     }
@@ -509,7 +499,7 @@ void MainController::selectionMenuAction(const QString& itemName) {
     }
     if (itemName == QLatin1String("mni_SelCopyMacs")) {
         QStringList macs;
-        for (const DeviceRow& row : selectedTargets()) {
+        for (const FoundModule& row : selectedTargets()) {
             macs << row.mac;
         }
         if (!macs.isEmpty()) {
@@ -530,30 +520,20 @@ void MainController::selectionMenuAction(const QString& itemName) {
     }
 }
 
-std::vector<DeviceRow> MainController::selectedTargets() const {
-    std::vector<DeviceRow> targets;
+std::vector<FoundModule> MainController::selectedTargets() const {
+    std::vector<FoundModule> targets;
     for (const int index : m_view.SelectedRows()) {
-        if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-            targets.push_back(m_rows[static_cast<std::size_t>(index)]);
+        if (const FoundModule* row = shownRow(index)) {
+            targets.push_back(*row);
         }
     }
     return targets;
 }
 
-QStringList MainController::listedAddresses() const {
-    QStringList taken;
-    for (const DeviceRow& row : m_rows) {
-        if (!row.ip.isEmpty()) {
-            taken << row.ip;
-        }
-    }
-    return taken;
-}
-
-std::vector<BatchTarget> MainController::batchTargets(const std::vector<DeviceRow>& rows) const {
+std::vector<BatchTarget> MainController::batchTargets(const std::vector<FoundModule>& rows) const {
     std::vector<BatchTarget> targets;
-    for (const DeviceRow& row : rows) {
-        targets.push_back({row.mac, row.ip, row.version, row.flag, row.ipIndex, std::nullopt});
+    for (const FoundModule& row : rows) {
+        targets.push_back({row, std::nullopt});
     }
     return targets;
 }
@@ -569,7 +549,7 @@ BatchSettings MainController::batchSettings() const {
 // longer match what a save sends, so the window goes back to the search layout until a module
 // is clicked again. A read or save of the window's own that is still under way (a click just
 // before) goes to its end first, so that their frames and replies never interleave.
-void MainController::startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
+void MainController::startBatch(BatchKind kind, const std::vector<FoundModule>& targets,
                                 std::function<void()> start) {
     m_view.SwitchLayout(LayoutSearch);
     m_view.ShowBatchProgress(kind, targets);
@@ -580,11 +560,11 @@ void MainController::startBatch(BatchKind kind, const std::vector<DeviceRow>& ta
     }
 }
 
-std::vector<DeviceRow> MainController::selectionForJob() {
+std::vector<FoundModule> MainController::selectionForJob() {
     if (batchRunning()) {
         return {};
     }
-    std::vector<DeviceRow> targets = selectedTargets();
+    std::vector<FoundModule> targets = selectedTargets();
     if (targets.empty()) {
         logText("lang_Hint_NoTarget", PaneColour::Red);
     }
@@ -592,7 +572,7 @@ std::vector<DeviceRow> MainController::selectionForJob() {
 }
 
 void MainController::restartSelection() {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
@@ -602,7 +582,7 @@ void MainController::restartSelection() {
 }
 
 void MainController::ApplyFileToSelection(const QString& path) {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
@@ -617,7 +597,7 @@ void MainController::ApplyFileToSelection(const QString& path) {
         thisComputer << QString::fromStdString(ip);
     }
     const auto plan =
-        m_view.AskApplyPlan(path, *file.config, targets, listedAddresses(), thisComputer);
+        m_view.AskApplyPlan(path, *file.config, targets, m_found.addressesTaken(), thisComputer);
     if (!plan || plan->size() != targets.size()) {
         return;
     }
@@ -635,15 +615,15 @@ void MainController::ApplyFileToSelection(const QString& path) {
 }
 
 void MainController::UpgradeSelection(const QString& imagePath) {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
     QList<UpgradeTarget> upgradeTargets;
     QStringList localIps;
-    for (const DeviceRow& row : targets) {
+    for (const FoundModule& row : targets) {
         upgradeTargets.push_back({row.ip, MacWithoutSpaces(row.mac)});
-        localIps << m_udp->socketLocalIp(row.ipIndex);
+        localIps << m_udp->socketLocalIp(row.socketIndex);
     }
     startBatch(BatchKind::Upgrade, targets, [this, upgradeTargets, localIps, imagePath] {
         m_batch->startUpgrade(upgradeTargets, localIps, imagePath);

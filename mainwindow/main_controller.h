@@ -22,12 +22,12 @@
 #include "Unit_Comm.h"
 
 #include <functional>
+#include <limits>
 #include <memory>
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
+#include <span>
 #include <vector>
 
 namespace r2 {
@@ -47,7 +47,11 @@ public:
     PanelP7& panelP7() { return m_p7; }
     PanelP5& panelP5() { return m_p5; }
     TUdpSvr& udp() { return *m_udp; }
-    const std::vector<DeviceRow>& rows() const { return m_rows; }
+    // The rows the device list shows; replies of the pass under way join it at its end.
+    std::span<const FoundModule> rows() const {
+        return std::span(m_found.modules()).first(m_shownRows);
+    }
+    const FoundModules& found() const { return m_found; }
 
     QString userName() const { return m_user; }
     QString password() const { return m_password; }
@@ -74,8 +78,6 @@ public:
     void SaveP5();
     // rzpgcntrl_SrchTabClick for sheet 0 (LAN) or 1 (serial): the panel rules and the log hint.
     void SearchTabSwitched(int sheet);
-    // The device list as the export writes it: one row per line.
-    std::vector<DeviceRow> exportRows() const { return m_rows; }
 
     bool saveRunning() const;
     bool batchRunning() const;
@@ -134,9 +136,11 @@ private:
     // when the reply changed it.
     void refillP6(const std::function<void(PanelP6Reader&)>& deliver);
 
+    // The list's row at `index`; null when the list shows no such row.
+    const FoundModule* shownRow(int index) const;
     // The selected row, or null after SwitchLayout(LayoutSearch) and, where given, the red
     // "select the module" hint.
-    const DeviceRow* selectedRowOrCollapse(bool hintWhenNone);
+    const FoundModule* selectedRowOrCollapse(bool hintWhenNone);
     void runSequence(SequencePlan plan);
     void onSequenceMessage(const QString& key);
     void reportVerdict(const LanSequence& sequence);
@@ -144,14 +148,13 @@ private:
     void logText(std::string_view key, PaneColour colour);
     // The jobs over the selected rows.
     void selectionMenuAction(const QString& itemName);
-    std::vector<DeviceRow> selectedTargets() const;
+    std::vector<FoundModule> selectedTargets() const;
     // The selected rows a new job takes; empty while a job runs (its dialog is open), or when
     // nothing is selected (which the log says).
-    std::vector<DeviceRow> selectionForJob();
-    QStringList listedAddresses() const;
-    std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
+    std::vector<FoundModule> selectionForJob();
+    std::vector<BatchTarget> batchTargets(const std::vector<FoundModule>& rows) const;
     BatchSettings batchSettings() const;
-    void startBatch(BatchKind kind, const std::vector<DeviceRow>& targets,
+    void startBatch(BatchKind kind, const std::vector<FoundModule>& targets,
                     std::function<void()> start);
     void sequenceOver();
     void reportIfWoundDown();
@@ -171,10 +174,10 @@ private:
     int m_sequencesRunning = 0;              // the window's own reads, saves and commands
     std::function<void()> m_whenLanIdle;     // a job's start, waiting for them
     bool m_windingDown = false;
-    std::vector<DeviceRow> m_rows;
-    std::vector<DeviceRow> m_pendingRows;
-    QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins
-    QHash<QString, QList<int>> m_rowsByIp; // listed rows by IP address, to mark shared ones
+    // Every module that answered the search, the first reply per MAC; the window lists them
+    // all, as many as answer.
+    FoundModules m_found{std::numeric_limits<std::size_t>::max()};
+    std::size_t m_shownRows = 0; // of m_found, the rows the list shows
     bool m_flushQueued = false;
     QString m_selMac;
     int m_selIpIndex = 0;
