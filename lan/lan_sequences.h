@@ -34,6 +34,7 @@
 
 #include "ack_ledger.h"
 #include "block_codec.h"
+#include "found_modules.h"
 #include "panel_p6.h"
 #include "panel_p7.h"
 #include "save_refusal.h"
@@ -60,12 +61,6 @@ inline constexpr std::size_t DeviceIdBytes = 20;
 inline constexpr std::size_t CommCodeBytes = 8;
 inline constexpr int RegTypeCloudEntry = 3;
 inline constexpr int WorkModeHttpdEntry = 4;
-
-// A module as a command addresses it: the socket it was found on and its MAC text.
-struct LanTarget {
-    int socketIndex = 0;
-    QString mac;
-};
 
 // One frame of a sequence. Port 1500 frames go through the P6 senders, 1901 through the P7
 // ones; an empty block means a command without a block.

@@ -144,7 +144,7 @@ void ModuleBatch::startModule() {
         return;
     }
     if (m_job == Job::Restart) {
-        runPlan(target, PlanRestart(LanTarget{target.ipIndex, target.mac}));
+        runPlan(target, PlanRestart(target.target()));
         return;
     }
     const auto model = config::ModelFromFlag(target.flag);
@@ -174,9 +174,9 @@ void ModuleBatch::startRead(const BatchTarget& target) {
     // (the endpoint passes no other address's parameter replies during a read).
     m_udp.setReplyReader(&m_reader);
     m_readIp = m_udp.moduleAddress(target.mac);
-    m_readSequence = std::make_unique<LanSequence>(
-        m_udp, m_mirror, PlanRead(target.flag, LanTarget{target.ipIndex, target.mac}),
-        m_settings.user, m_settings.password);
+    m_readSequence =
+        std::make_unique<LanSequence>(m_udp, m_mirror, PlanRead(target.flag, target.target()),
+                                      m_settings.user, m_settings.password);
     m_readSequence->start();
     // The module sends its blocks one reply after another; none says it was the last.
     m_readWait.start(m_settings.replyWaitMs);
@@ -223,9 +223,9 @@ void ModuleBatch::saveOverRead(const BatchTarget& target) {
                                                   QStringLiteral("; nothing was written")));
         return;
     }
-    const LanTarget lanTarget{target.ipIndex, target.mac};
+    const LanTarget lanTarget = target.target();
     const PlanResult planned =
-        PlanSaveOverRead(target.flag, p6Panel, p7, m_mirror, lanTarget, target.version.toUInt());
+        PlanSaveOverRead(target.flag, p6Panel, p7, m_mirror, lanTarget, target.version);
     if (!planned.plan) {
         finishModule(*m_current, Failed(Failure::Refused,
                                         planned.error + QStringLiteral("; nothing was sent")));

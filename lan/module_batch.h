@@ -36,6 +36,7 @@
 
 #include "address_plan.h"
 #include "config_file.h"
+#include "found_modules.h"
 #include "lan_sequences.h"
 #include "module_outcome.h"
 #include "panel_p6.h"
@@ -58,13 +59,9 @@ namespace r2 {
 
 class TUdpSvr;
 
-// A module as the search listed it. `ip` empty: the search did not find it.
-struct BatchTarget {
-    QString mac; // MAC text with spaces
-    QString ip;
-    QString version;
-    int flag = DevFlagNone;
-    int ipIndex = 0;
+// A module as the search listed it, with what the job plans for it. `ip` empty: the search
+// did not find it.
+struct BatchTarget : FoundModule {
     std::optional<config::PlannedModule> planned; // clone --ip-from / --name
 };
 

@@ -28,7 +28,7 @@ std::string_view ReasonKey(config::SkipReason reason) {
 }
 
 // The name a module gets when no pattern is given: the file's, else its own.
-QString UnplannedName(const config::ModuleConfig& file, const DeviceRow& target) {
+QString UnplannedName(const config::ModuleConfig& file, const FoundModule& target) {
     const std::string* bytes = config::FileValue(file, config::AddressControlsOf(file.model).name);
     if (!bytes) {
         return target.name;
@@ -48,13 +48,13 @@ std::vector<std::string> StdStrings(const QStringList& list) {
 
 } // namespace
 
-ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targets) {
+ApplyFile ReadApplyFile(const QString& path, const std::vector<FoundModule>& targets) {
     const std::string fileName = path.toStdString();
     config::LoadResult read = config::LoadModuleConfig(fileName);
     if (!read.config) {
         return {std::nullopt, QString::fromStdString(read.error)};
     }
-    for (const DeviceRow& target : targets) {
+    for (const FoundModule& target : targets) {
         const auto model = config::ModelFromFlag(target.flag);
         if (!model) {
             return {std::nullopt, Text("lang_Batch_NotR2") + target.mac};
@@ -72,11 +72,11 @@ QString FileSubnetMask(const config::ModuleConfig& file) {
     return QString::fromStdString(config::NetworkOfFile(file).mask);
 }
 
-PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
+PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<FoundModule>& targets,
                         const QStringList& taken, const QStringList& thisComputer,
                         const PlanFields& fields) {
     PlanPreview preview;
-    for (const DeviceRow& target : targets) {
+    for (const FoundModule& target : targets) {
         preview.rows.push_back({target.mac, target.ip, target.name, {}, {}});
     }
     config::ConfigPlan plan =

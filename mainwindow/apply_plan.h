@@ -30,7 +30,7 @@ struct ApplyFile {
 
 // Reads `path` and checks it for every module of `targets`: a module that is no P6 or P7, or
 // one of another model than the file, refuses the whole file.
-ApplyFile ReadApplyFile(const QString& path, const std::vector<DeviceRow>& targets);
+ApplyFile ReadApplyFile(const QString& path, const std::vector<FoundModule>& targets);
 
 // The subnet mask the file holds for its model; empty when it holds none.
 QString FileSubnetMask(const config::ModuleConfig& file);
@@ -62,7 +62,7 @@ struct PlanPreview {
 
 // `taken`: the addresses of every listed module, `targets` included; `thisComputer`: the
 // computer's own addresses.
-PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<DeviceRow>& targets,
+PlanPreview PreviewPlan(const config::ModuleConfig& file, const std::vector<FoundModule>& targets,
                         const QStringList& taken, const QStringList& thisComputer,
                         const PlanFields& fields);
 

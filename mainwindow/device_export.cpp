@@ -32,11 +32,11 @@ QByteArray CsvField(const QString& text) {
 
 } // namespace
 
-QByteArray DeviceListCsv(const std::vector<DeviceRow>& rows) {
+QByteArray DeviceListCsv(std::span<const FoundModule> rows) {
     QByteArray out = "IP,Name,MAC,Ver\r\n";
-    for (const DeviceRow& row : rows) {
+    for (const FoundModule& row : rows) {
         out += CsvField(row.ip) + ',' + CsvField(row.name) + ',' + CsvField(row.mac) + ',' +
-               CsvField(row.version) + "\r\n";
+               CsvField(row.versionText()) + "\r\n";
     }
     return out;
 }

@@ -10,11 +10,11 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <vector>
+#include <span>
 
 namespace r2 {
 
-QByteArray DeviceListCsv(const std::vector<DeviceRow>& rows);
+QByteArray DeviceListCsv(std::span<const FoundModule> rows);
 
 // "<dir>/<menu text> yyyyMMdd hhmmss - (<rows>).csv"
 QString DeviceListExportPath(const QString& programDir, const QString& menuText,

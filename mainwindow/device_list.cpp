@@ -8,21 +8,15 @@ DeviceList::DeviceList(DeviceListView& view, QObject* parent) : QObject(parent),
 
 void DeviceList::Clear() {
     m_view.ClearDeviceList();
-    m_rows.clear();
-    m_pendingRows.clear();
-    m_listedMacs.clear();
-    m_rowsByIp.clear();
+    m_found.clear();
+    m_shownRows = 0;
 }
 
 void DeviceList::OnDeviceFound(const QString& ip, const QString& name, int socketIndex, int devFlag,
                                const QString& version, const QString& mac) {
-    // A set, not a scan of the rows: with thousands of modules a scan per reply grows with the
-    // square of the list.
-    if (m_listedMacs.contains(mac)) {
+    if (!m_found.add(FoundModule::FromSearchReply(ip, name, socketIndex, devFlag, version, mac))) {
         return;
     }
-    m_listedMacs.insert(mac);
-    m_pendingRows.push_back({ip, name, mac, version, devFlag, socketIndex});
     if (!m_flushQueued) {
         m_flushQueued = true;
         QTimer::singleShot(0, this, &DeviceList::flushFoundRows);
@@ -31,51 +25,37 @@ void DeviceList::OnDeviceFound(const QString& ip, const QString& name, int socke
 
 void DeviceList::flushFoundRows() {
     m_flushQueued = false;
-    if (m_pendingRows.empty()) {
+    if (m_shownRows == m_found.size()) {
         return;
     }
-    m_view.AddDeviceRows(m_pendingRows);
-    for (const DeviceRow& row : m_pendingRows) {
-        QList<int>& sharing = m_rowsByIp[row.ip];
-        sharing << static_cast<int>(m_rows.size());
-        m_rows.push_back(row);
-        if (sharing.size() == 2) {
-            m_view.MarkSharedAddress(sharing.first());
-        }
-        if (sharing.size() >= 2) {
-            m_view.MarkSharedAddress(sharing.last());
+    const std::size_t first = m_shownRows;
+    m_view.AddDeviceRows(std::span(m_found.modules()).subspan(first));
+    m_shownRows = m_found.size();
+    for (std::size_t index = first; index < m_shownRows; ++index) {
+        for (const std::size_t sharing : m_found.newlySharing(index)) {
+            m_view.MarkSharedAddress(static_cast<int>(sharing));
         }
     }
-    m_pendingRows.clear();
-    emit rowsAdded(static_cast<int>(m_rows.size()));
+    emit rowsAdded(static_cast<int>(m_shownRows));
 }
 
-const DeviceRow* DeviceList::Selected() const {
-    const int index = m_view.SelectedRow();
-    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-        return &m_rows[static_cast<std::size_t>(index)];
-    }
-    return nullptr;
+const FoundModule* DeviceList::shownRow(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < m_shownRows ? m_found.at(index)
+                                                                       : nullptr;
 }
 
-std::vector<DeviceRow> DeviceList::SelectedRows() const {
-    std::vector<DeviceRow> selected;
+const FoundModule* DeviceList::Selected() const {
+    return shownRow(m_view.SelectedRow());
+}
+
+std::vector<FoundModule> DeviceList::SelectedRows() const {
+    std::vector<FoundModule> selected;
     for (const int index : m_view.SelectedRows()) {
-        if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-            selected.push_back(m_rows[static_cast<std::size_t>(index)]);
+        if (const FoundModule* row = shownRow(index)) {
+            selected.push_back(*row);
         }
     }
     return selected;
-}
-
-QStringList DeviceList::ListedAddresses() const {
-    QStringList taken;
-    for (const DeviceRow& row : m_rows) {
-        if (!row.ip.isEmpty()) {
-            taken << row.ip;
-        }
-    }
-    return taken;
 }
 
 } // namespace r2

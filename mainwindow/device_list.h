@@ -1,17 +1,17 @@
 #pragma once
-// DeviceList: the modules a search found, as the device list shows them. The first reply per MAC
-// wins; rows reach the view once per event-loop pass (a search may bring thousands of replies in
-// one burst); a module that shares its IP address with another listed one is marked, since
-// such modules cannot be told apart on the network.
+// DeviceList: the modules a search found (one FoundModules), as the device list shows them. The
+// first reply per MAC wins; rows reach the view once per event-loop pass (a search may bring
+// thousands of replies in one burst); a module that shares its IP address with another listed one
+// is marked, since such modules cannot be told apart on the network.
 
 #include "main_view.h"
 
-#include <QHash>
-#include <QList>
+#include <cstddef>
+#include <limits>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <span>
 #include <vector>
 
 namespace r2 {
@@ -29,14 +29,19 @@ public:
     void OnDeviceFound(const QString& ip, const QString& name, int socketIndex, int devFlag,
                        const QString& version, const QString& mac);
 
-    // The rows shown, in list order.
-    const std::vector<DeviceRow>& rows() const { return m_rows; }
+    // The rows shown, in list order; replies of the pass under way join them at its end.
+    std::span<const FoundModule> rows() const {
+        return std::span(m_found.modules()).first(m_shownRows);
+    }
+    // Every module that answered the search, those of the pass under way included.
+    const FoundModules& found() const { return m_found; }
     // The one selected row, or null when none or several are selected.
-    const DeviceRow* Selected() const;
+    const FoundModule* Selected() const;
     // Every selected row, in list order.
-    std::vector<DeviceRow> SelectedRows() const;
-    // The IP addresses of the listed modules that have one.
-    QStringList ListedAddresses() const;
+    std::vector<FoundModule> SelectedRows() const;
+    // The IP addresses of the listed modules that have one: those an address plan must not
+    // hand out.
+    QStringList addressesTaken() const { return m_found.addressesTaken(); }
 
 signals:
     // After rows were added; `total` rows are listed now.
@@ -44,12 +49,13 @@ signals:
 
 private:
     void flushFoundRows();
+    // The row the list shows at `index`; null when it shows no such row.
+    const FoundModule* shownRow(int index) const;
 
     DeviceListView& m_view;
-    std::vector<DeviceRow> m_rows;
-    std::vector<DeviceRow> m_pendingRows;
-    QSet<QString> m_listedMacs;            // of m_rows and m_pendingRows: first reply per MAC wins
-    QHash<QString, QList<int>> m_rowsByIp; // listed rows by IP address, to mark shared ones
+    // The first reply per MAC of the search; the window lists every module that answers.
+    FoundModules m_found{std::numeric_limits<std::size_t>::max()};
+    std::size_t m_shownRows = 0; // of m_found, the rows the view shows
     bool m_flushQueued = false;
 };
 

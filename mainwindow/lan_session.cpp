@@ -11,8 +11,8 @@ namespace r2 {
 
 namespace {
 
-LanTarget TargetOf(const DeviceRow& row) {
-    return {row.ipIndex, MacWithoutSpaces(row.mac)};
+LanTarget TargetOf(const FoundModule& row) {
+    return {row.socketIndex, MacWithoutSpaces(row.mac)};
 }
 
 } // namespace
@@ -56,8 +56,8 @@ void LanSession::connectEndpoint() {
     });
 }
 
-const DeviceRow* LanSession::SelectedOrCollapse(bool hintWhenNone) {
-    if (const DeviceRow* row = m_devices.Selected()) {
+const FoundModule* LanSession::SelectedOrCollapse(bool hintWhenNone) {
+    if (const FoundModule* row = m_devices.Selected()) {
         return row;
     }
     m_panels.SwitchLayout(LayoutSearch);
@@ -68,7 +68,7 @@ const DeviceRow* LanSession::SelectedOrCollapse(bool hintWhenNone) {
 }
 
 void LanSession::Click() {
-    const DeviceRow* row = SelectedOrCollapse(false);
+    const FoundModule* row = SelectedOrCollapse(false);
     if (!row) {
         return;
     }
@@ -81,7 +81,7 @@ void LanSession::Click() {
         LogText(m_output, "lang_Hint_VerIncompatible", PaneColour::Red);
         return;
     case DevFlagP6:
-        m_selIpIndex = row->ipIndex;
+        m_selIpIndex = row->socketIndex;
         m_panels.CollectPanel(PanelId::P6);
         m_panelData.p6Reader.ReadModule(row->mac.toStdString(), DevFlagP6);
         m_panels.ShowPanel(PanelId::P6);
@@ -97,7 +97,7 @@ void LanSession::Click() {
 
 void LanSession::Command(DeviceMenuItem item) {
     if (item == DeviceMenuItem::FirmwareUp) {
-        const DeviceRow* row = m_devices.Selected();
+        const FoundModule* row = m_devices.Selected();
         if (row && !row->ip.isEmpty()) {
             m_view.ShowUpgradeDialog(row->ip, MacWithoutSpaces(row->mac));
         } else {
@@ -105,7 +105,7 @@ void LanSession::Command(DeviceMenuItem item) {
         }
         return;
     }
-    const DeviceRow* row = SelectedOrCollapse(false);
+    const FoundModule* row = SelectedOrCollapse(false);
     if (!row) {
         return;
     }
@@ -171,15 +171,13 @@ void LanSession::onStatus(int code, const QString& text) {
 }
 
 void LanSession::SaveP6() {
-    const DeviceRow* row = SelectedOrCollapse(true);
+    const FoundModule* row = SelectedOrCollapse(true);
     if (!row || row->flag != DevFlagP6 || saveRunning()) {
         return;
     }
     m_panels.CollectPanel(PanelId::P6);
-    bool numeric = false;
-    const unsigned version = row->version.toUInt(&numeric);
     PlanResult planned = PlanP6Save(m_panelData.p6, m_mirror, TargetOf(*row),
-                                    {m_selIpIndex, m_selMac}, numeric ? version : 0);
+                                    {m_selIpIndex, m_selMac}, row->version);
     if (!planned.plan) {
         ReportEncodeRefusal(m_output, m_panels, planned.failure);
         return;
@@ -188,7 +186,7 @@ void LanSession::SaveP6() {
 }
 
 void LanSession::SaveP7() {
-    const DeviceRow* row = SelectedOrCollapse(true);
+    const FoundModule* row = SelectedOrCollapse(true);
     if (!row || row->flag != DevFlagP7 || saveRunning()) {
         return;
     }

@@ -64,7 +64,7 @@ public:
     void Command(DeviceMenuItem item);
     // The selected row, or null after SwitchLayout(LayoutSearch) and, where asked, the red
     // "select the module" hint.
-    const DeviceRow* SelectedOrCollapse(bool hintWhenNone);
+    const FoundModule* SelectedOrCollapse(bool hintWhenNone);
 
     bool saveRunning() const;
     // The reads, saves and commands under way.

@@ -107,7 +107,7 @@ void MainController::DeviceMenuAction(DeviceMenuItem item) {
         m_jobs->MenuAction(item);
     } else if (item == DeviceMenuItem::CopyAllMacs) {
         QStringList macs;
-        for (const DeviceRow& row : m_devices->rows()) {
+        for (const FoundModule& row : m_devices->rows()) {
             macs << row.mac;
         }
         if (!macs.isEmpty()) {

@@ -28,6 +28,7 @@
 #include <memory>
 #include <QObject>
 #include <QString>
+#include <span>
 #include <vector>
 
 namespace r2 {
@@ -46,7 +47,9 @@ public:
     PanelP7& panelP7() { return m_p7; }
     PanelP5& panelP5() { return m_p5; }
     TUdpSvr& udp() { return *m_udp; }
-    const std::vector<DeviceRow>& rows() const { return m_devices->rows(); }
+    // The rows the device list shows.
+    std::span<const FoundModule> rows() const { return m_devices->rows(); }
+    const FoundModules& found() const { return m_devices->found(); }
 
     QString userName() const { return m_session->userName(); }
     QString password() const { return m_session->password(); }
@@ -69,8 +72,6 @@ public:
     void SaveP5() { m_session->SaveP5(); }
     // rzpgcntrl_SrchTabClick for sheet 0 (LAN) or 1 (serial): the panel rules and the log hint.
     void SearchTabSwitched(int sheet);
-    // The device list as the export writes it: one row per line.
-    std::vector<DeviceRow> exportRows() const { return m_devices->rows(); }
 
     bool saveRunning() const { return m_session->saveRunning(); }
     bool batchRunning() const { return m_jobs->isRunning(); }

@@ -6,10 +6,12 @@
 
 #include "address_plan.h"
 #include "config_file.h"
+#include "found_modules.h"
 
 #include <optional>
 #include <QString>
 #include <QStringList>
+#include <span>
 #include <vector>
 
 namespace r2 {
@@ -25,16 +27,6 @@ enum LayoutCode : int {
     LayoutP5 = 1,
     LayoutP6 = 2,
     LayoutP7 = 3,
-};
-
-// One row of the device list, as shown.
-struct DeviceRow {
-    QString ip;
-    QString name;
-    QString mac; // six upper-case hex pairs separated by single spaces
-    QString version;
-    int flag = 0;
-    int ipIndex = 0;
 };
 
 // One line of an output pane with its colour.
@@ -99,7 +91,7 @@ public:
     virtual ~DeviceListView() = default;
 
     virtual void ClearDeviceList() = 0;
-    virtual void AddDeviceRows(const std::vector<DeviceRow>& rows) = 0;
+    virtual void AddDeviceRows(std::span<const FoundModule> rows) = 0;
     // The row's module shares its IP address with another listed module: marked (colour and a
     // hint), since such modules cannot be told apart on the network.
     virtual void MarkSharedAddress(int row) = 0;
@@ -137,11 +129,11 @@ public:
     // `thisComputer`: the computer's own.
     virtual std::optional<std::vector<config::PlannedModule>>
     AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                 const std::vector<DeviceRow>& targets, const QStringList& taken,
+                 const std::vector<FoundModule>& targets, const QStringList& taken,
                  const QStringList& thisComputer) = 0;
     // The progress of a job over `targets`: nothing else may reach the modules over the LAN
     // until BatchFinished. Its Stop calls MainController::StopBatch.
-    virtual void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) = 0;
+    virtual void ShowBatchProgress(BatchKind kind, const std::vector<FoundModule>& targets) = 0;
     virtual void ShowBatchOutcome(int index, const BatchOutcome& outcome) = 0;
     virtual void BatchFinished() = 0;
 };

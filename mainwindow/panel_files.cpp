@@ -27,8 +27,8 @@ config::Model ModelOf(PanelId panel) {
 
 } // namespace
 
-PanelFiles::PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const std::vector<DeviceRow>& rows)
-    : m_view(view), m_p6(p6), m_p7(p7), m_rows(rows) {}
+PanelFiles::PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const FoundModules& found)
+    : m_view(view), m_p6(p6), m_p7(p7), m_found(found) {}
 
 std::optional<PanelFiles::Source> PanelFiles::sourceOf(PanelId panel) const {
     // A P6 panel holds the MAC its module sent with the values: after a read over the serial
@@ -36,21 +36,17 @@ std::optional<PanelFiles::Source> PanelFiles::sourceOf(PanelId panel) const {
     if (panel == PanelId::P6 && !m_p6.edt_UserMAC.empty()) {
         Source source{QString::fromStdString(m_p6.edt_UserMAC), 0};
         const QString key = MacKey(source.mac);
-        for (const DeviceRow& row : m_rows) {
+        for (const FoundModule& row : m_found) {
             if (row.flag == DevFlagP6 && MacKey(row.mac) == key) {
-                source.firmware = row.version.toUInt();
+                source.firmware = row.version;
                 break;
             }
         }
         return source;
     }
     const int flag = panel == PanelId::P7 ? DevFlagP7 : DevFlagP6;
-    const int index = m_view.SelectedRow();
-    if (index >= 0 && index < static_cast<int>(m_rows.size())) {
-        const DeviceRow& row = m_rows[static_cast<std::size_t>(index)];
-        if (row.flag == flag) {
-            return Source{row.mac, row.version.toUInt()};
-        }
+    if (const FoundModule* row = m_found.at(m_view.SelectedRow()); row && row->flag == flag) {
+        return Source{row->mac, row->version};
     }
     return std::nullopt;
 }

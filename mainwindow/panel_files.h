@@ -28,8 +28,8 @@ class PanelFiles final {
     Q_DISABLE_COPY_MOVE(PanelFiles)
 
 public:
-    // `rows` is the controller's device list, read at each call.
-    PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const std::vector<DeviceRow>& rows);
+    // `found` is the controller's device list, read at each call.
+    PanelFiles(MainView& view, PanelP6& p6, PanelP7& p7, const FoundModules& found);
 
     // False when nothing was written (no module to name, a value that would not read back, a
     // file that cannot be written). P5 is not a panel of this kind: false.
@@ -51,7 +51,7 @@ private:
     MainView& m_view;
     PanelP6& m_p6;
     PanelP7& m_p7;
-    const std::vector<DeviceRow>& m_rows;
+    const FoundModules& m_found;
 };
 
 } // namespace r2

@@ -20,7 +20,7 @@ void PanelReplies::OnBaseParams(const TBaseParam& base, const TarrComParam& port
         return; // a module of the job answering its read: the job fills its own panel
     }
     std::optional<std::string> selectedMac;
-    if (const DeviceRow* row = m_devices.Selected()) {
+    if (const FoundModule* row = m_devices.Selected()) {
         selectedMac = row->mac.toStdString();
     }
     m_panels.CollectPanel(PanelId::P6);

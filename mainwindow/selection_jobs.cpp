@@ -78,7 +78,7 @@ void SelectionJobs::MenuAction(DeviceMenuItem item) {
 
 void SelectionJobs::copyMacs() {
     QStringList macs;
-    for (const DeviceRow& row : m_devices.SelectedRows()) {
+    for (const FoundModule& row : m_devices.SelectedRows()) {
         macs << row.mac;
     }
     if (!macs.isEmpty()) {
@@ -86,10 +86,10 @@ void SelectionJobs::copyMacs() {
     }
 }
 
-std::vector<BatchTarget> SelectionJobs::batchTargets(const std::vector<DeviceRow>& rows) const {
+std::vector<BatchTarget> SelectionJobs::batchTargets(const std::vector<FoundModule>& rows) const {
     std::vector<BatchTarget> targets;
-    for (const DeviceRow& row : rows) {
-        targets.push_back({row.mac, row.ip, row.version, row.flag, row.ipIndex, std::nullopt});
+    for (const FoundModule& row : rows) {
+        targets.push_back({row, std::nullopt});
     }
     return targets;
 }
@@ -104,7 +104,7 @@ BatchSettings SelectionJobs::batchSettings() const {
 // The job reads and writes through the window's endpoint and mirror: the panel shown would no
 // longer match what a save sends, so the window goes back to the search layout until a module
 // is clicked again.
-void SelectionJobs::start(BatchKind kind, const std::vector<DeviceRow>& targets,
+void SelectionJobs::start(BatchKind kind, const std::vector<FoundModule>& targets,
                           std::function<void()> begin) {
     m_panels.SwitchLayout(LayoutSearch);
     m_view.ShowBatchProgress(kind, targets);
@@ -115,11 +115,11 @@ void SelectionJobs::start(BatchKind kind, const std::vector<DeviceRow>& targets,
     }
 }
 
-std::vector<DeviceRow> SelectionJobs::selectionForJob() {
+std::vector<FoundModule> SelectionJobs::selectionForJob() {
     if (isRunning()) {
         return {};
     }
-    std::vector<DeviceRow> targets = m_devices.SelectedRows();
+    std::vector<FoundModule> targets = m_devices.SelectedRows();
     if (targets.empty()) {
         LogText(m_output, "lang_Hint_NoTarget", PaneColour::Red);
     }
@@ -127,7 +127,7 @@ std::vector<DeviceRow> SelectionJobs::selectionForJob() {
 }
 
 void SelectionJobs::restart() {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
@@ -137,7 +137,7 @@ void SelectionJobs::restart() {
 }
 
 void SelectionJobs::ApplyFileToSelection(const QString& path) {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
@@ -152,7 +152,7 @@ void SelectionJobs::ApplyFileToSelection(const QString& path) {
         thisComputer << QString::fromStdString(ip);
     }
     const auto plan =
-        m_view.AskApplyPlan(path, *file.config, targets, m_devices.ListedAddresses(), thisComputer);
+        m_view.AskApplyPlan(path, *file.config, targets, m_devices.addressesTaken(), thisComputer);
     if (!plan || plan->size() != targets.size()) {
         return;
     }
@@ -170,14 +170,14 @@ void SelectionJobs::ApplyFileToSelection(const QString& path) {
 }
 
 void SelectionJobs::UpgradeSelection(const QString& imagePath) {
-    const std::vector<DeviceRow> targets = selectionForJob();
+    const std::vector<FoundModule> targets = selectionForJob();
     if (targets.empty()) {
         return;
     }
     QList<UpgradeTarget> upgradeTargets;
-    for (const DeviceRow& row : targets) {
+    for (const FoundModule& row : targets) {
         upgradeTargets.push_back(
-            {row.ip, MacWithoutSpaces(row.mac), m_udp.socketLocalIp(row.ipIndex)});
+            {row.ip, MacWithoutSpaces(row.mac), m_udp.socketLocalIp(row.socketIndex)});
     }
     start(BatchKind::Upgrade, targets,
           [this, upgradeTargets, imagePath] { m_batch->startUpgrade(upgradeTargets, imagePath); });

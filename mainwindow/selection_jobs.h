@@ -65,10 +65,11 @@ private:
     void restart();
     // The selected rows a new job takes; empty while a job runs (its dialog is open), or when
     // nothing is selected (which the log says).
-    std::vector<DeviceRow> selectionForJob();
-    std::vector<BatchTarget> batchTargets(const std::vector<DeviceRow>& rows) const;
+    std::vector<FoundModule> selectionForJob();
+    std::vector<BatchTarget> batchTargets(const std::vector<FoundModule>& rows) const;
     BatchSettings batchSettings() const;
-    void start(BatchKind kind, const std::vector<DeviceRow>& targets, std::function<void()> begin);
+    void start(BatchKind kind, const std::vector<FoundModule>& targets,
+               std::function<void()> begin);
     void onSessionSequenceOver();
 
     TUdpSvr& m_udp;

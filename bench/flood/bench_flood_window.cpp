@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     app.setRecording(false);
 
     QJsonArray macs;
-    for (const r2::DeviceRow& row : window.controller().rows()) {
+    for (const r2::FoundModule& row : window.controller().rows()) {
         macs.append(row.mac);
     }
     const QJsonObject result{

@@ -136,7 +136,7 @@ TFrm_Main::TFrm_Main(const QString& programDir, const QString& version, QWidget*
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_controller = std::make_unique<MainController>(*this);
     m_panelFiles = std::make_unique<PanelFiles>(*this, m_controller->panelP6(),
-                                                m_controller->panelP7(), m_controller->rows());
+                                                m_controller->panelP7(), m_controller->found());
     buildPanels();
 
     const std::string languageError = InitLanguage(m_programDir.toStdString());
@@ -458,13 +458,13 @@ void TFrm_Main::ClearDeviceList() {
     m_ui->lv_Dev->clear();
 }
 
-void TFrm_Main::AddDeviceRows(const std::vector<DeviceRow>& rows) {
+void TFrm_Main::AddDeviceRows(std::span<const FoundModule> rows) {
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
-    for (const DeviceRow& row : rows) {
-        items << new QTreeWidgetItem(QStringList{row.ip, row.name, row.mac, row.version,
+    for (const FoundModule& row : rows) {
+        items << new QTreeWidgetItem(QStringList{row.ip, row.name, row.mac, row.versionText(),
                                                  QString::number(row.flag),
-                                                 QString::number(row.ipIndex)});
+                                                 QString::number(row.socketIndex)});
     }
     m_ui->lv_Dev->addTopLevelItems(items);
 }
@@ -523,7 +523,7 @@ QString TFrm_Main::ChooseFirmwareFile() {
 
 std::optional<std::vector<config::PlannedModule>>
 TFrm_Main::AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                        const std::vector<DeviceRow>& targets, const QStringList& taken,
+                        const std::vector<FoundModule>& targets, const QStringList& taken,
                         const QStringList& thisComputer) {
     Tfrm_ApplyPlan dialog(path, file, targets, taken, thisComputer, this);
     m_applyPlan = &dialog;
@@ -535,7 +535,7 @@ TFrm_Main::AskApplyPlan(const QString& path, const config::ModuleConfig& file,
     return dialog.preview().planned;
 }
 
-void TFrm_Main::ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) {
+void TFrm_Main::ShowBatchProgress(BatchKind kind, const std::vector<FoundModule>& targets) {
     delete m_batchProgress;
     m_batchProgress = new Tfrm_BatchProgress(kind, targets, this);
     m_batchProgress->setAttribute(Qt::WA_DeleteOnClose);

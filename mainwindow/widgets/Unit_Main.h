@@ -71,7 +71,7 @@ public:
     void ClearPanes() override;
     void SwitchLayout(int code) override;
     void ClearDeviceList() override;
-    void AddDeviceRows(const std::vector<DeviceRow>& rows) override;
+    void AddDeviceRows(std::span<const FoundModule> rows) override;
     void MarkSharedAddress(int row) override;
     int SelectedRow() const override;
     std::vector<int> SelectedRows() const override;
@@ -87,9 +87,9 @@ public:
     QString ChooseFirmwareFile() override;
     std::optional<std::vector<config::PlannedModule>>
     AskApplyPlan(const QString& path, const config::ModuleConfig& file,
-                 const std::vector<DeviceRow>& targets, const QStringList& taken,
+                 const std::vector<FoundModule>& targets, const QStringList& taken,
                  const QStringList& thisComputer) override;
-    void ShowBatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets) override;
+    void ShowBatchProgress(BatchKind kind, const std::vector<FoundModule>& targets) override;
     void ShowBatchOutcome(int index, const BatchOutcome& outcome) override;
     void BatchFinished() override;
     // The open dialogs of a job over the selection (tests drive them).

@@ -36,7 +36,7 @@ constexpr int PreviewColumns = 5;
 } // namespace
 
 Tfrm_ApplyPlan::Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
-                               std::vector<DeviceRow> targets, QStringList taken,
+                               std::vector<FoundModule> targets, QStringList taken,
                                QStringList thisComputer, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_ApplyPlan>()), m_file(std::move(file)),
       m_targets(std::move(targets)), m_taken(std::move(taken)),

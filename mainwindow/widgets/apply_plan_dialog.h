@@ -28,7 +28,7 @@ class Tfrm_ApplyPlan final : public QDialog {
 public:
     // `thisComputer`: the computer's own addresses, which no module is given.
     Tfrm_ApplyPlan(const QString& fileName, config::ModuleConfig file,
-                   std::vector<DeviceRow> targets, QStringList taken, QStringList thisComputer,
+                   std::vector<FoundModule> targets, QStringList taken, QStringList thisComputer,
                    QWidget* parent = nullptr);
     ~Tfrm_ApplyPlan() override;
 
@@ -44,7 +44,7 @@ private:
 
     std::unique_ptr<Ui::Tfrm_ApplyPlan> m_ui;
     config::ModuleConfig m_file;
-    std::vector<DeviceRow> m_targets;
+    std::vector<FoundModule> m_targets;
     QStringList m_taken;
     QStringList m_thisComputer;
     PlanPreview m_preview;

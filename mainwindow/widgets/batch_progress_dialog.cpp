@@ -71,7 +71,7 @@ QColor OutcomeColour(BatchOutcome::State state) {
 
 } // namespace
 
-Tfrm_BatchProgress::Tfrm_BatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets,
+Tfrm_BatchProgress::Tfrm_BatchProgress(BatchKind kind, const std::vector<FoundModule>& targets,
                                        QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Tfrm_BatchProgress>()), m_kind(kind),
       m_outcomes(targets.size()) {
@@ -81,7 +81,7 @@ Tfrm_BatchProgress::Tfrm_BatchProgress(BatchKind kind, const std::vector<DeviceR
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < table->rowCount(); ++row) {
-        const DeviceRow& target = targets[static_cast<std::size_t>(row)];
+        const FoundModule& target = targets[static_cast<std::size_t>(row)];
         table->setItem(row, 0, new QTableWidgetItem(target.mac));
         table->setItem(row, 1, new QTableWidgetItem(target.ip));
         table->setItem(row, 2, new QTableWidgetItem);

@@ -23,7 +23,7 @@ class Tfrm_BatchProgress final : public QDialog {
     Q_DISABLE_COPY_MOVE(Tfrm_BatchProgress)
 
 public:
-    Tfrm_BatchProgress(BatchKind kind, const std::vector<DeviceRow>& targets,
+    Tfrm_BatchProgress(BatchKind kind, const std::vector<FoundModule>& targets,
                        QWidget* parent = nullptr);
     ~Tfrm_BatchProgress() override;
 

@@ -189,9 +189,8 @@ BatchSession::BatchSession(const CtlOptions& options, QTextStream& out, QTextStr
     connect(&m_udp, &TUdpSvr::OnDeviceFound, this,
             [this](const QString& ip, const QString& name, int socketIndex, int flag,
                    const QString& version, const QString& mac) {
-                if (m_devices.size() < TUdpSvr::MaxKnownModules) {
-                    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
-                }
+                m_devices.add(
+                    FoundModule::FromSearchReply(ip, name, socketIndex, flag, version, mac));
             });
     connect(&m_udp, &TUdpSvr::OnStatus, this, [this](int code, const QString& text) {
         if (code == StPortInUse) {
@@ -212,7 +211,7 @@ int BatchSession::fail(int status, const QString& message) {
 void BatchSession::search(const QStringList& macs) {
     const auto allFound = [&] {
         return !macs.isEmpty() && std::ranges::all_of(macs, [this](const QString& mac) {
-            return foundRow(mac).has_value();
+            return m_devices.find(mac) != nullptr;
         });
     };
     m_udp.SearchDevices();
@@ -230,17 +229,13 @@ void BatchSession::search(const QStringList& macs) {
     loop.exec();
 }
 
-std::optional<DeviceRow> BatchSession::foundRow(const QString& mac) const {
-    const auto row = std::ranges::find(m_devices, mac, &DeviceRow::mac);
-    return row != m_devices.end() ? std::optional(*row) : std::nullopt;
-}
-
 BatchTarget BatchSession::targetFor(const QString& mac) const {
-    const auto row = foundRow(mac);
-    if (!row) {
-        return BatchTarget{mac, {}, {}, DevFlagNone, 0, std::nullopt};
+    if (const FoundModule* module = m_devices.find(mac)) {
+        return BatchTarget{*module, std::nullopt};
     }
-    return BatchTarget{row->mac, row->ip, row->version, row->flag, row->ipIndex, std::nullopt};
+    BatchTarget missing; // without an address: the search did not find it
+    missing.mac = mac;
+    return missing;
 }
 
 int BatchSession::runClone() {
@@ -299,7 +294,7 @@ std::optional<int> BatchSession::takeCloneTargets(const config::ModuleConfig& fi
         return std::nullopt;
     }
     const QString model = QString::fromUtf8(config::ModelName(file.model));
-    for (const DeviceRow& row : m_devices) {
+    for (const FoundModule& row : m_devices) {
         if (config::ModelFromFlag(row.flag) == file.model) {
             m_targets.push_back(targetFor(row.mac));
         } else {
@@ -322,8 +317,8 @@ std::optional<int> BatchSession::planCloneTargets(const config::ModuleConfig& fi
         return std::nullopt;
     }
     std::vector<std::string> taken;
-    for (const DeviceRow& row : m_devices) {
-        taken.push_back(row.ip.toStdString());
+    for (const QString& ip : m_devices.addressesTaken()) {
+        taken.push_back(ip.toStdString());
     }
     const auto count = static_cast<std::size_t>(
         std::ranges::count_if(m_targets, [](const BatchTarget& t) { return !t.ip.isEmpty(); }));

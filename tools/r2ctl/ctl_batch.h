@@ -49,7 +49,6 @@ private:
     int runRestart();
     // Searches until every MAC asked for answered (every MAC of `macs`; none: the whole wait).
     void search(const QStringList& macs);
-    std::optional<DeviceRow> foundRow(const QString& mac) const;
     BatchTarget targetFor(const QString& mac) const;
     // Runs the job, printing each module's line once it and every module before it ended;
     // returns the exit status.
@@ -64,7 +63,7 @@ private:
     QTextStream& m_err;
     ParamMirror m_mirror;
     TUdpSvr m_udp{m_mirror};
-    std::vector<DeviceRow> m_devices;
+    FoundModules m_devices{TUdpSvr::MaxKnownModules};
     std::vector<BatchTarget> m_targets;
     std::vector<BatchRow> m_rows;
     std::vector<std::optional<BatchModuleResult>> m_ended; // by target, until printed

@@ -115,9 +115,9 @@ int CtlSession::runBackup() {
     if (const auto failed = readForSave(*row)) {
         return *failed;
     }
-    const config::ModuleConfig saved{
-        config::Model::P6, row->version.toUInt(), row->mac.toStdString(),
-        config::UtcTimeText(std::chrono::system_clock::now()), ControlValuesP6(m_panel)};
+    const config::ModuleConfig saved{config::Model::P6, row->version, row->mac.toStdString(),
+                                     config::UtcTimeText(std::chrono::system_clock::now()),
+                                     ControlValuesP6(m_panel)};
     QString error;
     if (!SaveModuleConfig(m_options.outputFile, saved, m_options.force, error)) {
         return fail(exitcode::OtherError, error);

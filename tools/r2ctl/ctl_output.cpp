@@ -13,15 +13,6 @@
 
 namespace r2::ctl {
 
-bool AddDevice(std::vector<DeviceRow>& rows, const DeviceRow& row) {
-    const bool known = std::any_of(rows.begin(), rows.end(),
-                                   [&row](const DeviceRow& r) { return r.mac == row.mac; });
-    if (!known) {
-        rows.push_back(row);
-    }
-    return !known;
-}
-
 QString ModelName(int flag) {
     if (flag == DevFlagP6) {
         return QStringLiteral("P6");
@@ -32,11 +23,14 @@ QString ModelName(int flag) {
     return QStringLiteral("none");
 }
 
-QJsonObject DeviceJson(const DeviceRow& row) {
-    return QJsonObject{{"ip", row.ip},          {"name", row.name},
-                       {"mac", row.mac},        {"version", row.version.toInt()},
-                       {"flag", row.flag},      {"model", ModelName(row.flag)},
-                       {"ipIndex", row.ipIndex}};
+QJsonObject DeviceJson(const FoundModule& module) {
+    return QJsonObject{{"ip", module.ip},
+                       {"name", module.name},
+                       {"mac", module.mac},
+                       {"version", static_cast<int>(module.version)},
+                       {"flag", module.flag},
+                       {"model", ModelName(module.flag)},
+                       {"ipIndex", module.socketIndex}};
 }
 
 namespace {
@@ -96,11 +90,11 @@ QString FormatTable(const QStringList& header, const std::vector<QStringList>& r
 
 } // namespace
 
-QString DeviceTable(const std::vector<DeviceRow>& rows) {
+QString DeviceTable(std::span<const FoundModule> modules) {
     std::vector<QStringList> cells;
-    for (const DeviceRow& r : rows) {
-        cells.push_back({r.ip, r.name, r.mac, r.version, QString::number(r.flag), ModelName(r.flag),
-                         QString::number(r.ipIndex)});
+    for (const FoundModule& m : modules) {
+        cells.push_back({m.ip, m.name, m.mac, m.versionText(), QString::number(m.flag),
+                         ModelName(m.flag), QString::number(m.socketIndex)});
     }
     return FormatTable({"IP", "Name", "MAC", "Version", "Flag", "Model", "IpIndex"}, cells);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What r2ctl prints: the device table, the panel values as JSON, the exit-status rules.
 
+#include "found_modules.h"
 #include "frame_secrets.h"
 #include "module_outcome.h"
 #include "panel_controls.h"
@@ -31,20 +32,9 @@ inline constexpr int UpgradeMismatch = 7;
 } // namespace exitcode
 
 // One row of the device list, as the main window holds it.
-struct DeviceRow {
-    QString ip;
-    QString name;
-    QString mac; // MAC text with spaces
-    QString version;
-    int flag = DevFlagNone;
-    int ipIndex = 0;
-};
-
-// Appends the device unless its MAC is listed already (the first reply wins).
-bool AddDevice(std::vector<DeviceRow>& rows, const DeviceRow& row);
 QString ModelName(int flag);
-QJsonObject DeviceJson(const DeviceRow& row);
-QString DeviceTable(const std::vector<DeviceRow>& rows);
+QJsonObject DeviceJson(const FoundModule& module);
+QString DeviceTable(std::span<const FoundModule> modules);
 
 // Everything the module answered to the commands of one action, counted by CountStatus.
 using Outcome = ModuleCounts;

@@ -20,10 +20,10 @@ namespace {
 constexpr int PollMs = 5;
 // Upper bound for a sequence to run through its pauses (a P6 save takes about 5 s).
 constexpr int SequenceLimitMs = 30000;
-// What a flood may add to the output: statuses kept for printing and JSON, rows listed, and
-// addresses named for sending parameter replies that were not asked for.
+// What a flood may add to the output (besides the rows listed, as many as the endpoint keeps
+// addresses for): statuses kept for printing and JSON, and addresses named for sending
+// parameter replies that were not asked for.
 constexpr int MaxStatusesKept = 1000;
-constexpr std::size_t MaxDevices = TUdpSvr::MaxKnownModules;
 constexpr int MaxForeignNamed = 10;
 
 // The block names of `read --json`, by reply length, with the hex of each (`hex`: the reply's).
@@ -100,9 +100,9 @@ void CtlSession::reportFloodLosses() {
                  "handled; a device on the network may be flooding it"
               << Qt::endl;
     }
-    if (m_devicesLeftOut > 0) {
-        m_err << "r2ctl: " << m_devicesLeftOut << " further module(s) answered beyond the "
-              << MaxDevices << " listed" << Qt::endl;
+    if (m_devices.leftOut() > 0) {
+        m_err << "r2ctl: " << m_devices.leftOut() << " further module(s) answered beyond the "
+              << m_devices.cap() << " listed" << Qt::endl;
     }
 }
 
@@ -136,15 +136,7 @@ void CtlSession::runEventLoop(int ms, const std::function<bool()>& done) {
 
 void CtlSession::onDeviceFound(const QString& ip, const QString& name, int socketIndex, int flag,
                                const QString& version, const QString& mac) {
-    if (m_listedMacs.contains(mac)) {
-        return;
-    }
-    if (m_devices.size() >= MaxDevices) {
-        ++m_devicesLeftOut;
-        return;
-    }
-    m_listedMacs.insert(mac);
-    AddDevice(m_devices, DeviceRow{ip, name, mac, version, flag, socketIndex});
+    m_devices.add(FoundModule::FromSearchReply(ip, name, socketIndex, flag, version, mac));
 }
 
 void CtlSession::onSent(const QByteArray& frame, quint16 destPort) {
@@ -193,12 +185,11 @@ void CtlSession::onStatusFrom(int code, const QString&, const QString& senderIp)
     }
 }
 
-std::optional<DeviceRow> CtlSession::findDevice() {
-    const auto wanted = [this](const DeviceRow& r) { return r.mac == m_options.mac; };
+std::optional<FoundModule> CtlSession::findDevice() {
     m_udp.SearchDevices();
-    runEventLoop(m_options.waitMs, [&] { return std::ranges::any_of(m_devices, wanted); });
-    const auto row = std::ranges::find_if(m_devices, wanted);
-    return row != m_devices.end() ? std::optional(*row) : std::nullopt;
+    runEventLoop(m_options.waitMs, [this] { return m_devices.find(m_options.mac) != nullptr; });
+    const FoundModule* module = m_devices.find(m_options.mac);
+    return module ? std::optional(*module) : std::nullopt;
 }
 
 int CtlSession::runSearch() {
@@ -206,29 +197,29 @@ int CtlSession::runSearch() {
     runEventLoop(m_options.waitMs);
     if (m_options.json) {
         QJsonArray rows;
-        for (const DeviceRow& r : m_devices) {
-            rows.append(DeviceJson(r));
+        for (const FoundModule& module : m_devices) {
+            rows.append(DeviceJson(module));
         }
         m_out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
     } else {
-        m_out << DeviceTable(m_devices);
+        m_out << DeviceTable(m_devices.modules());
         m_out << m_devices.size() << " module(s) found" << Qt::endl;
     }
     return m_outcome.otherErrors > 0 ? exitcode::OtherError : exitcode::Ok;
 }
 
-bool CtlSession::readDevice(const DeviceRow& row) {
+bool CtlSession::readDevice(const FoundModule& row) {
     if (row.flag != DevFlagP6 && row.flag != DevFlagP7) {
         m_err << "r2ctl: " << row.mac << ": "
               << EnglishText(QStringLiteral("lang_Hint_VerIncompatible")) << " (firmware version "
-              << row.version << ")" << Qt::endl;
+              << row.versionText() << ")" << Qt::endl;
         return false;
     }
     m_reader.ReadModule(row.mac.toStdString(), row.flag);
     m_outcome = Outcome{};
     m_moduleIp = m_udp.moduleAddress(row.mac);
-    LanSequence read(m_udp, m_mirror, PlanRead(row.flag, LanTarget{row.ipIndex, row.mac}),
-                     m_options.user, m_options.password);
+    LanSequence read(m_udp, m_mirror, PlanRead(row.flag, row.target()), m_options.user,
+                     m_options.password);
     read.start();
     m_outcome.framesSent = 1;
     runEventLoop(m_options.waitMs);
@@ -290,7 +281,7 @@ QJsonObject CtlSession::visibleJson() const {
                        {"edtwaittime", s.edtwaittime.visible}};
 }
 
-void CtlSession::printRead(const DeviceRow& row, int flag) {
+void CtlSession::printRead(const FoundModule& row, int flag) {
     const bool p6 = flag == DevFlagP6;
     const QJsonObject panel =
         p6 ? PanelJson(ControlTableP6(), ControlValuesP6(m_panel)) : QJsonObject{};
@@ -303,7 +294,7 @@ void CtlSession::printRead(const DeviceRow& row, int flag) {
         m_out << QJsonDocument(doc).toJson(QJsonDocument::Indented);
         return;
     }
-    m_out << DeviceTable({row}) << "\nBlocks received:\n";
+    m_out << DeviceTable(std::span(&row, 1)) << "\nBlocks received:\n";
     for (const auto& [name, block] : m_blocks) {
         m_out << "  " << name.leftJustified(11) << block << '\n';
     }
@@ -358,7 +349,7 @@ int CtlSession::runWrite() {
     return saveOverRead(*row, p7);
 }
 
-std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
+std::optional<int> CtlSession::readForSave(const FoundModule& row) {
     if (!readDevice(row)) {
         return exitcode::OtherError;
     }
@@ -370,10 +361,10 @@ std::optional<int> CtlSession::readForSave(const DeviceRow& row) {
     return std::nullopt;
 }
 
-int CtlSession::saveOverRead(const DeviceRow& row, const PanelP7& p7) {
-    const LanTarget target{row.ipIndex, row.mac};
+int CtlSession::saveOverRead(const FoundModule& row, const PanelP7& p7) {
+    const LanTarget target = row.target();
     const PlanResult planned =
-        PlanSaveOverRead(row.flag, m_panel, p7, m_mirror, target, row.version.toUInt());
+        PlanSaveOverRead(row.flag, m_panel, p7, m_mirror, target, row.version);
     if (!planned.plan) {
         return fail(exitcode::BadArguments, planned.error + QStringLiteral("; nothing was sent"));
     }
@@ -385,14 +376,14 @@ int CtlSession::runSingleCommand() {
     if (!row) {
         return failNotFound();
     }
-    const LanTarget target{row->ipIndex, row->mac};
+    const LanTarget target = row->target();
     const SequencePlan plan = m_options.id == CommandId::Restart
                                   ? PlanRestart(target)
                                   : PlanFactoryReset(row->flag, target);
     return finishAction(*row, runPlan(*row, plan));
 }
 
-Outcome CtlSession::runPlan(const DeviceRow& row, const SequencePlan& plan) {
+Outcome CtlSession::runPlan(const FoundModule& row, const SequencePlan& plan) {
     m_outcome = Outcome{};
     m_statusJson = QJsonArray();
     m_statusesOmitted = 0;
@@ -443,7 +434,7 @@ QJsonObject CtlSession::verdictJson() const {
         {"surplusAnswers", m_verdict.surplusAnswers}};
 }
 
-int CtlSession::finishAction(const DeviceRow& row, const Outcome& outcome) {
+int CtlSession::finishAction(const FoundModule& row, const Outcome& outcome) {
     if (!m_verdict.refused.isEmpty()) {
         return fail(exitcode::OtherError, m_verdict.refused);
     }

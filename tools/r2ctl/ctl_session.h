@@ -53,24 +53,24 @@ private:
     int runRestore();
 
     // Searches until the module of the options answered or --wait ms passed.
-    std::optional<DeviceRow> findDevice();
+    std::optional<FoundModule> findDevice();
     // Does what a click on the row does and collects the replies for --wait ms; false when
     // the row's flag allows no read (the message has been printed).
-    bool readDevice(const DeviceRow& row);
+    bool readDevice(const FoundModule& row);
     // Takes the read's blocks from what the endpoint accepted from the module.
     void collectBlocks();
     // Reads the module as a save needs it: its own blocks, from it alone, filling the panel
     // (P6). Empty when the read is fit to save over; else the exit status, its reason printed.
-    std::optional<int> readForSave(const DeviceRow& row);
+    std::optional<int> readForSave(const FoundModule& row);
     // Plans the save of the panel (P6: m_panel, P7: `p7`) over the blocks read and runs it.
-    int saveOverRead(const DeviceRow& row, const PanelP7& p7);
+    int saveOverRead(const FoundModule& row, const PanelP7& p7);
     // Runs a plan, then waits --wait ms after its last frame; returns what came back, the
     // acknowledgements being those of the sequence's verdict (kept in m_verdict).
-    Outcome runPlan(const DeviceRow& row, const SequencePlan& plan);
+    Outcome runPlan(const FoundModule& row, const SequencePlan& plan);
     void runEventLoop(int ms, const std::function<bool()>& done = {});
 
     bool applyValues(PanelP6& p6, PanelP7& p7, int flag, QString& error) const;
-    int finishAction(const DeviceRow& row, const Outcome& outcome);
+    int finishAction(const FoundModule& row, const Outcome& outcome);
     int fail(int status, const QString& message);
     int failNotFound();
 
@@ -83,16 +83,15 @@ private:
     QJsonObject blocksJson() const;
     QJsonObject visibleJson() const;
     QJsonObject verdictJson() const;
-    void printRead(const DeviceRow& row, int flag);
+    void printRead(const FoundModule& row, int flag);
 
     const CtlOptions m_options;
     QTextStream& m_out;
     QTextStream& m_err;
     ParamMirror m_mirror;
     TUdpSvr m_udp{m_mirror};
-    std::vector<DeviceRow> m_devices;
-    QSet<QString> m_listedMacs;
-    quint64 m_devicesLeftOut = 0;
+    // As many as the endpoint keeps addresses for.
+    FoundModules m_devices{TUdpSvr::MaxKnownModules};
     QSet<QString> m_foreignNamed;      // senders of parameter replies not asked for, named once
     std::optional<QString> m_moduleIp; // whose statuses count; none during a plain search
     PanelP6 m_panel;

@@ -44,12 +44,11 @@ config::ModuleConfig P6Config(const QByteArray& panel = P6Panel) {
 }
 
 // Five P6 modules at 192.168.0.20 to .24.
-std::vector<DeviceRow> FiveModules() {
-    std::vector<DeviceRow> rows;
+std::vector<FoundModule> FiveModules() {
+    std::vector<FoundModule> rows;
     for (int i = 0; i < 5; ++i) {
         rows.push_back({QStringLiteral("192.168.0.%1").arg(20 + i), QStringLiteral("M%1").arg(i),
-                        QStringLiteral("02 52 32 06 00 0%1").arg(i + 1), QStringLiteral("4017"),
-                        DevFlagP6, 0});
+                        QStringLiteral("02 52 32 06 00 0%1").arg(i + 1), 4017, DevFlagP6, 0});
     }
     return rows;
 }
@@ -121,7 +120,7 @@ private slots:
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(file);
         out.close();
-        std::vector<DeviceRow> targets = FiveModules();
+        std::vector<FoundModule> targets = FiveModules();
         targets[1].flag = secondFlag;
         const ApplyFile read = ReadApplyFile(path, targets);
         QCOMPARE(read.config.has_value(), named.isEmpty());

@@ -130,13 +130,12 @@ TEST_P(SearchReplies, EveryAddressSearchesThroughItsInterfaceAndGetsItsOwnReply)
     EXPECT_EQ(indexes, (std::multiset<int>{0, 1, 2}));
 
     // The device list keeps one row per MAC: the first reply's.
-    std::vector<ctl::DeviceRow> rows;
+    FoundModules rows(TUdpSvr::MaxKnownModules);
     for (const Found& f : found) {
-        ctl::AddDevice(rows,
-                       ctl::DeviceRow{"192.168.0.7", "LAB", f.mac, "4017", f.flag, f.socketIndex});
+        rows.add(FoundModule{"192.168.0.7", "LAB", f.mac, 4017, f.flag, f.socketIndex});
     }
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].ipIndex, found.front().socketIndex);
+    EXPECT_EQ(rows.modules()[0].socketIndex, found.front().socketIndex);
 }
 
 INSTANTIATE_TEST_SUITE_P(UnicastAndBroadcast, SearchReplies, ::testing::Values(false, true),
@@ -428,9 +427,14 @@ protected:
         for (const QString& mac : macs) {
             const auto row = std::ranges::find(found, mac, &Found::mac);
             targets.push_back(row == found.end()
-                                  ? BatchTarget{mac, {}, {}, DevFlagNone, 0, std::nullopt}
-                                  : BatchTarget{mac, QStringLiteral("192.168.0.7"), "4017",
-                                                row->flag, row->socketIndex, std::nullopt});
+                                  ? BatchTarget{{{}, {}, mac, 0, DevFlagNone, 0}, std::nullopt}
+                                  : BatchTarget{{QStringLiteral("192.168.0.7"),
+                                                 {},
+                                                 mac,
+                                                 4017,
+                                                 row->flag,
+                                                 row->socketIndex},
+                                                std::nullopt});
         }
         ModuleBatch batch(udp, mirror);
         QTimer tick;

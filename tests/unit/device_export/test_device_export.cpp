@@ -7,13 +7,14 @@
 namespace r2 {
 namespace {
 
-DeviceRow Row(const QString& ip, const QString& name, const QString& mac, const QString& version) {
-    return DeviceRow{ip, name, mac, version, 0, 0};
+FoundModule Row(const QString& ip, const QString& name, const QString& mac, unsigned version) {
+    return FoundModule{ip, name, mac, version, 0, 0};
 }
 
 // The line under the header of a file that lists one module of that name.
 std::string NameLine(const QString& name) {
-    const QByteArray csv = DeviceListCsv({Row("192.168.0.20", name, "02 52 32 06 00 01", "4017")});
+    const std::vector<FoundModule> rows{Row("192.168.0.20", name, "02 52 32 06 00 01", 4017)};
+    const QByteArray csv = DeviceListCsv(rows);
     return csv.mid(csv.indexOf("\r\n") + 2).toStdString();
 }
 
@@ -54,9 +55,11 @@ TEST(DeviceExport, AFieldThatStartsLikeAFormulaIsWrittenAsText) {
         EXPECT_EQ(NameLine(c.name), "192.168.0.20," + c.field + ",02 52 32 06 00 01,4017\r\n")
             << c.name.toStdString();
     }
-    // Every column, not only the name: each of them comes from the module's answer.
-    EXPECT_EQ(DeviceListCsv({Row("=1", "+2", "-3", "@4")}).toStdString(),
-              "IP,Name,MAC,Ver\r\n\"'=1\",\"'+2\",\"'-3\",\"'@4\"\r\n");
+    // Every text column, not only the name: each of them comes from the module's answer. The
+    // version is a number, written as its digits.
+    const std::vector<FoundModule> rows{Row("=1", "+2", "-3", 4017)};
+    EXPECT_EQ(DeviceListCsv(rows).toStdString(),
+              "IP,Name,MAC,Ver\r\n\"'=1\",\"'+2\",\"'-3\",4017\r\n");
 }
 
 } // namespace

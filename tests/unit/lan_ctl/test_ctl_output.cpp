@@ -10,25 +10,15 @@
 namespace r2::ctl {
 namespace {
 
-TEST(DeviceList, FirstReplyOfAMacWins) {
-    std::vector<DeviceRow> rows;
-    EXPECT_TRUE(AddDevice(rows, {"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 1}));
-    EXPECT_TRUE(AddDevice(rows, {"192.168.0.8", "B", "00 11 22 33 44 66", "5002", 36, 0}));
-    EXPECT_FALSE(AddDevice(rows, {"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 0}));
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].ipIndex, 1);
-    EXPECT_EQ(rows[1].name, "B");
-}
-
 TEST(DeviceList, JsonHasTheContractFieldsAndTypes) {
-    const QJsonObject o = DeviceJson({"192.168.0.7", "A", "00 11 22 33 44 55", "4017", 2, 1});
+    const QJsonObject o = DeviceJson({"192.168.0.7", "A", "00 11 22 33 44 55", 4017, 2, 1});
     EXPECT_EQ(o.keys(), QStringList({"flag", "ip", "ipIndex", "mac", "model", "name", "version"}));
     EXPECT_EQ(o["version"], QJsonValue(4017));
     EXPECT_EQ(o["flag"], QJsonValue(2));
     EXPECT_EQ(o["ipIndex"], QJsonValue(1));
     EXPECT_EQ(o["model"], QJsonValue("P6"));
-    EXPECT_EQ(DeviceJson({"", "", "", "2001", 0, 0})["model"], QJsonValue("none"));
-    EXPECT_EQ(DeviceJson({"", "", "", "5002", 36, 0})["model"], QJsonValue("P7"));
+    EXPECT_EQ(DeviceJson({"", "", "", 2001, 0, 0})["model"], QJsonValue("none"));
+    EXPECT_EQ(DeviceJson({"", "", "", 5002, 36, 0})["model"], QJsonValue("P7"));
 }
 
 struct ExitCase {
@@ -233,8 +223,9 @@ TEST(FrameDump, HidesThePasswordBytesUnlessAskedToShowThem) {
 }
 
 TEST(DeviceList, TableRowsCannotBeFakedByAName) {
-    const QString table = DeviceTable({{"192.168.0.7", QString::fromUtf8("X\n10.6.6.6  \x1b[2J"),
-                                        "00 11 22 33 44 55", "4017", 2, 0}});
+    const std::vector<FoundModule> rows{{"192.168.0.7", QString::fromUtf8("X\n10.6.6.6  \x1b[2J"),
+                                         "00 11 22 33 44 55", 4017, 2, 0}};
+    const QString table = DeviceTable(rows);
     EXPECT_EQ(table.count('\n'), 2) << table.toStdString();
     EXPECT_FALSE(table.contains(QChar(0x1B)));
     EXPECT_TRUE(table.contains(R"(X\n10.6.6.6  \x1b[2J)")) << table.toStdString();

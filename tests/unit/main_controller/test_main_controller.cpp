@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <set>
+#include <span>
 
 namespace r2 {
 namespace {
@@ -22,7 +23,7 @@ public:
         ++clears;
         shown.clear();
     }
-    void AddDeviceRows(const std::vector<DeviceRow>& rows) override {
+    void AddDeviceRows(std::span<const FoundModule> rows) override {
         batches.push_back(static_cast<int>(rows.size()));
         shown.insert(shown.end(), rows.begin(), rows.end());
     }
@@ -32,7 +33,7 @@ public:
 
     int clears = 0;
     std::vector<int> batches; // rows per AddDeviceRows call
-    std::vector<DeviceRow> shown;
+    std::vector<FoundModule> shown;
     std::vector<int> marked;
     int selected = -1;
     std::vector<int> selectedRows;
@@ -75,9 +76,9 @@ void Found(DeviceList& list, const Reply& reply, const char* name = "Module") {
                        QStringLiteral("4017"), QString::fromLatin1(reply.mac));
 }
 
-std::vector<QString> Macs(const std::vector<DeviceRow>& rows) {
+std::vector<QString> Macs(std::span<const FoundModule> rows) {
     std::vector<QString> macs;
-    for (const DeviceRow& row : rows) {
+    for (const FoundModule& row : rows) {
         macs.push_back(row.mac);
     }
     return macs;
@@ -186,7 +187,7 @@ private slots:
         QCOMPARE(Macs(list.SelectedRows()),
                  (std::vector<QString>{QStringLiteral("02 00 00 00 00 02"),
                                        QStringLiteral("02 00 00 00 00 01")}));
-        QCOMPARE(list.ListedAddresses(), QStringList{QStringLiteral("10.0.0.1")});
+        QCOMPARE(list.addressesTaken(), QStringList{QStringLiteral("10.0.0.1")});
     }
 
     // The hex pane's block for each kind of frame, line by line with its colour, and the log
