@@ -81,7 +81,6 @@ void LanSession::Click() {
         return;
     case DevFlagP6:
         m_selIpIndex = row->ipIndex;
-        m_panels.CollectPanel(PanelId::P6);
         m_panelData.p6Reader.ReadModule(row->mac.toStdString(), DevFlagP6);
         m_panels.ShowPanel(PanelId::P6);
         runSequence(PlanRead(DevFlagP6, TargetOf(*row)));
@@ -110,7 +109,6 @@ void LanSession::Command(DeviceMenuItem item) {
     }
     switch (item) {
     case DeviceMenuItem::OpenWeb: {
-        m_panels.CollectPanel(PanelId::P6);
         const QString port = FromFrameText(m_panelData.p6.edt_HTTPServerPort);
         m_view.OpenUrl(Lit("http://") + row->ip + Lit(":") + (port.isEmpty() ? Lit("80") : port));
         return;
@@ -174,7 +172,6 @@ void LanSession::SaveP6() {
     if (!row || row->flag != DevFlagP6 || saveRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P6);
     bool numeric = false;
     const unsigned version = row->version.toUInt(&numeric);
     PlanResult planned = PlanP6Save(m_panelData.p6, m_mirror, TargetOf(*row),
@@ -191,7 +188,6 @@ void LanSession::SaveP7() {
     if (!row || row->flag != DevFlagP7 || saveRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P7);
     PlanResult planned = PlanP7Save(m_panelData.p7, m_mirror, TargetOf(*row));
     if (!planned.plan) {
         ReportEncodeRefusal(m_output, m_panels, planned.failure);

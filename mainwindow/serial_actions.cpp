@@ -54,7 +54,6 @@ void SerialActions::connectExchange(FrameEcho& echo, PanelReplies& replies) {
 }
 
 void SerialActions::onP5Reply(const QByteArray& reply32) {
-    m_panels.CollectPanel(PanelId::P5);
     const auto* data = reinterpret_cast<const std::uint8_t*>(reply32.constData());
     if (!DecodeP5Reply(ByteView(data, static_cast<std::size_t>(reply32.size())), m_p5)) {
         LogText(m_output, "lang_DataHeadOrChkErr", PaneColour::Red);
@@ -83,7 +82,6 @@ void SerialActions::SaveP6() {
     if (m_exchange->isRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P6);
     const SerialChoice choice = m_view.SerialSettings();
     startSave(m_exchange->StartSaveP6(choice.port, choice.speedText, m_p6).isEmpty());
 }
@@ -92,7 +90,6 @@ void SerialActions::SaveP5() {
     if (m_exchange->isRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P5);
     const SerialChoice choice = m_view.SerialSettings();
     startSave(m_exchange->StartSaveP5(choice.port, choice.speedText, m_p5).isEmpty());
 }
