@@ -82,7 +82,6 @@ void LanSession::Click() {
         return;
     case DevFlagP6:
         m_selIpIndex = row->socketIndex;
-        m_panels.CollectPanel(PanelId::P6);
         m_panelData.p6Reader.ReadModule(row->mac.toStdString(), DevFlagP6);
         m_panels.ShowPanel(PanelId::P6);
         runSequence(PlanRead(DevFlagP6, TargetOf(*row)));
@@ -111,7 +110,6 @@ void LanSession::Command(DeviceMenuItem item) {
     }
     switch (item) {
     case DeviceMenuItem::OpenWeb: {
-        m_panels.CollectPanel(PanelId::P6);
         const QString port = FromFrameText(m_panelData.p6.edt_HTTPServerPort);
         m_view.OpenUrl(Utf8("http://") + row->ip + Utf8(":") + (port.isEmpty() ? Utf8("80") : port));
         return;
@@ -175,7 +173,6 @@ void LanSession::SaveP6() {
     if (!row || row->flag != DevFlagP6 || saveRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P6);
     PlanResult planned = PlanP6Save(m_panelData.p6, m_mirror, TargetOf(*row),
                                     {m_selIpIndex, m_selMac}, row->version);
     if (!planned.plan) {
@@ -190,7 +187,6 @@ void LanSession::SaveP7() {
     if (!row || row->flag != DevFlagP7 || saveRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P7);
     PlanResult planned = PlanP7Save(m_panelData.p7, m_mirror, TargetOf(*row));
     if (!planned.plan) {
         ReportEncodeRefusal(m_output, m_panels, planned.failure);

@@ -126,8 +126,6 @@ void MainController::DeviceMenuAction(DeviceMenuItem item) {
 
 void MainController::SearchTabSwitched(int sheet) {
     const bool lan = sheet == 0;
-    m_view.CollectPanel(PanelId::P6);
-    m_view.CollectPanel(PanelId::P5);
     ApplyTabSwitchRule(m_p6, lan);
     ApplyTabSwitchRule(m_p5, lan);
     if (lan) {

@@ -79,9 +79,9 @@ public:
     virtual ~PanelView() = default;
 
     virtual void SwitchLayout(int code) = 0;
-    // The panel's struct has changed: show it. / The user may have typed: read the widgets.
+    // The panel's struct has changed: show it. What the user types goes into the struct as it is
+    // typed, so the struct always holds what the panel shows and is never read back from it.
     virtual void ShowPanel(PanelId panel) = 0;
-    virtual void CollectPanel(PanelId panel) = 0;
     virtual void FocusControl(const QString& name) = 0;
 };
 

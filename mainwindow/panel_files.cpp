@@ -74,7 +74,6 @@ bool PanelFiles::SaveToFile(PanelId panel, const QString& path) {
         refuse(Text("lang_Hint_NoTarget").trimmed());
         return false;
     }
-    m_view.CollectPanel(panel);
     const config::ModuleConfig file{ModelOf(panel), source->firmware, source->mac.toStdString(),
                                     config::UtcTimeText(std::chrono::system_clock::now()),
                                     panel == PanelId::P7 ? ControlValuesP7(m_p7)
@@ -112,7 +111,6 @@ bool PanelFiles::LoadFromFile(PanelId panel, const QString& path) {
     // either way, and the technician can still type an address before saving.
     const auto source = sourceOf(panel);
     const bool ownFile = source && MacKey(source->mac) == MacKey(QString::fromStdString(file.mac));
-    m_view.CollectPanel(panel);
     // All or nothing: a refused value leaves the panel as it was.
     if (std::string problem;
         !config::ApplyModuleConfig(ModelOf(panel), m_p6, m_p7, file, ownFile, problem)) {

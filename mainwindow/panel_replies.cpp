@@ -3,6 +3,7 @@
 #include "controller_texts.h"
 
 #include <optional>
+#include <QTimer>
 #include <span>
 #include <string>
 #include <utility>
@@ -23,7 +24,6 @@ void PanelReplies::OnBaseParams(const TBaseParam& base, const TarrComParam& port
     if (const FoundModule* row = m_devices.Selected()) {
         selectedMac = row->mac.toStdString();
     }
-    m_panels.CollectPanel(PanelId::P6);
     m_reader.SetModule(selectedMac);
     m_reader.OnBaseParams(base, ports, devFlag, fromSerial);
     const BaseFillResult result = m_reader.LastBaseResult();
@@ -32,7 +32,7 @@ void PanelReplies::OnBaseParams(const TBaseParam& base, const TarrComParam& port
     }
     if (result == BaseFillResult::FilledP6) {
         m_panels.SwitchLayout(LayoutP6);
-        m_panels.ShowPanel(PanelId::P6);
+        showP6Soon();
     }
     m_output.AddLogLine(Text("lang_ts_Read") + Text("lang_ts_OK"), PaneColour::Green);
 }
@@ -61,12 +61,20 @@ void PanelReplies::refillP6(const std::function<void(PanelP6Reader&)>& deliver) 
     if (m_jobRunning()) {
         return;
     }
-    // The user may have typed since the panel was last shown: keep that, then fill over it.
-    m_panels.CollectPanel(PanelId::P6);
     deliver(m_reader);
     if (m_reader.LastReplyChanged()) {
-        m_panels.ShowPanel(PanelId::P6);
+        showP6Soon();
     }
+}
+
+void PanelReplies::showP6Soon() {
+    if (std::exchange(m_showPending, true)) {
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        m_showPending = false;
+        m_panels.ShowPanel(PanelId::P6);
+    });
 }
 
 } // namespace r2

@@ -1,7 +1,8 @@
 #pragma once
 // PanelReplies: the P6 parameter replies of a read, over the LAN or the serial line, filled into
-// the P6 panel through its reader and shown. While a job over the selection runs, its modules'
-// replies are the job's own: they leave the window's panel alone.
+// the P6 panel through its reader. The panel is shown once per event-loop pass after the replies
+// that changed it, however many came together. While a job over the selection runs, its
+// modules' replies are the job's own: they leave the window's panel alone.
 
 #include "block_codec.h"
 #include "device_list.h"
@@ -10,10 +11,14 @@
 
 #include <functional>
 #include <QByteArray>
+#include <QObject>
 
 namespace r2 {
 
-class PanelReplies final {
+class PanelReplies final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PanelReplies)
+
 public:
     // `jobRunning`: whether a job over the selection runs now.
     PanelReplies(OutputView& output, PanelView& panels, const DeviceList& devices,
@@ -28,15 +33,17 @@ public:
     void OnModbusPack(const TModbusPackParam& param, int length);
 
 private:
-    // Collects the P6 panel from the widgets, hands a reply to the reader and shows the panel
-    // when the reply changed it.
+    // Hands a reply to the reader and shows the panel soon when the reply changed it.
     void refillP6(const std::function<void(PanelP6Reader&)>& deliver);
+    // Shows the P6 panel once the replies that arrived together are all in it.
+    void showP6Soon();
 
     OutputView& m_output;
     PanelView& m_panels;
     const DeviceList& m_devices;
     PanelP6Reader& m_reader;
     std::function<bool()> m_jobRunning;
+    bool m_showPending = false;
 };
 
 } // namespace r2

@@ -54,7 +54,6 @@ void SerialActions::connectExchange(FrameEcho& echo, PanelReplies& replies) {
 }
 
 void SerialActions::onP5Reply(const QByteArray& reply32) {
-    m_panels.CollectPanel(PanelId::P5);
     if (!DecodeP5Reply(ViewOf(reply32), m_p5)) {
         LogText(m_output, "lang_DataHeadOrChkErr", PaneColour::Red);
         return;
@@ -82,7 +81,6 @@ void SerialActions::SaveP6() {
     if (m_exchange->isRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P6);
     const SerialChoice choice = m_view.SerialSettings();
     startSave(m_exchange->StartSaveP6(choice.port, choice.speedText, m_p6).isEmpty());
 }
@@ -91,7 +89,6 @@ void SerialActions::SaveP5() {
     if (m_exchange->isRunning()) {
         return;
     }
-    m_panels.CollectPanel(PanelId::P5);
     const SerialChoice choice = m_view.SerialSettings();
     startSave(m_exchange->StartSaveP5(choice.port, choice.speedText, m_p5).isEmpty());
 }

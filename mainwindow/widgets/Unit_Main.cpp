@@ -280,10 +280,7 @@ void TFrm_Main::connectControls() {
             [this] { askSavePanelFile(PanelId::P7); });
     connect(m_p7, &PanelP7Widget::loadFromFileClicked, this,
             [this] { askLoadPanelFile(PanelId::P7); });
-    connect(m_p6, &PanelP6Widget::dataDebugClicked, this, [this] {
-        CollectPanel(PanelId::P6);
-        emit dataDebugRequested();
-    });
+    connect(m_p6, &PanelP6Widget::dataDebugClicked, this, &TFrm_Main::dataDebugRequested);
     connect(m_ui->cbb_SelectCom, &DropDownBox::popupAboutToShow, m_controller.get(),
             &MainController::RefreshPortList);
     connect(m_controller.get(), &MainController::woundDown, this, [this] {
@@ -575,10 +572,6 @@ PanelBinderBase& TFrm_Main::binderOf(PanelId panel) {
 
 void TFrm_Main::ShowPanel(PanelId panel) {
     binderOf(panel).toWidgets();
-}
-
-void TFrm_Main::CollectPanel(PanelId panel) {
-    binderOf(panel).fromWidgets();
 }
 
 void TFrm_Main::FocusControl(const QString& name) {

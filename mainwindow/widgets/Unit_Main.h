@@ -76,7 +76,6 @@ public:
     int SelectedRow() const override;
     std::vector<int> SelectedRows() const override;
     void ShowPanel(PanelId panel) override;
-    void CollectPanel(PanelId panel) override;
     void FocusControl(const QString& name) override;
     void ShowMessage(const QString& text) override;
     void ShowCredentialsDialog() override;

@@ -51,7 +51,7 @@ struct Shower {
         const QString visible = multiLine ? ShownMultiLine(decoded) : decoded;
         SetWidgetText(widget, visible);
         // What the widget really holds (an edit may cut a text at its maximum length).
-        shown.insert(widget.objectName(), WidgetText(widget));
+        shown.insert(widget.objectName(), ShownText{WidgetText(widget), *text});
     }
     void operator()(ComboBox* list) const {
         if (auto* combo = qobject_cast<QComboBox*>(&widget)) {
@@ -80,7 +80,8 @@ struct Reader {
     void operator()(std::string* text) const {
         const QString now = WidgetText(widget);
         const auto before = shown.constFind(widget.objectName());
-        if (before != shown.constEnd() && *before == now) {
+        if (before != shown.constEnd() && before->text == now) {
+            *text = before->bytes;
             return;
         }
         const bool multiLine = qobject_cast<const QPlainTextEdit*>(&widget) != nullptr;
@@ -147,6 +148,10 @@ void AskCustomBaudRate(QWidget* parent, BaudRateList& list) {
     ApplyCustomBaudEntry(list, (ok ? answer : defaultText).toStdString());
 }
 
+QString PanelBinderBase::nameOf(std::string_view name) {
+    return Utf8(name);
+}
+
 QWidget* PanelBinderBase::widgetFor(std::string_view name) const {
     return m_root.findChild<QWidget*>(Utf8(name));
 }
@@ -170,12 +175,23 @@ void PanelBinderBase::showState(std::string_view name, const ControlState& state
 void PanelBinderBase::connectWidget(std::string_view name) {
     QWidget* w = widgetFor(name);
     const QString controlName = Utf8(name);
-    if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        connect(combo, &QComboBox::activated, this,
-                [this, controlName] { runRuleOf(controlName, RuleCause::User); });
+    // Not only the user's signals: a program (or a test) setting a widget changes the panel too.
+    const auto writeThrough = [this, controlName] {
+        if (!m_showing) {
+            readControl(controlName);
+        }
+    };
+    const auto userChange = [this, controlName] { runRuleOf(controlName, RuleCause::User); };
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        connect(edit, &QLineEdit::textChanged, this, writeThrough);
+    } else if (auto* rich = qobject_cast<QPlainTextEdit*>(w)) {
+        connect(rich, &QPlainTextEdit::textChanged, this, writeThrough);
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        connect(combo, &QComboBox::currentIndexChanged, this, writeThrough);
+        connect(combo, &QComboBox::activated, this, userChange);
     } else if (auto* box = qobject_cast<QAbstractButton*>(w)) {
-        connect(box, &QAbstractButton::clicked, this,
-                [this, controlName] { runRuleOf(controlName, RuleCause::User); });
+        connect(box, &QAbstractButton::toggled, this, writeThrough);
+        connect(box, &QAbstractButton::clicked, this, userChange);
     }
 }
 

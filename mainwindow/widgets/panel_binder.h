@@ -3,14 +3,19 @@
 // its widgets. It walks the panel's control table, so a new control is one table row and one
 // widget with that objectName, nothing else.
 //
-// - toWidgets() shows every value and every rule-driven state (enabled, visible, label colour).
-// - fromWidgets() copies every widget back into the struct. An edit whose text the user did not
-//   change keeps the struct's bytes exactly, even when they are not valid GBK and would not
-//   survive a trip through the shown text: a read followed by an unchanged save sends back what
-//   was read.
-// - A user's choice in a list or click on a check box copies the widgets back, runs the
-//   control's rule on the struct and shows the result; the rule itself lives in the protocol
-//   layer, never here.
+// - The struct holds the truth: every change of a widget, the user's or the program's (setText,
+//   setCurrentIndex, setChecked), is written through to its value at once, so whoever reads the
+//   struct sees what the widgets show without asking them.
+// - toWidgets() shows every value and every rule-driven state (enabled, visible, label colour);
+//   the change signals it causes itself are not written back.
+// - An edit whose text equals the text it was last shown with gets back the bytes it was shown
+//   from, even when they are not valid GBK and would not survive a trip through the shown text,
+//   and also after the user changed the text and changed it back: a read followed by an
+//   unchanged save sends back what was read.
+// - fromWidgets() reads every widget again, as the write-through keeps them (a test checks a
+//   fresh struct against the .ui's design with it).
+// - A user's choice in a list or click on a check box runs the control's rule on the struct and
+//   shows the result; the rule itself lives in the protocol layer, never here.
 // - Picking entry 1 of a baud-rate list asks for a custom rate (AskCustomBaudRate).
 
 #include "panel_controls.h"
@@ -19,16 +24,23 @@
 #include <QColor>
 #include <QHash>
 #include <QObject>
+#include <QScopedValueRollback>
 #include <QString>
 #include <QWidget>
+#include <string>
 #include <vector>
 
 namespace r2 {
 
 inline const QColor SilverLabel{192, 192, 192};
 
-// The edits' shown texts, remembered so that unchanged texts keep their bytes.
-using ShownTexts = QHash<QString, QString>;
+// What an edit was last shown: the text as the widget holds it and the bytes it was shown from,
+// remembered so that a text equal to it keeps those bytes.
+struct ShownText {
+    QString text;
+    std::string bytes;
+};
+using ShownTexts = QHash<QString, ShownText>;
 
 // Shows one control's value on its widget (QLineEdit, QPlainTextEdit, QComboBox, QCheckBox).
 void ShowControlValue(QWidget& widget, const ControlValueRef& value, ShownTexts& shown);
@@ -51,7 +63,7 @@ class PanelBinderBase : public QObject {
 public:
     explicit PanelBinderBase(QWidget& root) : QObject(&root), m_root(root) {}
 
-    // Shows the struct on the widgets / copies the widgets back into the struct.
+    // Shows the struct on the widgets / reads every widget back into the struct.
     virtual void toWidgets() = 0;
     virtual void fromWidgets() = 0;
     // Names of the table's controls that have no widget under the root (a test lists them).
@@ -68,12 +80,16 @@ protected:
     QWidget* widgetFor(std::string_view name) const;
     void showState(std::string_view name, const ControlState& state);
     void connectWidget(std::string_view name);
+    static QString nameOf(std::string_view name);
     enum class RuleCause { User, Program };
     virtual void runRuleOf(const QString& controlName, RuleCause cause) = 0;
+    // Reads one control's widget into its value.
+    virtual void readControl(const QString& controlName) = 0;
     virtual std::vector<std::string_view> controlNames() const = 0;
 
     QWidget& m_root;
     ShownTexts m_shown;
+    bool m_showing = false; // toWidgets() runs: the widgets' change signals are its own
 };
 
 template <class Panel> class PanelBinder final : public PanelBinderBase {
@@ -91,6 +107,7 @@ public:
     Panel& model() { return m_model; }
 
     void toWidgets() override {
+        const QScopedValueRollback showing(m_showing, true);
         for (const auto& binding : m_bindings(m_model)) {
             if (QWidget* w = widgetFor(binding.name)) {
                 ShowControlValue(*w, binding.value, m_shown);
@@ -118,11 +135,22 @@ private:
         return names;
     }
 
-    void runRuleOf(const QString& controlName, RuleCause cause) override {
-        fromWidgets();
+    void readControl(const QString& controlName) override {
         for (auto& binding : m_bindings(m_model)) {
-            if (QString::fromUtf8(binding.name.data(),
-                                  static_cast<qsizetype>(binding.name.size())) != controlName) {
+            if (nameOf(binding.name) == controlName) {
+                if (const QWidget* w = widgetFor(binding.name)) {
+                    ReadControlValue(*w, binding.value, m_shown);
+                }
+            }
+        }
+    }
+
+    void runRuleOf(const QString& controlName, RuleCause cause) override {
+        // The rest of the panel is in the struct already; the changed list or box is read
+        // again in case its own change signal has not come yet.
+        readControl(controlName);
+        for (auto& binding : m_bindings(m_model)) {
+            if (nameOf(binding.name) != controlName) {
                 continue;
             }
             auto* const* list = std::get_if<BaudRateList*>(&binding.value);

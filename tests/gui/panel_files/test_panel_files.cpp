@@ -264,7 +264,6 @@ private slots:
         QFETCH(QStringList, named);
         showReadP6();
         Type(*child<QLineEdit>(QStringLiteral("edt_ModName")), QStringLiteral("typed"));
-        m_window->CollectPanel(PanelId::P6);
         const PanelP6 before = p6();
         const QString file = path("refused.json");
         if (!text.isEmpty()) {
@@ -325,7 +324,6 @@ private slots:
                   config::WriteModuleConfig({config::Model::P6, 4017, P6Mac, "2026-12-10T07:54:24Z",
                                              ControlValuesP6(PanelP6{})}));
         Type(*child<QLineEdit>(QStringLiteral("edt_ModNameP7")), QStringLiteral("typed"));
-        m_window->CollectPanel(PanelId::P7);
         const PanelP7 before = p7();
         ModalCloser closer;
         QVERIFY(!m_window->panelFiles().LoadFromFile(PanelId::P7, p6File));

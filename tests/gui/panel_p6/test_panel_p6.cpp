@@ -1,6 +1,7 @@
 // The P6 panel's widgets driven as a user drives them: every control by its name, the design
-// state, the rules after a choice or a click, fills from replies, unchanged texts keeping their
-// bytes, the custom baud-rate entry through its input box, and the wheel over the scroll box.
+// state, the rules after a choice or a click, fills from replies, every widget change written
+// through to the struct, unchanged texts keeping their bytes, the custom baud-rate entry through
+// its input box, and the wheel over the scroll box.
 
 #include "../panel_layout_checks.h"
 #include "app_texts.h"
@@ -61,6 +62,18 @@ struct Panel {
     }
     bool shown(const QString& name) { return get(name)->isVisibleTo(&widget); }
 };
+
+// The struct's value behind the control `name`, of the type T its binding holds.
+template <class T> T* ValueOf(PanelP6& model, const QString& name) {
+    for (const ControlBinding<PanelP6>& binding : ControlBindingsP6(model)) {
+        if (Name(binding.name) == name) {
+            if (auto* const* value = std::get_if<T*>(&binding.value)) {
+                return *value;
+            }
+        }
+    }
+    qFatal("the P6 panel has no control %s of that type", qPrintable(name));
+}
 
 // What a user's pick in the drop-down list does: the list changes and says it was activated.
 void Choose(QComboBox& combo, int entry) {
@@ -151,6 +164,9 @@ private slots:
     void fillFromReplies();
     void unchangedTextKeepsItsBytes_data();
     void unchangedTextKeepsItsBytes();
+    void widgetChangesAreWrittenThrough();
+    void textChangedBackGetsItsBytesBack_data();
+    void textChangedBackGetsItsBytesBack();
     void customBaudRate_data();
     void customBaudRate();
     void wheelScrollsTheBoxOneStep();
@@ -513,6 +529,56 @@ void TestPanelP6::unchangedTextKeepsItsBytes() {
     QCOMPARE(QByteArray::fromStdString(*text), bytes);
     // Another control's rule reads every widget back; the untouched text still keeps its bytes.
     Choose(*p.get<QComboBox>("cbb_AddrType"), 0);
+    QCOMPARE(QByteArray::fromStdString(*text), bytes);
+}
+
+// Whoever changes a widget, the user or a program, the struct holds the change at once, without
+// anything reading the widgets back.
+void TestPanelP6::widgetChangesAreWrittenThrough() {
+    Panel p;
+    p.get<QLineEdit>("edt_ModName")->setText("Renamed");
+    QCOMPARE(*ValueOf<std::string>(p.model, "edt_ModName"), std::string("Renamed"));
+    p.get<QPlainTextEdit>("RzRichEdit1")->setPlainText("a\nb");
+    QCOMPARE(*ValueOf<std::string>(p.model, "RzRichEdit1"), std::string("a\r\nb"));
+    p.get<QLineEdit>("edt_ModName")->setText(QString::fromUtf8("一号"));
+    QCOMPARE(*ValueOf<std::string>(p.model, "edt_ModName"), std::string("\xD2\xBB\xBA\xC5"));
+
+    auto* type = p.get<QComboBox>("cbb_AddrType");
+    const int other = 1 - type->currentIndex();
+    type->setCurrentIndex(other);
+    QCOMPARE(ValueOf<ComboBox>(p.model, "cbb_AddrType")->index, other);
+    p.get<QComboBox>("cbb_BaudRate0")->setCurrentIndex(3);
+    QCOMPARE(ValueOf<BaudRateList>(p.model, "cbb_BaudRate0")->index, 3);
+
+    auto* box = p.get<QCheckBox>("rzchckbxComSetEnable");
+    const bool checked = !box->isChecked();
+    box->setChecked(checked);
+    QCOMPARE(*ValueOf<bool>(p.model, "rzchckbxComSetEnable"), checked);
+}
+
+void TestPanelP6::textChangedBackGetsItsBytesBack_data() {
+    unchangedTextKeepsItsBytes_data();
+}
+
+// A text changed (which goes into the struct at once) and then changed back to what was shown
+// gets back the bytes it was shown from, not a new encoding of the text.
+void TestPanelP6::textChangedBackGetsItsBytesBack() {
+    QFETCH(QString, control);
+    QFETCH(QByteArray, bytes);
+    Panel p;
+    std::string* text = ValueOf<std::string>(p.model, control);
+    *text = bytes.toStdString();
+    p.widget.binder().toWidgets();
+    QWidget* widget = p.get(control);
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    auto* rich = qobject_cast<QPlainTextEdit*>(widget);
+    QVERIFY(edit || rich);
+    const QString shown = edit ? edit->text() : rich->toPlainText();
+    const auto setText = [&](const QString& t) { edit ? edit->setText(t) : rich->setPlainText(t); };
+
+    setText(QStringLiteral("typed"));
+    QCOMPARE(*text, std::string("typed"));
+    setText(shown);
     QCOMPARE(QByteArray::fromStdString(*text), bytes);
 }
 

@@ -1,11 +1,13 @@
 // The main controller's parts driven against fake slices of the view: the device list (search
 // replies in, rows and shared-address marks out, one batch of rows per event-loop pass), the
-// frame echo (the exact blocks of the hex pane) and the typed device menu. The window's gui tests
+// frame echo (the exact blocks of the hex pane), the P6 replies into the panel (shown once per
+// event-loop pass) and the typed device menu. The window's gui tests
 // see the same through widgets; here each rule is checked alone and cheaply, also for the bursts
 // and orders that a widget test would have to stage on a network.
 #include "device_list.h"
 #include "device_menu.h"
 #include "frame_echo.h"
+#include "panel_replies.h"
 #include "Unit_Baselang.h"
 
 #include <QSignalSpy>
@@ -60,6 +62,38 @@ public:
     std::vector<std::vector<ColouredLine>> blocks;
     QStringList messages;
     QString clipboard;
+};
+
+// The panel slice: each ShowPanel call with the P6 panel as it was shown.
+class FakePanelView final : public PanelView {
+public:
+    explicit FakePanelView(const PanelP6& p6) : m_p6(p6) {}
+
+    void SwitchLayout(int code) override { layouts.push_back(code); }
+    void ShowPanel(PanelId panel) override {
+        shownPanels.push_back(panel);
+        shownP6.push_back(m_p6);
+    }
+    void FocusControl(const QString&) override {}
+
+    std::vector<int> layouts;
+    std::vector<PanelId> shownPanels;
+    std::vector<PanelP6> shownP6;
+
+private:
+    const PanelP6& m_p6;
+};
+
+// PanelReplies with its fake slices and the panel it fills.
+struct RepliesFixture {
+    PanelP6 panel;
+    PanelP6Reader reader{panel};
+    FakeOutputView output;
+    FakePanelView panels{panel};
+    FakeDeviceListView listView;
+    DeviceList devices{listView};
+    bool jobRunning = false;
+    PanelReplies replies{output, panels, devices, reader, [this] { return jobRunning; }};
 };
 
 QString Lang(const char* key) {
@@ -235,6 +269,41 @@ private slots:
         QVERIFY(output.blocks.empty());
         CompareLines(output.log, {{Lang("lang_Ts_ComSendFailure"), PaneColour::Red}});
         QVERIFY(!output.log[0].text.isEmpty());
+    }
+
+    // Replies that arrive together are shown once, on the next event-loop pass, with all of them
+    // in the panel; a reply that changes nothing shows nothing.
+    void panelRepliesShowThePanelOncePerEventLoopPass() {
+        RepliesFixture f;
+        f.replies.OnHttpd(QByteArrayLiteral("/api"), QByteArrayLiteral("H:"));
+        f.replies.OnModbusParam(TModbusParam{1, 0, ""}, static_cast<int>(ModbusShortLen));
+        QVERIFY(f.panels.shownPanels.empty()); // nothing before the event loop turns
+        QTRY_COMPARE(f.panels.shownPanels.size(), std::size_t{1});
+        QVERIFY(f.panels.shownPanels[0] == PanelId::P6);
+        QVERIFY(f.panels.shownP6[0] == f.panel);
+        QVERIFY(f.panels.shownP6[0] != PanelP6{});
+
+        f.replies.OnCloudParams(TarrCloudParam{{"A", "B"}, {"C", "D"}}, false, DevFlagP6);
+        QTest::qWait(20);
+        QCOMPARE(f.panels.shownPanels.size(), std::size_t{1});
+
+        f.replies.OnHttpd(QByteArrayLiteral("/other"), QByteArrayLiteral("K:"));
+        QTRY_COMPARE(f.panels.shownPanels.size(), std::size_t{2});
+        QVERIFY(f.panels.shownP6[1] == f.panel);
+        QVERIFY(f.panels.layouts.empty());
+        QVERIFY(f.output.log.empty());
+    }
+
+    // While a job over the selection runs, a LAN reply is the job's: the panel stays as it was
+    // and is not shown.
+    void panelRepliesLeaveThePanelAloneWhileAJobRuns() {
+        RepliesFixture f;
+        f.jobRunning = true;
+        f.replies.OnHttpd(QByteArrayLiteral("/api"), QByteArrayLiteral("H:"));
+        f.replies.OnModbusParam(TModbusParam{1, 0, ""}, static_cast<int>(ModbusShortLen));
+        QTest::qWait(20);
+        QVERIFY(f.panels.shownPanels.empty());
+        QVERIFY(f.panel == PanelP6{});
     }
 
     // Each item of the device menu is found by its QAction's objectName, each name to its own
