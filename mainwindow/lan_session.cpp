@@ -111,7 +111,8 @@ void LanSession::Command(DeviceMenuItem item) {
     switch (item) {
     case DeviceMenuItem::OpenWeb: {
         const QString port = FromFrameText(m_panelData.p6.edt_HTTPServerPort);
-        m_view.OpenUrl(Utf8("http://") + row->ip + Utf8(":") + (port.isEmpty() ? Utf8("80") : port));
+        m_view.OpenUrl(Utf8("http://") + row->ip + Utf8(":") +
+                       (port.isEmpty() ? Utf8("80") : port));
         return;
     }
     case DeviceMenuItem::Restart:
