@@ -1,9 +1,9 @@
-#include "Unit_About.h"
+#include "app/Unit_About.h"
 
-#include "control_texts.h"
-#include "small_dialogs.h"
+#include "app/small_dialogs.h"
+#include "app/Unit_Version.h"
 #include "ui_Unit_About.h"
-#include "Unit_Version.h"
+#include "widgets_common/control_texts.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
-#include "Unit_Pswd.h"
+#include "app/Unit_Pswd.h"
 
-#include "control_texts.h"
-#include "small_dialogs.h"
-#include "typing_limit.h"
+#include "app/small_dialogs.h"
+#include "mainwindow/widgets/typing_limit.h"
 #include "ui_Unit_Pswd.h"
+#include "widgets_common/control_texts.h"
 
 #include <QPushButton>
 

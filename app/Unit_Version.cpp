@@ -1,4 +1,4 @@
-#include "Unit_Version.h"
+#include "app/Unit_Version.h"
 
 namespace r2 {
 

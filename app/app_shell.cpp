@@ -1,12 +1,12 @@
-#include "app_shell.h"
+#include "app/app_shell.h"
 
-#include "app_texts.h"
-#include "data_debug_texts.h"
-#include "frmUpgrade.h"
-#include "Unit_About.h"
-#include "Unit_DataDebug.h"
-#include "Unit_Main.h"
-#include "Unit_Pswd.h"
+#include "app/Unit_About.h"
+#include "app/Unit_Pswd.h"
+#include "debugger/widgets/data_debug_texts.h"
+#include "debugger/widgets/Unit_DataDebug.h"
+#include "mainwindow/widgets/app_texts.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "upgrade/widgets/frmUpgrade.h"
 
 #include <QEvent>
 

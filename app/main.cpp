@@ -1,11 +1,11 @@
 // r2config: --help and --version answer and end; a second start hands over to the running
 // instance and ends; otherwise the windows are created and the event loop runs until the main
 // window closes.
-#include "app_shell.h"
-#include "program_dir.h"
-#include "Unit_Main.h"
-#include "Unit_Version.h"
-#include "wdRunOnce.h"
+#include "app/app_shell.h"
+#include "app/Unit_Version.h"
+#include "app/wdRunOnce.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "settings/program_dir.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

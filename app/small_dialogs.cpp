@@ -1,4 +1,4 @@
-#include "small_dialogs.h"
+#include "app/small_dialogs.h"
 
 #include <algorithm>
 #include <QLayout>

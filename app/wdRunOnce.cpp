@@ -1,4 +1,4 @@
-#include "wdRunOnce.h"
+#include "app/wdRunOnce.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "cmd_file.h"
+#include "debugger/cmd_file.h"
 
-#include "gbk_text.h"
-#include "replace_file.h"
-#include "uTxtLog.h"
+#include "debugger/uTxtLog.h"
+#include "lang/gbk_text.h"
+#include "protocol/replace_file.h"
 
 #include <algorithm>
 #include <fstream>

@@ -11,7 +11,7 @@
 // "|" does, a GBK double-byte character is never split, and a quote that is never closed is
 // read as an ordinary character. A line of other than five fields leaves its row cleared.
 
-#include "cmd_rows.h"
+#include "debugger/cmd_rows.h"
 
 #include <filesystem>
 #include <optional>

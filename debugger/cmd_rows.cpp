@@ -1,6 +1,6 @@
-#include "cmd_rows.h"
+#include "debugger/cmd_rows.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 #include <cstdint>

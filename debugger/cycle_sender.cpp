@@ -1,4 +1,4 @@
-#include "cycle_sender.h"
+#include "debugger/cycle_sender.h"
 
 #include <algorithm>
 #include <chrono>

@@ -15,8 +15,8 @@
 // list under the lock, and a short timer of the owner's hands the list on, so nothing crosses
 // from the worker through Qt's event queue (whose locks ThreadSanitizer cannot see).
 
-#include "cmd_rows.h"
-#include "debug_transport.h"
+#include "debugger/cmd_rows.h"
+#include "debugger/debug_transport.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "debug_transport.h"
+#include "debugger/debug_transport.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

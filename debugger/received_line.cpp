@@ -1,8 +1,8 @@
-#include "received_line.h"
+#include "debugger/received_line.h"
 
-#include "gbk_text.h"
-#include "qt_bridge.h"
-#include "Unit_ProFun.h"
+#include "lang/gbk_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "qt_bridge/qt_bridge.h"
 
 namespace r2 {
 

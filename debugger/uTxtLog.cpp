@@ -1,4 +1,4 @@
-#include "uTxtLog.h"
+#include "debugger/uTxtLog.h"
 
 #include <cerrno>
 #include <cstdio>

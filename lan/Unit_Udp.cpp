@@ -1,8 +1,8 @@
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
 
-#include "frame_text.h"
-#include "qt_bridge.h"
-#include "Unit_ProFun.h"
+#include "lan/frame_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>

@@ -45,11 +45,11 @@
 //   read, whose blocks the mirror holds. Before the first read every parameter reply is
 //   taken and every save allowed, as before.
 
-#include "block_codec.h"
-#include "lan_socket.h"
-#include "read_check.h"
-#include "save_refusal.h"
-#include "Unit_Public.h"
+#include "lan/lan_socket.h"
+#include "lan/read_check.h"
+#include "lan/save_refusal.h"
+#include "protocol/block_codec.h"
+#include "protocol/Unit_Public.h"
 
 #include <deque>
 #include <functional>

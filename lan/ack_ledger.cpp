@@ -1,6 +1,6 @@
-#include "ack_ledger.h"
+#include "lan/ack_ledger.h"
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 

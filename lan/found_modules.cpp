@@ -1,4 +1,4 @@
-#include "found_modules.h"
+#include "lan/found_modules.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 // - Rows keep the order in which they were listed; an index names the same module until the
 //   list is cleared.
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <cstddef>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "frame_text.h"
+#include "lan/frame_text.h"
 
-#include "gbk_text.h"
+#include "lang/gbk_text.h"
 
 #include <QByteArray>
 #include <string_view>

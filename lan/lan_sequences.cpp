@@ -1,6 +1,6 @@
-#include "lan_sequences.h"
+#include "lan/lan_sequences.h"
 
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
 
 #include <algorithm>
 

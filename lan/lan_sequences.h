@@ -32,13 +32,13 @@
 //   Modbus pack only when the module sent it; then 1500 ms more and the restart (row). The
 //   extra blocks are addressed to the module of the last P6 click ("sel").
 
-#include "ack_ledger.h"
-#include "block_codec.h"
-#include "found_modules.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
-#include "save_refusal.h"
-#include "Unit_Public.h"
+#include "lan/ack_ledger.h"
+#include "lan/found_modules.h"
+#include "lan/save_refusal.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "protocol/Unit_Public.h"
 
 #include <optional>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "lan_socket.h"
+#include "lan/lan_socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

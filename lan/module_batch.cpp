@@ -1,8 +1,8 @@
-#include "module_batch.h"
+#include "lan/module_batch.h"
 
-#include "frame_text.h"
-#include "qt_bridge.h"
-#include "Unit_Udp.h"
+#include "lan/frame_text.h"
+#include "lan/Unit_Udp.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <algorithm>
 

@@ -34,15 +34,15 @@
 // - moduleStarted(i) and moduleFinished(i, result) come for every module that runs;
 //   moduleFinished alone for one not run; finished() after the last has finished.
 
-#include "address_plan.h"
-#include "config_file.h"
-#include "found_modules.h"
-#include "lan_sequences.h"
-#include "module_outcome.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "panel_p7.h"
-#include "save_over_read.h"
+#include "lan/found_modules.h"
+#include "lan/lan_sequences.h"
+#include "lan/module_outcome.h"
+#include "lan/save_over_read.h"
+#include "protocol/config/address_plan.h"
+#include "protocol/config/config_file.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/panel_p7.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "module_outcome.h"
+#include "lan/module_outcome.h"
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 namespace r2 {
 

@@ -1,7 +1,7 @@
-#include "save_over_read.h"
+#include "lan/save_over_read.h"
 
-#include "config_apply.h"
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
+#include "protocol/config/config_apply.h"
 
 namespace r2 {
 

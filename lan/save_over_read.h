@@ -10,12 +10,12 @@
 // refusal its own way. The model dispatch of a file over a panel, which needs no LAN types,
 // is config::ApplyModuleConfig (the window's "Load from file…" runs it too).
 
-#include "config_file.h"
-#include "config_plan.h"
-#include "lan_sequences.h"
-#include "module_outcome.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "lan/lan_sequences.h"
+#include "lan/module_outcome.h"
+#include "protocol/config/config_file.h"
+#include "protocol/config/config_plan.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <optional>
 #include <QString>

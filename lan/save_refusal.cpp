@@ -1,4 +1,4 @@
-#include "save_refusal.h"
+#include "lan/save_refusal.h"
 
 namespace r2 {
 

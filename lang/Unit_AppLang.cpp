@@ -1,4 +1,4 @@
-#include "Unit_AppLang.h"
+#include "lang/Unit_AppLang.h"
 
 #include <array>
 

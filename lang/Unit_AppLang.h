@@ -3,7 +3,7 @@
 // in a fixed order. That order is the order in which they enter the language table and the order of
 // the rows of a newly written language file. A line break inside a text is CR LF.
 
-#include "Unit_Baselang.h"
+#include "lang/Unit_Baselang.h"
 
 #include <cstddef>
 #include <span>

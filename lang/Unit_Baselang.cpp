@@ -1,7 +1,7 @@
-#include "Unit_Baselang.h"
+#include "lang/Unit_Baselang.h"
 
-#include "gbk_text.h"
-#include "Unit_AppLang.h"
+#include "lang/gbk_text.h"
+#include "lang/Unit_AppLang.h"
 
 #include <cerrno>
 #include <cstdio>

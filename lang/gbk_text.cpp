@@ -1,4 +1,4 @@
-#include "gbk_text.h"
+#include "lang/gbk_text.h"
 
 #include <cerrno>
 #include <iconv.h>

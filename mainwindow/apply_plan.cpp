@@ -1,9 +1,9 @@
-#include "apply_plan.h"
+#include "mainwindow/apply_plan.h"
 
-#include "config_plan.h"
-#include "config_store.h"
-#include "gbk_text.h"
-#include "qt_bridge.h"
+#include "lang/gbk_text.h"
+#include "protocol/config/config_plan.h"
+#include "protocol/config/config_store.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <string_view>
 

@@ -12,9 +12,9 @@
 // fails) would share it with that module. A name pattern with a counter names them; without one
 // they take the file's name.
 
-#include "address_plan.h"
-#include "config_file.h"
-#include "main_view.h"
+#include "mainwindow/main_view.h"
+#include "protocol/config/address_plan.h"
+#include "protocol/config/config_file.h"
 
 #include <optional>
 #include <QString>

@@ -2,10 +2,10 @@
 // Small helpers the controller's parts share: the MAC as the protocol writes it, and the log
 // lines every part words the same way (texts and bytes cross to Qt through qt_bridge).
 
-#include "block_codec.h"
-#include "log_texts.h"
-#include "main_view.h"
-#include "qt_bridge.h"
+#include "mainwindow/log_texts.h"
+#include "mainwindow/main_view.h"
+#include "protocol/block_codec.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <QString>
 #include <string_view>

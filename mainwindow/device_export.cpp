@@ -1,6 +1,6 @@
-#include "device_export.h"
+#include "mainwindow/device_export.h"
 
-#include "frame_text.h"
+#include "lan/frame_text.h"
 
 #include <QDir>
 #include <QSaveFile>

@@ -5,7 +5,7 @@
 // +, -, @, TAB or CR gets a ' in front and is quoted, so a spreadsheet shows it as text instead
 // of running it as a formula. Every other field is written as it stands.
 
-#include "main_view.h"
+#include "mainwindow/main_view.h"
 
 #include <QByteArray>
 #include <QDateTime>

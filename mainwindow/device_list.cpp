@@ -1,4 +1,4 @@
-#include "device_list.h"
+#include "mainwindow/device_list.h"
 
 #include <QTimer>
 

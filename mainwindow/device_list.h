@@ -4,7 +4,7 @@
 // thousands of replies in one burst); a module that shares its IP address with another listed one
 // is marked, since such modules cannot be told apart on the network.
 
-#include "main_view.h"
+#include "mainwindow/main_view.h"
 
 #include <cstddef>
 #include <limits>

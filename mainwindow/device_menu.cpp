@@ -1,4 +1,4 @@
-#include "device_menu.h"
+#include "mainwindow/device_menu.h"
 
 #include <array>
 #include <utility>

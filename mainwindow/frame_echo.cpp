@@ -1,8 +1,8 @@
-#include "frame_echo.h"
+#include "mainwindow/frame_echo.h"
 
-#include "controller_texts.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "mainwindow/controller_texts.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // hex pane as one block (a head line naming both ends, the length, the dump), and each send in
 // the log.
 
-#include "main_view.h"
+#include "mainwindow/main_view.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "lan_session.h"
+#include "mainwindow/lan_session.h"
 
-#include "controller_texts.h"
-#include "frame_text.h"
-#include "Unit_Public.h"
-#include "Unit_Udp.h"
+#include "lan/frame_text.h"
+#include "lan/Unit_Udp.h"
+#include "mainwindow/controller_texts.h"
+#include "protocol/Unit_Public.h"
 
 #include <utility>
 

@@ -7,13 +7,13 @@
 // A save button cannot start a second save while one runs. A panel value that does not convert
 // sends nothing: the log names the control in red and the view puts the focus on it.
 
-#include "device_list.h"
-#include "device_menu.h"
-#include "lan_sequences.h"
-#include "main_view.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "panel_p7.h"
+#include "lan/lan_sequences.h"
+#include "mainwindow/device_list.h"
+#include "mainwindow/device_menu.h"
+#include "mainwindow/main_view.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/panel_p7.h"
 
 #include <functional>
 #include <memory>

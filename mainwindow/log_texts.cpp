@@ -1,7 +1,7 @@
-#include "log_texts.h"
+#include "mainwindow/log_texts.h"
 
-#include "qt_bridge.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
+#include "qt_bridge/qt_bridge.h"
 
 namespace r2 {
 

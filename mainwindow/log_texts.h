@@ -3,8 +3,8 @@
 // words the same reports in English for the terminal tool, whose output must not change with
 // the window's language; the window words them again here.
 
-#include "ack_ledger.h"
-#include "block_codec.h"
+#include "lan/ack_ledger.h"
+#include "protocol/block_codec.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "main_controller.h"
+#include "mainwindow/main_controller.h"
 
-#include "controller_texts.h"
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
+#include "mainwindow/controller_texts.h"
 
 namespace r2 {
 

@@ -11,19 +11,19 @@
 // every line of the two panes, every layout switch and every message comes from below, so the
 // window and a controller test see the same behaviour.
 
-#include "block_codec.h"
-#include "device_list.h"
-#include "device_menu.h"
-#include "frame_echo.h"
-#include "lan_session.h"
-#include "main_view.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "panel_p7.h"
-#include "panel_replies.h"
-#include "selection_jobs.h"
-#include "serial_actions.h"
+#include "mainwindow/device_list.h"
+#include "mainwindow/device_menu.h"
+#include "mainwindow/frame_echo.h"
+#include "mainwindow/lan_session.h"
+#include "mainwindow/main_view.h"
+#include "mainwindow/panel_replies.h"
+#include "mainwindow/selection_jobs.h"
+#include "mainwindow/serial_actions.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/panel_p7.h"
 
 #include <memory>
 #include <QObject>

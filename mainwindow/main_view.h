@@ -4,9 +4,9 @@
 // them with widgets; a controller test implements the slice of the part it drives with plain
 // lists. Nothing here knows a widget type.
 
-#include "address_plan.h"
-#include "config_file.h"
-#include "found_modules.h"
+#include "lan/found_modules.h"
+#include "protocol/config/address_plan.h"
+#include "protocol/config/config_file.h"
 
 #include <optional>
 #include <QString>

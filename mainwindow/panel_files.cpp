@@ -1,9 +1,9 @@
-#include "panel_files.h"
+#include "mainwindow/panel_files.h"
 
-#include "config_apply.h"
-#include "config_store.h"
-#include "qt_bridge.h"
-#include "Unit_Public.h"
+#include "protocol/config/config_apply.h"
+#include "protocol/config/config_store.h"
+#include "protocol/Unit_Public.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <chrono>
 #include <QFile>

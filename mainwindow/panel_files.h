@@ -14,9 +14,9 @@
 //
 // Every outcome goes to the log; a refusal is also shown as a message.
 
-#include "main_view.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "mainwindow/main_view.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <optional>
 #include <QString>

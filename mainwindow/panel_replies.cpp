@@ -1,6 +1,6 @@
-#include "panel_replies.h"
+#include "mainwindow/panel_replies.h"
 
-#include "controller_texts.h"
+#include "mainwindow/controller_texts.h"
 
 #include <optional>
 #include <QTimer>

@@ -4,10 +4,10 @@
 // that changed it, however many came together. While a job over the selection runs, its
 // modules' replies are the job's own: they leave the window's panel alone.
 
-#include "block_codec.h"
-#include "device_list.h"
-#include "main_view.h"
-#include "panel_p6_reader.h"
+#include "mainwindow/device_list.h"
+#include "mainwindow/main_view.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p6_reader.h"
 
 #include <functional>
 #include <QByteArray>

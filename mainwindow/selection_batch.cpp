@@ -1,4 +1,4 @@
-#include "selection_batch.h"
+#include "mainwindow/selection_batch.h"
 
 namespace r2 {
 

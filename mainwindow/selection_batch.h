@@ -11,10 +11,10 @@
 // once, after the last. Everything waits on timers and signals, so the owner's event loop
 // keeps running.
 
-#include "lan_sequences.h"
-#include "main_view.h"
-#include "module_batch.h"
-#include "upgrade_batch.h"
+#include "lan/lan_sequences.h"
+#include "lan/module_batch.h"
+#include "mainwindow/main_view.h"
+#include "upgrade/upgrade_batch.h"
 
 #include <memory>
 #include <QObject>

@@ -1,10 +1,10 @@
-#include "selection_jobs.h"
+#include "mainwindow/selection_jobs.h"
 
-#include "apply_plan.h"
-#include "controller_texts.h"
-#include "local_ips.h"
-#include "selection_batch.h"
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
+#include "mainwindow/apply_plan.h"
+#include "mainwindow/controller_texts.h"
+#include "mainwindow/selection_batch.h"
+#include "protocol/local_ips.h"
 
 #include <utility>
 

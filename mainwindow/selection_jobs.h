@@ -5,11 +5,11 @@
 // the window's own that is still under way goes to its end first, so that their frames and
 // replies never interleave.
 
-#include "device_list.h"
-#include "device_menu.h"
-#include "lan_session.h"
-#include "main_view.h"
-#include "module_batch.h"
+#include "lan/module_batch.h"
+#include "mainwindow/device_list.h"
+#include "mainwindow/device_menu.h"
+#include "mainwindow/lan_session.h"
+#include "mainwindow/main_view.h"
 
 #include <functional>
 #include <memory>

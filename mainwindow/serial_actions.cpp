@@ -1,8 +1,8 @@
-#include "serial_actions.h"
+#include "mainwindow/serial_actions.h"
 
-#include "controller_texts.h"
-#include "p5_codec.h"
-#include "serial_ports.h"
+#include "mainwindow/controller_texts.h"
+#include "protocol/p5_codec.h"
+#include "serial/serial_ports.h"
 
 namespace r2 {
 

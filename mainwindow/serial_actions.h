@@ -3,13 +3,13 @@
 // one read or save at a time, echoes its frames, fills the P5 panel from a P5 reply and hands
 // P6 replies to the panel replies like the LAN's.
 
-#include "frame_echo.h"
-#include "main_view.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_replies.h"
-#include "SPComm.h"
-#include "Unit_Comm.h"
+#include "mainwindow/frame_echo.h"
+#include "mainwindow/main_view.h"
+#include "mainwindow/panel_replies.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "serial/SPComm.h"
+#include "serial/Unit_Comm.h"
 
 #include <memory>
 #include <QObject>

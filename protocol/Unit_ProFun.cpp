@@ -1,6 +1,6 @@
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,6 +1,6 @@
-#include "address_text.h"
+#include "protocol/address_text.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <charconv>
 

@@ -18,7 +18,7 @@
 // fewer or more digits (the module's own reader takes the first 12 and ignores the rest, which
 // hides a typing error), any other character (a dot, a letter beyond F).
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <array>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // Readers of the fields inside a parameter block, shared by the mirror and the decoders. Every
 // reader stays inside the view it is given: a block shorter than expected reads as zero-filled.
 
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <array>

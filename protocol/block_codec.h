@@ -5,8 +5,8 @@
 // encoders from the P6 and P7 panels back into the store (block_encoders.h). Include the part
 // you need; this header includes them all.
 
-#include "block_decoders.h"
-#include "block_encoders.h"
-#include "field_writer.h"
-#include "param_mirror.h"
-#include "param_replies.h"
+#include "protocol/block_decoders.h"
+#include "protocol/block_encoders.h"
+#include "protocol/field_writer.h"
+#include "protocol/param_mirror.h"
+#include "protocol/param_replies.h"

@@ -1,6 +1,6 @@
-#include "block_decoders.h"
+#include "protocol/block_decoders.h"
 
-#include "block_bytes.h"
+#include "protocol/block_bytes.h"
 
 #include <algorithm>
 

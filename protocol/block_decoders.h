@@ -5,9 +5,9 @@
 // reads as if zero-filled, extra bytes are ignored, and length bytes inside a block are clipped
 // to the field they describe.
 
-#include "param_mirror.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/param_mirror.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "block_encoders.h"
+#include "protocol/block_encoders.h"
 
 #include <algorithm>
 

@@ -2,11 +2,11 @@
 // The encoders from the P6 and P7 panels back into the parameter mirror, each all or nothing
 // for its own section (see field_writer.h).
 
-#include "field_writer.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
-#include "param_mirror.h"
-#include "Unit_Public.h"
+#include "protocol/field_writer.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "protocol/param_mirror.h"
+#include "protocol/Unit_Public.h"
 
 namespace r2 {
 

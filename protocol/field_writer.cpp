@@ -1,6 +1,6 @@
-#include "field_writer.h"
+#include "protocol/field_writer.h"
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <algorithm>
 #include <optional>

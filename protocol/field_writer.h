@@ -5,8 +5,8 @@
 // puts it into the section only when every field converted. On failure the section is
 // unchanged and the result names the control and the text that did not convert.
 
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <cstddef>
 #include <cstdint>

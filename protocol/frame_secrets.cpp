@@ -1,8 +1,8 @@
-#include "frame_secrets.h"
+#include "protocol/frame_secrets.h"
 
-#include "block_codec.h"
-#include "serial_frames.h"
-#include "Unit_Public.h"
+#include "protocol/block_codec.h"
+#include "protocol/serial_frames.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 // their receivers classify them: a LAN command by its start and code, a parameter reply and
 // a serial reply by their length.
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "local_ips.h"
+#include "protocol/local_ips.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,4 +1,4 @@
-#include "p5_codec.h"
+#include "protocol/p5_codec.h"
 
 #include <string>
 

@@ -4,10 +4,10 @@
 // 31-byte frame to send from the P5 panel; DecodeP5Reply checks a 32-byte read reply and
 // fills the panel from it.
 
-#include "block_codec.h"
-#include "panel_p5.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p5.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 namespace r2 {
 

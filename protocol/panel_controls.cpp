@@ -1,4 +1,4 @@
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <algorithm>
 #include <charconv>

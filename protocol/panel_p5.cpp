@@ -1,6 +1,6 @@
-#include "panel_p5.h"
+#include "protocol/panel_p5.h"
 
-#include "panel_table.h"
+#include "protocol/panel_table.h"
 
 namespace r2 {
 

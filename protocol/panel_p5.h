@@ -4,7 +4,7 @@
 // state of the controls its rules touch. DecodeP5Reply fills it and EncodeP5Frame reads it.
 // Texts are the module's bytes (see panel_controls.h).
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <array>
 #include <span>

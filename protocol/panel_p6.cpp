@@ -1,8 +1,8 @@
-#include "panel_p6.h"
+#include "protocol/panel_p6.h"
 
-#include "block_decoders.h"
-#include "panel_table.h"
-#include "Unit_ProFun.h"
+#include "protocol/block_decoders.h"
+#include "protocol/panel_table.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 

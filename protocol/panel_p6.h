@@ -8,8 +8,8 @@
 // Texts are the module's bytes (see panel_controls.h). A fill overwrites only what its reply
 // carries; everything else keeps its value.
 
-#include "panel_controls.h"
-#include "Unit_Public.h"
+#include "protocol/panel_controls.h"
+#include "protocol/Unit_Public.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "panel_p6_reader.h"
+#include "protocol/panel_p6_reader.h"
 
 namespace r2 {
 

@@ -9,8 +9,8 @@
 // serial reply has no MAC to check. Every other reply fills what it carries (see the fills in
 // panel_p6.h). The reader holds the panel by reference; the caller owns it.
 
-#include "panel_p6.h"
-#include "param_replies.h"
+#include "protocol/panel_p6.h"
+#include "protocol/param_replies.h"
 
 #include <optional>
 #include <string>

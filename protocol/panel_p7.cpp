@@ -1,6 +1,6 @@
-#include "panel_p7.h"
+#include "protocol/panel_p7.h"
 
-#include "panel_table.h"
+#include "protocol/panel_table.h"
 
 namespace r2 {
 

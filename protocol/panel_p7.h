@@ -4,7 +4,7 @@
 // No reply fills this panel; the user types it and EncodeBaseP7/EncodePortP7 read it.
 // Texts are the module's bytes (see panel_controls.h).
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <array>
 #include <span>

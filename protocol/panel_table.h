@@ -4,7 +4,7 @@
 // holding the member the control's value lives in and the rule the window runs when it changes; the
 // functions here walk such a table, so no panel needs a chain of name comparisons.
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <algorithm>
 #include <cctype>

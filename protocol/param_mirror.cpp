@@ -1,6 +1,6 @@
-#include "param_mirror.h"
+#include "protocol/param_mirror.h"
 
-#include "block_bytes.h"
+#include "protocol/block_bytes.h"
 
 #include <algorithm>
 

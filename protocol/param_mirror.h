@@ -4,8 +4,8 @@
 // Contract: ParamMirror is a plain value. A save encodes into a copy and replaces the live
 // mirror only when every encoder it needs has succeeded, so a half-encoded block is never sent.
 
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <array>
 #include <cstddef>

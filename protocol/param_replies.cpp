@@ -1,4 +1,4 @@
-#include "param_replies.h"
+#include "protocol/param_replies.h"
 
 namespace r2 {
 

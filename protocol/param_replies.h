@@ -3,10 +3,10 @@
 // reported to a sink, one call per reply. PanelP6Reader (panel_p6_reader.h) is the sink that
 // turns the calls into P6 panel values.
 
-#include "block_decoders.h"
-#include "param_mirror.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/block_decoders.h"
+#include "protocol/param_mirror.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "replace_file.h"
+#include "protocol/replace_file.h"
 
 #include <cerrno>
 #include <cstring>

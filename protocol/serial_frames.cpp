@@ -1,4 +1,4 @@
-#include "serial_frames.h"
+#include "protocol/serial_frames.h"
 
 #include <algorithm>
 

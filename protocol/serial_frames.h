@@ -18,10 +18,10 @@
 //   blocks this program does not interpret. The cloud and heartbeat/registration reply is
 //   decoded only: a serial save never writes those blocks.
 
-#include "block_codec.h"
-#include "panel_p6.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p6.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "qt_bridge.h"
+#include "qt_bridge/qt_bridge.h"
 
-#include "Unit_Baselang.h"
+#include "lang/Unit_Baselang.h"
 
 namespace r2 {
 

@@ -3,7 +3,7 @@
 // back, UTF-8 text as a QString, and the current language's text of a key. Every layer from the
 // transports up converts through these, so a byte or text crosses the boundary one way only.
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "SPComm.h"
+#include "serial/SPComm.h"
 
-#include "comm_notifier.h"
-#include "comm_port.h"
-#include "comm_workers.h"
+#include "serial/comm_notifier.h"
+#include "serial/comm_port.h"
+#include "serial/comm_workers.h"
 
 #include <optional>
 #include <QPointer>

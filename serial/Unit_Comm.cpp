@@ -1,7 +1,7 @@
-#include "Unit_Comm.h"
+#include "serial/Unit_Comm.h"
 
-#include "p5_codec.h"
-#include "qt_bridge.h"
+#include "protocol/p5_codec.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <exception>
 #include <limits>

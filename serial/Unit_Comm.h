@@ -32,11 +32,11 @@
 //   (queued by the port before it) are handled the same way.
 // - outcome() tells what the current or last action saw, for a caller that needs a verdict.
 
-#include "block_codec.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "serial_frames.h"
-#include "SPComm.h"
+#include "protocol/block_codec.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/serial_frames.h"
+#include "serial/SPComm.h"
 
 #include <cstdint>
 #include <memory>

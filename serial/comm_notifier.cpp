@@ -1,4 +1,4 @@
-#include "comm_notifier.h"
+#include "serial/comm_notifier.h"
 
 #include <cerrno>
 #include <sys/eventfd.h>

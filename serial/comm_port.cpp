@@ -1,4 +1,4 @@
-#include "comm_port.h"
+#include "serial/comm_port.h"
 
 #include <array>
 #include <fcntl.h>

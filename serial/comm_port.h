@@ -10,7 +10,7 @@
 // has no baud rate and no modem lines and always keeps 8 data bits without parity: refusals
 // of those are ignored, as are refusals of the whole settings write.
 
-#include "SPComm.h"
+#include "serial/SPComm.h"
 
 #include <cstdint>
 #include <string>

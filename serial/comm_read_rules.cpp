@@ -1,4 +1,4 @@
-#include "comm_read_rules.h"
+#include "serial/comm_read_rules.h"
 
 #include <algorithm>
 #include <limits>

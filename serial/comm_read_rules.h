@@ -15,7 +15,7 @@
 // counter that moved since the last look is reported with the reference platform's flag.
 // Drivers without counters (pseudo-terminals, some USB adapters) report neither.
 
-#include "SPComm.h"
+#include "serial/SPComm.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "comm_workers.h"
+#include "serial/comm_workers.h"
 
-#include "comm_notifier.h"
+#include "serial/comm_notifier.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -10,8 +10,8 @@
 // Threads run at the default priority: raising it needs a privilege an ordinary user lacks,
 // and the 50 ms chunk gaps of the serial exchange do not need it.
 
-#include "comm_read_rules.h"
-#include "SPComm.h"
+#include "serial/comm_read_rules.h"
+#include "serial/SPComm.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "pseudo_terminal.h"
+#include "serial/pseudo_terminal.h"
 
 #include <array>
 #include <fcntl.h>

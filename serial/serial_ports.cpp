@@ -1,4 +1,4 @@
-#include "serial_ports.h"
+#include "serial/serial_ports.h"
 
 #include <algorithm>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "Unit_Ini.h"
+#include "settings/Unit_Ini.h"
 
-#include "gbk_text.h"
-#include "replace_file.h"
-#include "Unit_Baselang.h"
+#include "lang/gbk_text.h"
+#include "lang/Unit_Baselang.h"
+#include "protocol/replace_file.h"
 
 #include <cctype>
 #include <charconv>

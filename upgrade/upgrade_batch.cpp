@@ -1,4 +1,4 @@
-#include "upgrade_batch.h"
+#include "upgrade/upgrade_batch.h"
 
 #include <QTimer>
 

@@ -27,7 +27,7 @@
 //   batch, or before an aborted one has reported finished(), replaces it: the old batch
 //   reports nothing more. Destruction closes everything.
 
-#include "upgrade_engine.h"
+#include "upgrade/upgrade_engine.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "upgrade_engine.h"
+#include "upgrade/upgrade_engine.h"
 
-#include "lan_socket.h"
+#include "lan/lan_socket.h"
 
 #include <cerrno>
 #include <cstring>

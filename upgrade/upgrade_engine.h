@@ -41,7 +41,7 @@
 //   held by another program, a local address no interface has, a target address that is not
 //   four dotted numbers. A MAC that is not 12 hex digits fails before the wake-up goes out.
 
-#include "upgrade_packets.h"
+#include "upgrade/upgrade_packets.h"
 
 #include <array>
 #include <memory>

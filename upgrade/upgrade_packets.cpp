@@ -1,7 +1,7 @@
-#include "upgrade_packets.h"
+#include "upgrade/upgrade_packets.h"
 
-#include "qt_bridge.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <algorithm>
 #include <cmath>

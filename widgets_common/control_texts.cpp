@@ -1,6 +1,6 @@
-#include "control_texts.h"
+#include "widgets_common/control_texts.h"
 
-#include "qt_bridge.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <QAbstractButton>
 #include <QAction>

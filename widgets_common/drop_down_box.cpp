@@ -1,4 +1,4 @@
-#include "drop_down_box.h"
+#include "widgets_common/drop_down_box.h"
 
 namespace r2 {
 

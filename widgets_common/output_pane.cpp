@@ -1,4 +1,4 @@
-#include "output_pane.h"
+#include "widgets_common/output_pane.h"
 
 #include <QScrollBar>
 #include <QTextCursor>

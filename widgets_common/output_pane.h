@@ -6,7 +6,7 @@
 // the window under a flood. Lines waiting for their slice sit in a bounded backlog; a block
 // that does not fit is dropped whole and counted. The pane may keep only its last lines.
 
-#include "pane_backlog.h"
+#include "widgets_common/pane_backlog.h"
 
 #include <functional>
 #include <QPlainTextEdit>

@@ -1,4 +1,4 @@
-#include "pane_backlog.h"
+#include "widgets_common/pane_backlog.h"
 
 #include <iterator>
 

@@ -4,8 +4,8 @@
 // file loader given a 20 MB file and /dev/zero: the time to refuse each, and the process's peak
 // memory afterwards, which stays near its start because no more than the cap is ever read.
 
-#include "config_json.h"
-#include "config_store.h"
+#include "protocol/config/config_json.h"
+#include "protocol/config/config_store.h"
 
 #include <chrono>
 #include <cstdio>

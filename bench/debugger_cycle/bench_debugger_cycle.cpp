@@ -12,11 +12,11 @@
 //
 // usage: bench_debugger_cycle [SECONDS]   (per interval and for the flood, default 4)
 
-#include "cmd_file.h"
-#include "event_loop_timing.h"
-#include "panel_p6.h"
-#include "Unit_AppLang.h"
-#include "Unit_DataDebug.h"
+#include "bench/event_loop_timing.h"
+#include "debugger/cmd_file.h"
+#include "debugger/widgets/Unit_DataDebug.h"
+#include "lang/Unit_AppLang.h"
+#include "protocol/panel_p6.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -7,13 +7,13 @@
 //
 // usage: bench_flood_window MEASURE_MS
 
-#include "app_shell.h"
-#include "event_loop_timing.h"
-#include "main_controller.h"
-#include "Unit_Main.h"
-#include "Unit_Udp.h"
-#include "Unit_Version.h"
-#include "wdRunOnce.h"
+#include "app/app_shell.h"
+#include "app/Unit_Version.h"
+#include "app/wdRunOnce.h"
+#include "bench/event_loop_timing.h"
+#include "lan/Unit_Udp.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/Unit_Main.h"
 
 #include <cstdio>
 #include <fstream>

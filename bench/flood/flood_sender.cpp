@@ -9,7 +9,7 @@
 // Prints "ready" once it watches, "flooding IP:PORT" when the search came, and at the end one
 // JSON line: {"sent": N, "seconds": S}.
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <arpa/inet.h>
 #include <array>

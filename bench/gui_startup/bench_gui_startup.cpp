@@ -9,12 +9,12 @@
 // R2_BENCH_LAUNCHED_AT: the launcher's CLOCK_BOOTTIME in ms just before it started this process
 // (a finer start than the kernel's record, which counts in clock ticks).
 
-#include "app_shell.h"
-#include "event_loop_timing.h"
-#include "main_controller.h"
-#include "Unit_Main.h"
-#include "Unit_Version.h"
-#include "wdRunOnce.h"
+#include "app/app_shell.h"
+#include "app/Unit_Version.h"
+#include "app/wdRunOnce.h"
+#include "bench/event_loop_timing.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/Unit_Main.h"
 
 #include <cstdio>
 #include <ctime>

@@ -4,8 +4,8 @@
 // file loaded (the usual state: every key is found among the file rows); and with keys no row
 // has, the worst case, where every list is searched to its end.
 
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
 
 #include <chrono>
 #include <cstdio>

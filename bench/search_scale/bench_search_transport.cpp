@@ -4,7 +4,7 @@
 //
 // usage: bench_search_transport N [LIMIT_MS]
 
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
 
 #include <cstdio>
 #include <ctime>

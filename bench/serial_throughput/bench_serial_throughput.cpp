@@ -10,8 +10,8 @@
 //
 // usage: bench_serial_throughput [MESSAGES]   (latency samples per case, default 200)
 
-#include "pseudo_terminal.h"
-#include "SPComm.h"
+#include "serial/pseudo_terminal.h"
+#include "serial/SPComm.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,14 +1,14 @@
-#include "Unit_DataDebug.h"
+#include "debugger/widgets/Unit_DataDebug.h"
 
-#include "cmd_file.h"
-#include "data_debug_texts.h"
-#include "output_pane.h"
-#include "panel_p6.h"
-#include "qt_bridge.h"
-#include "received_line.h"
+#include "debugger/cmd_file.h"
+#include "debugger/received_line.h"
+#include "debugger/widgets/data_debug_texts.h"
+#include "debugger/widgets/Unit_FrameCmd.h"
+#include "protocol/panel_p6.h"
+#include "protocol/Unit_ProFun.h"
+#include "qt_bridge/qt_bridge.h"
 #include "ui_Unit_DataDebug.h"
-#include "Unit_FrameCmd.h"
-#include "Unit_ProFun.h"
+#include "widgets_common/output_pane.h"
 
 #include <algorithm>
 #include <QCloseEvent>

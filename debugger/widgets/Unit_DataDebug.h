@@ -10,10 +10,10 @@
 // Escape, the program's shell closing it with the main window) is one close: the rows saved,
 // cyclic sending stopped, the connection closed.
 
-#include "cmd_rows.h"
-#include "cycle_sender.h"
-#include "debug_transport.h"
-#include "Unit_Baselang.h"
+#include "debugger/cmd_rows.h"
+#include "debugger/cycle_sender.h"
+#include "debugger/debug_transport.h"
+#include "lang/Unit_Baselang.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "Unit_FrameCmd.h"
+#include "debugger/widgets/Unit_FrameCmd.h"
 
-#include "qt_bridge.h"
+#include "qt_bridge/qt_bridge.h"
 #include "ui_Unit_FrameCmd.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // applies the row's own rules (rename, hex toggle, delay limit) through the core functions and
 // says when the user changed it or asked to send it.
 
-#include "cmd_rows.h"
+#include "debugger/cmd_rows.h"
 
 #include <memory>
 #include <QWidget>

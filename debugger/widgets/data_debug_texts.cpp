@@ -1,6 +1,6 @@
-#include "data_debug_texts.h"
+#include "debugger/widgets/data_debug_texts.h"
 
-#include "control_texts.h"
+#include "widgets_common/control_texts.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "row_scroll_area.h"
+#include "debugger/widgets/row_scroll_area.h"
 
 namespace r2 {
 

@@ -15,11 +15,11 @@
 // module, and closes by itself when all of it is over. The close guard (the shell's upgrade
 // dialog) may refuse the close first.
 
-#include "main_controller.h"
-#include "main_view.h"
-#include "panel_controls.h"
-#include "panel_files.h"
-#include "Unit_Ini.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/main_view.h"
+#include "mainwindow/panel_files.h"
+#include "protocol/panel_controls.h"
+#include "settings/Unit_Ini.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "app_texts.h"
+#include "mainwindow/widgets/app_texts.h"
 
-#include "control_texts.h"
+#include "widgets_common/control_texts.h"
 
 #include <QComboBox>
 #include <QTreeWidget>

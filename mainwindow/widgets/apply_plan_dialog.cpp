@@ -1,8 +1,8 @@
-#include "apply_plan_dialog.h"
+#include "mainwindow/widgets/apply_plan_dialog.h"
 
-#include "control_texts.h"
-#include "qt_bridge.h"
+#include "qt_bridge/qt_bridge.h"
 #include "ui_apply_plan_dialog.h"
+#include "widgets_common/control_texts.h"
 
 #include <QFileInfo>
 #include <QHeaderView>

@@ -10,7 +10,7 @@
 // btn_Apply is no default button: Enter while typing the plan must not write every selected
 // module.
 
-#include "apply_plan.h"
+#include "mainwindow/apply_plan.h"
 
 #include <memory>
 #include <QDialog>

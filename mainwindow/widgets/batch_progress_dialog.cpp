@@ -1,8 +1,8 @@
-#include "batch_progress_dialog.h"
+#include "mainwindow/widgets/batch_progress_dialog.h"
 
-#include "control_texts.h"
-#include "qt_bridge.h"
+#include "qt_bridge/qt_bridge.h"
 #include "ui_batch_progress_dialog.h"
+#include "widgets_common/control_texts.h"
 
 #include <QHeaderView>
 #include <QPushButton>

@@ -6,7 +6,7 @@
 // cannot be closed, so its outcome is always seen. The rows keep their states, not their
 // texts, so a language switch re-words them.
 
-#include "main_view.h"
+#include "mainwindow/main_view.h"
 
 #include <memory>
 #include <QDialog>

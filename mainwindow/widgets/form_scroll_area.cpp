@@ -1,4 +1,4 @@
-#include "form_scroll_area.h"
+#include "mainwindow/widgets/form_scroll_area.h"
 
 #include <algorithm>
 #include <QEvent>

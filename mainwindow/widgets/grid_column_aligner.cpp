@@ -1,4 +1,4 @@
-#include "grid_column_aligner.h"
+#include "mainwindow/widgets/grid_column_aligner.h"
 
 #include <algorithm>
 #include <QEvent>

@@ -1,7 +1,7 @@
-#include "panel_binder.h"
+#include "mainwindow/widgets/panel_binder.h"
 
-#include "frame_text.h"
-#include "qt_bridge.h"
+#include "lan/frame_text.h"
+#include "qt_bridge/qt_bridge.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

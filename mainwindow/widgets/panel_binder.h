@@ -18,7 +18,7 @@
 //   shows the result; the rule itself lives in the protocol layer, never here.
 // - Picking entry 1 of a baud-rate list asks for a custom rate (AskCustomBaudRate).
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <functional>
 #include <QColor>

@@ -1,7 +1,7 @@
-#include "panel_p5_widget.h"
+#include "mainwindow/widgets/panel_p5_widget.h"
 
-#include "grid_column_aligner.h"
-#include "typing_limit.h"
+#include "mainwindow/widgets/grid_column_aligner.h"
+#include "mainwindow/widgets/typing_limit.h"
 #include "ui_panel_p5_widget.h"
 
 namespace r2 {

@@ -3,8 +3,8 @@
 // through PanelBinder. Its two save buttons share one place; the LAN/serial tab switch shows one
 // of them through PanelP5State.
 
-#include "panel_binder.h"
-#include "panel_p5.h"
+#include "mainwindow/widgets/panel_binder.h"
+#include "protocol/panel_p5.h"
 
 #include <memory>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "panel_p6_widget.h"
+#include "mainwindow/widgets/panel_p6_widget.h"
 
-#include "grid_column_aligner.h"
-#include "scroll_wheel_router.h"
-#include "typing_limit.h"
+#include "mainwindow/widgets/grid_column_aligner.h"
+#include "mainwindow/widgets/scroll_wheel_router.h"
+#include "mainwindow/widgets/typing_limit.h"
 #include "ui_panel_p6_widget.h"
 
 namespace r2 {

@@ -4,8 +4,8 @@
 // the scroll box scrolls it whatever child is under the pointer (ScrollWheelRouter). The box shows
 // whole rows only (FormScrollArea); the base and port groups share one grid (GridColumnAligner).
 
-#include "panel_binder.h"
-#include "panel_p6.h"
+#include "mainwindow/widgets/panel_binder.h"
+#include "protocol/panel_p6.h"
 
 #include <memory>
 #include <QWidget>

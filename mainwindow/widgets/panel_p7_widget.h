@@ -2,8 +2,8 @@
 // The P7 network panel: layout from panel_p7_widget.ui, values through PanelBinder. No reply
 // fills it; the user types what btn_P7NetSet writes over the LAN.
 
-#include "panel_binder.h"
-#include "panel_p7.h"
+#include "mainwindow/widgets/panel_binder.h"
+#include "protocol/panel_p7.h"
 
 #include <memory>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "scroll_wheel_router.h"
+#include "mainwindow/widgets/scroll_wheel_router.h"
 
 #include <QAbstractScrollArea>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "typing_limit.h"
+#include "mainwindow/widgets/typing_limit.h"
 
-#include "frame_text.h"
+#include "lan/frame_text.h"
 
 #include <algorithm>
 #include <QLineEdit>

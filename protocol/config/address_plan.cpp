@@ -1,8 +1,8 @@
-#include "address_plan.h"
+#include "protocol/config/address_plan.h"
 
-#include "address_text.h"
-#include "gbk_text.h"
-#include "Unit_ProFun.h"
+#include "lang/gbk_text.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 #include <map>

@@ -12,7 +12,7 @@
 // 1..9), counting from `counterStart`; e.g. "Line1-{n:02}" gives Line1-01, Line1-02, ...
 // Each name must fit the module's 16-byte name field as GBK bytes.
 
-#include "config_file.h"
+#include "protocol/config/config_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "config_apply.h"
+#include "protocol/config/config_apply.h"
 
 #include <algorithm>
 

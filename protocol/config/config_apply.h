@@ -14,11 +14,11 @@
 // change. A hex check box turns its data edit's text into hex digits when it flips, so the
 // data edit must come after its box to end up holding the file's text.
 
-#include "config_file.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
-#include "Unit_Public.h"
+#include "protocol/config/config_file.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "protocol/Unit_Public.h"
 
 #include <span>
 #include <string>

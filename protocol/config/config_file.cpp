@@ -1,14 +1,14 @@
-#include "config_file.h"
+#include "protocol/config/config_file.h"
 
-#include "address_text.h"
-#include "config_json.h"
-#include "gbk_text.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
-#include "panel_table.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "lang/gbk_text.h"
+#include "protocol/address_text.h"
+#include "protocol/config/config_json.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "protocol/panel_table.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <array>

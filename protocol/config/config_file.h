@@ -16,7 +16,7 @@
 // panel accepts (each checked through SetControl on a scratch panel) or an error naming the
 // file, the control and the value; nothing is ever half read.
 
-#include "panel_controls.h"
+#include "protocol/panel_controls.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "config_json.h"
+#include "protocol/config/config_json.h"
 
 #include <charconv>
 #include <cstdio>

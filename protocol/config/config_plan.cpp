@@ -1,4 +1,4 @@
-#include "config_plan.h"
+#include "protocol/config/config_plan.h"
 
 #include <utility>
 

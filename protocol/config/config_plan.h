@@ -5,8 +5,8 @@
 // the file to hold a mask, since every planned module takes it from the file. Then each planned
 // address and name becomes a small configuration of its own, applied after the file.
 
-#include "address_plan.h"
-#include "config_file.h"
+#include "protocol/config/address_plan.h"
+#include "protocol/config/config_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "config_store.h"
+#include "protocol/config/config_store.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -13,7 +13,7 @@
 // user may write to (sticky and world-writable, like /tmp), where another user may have
 // planted it. Messages are English, as config_file's are.
 
-#include "config_file.h"
+#include "protocol/config/config_file.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "cli_support.h"
+#include "tools/cli/cli_support.h"
 
 #include <sstream>
 #include <string_view>

@@ -1,10 +1,10 @@
-#include "ctl_args.h"
+#include "tools/r2ctl/ctl_args.h"
 
-#include "address_text.h"
-#include "ctl_argv.h"
-#include "ctl_command_line.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
+#include "tools/r2ctl/ctl_argv.h"
+#include "tools/r2ctl/ctl_command_line.h"
 
 namespace r2::ctl {
 

@@ -1,4 +1,4 @@
-#include "ctl_argv.h"
+#include "tools/r2ctl/ctl_argv.h"
 
 #include <QStringDecoder>
 

@@ -1,15 +1,15 @@
-#include "ctl_batch.h"
+#include "tools/r2ctl/ctl_batch.h"
 
-#include "address_plan.h"
-#include "address_text.h"
-#include "config_file.h"
-#include "config_plan.h"
-#include "ctl_command.h"
-#include "ctl_config.h"
-#include "ctl_declaration.h"
-#include "ctl_session.h"
-#include "local_ips.h"
-#include "qt_bridge.h"
+#include "protocol/address_text.h"
+#include "protocol/config/address_plan.h"
+#include "protocol/config/config_file.h"
+#include "protocol/config/config_plan.h"
+#include "protocol/local_ips.h"
+#include "qt_bridge/qt_bridge.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_config.h"
+#include "tools/r2ctl/ctl_declaration.h"
+#include "tools/r2ctl/ctl_session.h"
 
 #include <functional>
 #include <QElapsedTimer>

@@ -8,12 +8,12 @@
 // pattern) and makes the whole address plan after it, before anything is written: a refusal
 // at either point sends nothing the modules would keep.
 
-#include "config_plan.h"
-#include "ctl_args.h"
-#include "ctl_batch_report.h"
-#include "ctl_output.h"
-#include "module_batch.h"
-#include "Unit_Udp.h"
+#include "lan/module_batch.h"
+#include "lan/Unit_Udp.h"
+#include "protocol/config/config_plan.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_batch_report.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <optional>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "ctl_batch_report.h"
+#include "tools/r2ctl/ctl_batch_report.h"
 
-#include "ctl_output.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <algorithm>
 #include <QJsonObject>

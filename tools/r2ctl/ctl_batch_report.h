@@ -11,7 +11,7 @@
 // A module whose planned address came after addresses the plan passed over (the file's gateway,
 // this computer's, ...) has the line naming them first, and in JSON the key "skipped".
 
-#include "address_plan.h"
+#include "protocol/config/address_plan.h"
 
 #include <QJsonArray>
 #include <QString>

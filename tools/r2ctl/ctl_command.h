@@ -4,7 +4,7 @@
 // ctl_serial, ctl_upgrade, ctl_fields). The command line (ctl_args) and the help (ctl_help)
 // read the table; main runs the command a line names through it.
 
-#include "ctl_args.h"
+#include "tools/r2ctl/ctl_args.h"
 
 #include <optional>
 #include <QString>

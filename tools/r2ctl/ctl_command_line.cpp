@@ -1,8 +1,8 @@
-#include "ctl_command_line.h"
+#include "tools/r2ctl/ctl_command_line.h"
 
-#include "cli_support.h"
-#include "ctl_argv.h"
-#include "ctl_password.h"
+#include "tools/cli/cli_support.h"
+#include "tools/r2ctl/ctl_argv.h"
+#include "tools/r2ctl/ctl_password.h"
 
 #include <algorithm>
 #include <array>

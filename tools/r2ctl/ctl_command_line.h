@@ -4,9 +4,9 @@
 // Options may stand anywhere on the line; parse() moves the command to the front, so that
 // every option reaches the command, which hands the shared ones on to the program.
 
-#include "ctl_args.h"
-#include "ctl_command.h"
-#include "ctl_declaration.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_declaration.h"
 
 #include <CLI/CLI.hpp>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "ctl_command.h"
+#include "tools/r2ctl/ctl_command.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
-#include "ctl_config.h"
+#include "tools/r2ctl/ctl_config.h"
 
-#include "config_store.h"
-#include "ctl_command.h"
-#include "ctl_declaration.h"
-#include "ctl_session.h"
-#include "save_over_read.h"
+#include "lan/save_over_read.h"
+#include "protocol/config/config_store.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_declaration.h"
+#include "tools/r2ctl/ctl_session.h"
 
 #include <chrono>
 

@@ -4,7 +4,7 @@
 // panel read from the target, reading and writing it on disk) is protocol/config; here are its
 // QString forms and the session.
 
-#include "config_file.h"
+#include "protocol/config/config_file.h"
 
 #include <optional>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "ctl_declaration.h"
+#include "tools/r2ctl/ctl_declaration.h"
 
-#include "cli_support.h"
-#include "ctl_argv.h"
+#include "tools/cli/cli_support.h"
+#include "tools/r2ctl/ctl_argv.h"
 
 #include <CLI/CLI.hpp>
 

@@ -6,7 +6,7 @@
 // CLI11 stays behind ctl_declaration.cpp: the commands declare their options in many files,
 // and each file that reads CLI11's header pays seconds of compile time for it.
 
-#include "ctl_args.h"
+#include "tools/r2ctl/ctl_args.h"
 
 #include <functional>
 #include <string>

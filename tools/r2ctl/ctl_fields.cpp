@@ -1,10 +1,10 @@
 // fields: the panel controls usable with --set, as a table or JSON.
 
-#include "ctl_command.h"
-#include "ctl_output.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -3,10 +3,10 @@
 // `r2ctl help COMMAND` that command's synopsis, options and an example, and `--help-all`
 // everything, which the man page is made from.
 
-#include "cli_support.h"
-#include "ctl_args.h"
-#include "ctl_command.h"
-#include "ctl_command_line.h"
+#include "tools/cli/cli_support.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_command_line.h"
 
 #include <sstream>
 #include <string>

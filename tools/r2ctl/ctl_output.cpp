@@ -1,10 +1,10 @@
-#include "ctl_output.h"
+#include "tools/r2ctl/ctl_output.h"
 
-#include "frame_text.h"
-#include "gbk_text.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
-#include "Unit_ProFun.h"
+#include "lan/frame_text.h"
+#include "lang/gbk_text.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 #include <cstdio>

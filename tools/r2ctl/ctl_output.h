@@ -1,11 +1,11 @@
 #pragma once
 // What r2ctl prints: the device table, the panel values as JSON, the exit-status rules.
 
-#include "found_modules.h"
-#include "frame_secrets.h"
-#include "module_outcome.h"
-#include "panel_controls.h"
-#include "Unit_Public.h"
+#include "lan/found_modules.h"
+#include "lan/module_outcome.h"
+#include "protocol/frame_secrets.h"
+#include "protocol/panel_controls.h"
+#include "protocol/Unit_Public.h"
 
 #include <optional>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "ctl_password.h"
+#include "tools/r2ctl/ctl_password.h"
 
-#include "ctl_password_file.h"
+#include "tools/r2ctl/ctl_password_file.h"
 
 namespace r2::ctl {
 

@@ -3,7 +3,7 @@
 // R2_PASSWORD, or the default. A password typed on the command line is visible to every user
 // of the machine in the process list; the file and the environment are not.
 
-#include "ctl_args.h"
+#include "tools/r2ctl/ctl_args.h"
 
 #include <optional>
 #include <QString>

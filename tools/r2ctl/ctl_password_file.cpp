@@ -1,4 +1,4 @@
-#include "ctl_password_file.h"
+#include "tools/r2ctl/ctl_password_file.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "ctl_serial.h"
+#include "tools/r2ctl/ctl_serial.h"
 
-#include "ctl_command.h"
-#include "ctl_declaration.h"
-#include "ctl_values.h"
-#include "p5_codec.h"
-#include "qt_bridge.h"
+#include "protocol/p5_codec.h"
+#include "qt_bridge/qt_bridge.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_declaration.h"
+#include "tools/r2ctl/ctl_values.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

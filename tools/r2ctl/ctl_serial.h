@@ -7,13 +7,13 @@
 // first reads (and stops there unless the read was good), applies the values to the panel
 // read, encodes everything, and only then saves; it is good when the module answered 'K'.
 
-#include "ctl_args.h"
-#include "ctl_output.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "SPComm.h"
-#include "Unit_Comm.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "serial/SPComm.h"
+#include "serial/Unit_Comm.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <QJsonArray>
 #include <QObject>

@@ -1,9 +1,9 @@
-#include "ctl_session.h"
+#include "tools/r2ctl/ctl_session.h"
 
-#include "ctl_batch.h"
-#include "ctl_values.h"
-#include "qt_bridge.h"
-#include "save_over_read.h"
+#include "lan/save_over_read.h"
+#include "qt_bridge/qt_bridge.h"
+#include "tools/r2ctl/ctl_batch.h"
+#include "tools/r2ctl/ctl_values.h"
 
 #include <algorithm>
 #include <QElapsedTimer>

@@ -10,13 +10,13 @@
 // Statuses from other hosts are printed and marked as not counted. What a flood can add is
 // bounded: the rows listed, the statuses kept and the addresses named.
 
-#include "ctl_args.h"
-#include "ctl_output.h"
-#include "lan_sequences.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "panel_p7.h"
-#include "Unit_Udp.h"
+#include "lan/lan_sequences.h"
+#include "lan/Unit_Udp.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/panel_p7.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <functional>
 #include <map>

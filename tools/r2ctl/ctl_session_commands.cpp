@@ -1,9 +1,9 @@
 // search, read, write and reset: the commands a CtlSession runs on one module (or, search,
 // on none).
 
-#include "ctl_command.h"
-#include "ctl_declaration.h"
-#include "ctl_session.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_declaration.h"
+#include "tools/r2ctl/ctl_session.h"
 
 namespace r2::ctl {
 

@@ -1,10 +1,10 @@
-#include "ctl_upgrade.h"
+#include "tools/r2ctl/ctl_upgrade.h"
 
-#include "address_text.h"
-#include "ctl_command.h"
-#include "ctl_declaration.h"
-#include "ctl_output.h"
-#include "Unit_ProFun.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_declaration.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

@@ -15,10 +15,10 @@
 // module as it ends, the modules not run after it, the summary; or the JSON array. A module's
 // old and new address are both its --ip entry. The exit status is the first failed module's.
 
-#include "ctl_args.h"
-#include "ctl_batch_report.h"
-#include "upgrade_batch.h"
-#include "upgrade_engine.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_batch_report.h"
+#include "upgrade/upgrade_batch.h"
+#include "upgrade/upgrade_engine.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "ctl_values.h"
+#include "tools/r2ctl/ctl_values.h"
 
-#include "ctl_declaration.h"
+#include "tools/r2ctl/ctl_declaration.h"
 
 #include <algorithm>
 #include <QFile>

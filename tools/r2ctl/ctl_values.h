@@ -3,11 +3,11 @@
 // panel through the panel's own SetControl, so the LAN and the serial write take the same
 // values the same way.
 
-#include "ctl_args.h"
-#include "ctl_output.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <optional>
 #include <QString>

@@ -1,9 +1,9 @@
 // r2ctl: search, read, write, restart and reset R2 modules from a terminal, and read and save
 // them over a serial line, and upgrade their firmware.
 
-#include "ctl_args.h"
-#include "ctl_command.h"
-#include "ctl_output.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_command.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <cstdio>
 #include <QCoreApplication>

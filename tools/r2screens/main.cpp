@@ -12,18 +12,18 @@
 // loopback, with ticked rows and the peer's answers in its receive pane. The apply dialog is
 // pictured in both languages with every P6 module listed selected and a plan that skips the
 // other modules' addresses.
-#include "app_shell.h"
-#include "app_texts.h"
-#include "apply_plan_dialog.h"
-#include "cmd_file.h"
-#include "frmUpgrade.h"
-#include "main_controller.h"
-#include "Unit_About.h"
-#include "Unit_Baselang.h"
-#include "Unit_DataDebug.h"
-#include "Unit_Main.h"
-#include "Unit_Pswd.h"
-#include "Unit_Version.h"
+#include "app/app_shell.h"
+#include "app/Unit_About.h"
+#include "app/Unit_Pswd.h"
+#include "app/Unit_Version.h"
+#include "debugger/cmd_file.h"
+#include "debugger/widgets/Unit_DataDebug.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/app_texts.h"
+#include "mainwindow/widgets/apply_plan_dialog.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "upgrade/widgets/frmUpgrade.h"
 
 #include <cstdio>
 #include <QApplication>

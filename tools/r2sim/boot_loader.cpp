@@ -1,7 +1,7 @@
-#include "boot_loader.h"
+#include "tools/r2sim/boot_loader.h"
 
-#include "sim_module.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <algorithm>
 #include <string_view>

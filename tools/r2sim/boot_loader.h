@@ -32,8 +32,8 @@
 //   and start the image afresh; errorAfterBlock answers that block with TFTP error 3 "flash
 //   write failed" and takes no more data blocks.
 
-#include "hostile.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
+#include "tools/r2sim/hostile.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "boot_loader_server.h"
+#include "tools/r2sim/boot_loader_server.h"
 
-#include "sim_module.h"
-#include "sim_poll.h"
-#include "sim_server.h"
+#include "tools/r2sim/sim_module.h"
+#include "tools/r2sim/sim_poll.h"
+#include "tools/r2sim/sim_server.h"
 
 #include <arpa/inet.h>
 #include <array>

@@ -17,9 +17,9 @@
 // - run() returns 0 on SIGTERM or SIGINT (the caller blocks both first), or after the first
 //   completed transfer when exitAfterTransfer; 1 when a socket or the image file fails.
 
-#include "boot_loader.h"
-#include "frame_log.h"
-#include "sim_options.h"
+#include "tools/r2sim/boot_loader.h"
+#include "tools/r2sim/frame_log.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <cstdio>
 #include <netinet/in.h>

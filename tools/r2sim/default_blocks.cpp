@@ -1,6 +1,6 @@
-#include "default_blocks.h"
+#include "tools/r2sim/default_blocks.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 

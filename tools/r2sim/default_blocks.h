@@ -5,7 +5,7 @@
 // configuration tool does not understand are non-zero on purpose, so a test can see them
 // come back untouched after a save.
 
-#include "sim_module.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "frame_log.h"
+#include "tools/r2sim/frame_log.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <ctime>
 

@@ -4,7 +4,7 @@
 // standard output (unless quiet) and as one JSON object per line in the JSON log (if any);
 // both are flushed at once, so a reader sees an entry as soon as the frame was handled.
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "hostile.h"
+#include "tools/r2sim/hostile.h"
 
 #include <algorithm>
 #include <array>

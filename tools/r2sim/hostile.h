@@ -15,7 +15,7 @@
 //   another command byte or another result. Nothing is delayed: every datagram of an answer
 //   leaves at once, so a late acknowledgement is never taken for another frame's.
 
-#include "sim_answer.h"
+#include "tools/r2sim/sim_answer.h"
 
 #include <cstdint>
 #include <span>

@@ -3,11 +3,11 @@
 // --serial it opens no socket and answers on a pseudo-terminal instead; with --bootloader it
 // plays one module's boot loader on UDP 9, 68 and 13633.
 
-#include "boot_loader_server.h"
-#include "frame_log.h"
-#include "serial_sim.h"
-#include "sim_options.h"
-#include "sim_server.h"
+#include "tools/r2sim/boot_loader_server.h"
+#include "tools/r2sim/frame_log.h"
+#include "tools/r2sim/serial_sim.h"
+#include "tools/r2sim/sim_options.h"
+#include "tools/r2sim/sim_server.h"
 
 #include <csignal>
 #include <cstdio>

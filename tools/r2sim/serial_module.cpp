@@ -1,6 +1,6 @@
-#include "serial_module.h"
+#include "tools/r2sim/serial_module.h"
 
-#include "default_blocks.h"
+#include "tools/r2sim/default_blocks.h"
 
 #include <algorithm>
 #include <array>

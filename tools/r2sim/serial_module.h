@@ -23,8 +23,8 @@
 // - With badChecksum, the 32-byte reply carries its sum plus one; the P6 replies and 'K' carry
 //   no sum and go out unchanged. A silent module takes and answers nothing.
 
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "serial_sim.h"
+#include "tools/r2sim/serial_sim.h"
 
-#include "sim_poll.h"
+#include "tools/r2sim/sim_poll.h"
 
 #include <algorithm>
 #include <array>

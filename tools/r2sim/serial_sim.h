@@ -17,9 +17,9 @@
 // - run() returns 0 when SIGTERM or SIGINT arrives (the caller blocks both first), 1 when the
 //   pseudo-terminal fails.
 
-#include "frame_log.h"
-#include "serial_module.h"
-#include "sim_options.h"
+#include "tools/r2sim/frame_log.h"
+#include "tools/r2sim/serial_module.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <deque>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 // What a simulated module sends back for one datagram it took.
 
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "sim_command_line.h"
+#include "tools/r2sim/sim_command_line.h"
 
-#include "address_text.h"
-#include "sim_serial_state_file.h"
-#include "Unit_ProFun.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/sim_serial_state_file.h"
 
 namespace r2::sim::options {
 

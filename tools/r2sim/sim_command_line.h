@@ -3,10 +3,10 @@
 // hostile modules, logging, serial, boot loader), each bound to what it sets; the groups also
 // tell the modes apart after the parse.
 
-#include "cli_support.h"
-#include "sim_modules_file.h"
-#include "sim_option_values.h"
-#include "sim_options.h"
+#include "tools/cli/cli_support.h"
+#include "tools/r2sim/sim_modules_file.h"
+#include "tools/r2sim/sim_option_values.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <array>
 #include <CLI/CLI.hpp>

@@ -1,7 +1,7 @@
-#include "sim_json_file.h"
+#include "tools/r2sim/sim_json_file.h"
 
-#include "sim_option_values.h"
-#include "sim_options.h"
+#include "tools/r2sim/sim_option_values.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // What r2sim's JSON files (the modules file, the serial-state file) share: the file read whole
 // and parsed, a string member, and hex bytes.
 
-#include "sim_module.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>

@@ -1,6 +1,6 @@
-#include "sim_module.h"
+#include "tools/r2sim/sim_module.h"
 
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <algorithm>
 #include <utility>

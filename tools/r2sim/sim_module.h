@@ -17,9 +17,9 @@
 //   replies stay as configured. A module with a flood asks, with each search reply, for
 //   floodCount more datagrams to the searcher within floodMs.
 
-#include "hostile.h"
-#include "sim_answer.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
+#include "tools/r2sim/hostile.h"
+#include "tools/r2sim/sim_answer.h"
 
 #include <array>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "sim_modules_file.h"
+#include "tools/r2sim/sim_modules_file.h"
 
-#include "address_text.h"
-#include "default_blocks.h"
-#include "sim_json_file.h"
-#include "sim_option_values.h"
-#include "Unit_ProFun.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/default_blocks.h"
+#include "tools/r2sim/sim_json_file.h"
+#include "tools/r2sim/sim_option_values.h"
 
 #include <algorithm>
 #include <QJsonArray>

@@ -3,8 +3,8 @@
 // login, factory blocks), the shared settings of the command line, and the modules file
 // (--config FILE.json).
 
-#include "sim_module.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <array>
 #include <cstdint>

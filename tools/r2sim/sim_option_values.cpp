@@ -1,8 +1,8 @@
-#include "sim_option_values.h"
+#include "tools/r2sim/sim_option_values.h"
 
-#include "address_text.h"
-#include "sim_options.h"
-#include "Unit_ProFun.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <charconv>
 

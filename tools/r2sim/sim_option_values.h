@@ -2,9 +2,9 @@
 // r2sim's option values: each converter turns an option's text into its value or throws a
 // ConfigError naming the option and what it needs ("--delay needs a number, not \"x\"").
 
-#include "boot_loader.h"
-#include "serial_module.h"
-#include "sim_module.h"
+#include "tools/r2sim/boot_loader.h"
+#include "tools/r2sim/serial_module.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <array>
 #include <cstdint>

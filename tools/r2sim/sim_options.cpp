@@ -1,8 +1,8 @@
-#include "sim_options.h"
+#include "tools/r2sim/sim_options.h"
 
-#include "sim_command_line.h"
-#include "sim_option_values.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2sim/sim_command_line.h"
+#include "tools/r2sim/sim_option_values.h"
 
 namespace r2::sim {
 

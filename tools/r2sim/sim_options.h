@@ -16,9 +16,9 @@
 // --bootloader MAC instead plays one module's boot loader on UDP; it takes only its own
 // options, --silent and the logging ones.
 
-#include "boot_loader.h"
-#include "serial_module.h"
-#include "sim_module.h"
+#include "tools/r2sim/boot_loader.h"
+#include "tools/r2sim/serial_module.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <string>
 #include <vector>

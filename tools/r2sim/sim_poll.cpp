@@ -1,4 +1,4 @@
-#include "sim_poll.h"
+#include "tools/r2sim/sim_poll.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "sim_serial_state_file.h"
+#include "tools/r2sim/sim_serial_state_file.h"
 
-#include "sim_json_file.h"
-#include "sim_option_values.h"
+#include "tools/r2sim/sim_json_file.h"
+#include "tools/r2sim/sim_option_values.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // --serial-state FILE.json: the bytes a module on a pseudo-terminal starts from instead of the
 // factory ones.
 
-#include "serial_module.h"
+#include "tools/r2sim/serial_module.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "sim_server.h"
+#include "tools/r2sim/sim_server.h"
 
-#include "sim_poll.h"
+#include "tools/r2sim/sim_poll.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

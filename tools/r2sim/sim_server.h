@@ -15,8 +15,8 @@
 //   meanwhile, and ends after its count or its time, whichever comes first.
 // - run() returns when SIGTERM or SIGINT arrives (the caller blocks both first).
 
-#include "frame_log.h"
-#include "sim_module.h"
+#include "tools/r2sim/frame_log.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <cstdint>
 #include <netinet/in.h>

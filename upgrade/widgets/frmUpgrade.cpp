@@ -1,12 +1,12 @@
-#include "frmUpgrade.h"
+#include "upgrade/widgets/frmUpgrade.h"
 
-#include "address_text.h"
-#include "control_texts.h"
-#include "drop_down_box.h"
-#include "qt_bridge.h"
+#include "protocol/address_text.h"
+#include "protocol/Unit_ProFun.h"
+#include "qt_bridge/qt_bridge.h"
 #include "ui_frmUpgrade.h"
-#include "Unit_ProFun.h"
-#include "upgrade_engine.h"
+#include "upgrade/upgrade_engine.h"
+#include "widgets_common/control_texts.h"
+#include "widgets_common/drop_down_box.h"
 
 #include <initializer_list>
 #include <QCloseEvent>

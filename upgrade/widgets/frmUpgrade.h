@@ -20,7 +20,7 @@
 // - A failure's reason (a port held by another server, no privilege, an unreadable file) and
 //   what to do about it are shown in full under the status line, selectable for copying.
 
-#include "Unit_Ini.h"
+#include "settings/Unit_Ini.h"
 
 #include <functional>
 #include <memory>

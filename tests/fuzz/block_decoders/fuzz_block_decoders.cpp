@@ -2,8 +2,8 @@
 // sanitizers' checks, the decoded texts must stay inside the fields they come from, and the
 // password spans a printer hides lie inside the frame, in order.
 
-#include "block_codec.h"
-#include "frame_secrets.h"
+#include "protocol/block_codec.h"
+#include "protocol/frame_secrets.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a command file, then writes every row it read the way a save does
 // and reads that back: each row must come back exactly, whatever its name or command holds.
-#include "cmd_file.h"
-#include "gbk_text.h"
+#include "debugger/cmd_file.h"
+#include "lang/gbk_text.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as a module configuration file. Whatever the reader accepts must keep
 // its promise: every value applies to a panel of the file's model, and the file written from
 // it reads back as the same configuration. Nothing may crash on any input.
-#include "config_apply.h"
-#include "config_file.h"
+#include "protocol/config/config_apply.h"
+#include "protocol/config/config_file.h"
 
 #include <cstdint>
 #include <cstdlib>

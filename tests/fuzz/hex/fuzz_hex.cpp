@@ -3,8 +3,8 @@
 // the reader's promises: fields untouched on failure, nothing written outside a field, and
 // results that read back to themselves.
 
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // a name or text, no line-break mark left in a text, and a write-then-read of the rows giving
 // them back unchanged. A lookup with the first bytes must not fail either.
 
-#include "Unit_Baselang.h"
+#include "lang/Unit_Baselang.h"
 
 #include <cstddef>
 #include <cstdint>

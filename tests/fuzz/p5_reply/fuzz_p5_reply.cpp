@@ -2,7 +2,7 @@
 // back: an accepted reply fills the panel with values that encode, and decoding the encoded
 // frame again leaves the panel as it was.
 
-#include "p5_codec.h"
+#include "protocol/p5_codec.h"
 
 #include <algorithm>
 #include <cstddef>

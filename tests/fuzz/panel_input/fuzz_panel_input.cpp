@@ -3,9 +3,9 @@
 // first byte picks the reader, the rest is its input. Besides crashes and sanitizer reports,
 // each branch checks the reader's promises.
 
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <cstddef>
 #include <cstdint>

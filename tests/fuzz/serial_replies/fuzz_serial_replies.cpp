@@ -3,7 +3,7 @@
 // serial P6 one, a chunk that is not a P6 reply leaves the mirror alone, and what a P6 reply
 // fills into the panel encodes back into the blocks the module sent.
 
-#include "serial_frames.h"
+#include "protocol/serial_frames.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a settings file, then saves a known record into them and reads the
 // result back: every saved key must read back as saved, Custom must read as it did before the
 // save, and the reader must not crash on anything.
-#include "Unit_Ini.h"
+#include "settings/Unit_Ini.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,16 +1,16 @@
 // The texts routines on a small fixture window that has a few controls of every kind the main
 // window's tables address, named as in the real window.
 
-#include "app_texts.h"
-#include "block_codec.h"
-#include "log_texts.h"
-#include "Unit_About.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
-#include "Unit_Main.h"
-#include "Unit_Pswd.h"
-#include "Unit_Public.h"
-#include "Unit_Udp.h"
+#include "app/Unit_About.h"
+#include "app/Unit_Pswd.h"
+#include "lan/Unit_Udp.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/log_texts.h"
+#include "mainwindow/widgets/app_texts.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "protocol/block_codec.h"
+#include "protocol/Unit_Public.h"
 
 #include <functional>
 #include <QAction>

@@ -1,12 +1,12 @@
 // The dialogs of a job over several modules, offscreen and without a network: the file check
 // before anything is planned, the apply dialog's address plan as the user types (Enter there
 // applies nothing; its note is readable), and the progress dialog's rows, stop and close.
-#include "apply_plan.h"
-#include "apply_plan_dialog.h"
-#include "batch_progress_dialog.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
-#include "Unit_Public.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/apply_plan.h"
+#include "mainwindow/widgets/apply_plan_dialog.h"
+#include "mainwindow/widgets/batch_progress_dialog.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <cmath>

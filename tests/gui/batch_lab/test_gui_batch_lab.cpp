@@ -2,13 +2,13 @@
 // extended selection and its MACs, a configuration file applied to three modules with an
 // address plan (each row's result as the module answered), a file refused before a frame, and
 // a restart stopped after its first module.
-#include "app_shell.h"
-#include "apply_plan_dialog.h"
-#include "batch_progress_dialog.h"
+#include "app/app_shell.h"
 #include "lab_sim.h"
-#include "main_controller.h"
-#include "Unit_Baselang.h"
-#include "Unit_Main.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/apply_plan_dialog.h"
+#include "mainwindow/widgets/batch_progress_dialog.h"
+#include "mainwindow/widgets/Unit_Main.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,12 +5,12 @@
 // close read and write (the file dialogs and message boxes answered by the test), the first
 // show before any command file exists, and the one close every way out of the window takes
 // (close button, Escape, the main window closing, the program ending).
-#include "app_shell.h"
-#include "cmd_file.h"
-#include "panel_p6.h"
-#include "Unit_AppLang.h"
-#include "Unit_DataDebug.h"
-#include "Unit_Main.h"
+#include "app/app_shell.h"
+#include "debugger/cmd_file.h"
+#include "debugger/widgets/Unit_DataDebug.h"
+#include "lang/Unit_AppLang.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "protocol/panel_p6.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The credentials dialog and the about box as a user meets them.
 
-#include "app_texts.h"
-#include "Unit_About.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
-#include "Unit_Pswd.h"
+#include "app/Unit_About.h"
+#include "app/Unit_Pswd.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/widgets/app_texts.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,14 +2,14 @@
 // fill, edit, save, context-menu actions, export and language switch, checked on the widgets
 // and in what the simulated modules received.
 #include "../panel_layout_checks.h"
-#include "app_shell.h"
+#include "app/app_shell.h"
+#include "app/Unit_Pswd.h"
+#include "debugger/widgets/Unit_DataDebug.h"
 #include "lab_sim.h"
-#include "main_controller.h"
-#include "panel_p6_widget.h"
-#include "Unit_Baselang.h"
-#include "Unit_DataDebug.h"
-#include "Unit_Main.h"
-#include "Unit_Pswd.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/panel_p6_widget.h"
+#include "mainwindow/widgets/Unit_Main.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,7 +3,7 @@
 // block left out whole and counted), that the pane keeps only its last lines, and that the
 // notice of what was left out comes once the backlog has drained.
 
-#include "output_pane.h"
+#include "widgets_common/output_pane.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>

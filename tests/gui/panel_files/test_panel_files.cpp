@@ -3,12 +3,12 @@
 // never taken from a file, the address only from the module's own file, and every refused file
 // leaves the panel as it was with a message naming the file.
 
-#include "config_file.h"
-#include "main_controller.h"
-#include "Unit_Baselang.h"
-#include "Unit_Main.h"
-#include "Unit_Public.h"
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "protocol/config/config_file.h"
+#include "protocol/Unit_Public.h"
 
 #include <memory>
 #include <QApplication>

@@ -4,10 +4,10 @@
 // its input box, and the wheel over the scroll box.
 
 #include "../panel_layout_checks.h"
-#include "app_texts.h"
-#include "panel_p6_widget.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/widgets/app_texts.h"
+#include "mainwindow/widgets/panel_p6_widget.h"
 
 #include <algorithm>
 #include <array>

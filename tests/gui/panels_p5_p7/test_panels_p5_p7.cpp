@@ -3,11 +3,11 @@
 // widgets and the panel structs.
 
 #include "../panel_layout_checks.h"
-#include "app_texts.h"
-#include "panel_p5_widget.h"
-#include "panel_p7_widget.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/widgets/app_texts.h"
+#include "mainwindow/widgets/panel_p5_widget.h"
+#include "mainwindow/widgets/panel_p7_widget.h"
 
 #include <memory>
 #include <QAbstractItemView>

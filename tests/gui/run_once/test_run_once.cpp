@@ -2,7 +2,7 @@
 // name left behind by a crashed instance, and bringing the last active window to the front.
 // Every case works in its own runtime directory, so no real r2config is ever met.
 
-#include "wdRunOnce.h"
+#include "app/wdRunOnce.h"
 
 #include <cstring>
 #include <QApplication>

@@ -2,11 +2,11 @@
 // module fills their panels, saves send their frames byte for byte, and a missing port, a bad
 // checksum and a value that does not convert are reported.
 
-#include "app_shell.h"
-#include "main_controller.h"
+#include "app/app_shell.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/Unit_Main.h"
 #include "p5_example.h"
-#include "Unit_Main.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_Public.h"
 
 #include <csignal>
 #include <memory>

@@ -3,11 +3,11 @@
 // whole upgrade against r2sim's boot loader across the lab's link, with the status line
 // following a language switch, and a transfer cancelled halfway with its inputs locked.
 
-#include "app_shell.h"
-#include "frmUpgrade.h"
-#include "main_controller.h"
-#include "Unit_Main.h"
-#include "upgrade_engine.h"
+#include "app/app_shell.h"
+#include "mainwindow/main_controller.h"
+#include "mainwindow/widgets/Unit_Main.h"
+#include "upgrade/upgrade_engine.h"
+#include "upgrade/widgets/frmUpgrade.h"
 
 #include <csignal>
 #include <memory>

@@ -1,8 +1,8 @@
 // CycleSender against a UDP listener stamping arrivals in the kernel: the order and gaps of a
 // pass, stopping during a delay, failed sends on the worker, and stopping connections while a
 // pass sends (also run under ThreadSanitizer).
-#include "cycle_sender.h"
-#include "debug_transport.h"
+#include "debugger/cycle_sender.h"
+#include "debugger/debug_transport.h"
 #include "net_peers.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // more clients than it keeps, with no descriptor left to accept one, and with a client that
 // never reads; a TCP client refused, connected, flooded, and closed by its peer; the port and
 // address checks of a send.
-#include "debug_transport.h"
+#include "debugger/debug_transport.h"
 #include "net_peers.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // ReceivedLine: a chunk shown cut with the count it leaves out, and a GBK character never cut
 // in half.
-#include "received_line.h"
+#include "debugger/received_line.h"
 
 #include <gtest/gtest.h>
 

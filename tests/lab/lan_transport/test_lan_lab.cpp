@@ -2,11 +2,11 @@
 // 192.168.0.11 on r2pc0, 10.1.0.10 on r2pc1; the fake module listens on the lab side.
 // run_in_lab.py builds that network inside a private namespace and passes R2_LAB_NETNS.
 
-#include "ctl_output.h"
 #include "fake_module.h"
-#include "lan_sequences.h"
-#include "module_batch.h"
-#include "Unit_Udp.h"
+#include "lan/lan_sequences.h"
+#include "lan/module_batch.h"
+#include "lan/Unit_Udp.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // without a moduleFinished and with the ports given back. Whole transfers against boot loaders are
 // tested by test_upgrade_batch.py. ctest runs it inside a private network namespace.
 
-#include "upgrade_batch.h"
+#include "upgrade/upgrade_batch.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 // Blocks as a module sends them, with distinctive bytes in every place the program does not
 // interpret, so a test sees at once when such a byte is lost or moved.
 
-#include "block_codec.h"
+#include "protocol/block_codec.h"
 
 #include <cstdint>
 #include <initializer_list>

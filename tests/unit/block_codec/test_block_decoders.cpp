@@ -1,5 +1,5 @@
-#include "block_codec.h"
 #include "block_fixtures.h"
+#include "protocol/block_codec.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
-#include "block_codec.h"
 #include "block_fixtures.h"
-#include "p5_codec.h"
+#include "protocol/block_codec.h"
+#include "protocol/p5_codec.h"
 
 #include <functional>
 #include <gtest/gtest.h>

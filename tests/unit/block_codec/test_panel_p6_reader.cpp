@@ -2,7 +2,7 @@
 // over the read depends on; what each reply reports as changed; what a new read resets.
 
 #include "block_fixtures.h"
-#include "panel_p6_reader.h"
+#include "protocol/panel_p6_reader.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,7 +1,7 @@
 // The address plan of a clone: sequential addresses that skip taken ones and the ones no module
 // may have and never leave the subnet, and names from a counter pattern that fit the module's
 // name field.
-#include "address_plan.h"
+#include "protocol/config/address_plan.h"
 
 #include <gtest/gtest.h>
 

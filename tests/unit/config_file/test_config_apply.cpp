@@ -1,6 +1,6 @@
 // A configuration applied over a panel read from the target: the file's values win, but never
 // the target's identity, and its address only when asked.
-#include "config_apply.h"
+#include "protocol/config/config_apply.h"
 
 #include <gtest/gtest.h>
 

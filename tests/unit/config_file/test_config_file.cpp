@@ -1,9 +1,9 @@
 // The module configuration file: what it writes, that it reads back the very bytes of every
 // control, and that each fault of a file is refused with the file, the control and the value.
-#include "config_file.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/config/config_file.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The strict JSON reader under the configuration files: what it refuses, with where, and the
 // quoting its writer uses.
-#include "config_json.h"
+#include "protocol/config/config_json.h"
 
 #include <gtest/gtest.h>
 

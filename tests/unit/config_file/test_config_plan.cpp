@@ -1,6 +1,6 @@
 // The plan of one configuration file applied to several modules, as r2ctl clone and the apply
 // dialog both make it, and the small configuration a planned address and name become.
-#include "config_plan.h"
+#include "protocol/config/config_plan.h"
 
 #include <gtest/gtest.h>
 

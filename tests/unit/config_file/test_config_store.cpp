@@ -2,8 +2,8 @@
 // new file private and keeps an existing file's mode and links, refuses a file without write
 // permission and a link another user may have planted, leaves no temporary behind, and every
 // failure names the file.
-#include "config_store.h"
-#include "panel_p6.h"
+#include "protocol/config/config_store.h"
+#include "protocol/panel_p6.h"
 
 #include <filesystem>
 #include <fstream>

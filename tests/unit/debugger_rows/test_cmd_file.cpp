@@ -1,7 +1,7 @@
 // The command file: writing, reading (quoted and older unquoted files), the files used on show
 // and close, and uTxtLog.
-#include "cmd_file.h"
-#include "uTxtLog.h"
+#include "debugger/cmd_file.h"
+#include "debugger/uTxtLog.h"
 
 #include <csignal>
 #include <filesystem>

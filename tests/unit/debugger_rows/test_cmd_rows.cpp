@@ -1,5 +1,5 @@
 // The command rows' rules: renaming, hex toggles, the delay box and the bytes a row sends.
-#include "cmd_rows.h"
+#include "debugger/cmd_rows.h"
 
 #include <gtest/gtest.h>
 

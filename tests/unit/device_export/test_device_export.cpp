@@ -1,6 +1,6 @@
 // The device list's CSV file: ordinary fields as they stand, RFC 4180 quoting where a field
 // holds a separator, and any field a spreadsheet would run as a formula written as text.
-#include "device_export.h"
+#include "mainwindow/device_export.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // them and keeps the rest readable.
 
 #include "block_fixtures.h"
-#include "frame_secrets.h"
-#include "Unit_Public.h"
+#include "protocol/frame_secrets.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

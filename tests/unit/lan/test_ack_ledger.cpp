@@ -1,7 +1,7 @@
 // The acknowledgement verdict of a sequence: which answers acknowledge which frame.
 
-#include "ack_ledger.h"
-#include "Unit_Public.h"
+#include "lan/ack_ledger.h"
+#include "protocol/Unit_Public.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,6 +1,6 @@
 // The list of the modules a search found: the one list the window, r2ctl and the batches keep.
 
-#include "found_modules.h"
+#include "lan/found_modules.h"
 
 #include <gtest/gtest.h>
 #include <limits>

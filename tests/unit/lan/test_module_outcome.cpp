@@ -1,8 +1,8 @@
 // A module's outcome from its answers: the one judgement r2ctl's exit statuses and the batch
 // results both word.
 
-#include "module_outcome.h"
-#include "Unit_Public.h"
+#include "lan/module_outcome.h"
+#include "protocol/Unit_Public.h"
 
 #include <gtest/gtest.h>
 #include <initializer_list>

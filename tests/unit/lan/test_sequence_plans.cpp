@@ -1,7 +1,7 @@
 // Which frames a sequence sends, in which order, to whom and with which pauses; and that a
 // value that does not convert stops a save before its first frame.
 
-#include "lan_sequences.h"
+#include "lan/lan_sequences.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

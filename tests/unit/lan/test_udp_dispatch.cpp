@@ -1,6 +1,6 @@
 // The endpoint's reply dispatch, driven through UDPRead without any socket.
 
-#include "Unit_Udp.h"
+#include "lan/Unit_Udp.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

@@ -1,8 +1,8 @@
 // r2ctl's command line: MAC forms, options anywhere, and what is refused before any network
 // work starts.
 
-#include "ctl_args.h"
-#include "ctl_password_file.h"
+#include "tools/r2ctl/ctl_args.h"
+#include "tools/r2ctl/ctl_password_file.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

@@ -1,6 +1,6 @@
 // backup's and restore's files: written whole or not at all, and read back checked.
-#include "ctl_config.h"
-#include "panel_p6.h"
+#include "protocol/panel_p6.h"
+#include "tools/r2ctl/ctl_config.h"
 
 #include <gtest/gtest.h>
 #include <QFile>

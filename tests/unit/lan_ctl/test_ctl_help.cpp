@@ -1,7 +1,7 @@
 // r2ctl's help: the overview fits one screen, each command's help is its own, --help-all keeps
 // everything for the man page.
 
-#include "ctl_args.h"
+#include "tools/r2ctl/ctl_args.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

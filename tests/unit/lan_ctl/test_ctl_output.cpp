@@ -1,6 +1,6 @@
 // r2ctl's device list, exit statuses and JSON value forms.
 
-#include "ctl_output.h"
+#include "tools/r2ctl/ctl_output.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

@@ -1,5 +1,5 @@
-#include "ctl_values.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
+#include "tools/r2ctl/ctl_values.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "gbk_text.h"
-#include "Unit_AppLang.h"
-#include "Unit_Baselang.h"
+#include "lang/gbk_text.h"
+#include "lang/Unit_AppLang.h"
+#include "lang/Unit_Baselang.h"
 
 #include <cstdlib>
 #include <filesystem>

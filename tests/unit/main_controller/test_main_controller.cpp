@@ -4,11 +4,11 @@
 // event-loop pass) and the typed device menu. The window's gui tests
 // see the same through widgets; here each rule is checked alone and cheaply, also for the bursts
 // and orders that a widget test would have to stage on a network.
-#include "device_list.h"
-#include "device_menu.h"
-#include "frame_echo.h"
-#include "panel_replies.h"
-#include "Unit_Baselang.h"
+#include "lang/Unit_Baselang.h"
+#include "mainwindow/device_list.h"
+#include "mainwindow/device_menu.h"
+#include "mainwindow/frame_echo.h"
+#include "mainwindow/panel_replies.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -4,8 +4,8 @@
 // device ID 0, no options, mask 255.255.255.0. Tests of the codec, the serial exchange and the
 // window share it.
 
-#include "panel_p5.h"
-#include "Unit_Public.h"
+#include "protocol/panel_p5.h"
+#include "protocol/Unit_Public.h"
 
 namespace r2::test {
 

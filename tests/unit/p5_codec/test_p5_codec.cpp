@@ -1,5 +1,5 @@
-#include "p5_codec.h"
 #include "p5_example.h"
+#include "protocol/p5_codec.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,7 +1,7 @@
 // Listing and setting panel controls by name, as r2ctl does.
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

@@ -1,7 +1,7 @@
 // P5 and P7 panel rules, and the custom baud-rate entry shared by all baud lists.
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p7.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p7.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

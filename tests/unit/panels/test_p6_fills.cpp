@@ -1,5 +1,5 @@
 // Filling the P6 panel from module replies.
-#include "panel_p6.h"
+#include "protocol/panel_p6.h"
 
 #include <array>
 #include <functional>

@@ -1,5 +1,5 @@
 // Enable and visibility rules of the P6 panel, the hex toggle and the tab switch.
-#include "panel_p6.h"
+#include "protocol/panel_p6.h"
 
 #include <gtest/gtest.h>
 #include <ostream>

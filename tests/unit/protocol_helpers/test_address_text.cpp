@@ -1,7 +1,7 @@
 // The strict IPv4 and MAC texts that r2ctl, r2sim, the configuration file, the upgrade dialog
 // and the address plan all take: one table each of what is accepted and what is refused.
 
-#include "address_text.h"
+#include "protocol/address_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // loose reader used for subnet checks, and MAC texts.
 
 #include "hex_literal.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <gtest/gtest.h>
 

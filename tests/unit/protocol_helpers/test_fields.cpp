@@ -2,7 +2,7 @@
 // decimal reader of the panels' number boxes.
 
 #include "hex_literal.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <gtest/gtest.h>
 #include <limits>

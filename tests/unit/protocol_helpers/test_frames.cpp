@@ -2,8 +2,8 @@
 // received datagrams are told apart, and the search reply.
 
 #include "hex_literal.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <gtest/gtest.h>
 #include <numeric>

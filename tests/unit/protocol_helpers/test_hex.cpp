@@ -2,7 +2,7 @@
 // digits and bad pairs.
 
 #include "hex_literal.h"
-#include "Unit_ProFun.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <gtest/gtest.h>
 

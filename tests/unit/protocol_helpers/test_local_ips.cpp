@@ -1,8 +1,8 @@
 // Which of the PC's addresses get a search socket, and in which order. Only the pure choice
 // is tested here, over invented interface snapshots; the live machine's list is not.
 
-#include "local_ips.h"
-#include "Unit_ProFun.h"
+#include "protocol/local_ips.h"
+#include "protocol/Unit_ProFun.h"
 
 #include <gtest/gtest.h>
 #include <net/if.h>

@@ -2,9 +2,9 @@
 // addressed to it with the default user.
 #pragma once
 
-#include "sim_answer.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
+#include "tools/r2sim/sim_answer.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "boot_loader.h"
-#include "sim_options.h"
+#include "protocol/Unit_ProFun.h"
 #include "sim_test_module.h"
-#include "Unit_ProFun.h"
+#include "tools/r2sim/boot_loader.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "block_codec.h"
-#include "p5_codec.h"
-#include "serial_module.h"
-#include "sim_options.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/block_codec.h"
+#include "protocol/p5_codec.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
+#include "tools/r2sim/serial_module.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The hostile module: the same seed gives the same datagrams, every kind of mischief and every
 // length around the reply classifier's thresholds comes up, and the options that ask for it.
 
-#include "default_blocks.h"
-#include "hostile.h"
-#include "sim_module.h"
-#include "sim_options.h"
 #include "sim_test_module.h"
+#include "tools/r2sim/default_blocks.h"
+#include "tools/r2sim/hostile.h"
+#include "tools/r2sim/sim_module.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <gtest/gtest.h>
 #include <set>

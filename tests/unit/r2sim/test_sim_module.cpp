@@ -1,8 +1,8 @@
-#include "default_blocks.h"
-#include "sim_module.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 #include "sim_test_module.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "tools/r2sim/default_blocks.h"
+#include "tools/r2sim/sim_module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sim_options.h"
+#include "tools/r2sim/sim_options.h"
 
 #include <filesystem>
 #include <fstream>

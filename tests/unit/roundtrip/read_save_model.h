@@ -5,13 +5,13 @@
 // protocol layer only. The property test also checks that SaveUnchanged sends exactly what the
 // LAN save plan (PlanP6Save) sends.
 
-#include "block_codec.h"
-#include "p5_codec.h"
-#include "panel_p5.h"
-#include "panel_p6.h"
-#include "panel_p6_reader.h"
-#include "Unit_ProFun.h"
-#include "Unit_Public.h"
+#include "protocol/block_codec.h"
+#include "protocol/p5_codec.h"
+#include "protocol/panel_p5.h"
+#include "protocol/panel_p6.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/Unit_ProFun.h"
+#include "protocol/Unit_Public.h"
 
 #include <algorithm>
 #include <array>

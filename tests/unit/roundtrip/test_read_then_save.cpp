@@ -4,7 +4,7 @@
 // zero bytes, every optional reply present or not, read into a fresh window and into one that
 // showed another module before.
 
-#include "lan_sequences.h"
+#include "lan/lan_sequences.h"
 #include "read_save_model.h"
 
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 
 #include "block_fixtures.h"
 #include "hex_literal.h"
-#include "p5_codec.h"
 #include "p5_example.h"
+#include "protocol/p5_codec.h"
 #include "pty_module.h"
-#include "Unit_Comm.h"
+#include "serial/Unit_Comm.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

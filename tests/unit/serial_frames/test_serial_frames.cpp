@@ -1,7 +1,7 @@
 #include "block_fixtures.h"
 #include "hex_literal.h"
-#include "panel_p6_reader.h"
-#include "serial_frames.h"
+#include "protocol/panel_p6_reader.h"
+#include "protocol/serial_frames.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "program_dir.h"
+#include "settings/program_dir.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "Unit_AppLang.h"
-#include "Unit_Ini.h"
+#include "lang/Unit_AppLang.h"
+#include "settings/Unit_Ini.h"
 
 #include <csignal>
 #include <filesystem>

@@ -2,8 +2,8 @@
 // What the TComm tests share: a component on a fresh pseudo-terminal, a record of its events,
 // and waiting on the event loop with generous limits.
 
-#include "pseudo_terminal.h"
-#include "SPComm.h"
+#include "serial/pseudo_terminal.h"
+#include "serial/SPComm.h"
 
 #include <chrono>
 #include <functional>

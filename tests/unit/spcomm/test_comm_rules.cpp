@@ -1,9 +1,9 @@
 // TComm's rules on their own: the terminal settings for the line settings, when a chunk ends,
 // which line events the driver's counters mean, and the bound on waiting notifications.
 
-#include "comm_notifier.h"
-#include "comm_port.h"
-#include "comm_read_rules.h"
+#include "serial/comm_notifier.h"
+#include "serial/comm_port.h"
+#include "serial/comm_read_rules.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The port list over a fake /sys/class/tty and /dev.
 
-#include "serial_ports.h"
+#include "serial/serial_ports.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

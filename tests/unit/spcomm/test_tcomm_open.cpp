@@ -1,7 +1,7 @@
 // TComm's properties, opening and closing, on pseudo-terminals.
 
-#include "comm_port.h"
 #include "comm_test_support.h"
+#include "serial/comm_port.h"
 
 #include <fcntl.h>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "upgrade_packets.h"
+#include "upgrade/upgrade_packets.h"
 
 #include <gtest/gtest.h>
 
