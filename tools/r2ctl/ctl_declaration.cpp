@@ -51,10 +51,7 @@ CLI::Option* CommandDeclaration::list(const std::string& name, const std::string
                               ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
                               ->option_text(valueText);
     if (check != nullptr) {
-        option->check(CheckedBy([check](const QString& v) {
-            QString scratch;
-            return check(v, scratch);
-        }));
+        option->check(CheckedBy(ComplaintOf(check)));
     }
     m_lists.push_back({option, &target});
     return option;

@@ -40,11 +40,7 @@ public:
                        Convert<T> convert, const std::string& description) {
         return option(
             name, valueText, description,
-            [&target, convert](const QString& v) { convert(v, target); },
-            [convert](const QString& v) {
-                T scratch{};
-                return convert(v, scratch);
-            });
+            [&target, convert](const QString& v) { convert(v, target); }, ComplaintOf(convert));
     }
     CLI::Option* text(const std::string& name, const std::string& valueText, QString& target,
                       const std::string& description);
@@ -55,6 +51,14 @@ public:
                       const std::string& description, Convert<QString> check = nullptr);
 
 private:
+    // What `convert` says of a text, keeping no value.
+    template <typename T>
+    static std::function<QString(const QString&)> ComplaintOf(Convert<T> convert) {
+        return [convert](const QString& v) {
+            T scratch{};
+            return convert(v, scratch);
+        };
+    }
     CLI::Option* option(const std::string& name, const std::string& valueText,
                         const std::string& description, std::function<void(const QString&)> store,
                         std::function<QString(const QString&)> complaint);
